@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages VYRN needs that this machine lacks.
+#   scripts/deps.sh          build and run dependencies
+#   scripts/deps.sh --test   also what the test suite and the fuzz targets need
+set -euo pipefail
+
+packages=(
+    # build
+    cmake ninja-build g++ pkg-config qt6-base-dev qt6-webengine-dev qtkeychain-qt6-dev
+    libtesseract-dev libleptonica-dev libxcb1-dev libxcb-keysyms1-dev libxcb-xtest0-dev libatspi2.0-dev
+    # run
+    tesseract-ocr-eng tesseract-ocr-chi-sim tesseract-ocr-chi-tra fonts-noto-cjk gnome-keyring at-spi2-core
+    libsecret-1-0 qt6-qpa-plugins
+)
+if [[ "${1:-}" == "--test" ]]; then
+    packages+=(xvfb xauth dbus-x11 dbus-daemon xdotool xclip trayer python3 clang libclang-rt-14-dev)
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$package")
+    fi
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "VYRN: installing ${missing[*]}"
+sudo=()
+if [[ $(id -u) -ne 0 ]]; then
+    if ! command -v sudo >/dev/null; then
+        echo "VYRN: these Debian packages are missing and sudo is not available: ${missing[*]}" >&2
+        echo "Install them as root with: apt-get install ${missing[*]}" >&2
+        exit 1
+    fi
+    sudo=(sudo)
+fi
+"${sudo[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

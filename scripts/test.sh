@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds VYRN twice (plain with -Werror, and with the address
+# and undefined-behaviour sanitizers) and runs every test of both builds inside Xvfb
+# and a private D-Bus session with an unlocked keyring.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh --test
+scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVYRN_WERROR=ON
+scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DVYRN_WERROR=ON -DVYRN_SANITIZE=ON -DVYRN_BENCH=OFF
+exec xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp" \
+    dbus-run-session -- scripts/test-session.sh build build-asan

@@ -1,0 +1,62 @@
+#include "app/Application.h"
+
+#include "app/AppConstants.h"
+#include "app/Logger.h"
+#include "app/MessageBoxAlertPresenter.h"
+#include "app/UnixSignalWatcher.h"
+#include "engine/KeychainHelper.h"
+#include "engine/SettingsManager.h"
+#include "platform/KeyStoreFactory.h"
+
+#include <QApplication>
+
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+// Tesseract's OpenMP pool reads OMP_THREAD_LIMIT once, when the runtime loads, so
+// the limit must be in the environment before the process starts: re-execute once.
+void ensureSingleThreadedOpenMP(char** argv) {
+    const char* limit = std::getenv("OMP_THREAD_LIMIT");
+    if (limit && std::strcmp(limit, "1") == 0)
+        return;
+    ::setenv("OMP_THREAD_LIMIT", "1", 1);
+    ::execv("/proc/self/exe", argv);
+    // execv failed: carry on, only slower.
+}
+
+} // namespace
+
+namespace Application {
+
+int run(int argc, char** argv) {
+    ensureSingleThreadedOpenMP(argv);
+    AppConstants::initialize();
+    logi(QStringLiteral("===== ") + APP_DISPLAY_NAME + QLatin1Char(' ') + APP_FULL_VERSION +
+         QStringLiteral(" 启动 ====="));
+
+    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("vyrn"));
+    QApplication::setApplicationDisplayName(APP_DISPLAY_NAME);
+    QApplication::setApplicationVersion(APP_SHORT_VERSION);
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    MessageBoxAlertPresenter alertPresenter;
+    Alerts::setPresenter(&alertPresenter);
+    KeychainHelper::setBackend(KeyStoreFactory::create());
+    SettingsManager::shared();
+
+    UnixSignalWatcher signalWatcher({SIGINT, SIGTERM});
+    QObject::connect(&signalWatcher, &UnixSignalWatcher::received, &app, [] { QCoreApplication::quit(); });
+
+    const int code = app.exec();
+    Alerts::setPresenter(nullptr);
+    logi(APP_DISPLAY_NAME + QStringLiteral(" 已退出"));
+    Logger::shared().flush();
+    return code;
+}
+
+} // namespace Application

@@ -1,0 +1,37 @@
+#include "app/MessageBoxAlertPresenter.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+
+int MessageBoxAlertPresenter::run(const AlertSpec& alert) {
+    QMessageBox box;
+    box.setWindowTitle(QApplication::applicationDisplayName());
+    box.setText(alert.messageText);
+    box.setInformativeText(alert.informativeText);
+    switch (alert.style) {
+    case AlertSpec::Style::Informational:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case AlertSpec::Style::Warning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case AlertSpec::Style::Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    }
+    QList<QAbstractButton*> buttons;
+    for (qsizetype i = 0; i < alert.buttons.size(); ++i) {
+        QPushButton* button = box.addButton(alert.buttons.at(i), i == 0 ? QMessageBox::AcceptRole
+                                                                          : QMessageBox::RejectRole);
+        if (i == 0)
+            box.setDefaultButton(button);
+        buttons.append(button);
+    }
+    box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    box.show();
+    box.raise();
+    box.activateWindow();
+    box.exec();
+    return int(buttons.indexOf(box.clickedButton()));
+}

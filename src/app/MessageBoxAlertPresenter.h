@@ -1,0 +1,10 @@
+#pragma once
+
+#include "app/Alerts.h"
+
+// Alerts as QMessageBox, kept above other windows and activated, like the floating
+// alerts of the flows.
+class MessageBoxAlertPresenter final : public AlertPresenter {
+public:
+    int run(const AlertSpec& alert) override;
+};

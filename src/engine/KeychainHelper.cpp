@@ -1,0 +1,81 @@
+#include "engine/KeychainHelper.h"
+
+#include "app/Logger.h"
+
+#include <mutex>
+
+const QString KeychainHelper::service = QStringLiteral("com.vyrn.kavelin");
+
+namespace {
+
+// Without a backend every call fails as an unavailable store would.
+class UnavailableKeyStore final : public KeyStoreBackend {
+public:
+    QString name() const override { return QStringLiteral("无"); }
+    int write(const QString&, const QString&, const QByteArray&) override { return unavailable; }
+    int read(const QString&, const QString&, QByteArray*) override { return unavailable; }
+    int remove(const QString&, const QString&) override { return unavailable; }
+    static constexpr int unavailable = -25291;
+};
+
+std::mutex& backendMutex() {
+    static std::mutex m;
+    return m;
+}
+
+std::shared_ptr<KeyStoreBackend>& backendSlot() {
+    static std::shared_ptr<KeyStoreBackend> slot = std::make_shared<UnavailableKeyStore>();
+    return slot;
+}
+
+std::shared_ptr<KeyStoreBackend> currentBackend() {
+    std::lock_guard guard(backendMutex());
+    return backendSlot();
+}
+
+QString statusLine(const char* what, int status, const QString& account) {
+    return QString::fromUtf8(what) + QStringLiteral(" status=") + QString::number(status) +
+           QStringLiteral(", account=") + account;
+}
+
+} // namespace
+
+void KeychainHelper::setBackend(std::unique_ptr<KeyStoreBackend> backend) {
+    std::lock_guard guard(backendMutex());
+    backendSlot() = backend ? std::shared_ptr<KeyStoreBackend>(std::move(backend))
+                            : std::make_shared<UnavailableKeyStore>();
+}
+
+KeyStoreBackend* KeychainHelper::backend() { return currentBackend().get(); }
+
+bool KeychainHelper::save(const QString& key, const QString& account) {
+    const int status = currentBackend()->write(service, account, key.toUtf8());
+    if (status == KeychainStatus::success)
+        return true;
+    loge(statusLine("Keychain 写入失败:", status, account));
+    return false;
+}
+
+std::optional<QString> KeychainHelper::read(const QString& account) {
+    QByteArray data;
+    const int status = currentBackend()->read(service, account, &data);
+    if (status == KeychainStatus::itemNotFound)
+        return std::nullopt;
+    if (status != KeychainStatus::success) {
+        loge(statusLine("Keychain 读取失败:", status, account));
+        return std::nullopt;
+    }
+    // Bytes that are not valid UTF-8 count as no key.
+    const QString text = QString::fromUtf8(data);
+    if (text.toUtf8() != data)
+        return std::nullopt;
+    return text;
+}
+
+bool KeychainHelper::remove(const QString& account) {
+    const int status = currentBackend()->remove(service, account);
+    if (status == KeychainStatus::success || status == KeychainStatus::itemNotFound)
+        return true;
+    loge(statusLine("Keychain 删除失败:", status, account));
+    return false;
+}

@@ -1,0 +1,328 @@
+#include "engine/SettingsManager.h"
+
+#include "app/AppConstants.h"
+#include "app/Logger.h"
+#include "engine/KeychainHelper.h"
+#include "engine/PromptTemplates.h"
+
+#include <QUuid>
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+QString key(const char* name) { return QStringLiteral("kavelin.") + QLatin1String(name); }
+QString apiKeyAccount(AIProvider provider) { return key("apikey.") + AIProviders::rawValue(provider); }
+
+// Trimming "white space and line breaks", as the prompt rules mean it.
+bool isBlank(const QString& text) { return text.trimmed().isEmpty(); }
+
+std::mutex& sharedMutex() {
+    static std::mutex m;
+    return m;
+}
+std::unique_ptr<SettingsManager>& sharedSlot() {
+    static std::unique_ptr<SettingsManager> slot;
+    return slot;
+}
+
+} // namespace
+
+SettingsManager& SettingsManager::shared() {
+    std::lock_guard guard(sharedMutex());
+    auto& slot = sharedSlot();
+    if (!slot)
+        slot = std::make_unique<SettingsManager>(preferencesPath());
+    return *slot;
+}
+
+void SettingsManager::resetSharedForTesting(const QString& filePath) {
+    std::lock_guard guard(sharedMutex());
+    sharedSlot() = std::make_unique<SettingsManager>(filePath);
+}
+
+QString SettingsManager::preferencesPath() {
+    return AppConstants::configDirectory() + QStringLiteral("/preferences.json");
+}
+
+SettingsManager::SettingsManager(const QString& filePath)
+    : m_store(std::make_unique<PreferenceStore>(filePath)) {
+    if (m_store->boolean(key("keychain_migrated_v2")) != true)
+        migrateAPIKeysToKeychain();
+    migrateLegacyPrompt();
+}
+
+void SettingsManager::migrateAPIKeysToKeychain() {
+    bool allMoved = true;
+    for (AIProvider provider : AIProviders::allCases()) {
+        const QString account = apiKeyAccount(provider);
+        const std::optional<QString> legacy = m_store->text(account);
+        if (!legacy || legacy->isEmpty())
+            continue;
+        if (KeychainHelper::save(*legacy, account)) {
+            m_store->remove(account);
+            logi(QStringLiteral("迁移：") + AIProviders::displayName(provider) +
+                 QStringLiteral(" Key 从 UserDefaults → Keychain"));
+        } else {
+            logi(QStringLiteral("迁移失败：") + AIProviders::displayName(provider) +
+                 QStringLiteral(" Key 保留在 UserDefaults，下次启动重试"));
+            allMoved = false;
+        }
+    }
+    if (allMoved)
+        m_store->setValue(key("keychain_migrated_v2"), true);
+}
+
+void SettingsManager::migrateLegacyPrompt() {
+    const std::optional<QString> legacy = m_store->text(key("prompt"));
+    if (!legacy || isBlank(*legacy))
+        return;
+    m_store->setValue(key("prompt.custom"), *legacy);
+    m_store->setValue(key("prompt.usesDefault"), false);
+    m_store->remove(key("prompt"));
+}
+
+// MARK: provider, keys, model
+
+AIProvider SettingsManager::apiProvider() const {
+    std::lock_guard guard(m_lock);
+    return m_store->text(key("apiProvider")) == QStringLiteral("qwen") ? AIProvider::qwen : AIProvider::deepseek;
+}
+
+void SettingsManager::setApiProvider(AIProvider provider) {
+    std::lock_guard guard(m_lock);
+    m_store->setValue(key("apiProvider"), AIProviders::rawValue(provider));
+}
+
+std::optional<QString> SettingsManager::legacyKey(AIProvider provider) const {
+    return m_store->text(apiKeyAccount(provider));
+}
+
+std::optional<QString> SettingsManager::apiKey(AIProvider provider) const {
+    const QString raw = AIProviders::rawValue(provider);
+    if (std::optional<QString> stored = KeychainHelper::read(apiKeyAccount(provider))) {
+        logi(QStringLiteral("Keychain 读取: provider=") + raw + QStringLiteral(", hit=true"));
+        return stored;
+    }
+    logi(QStringLiteral("Keychain 读取: provider=") + raw + QStringLiteral(", hit=false, fallback to UserDefaults"));
+    return legacyKey(provider);
+}
+
+bool SettingsManager::setApiKey(const std::optional<QString>& newKey, AIProvider provider) {
+    const QString raw = AIProviders::rawValue(provider);
+    const QString account = apiKeyAccount(provider);
+    if (!newKey || newKey->isEmpty()) {
+        logi(QStringLiteral("Keychain 删除: provider=") + raw);
+        const bool deleted = KeychainHelper::remove(account);
+        m_store->remove(account);
+        if (deleted)
+            return true;
+        loge(QStringLiteral("Keychain 删除失败: provider=") + raw + QStringLiteral(" — 旧 key 可能仍残留"));
+        return false;
+    }
+    logi(QStringLiteral("Keychain 写入: provider=") + raw + QStringLiteral(", len=") +
+         QString::number(newKey->size()));
+    if (KeychainHelper::save(*newKey, account)) {
+        m_store->remove(account);
+        return true;
+    }
+    loge(QStringLiteral("Keychain 写入失败: provider=") + raw + QStringLiteral(" — 新 key 未被保存，旧 key 仍生效"));
+    return false;
+}
+
+std::optional<QString> SettingsManager::activeApiKey() const {
+    std::lock_guard guard(m_lock);
+    const AIProvider provider =
+        m_store->text(key("apiProvider")) == QStringLiteral("qwen") ? AIProvider::qwen : AIProvider::deepseek;
+    QByteArray data;
+    KeyStoreBackend* backend = KeychainHelper::backend();
+    const int status = backend->read(KeychainHelper::service, apiKeyAccount(provider), &data);
+    if (status == KeychainStatus::success) {
+        const QString text = QString::fromUtf8(data);
+        if (text.toUtf8() == data)
+            return text;
+    }
+    return legacyKey(provider);
+}
+
+std::optional<QString> SettingsManager::modelOverride(AIProvider provider) const {
+    std::lock_guard guard(m_lock);
+    return m_store->text(key("model.") + AIProviders::rawValue(provider));
+}
+
+void SettingsManager::setModelOverride(const std::optional<QString>& model, AIProvider provider) {
+    std::lock_guard guard(m_lock);
+    const QString name = key("model.") + AIProviders::rawValue(provider);
+    if (model && !model->isEmpty())
+        m_store->setValue(name, *model);
+    else
+        m_store->remove(name);
+}
+
+std::optional<QString> SettingsManager::baseURLOverride(AIProvider provider) const {
+    std::lock_guard guard(m_lock);
+    return m_store->text(key("baseURL.") + AIProviders::rawValue(provider));
+}
+
+std::optional<QString> SettingsManager::updateBaseURL() const {
+    std::lock_guard guard(m_lock);
+    return m_store->text(key("updateBaseURL"));
+}
+
+// MARK: prompt
+
+std::optional<QString> SettingsManager::_customPromptUnlocked() const {
+    std::optional<QString> stored = m_store->text(key("prompt.custom"));
+    if (!stored || isBlank(*stored))
+        return std::nullopt;
+    return stored;
+}
+
+bool SettingsManager::_usesDefaultPromptUnlocked() const {
+    return m_store->boolean(key("prompt.usesDefault")).value_or(true);
+}
+
+std::optional<QString> SettingsManager::customPrompt() const {
+    std::lock_guard guard(m_lock);
+    return _customPromptUnlocked();
+}
+
+void SettingsManager::setCustomPrompt(const std::optional<QString>& prompt) {
+    std::lock_guard guard(m_lock);
+    if (prompt && !isBlank(*prompt))
+        m_store->setValue(key("prompt.custom"), *prompt);
+    else
+        m_store->remove(key("prompt.custom"));
+}
+
+bool SettingsManager::usesDefaultPrompt() const {
+    std::lock_guard guard(m_lock);
+    return _usesDefaultPromptUnlocked();
+}
+
+void SettingsManager::setUsesDefaultPrompt(bool value) {
+    std::lock_guard guard(m_lock);
+    m_store->setValue(key("prompt.usesDefault"), value);
+}
+
+QString SettingsManager::effectivePrompt() const {
+    std::lock_guard guard(m_lock);
+    if (_usesDefaultPromptUnlocked())
+        return PromptTemplates::defaultPromptTemplate();
+    return _customPromptUnlocked().value_or(PromptTemplates::defaultPromptTemplate());
+}
+
+// MARK: integers and hotkeys
+
+int SettingsManager::integerOr(const QString& name, int fallback) const {
+    std::lock_guard guard(m_lock);
+    const std::optional<qint64> stored = m_store->integer(name);
+    if (!stored || *stored < std::numeric_limits<int>::min() || *stored > std::numeric_limits<int>::max())
+        return fallback;
+    return int(*stored);
+}
+
+void SettingsManager::storeInteger(const QString& name, int value) {
+    std::lock_guard guard(m_lock);
+    m_store->setValue(name, value);
+}
+
+#define VYRN_INTEGER_SETTING(getter, setter, name, fallback)                                               \
+    int SettingsManager::getter() const { return integerOr(key(name), fallback); }                           \
+    void SettingsManager::setter(int value) { storeInteger(key(name), value); }
+
+#define VYRN_TEXT_SETTING(getter, setter, name, fallback)                                                  \
+    QString SettingsManager::getter() const {                                                              \
+        return m_store->text(key(name)).value_or(QStringLiteral(fallback));                               \
+    }                                                                                                      \
+    void SettingsManager::setter(const QString& value) { m_store->setValue(key(name), value); }
+
+VYRN_INTEGER_SETTING(hotkeyKeyCode, setHotkeyKeyCode, "hotkeyKeyCode", DEFAULT_HOTKEY_KEYCODE)
+VYRN_INTEGER_SETTING(hotkeyModifiers, setHotkeyModifiers, "hotkeyModifiers", 4096)
+VYRN_TEXT_SETTING(hotkeyDisplay, setHotkeyDisplay, "hotkeyDisplay", "⌃T")
+VYRN_INTEGER_SETTING(selectionHotkeyKeyCode, setSelectionHotkeyKeyCode, "selectionHotkeyKeyCode",
+                     DEFAULT_SELECTION_HOTKEY_KEYCODE)
+VYRN_INTEGER_SETTING(selectionHotkeyModifiers, setSelectionHotkeyModifiers, "selectionHotkeyModifiers", 4608)
+VYRN_TEXT_SETTING(selectionHotkeyDisplay, setSelectionHotkeyDisplay, "selectionHotkeyDisplay", "⇧⌃T")
+VYRN_INTEGER_SETTING(closePanelHotkeyKeyCode, setClosePanelHotkeyKeyCode, "closePanelHotkeyKeyCode", 53)
+VYRN_INTEGER_SETTING(closePanelHotkeyModifiers, setClosePanelHotkeyModifiers, "closePanelHotkeyModifiers", 0)
+VYRN_TEXT_SETTING(closePanelHotkeyDisplay, setClosePanelHotkeyDisplay, "closePanelHotkeyDisplay", "Esc")
+VYRN_INTEGER_SETTING(togglePanelHotkeyKeyCode, setTogglePanelHotkeyKeyCode, "togglePanelHotkeyKeyCode", 50)
+VYRN_INTEGER_SETTING(togglePanelHotkeyModifiers, setTogglePanelHotkeyModifiers, "togglePanelHotkeyModifiers", 0)
+VYRN_TEXT_SETTING(togglePanelHotkeyDisplay, setTogglePanelHotkeyDisplay, "togglePanelHotkeyDisplay", "`")
+VYRN_INTEGER_SETTING(splitHotkeyKeyCode, setSplitHotkeyKeyCode, "splitHotkeyKeyCode", DEFAULT_SPLIT_HOTKEY_KEYCODE)
+VYRN_INTEGER_SETTING(splitHotkeyModifiers, setSplitHotkeyModifiers, "splitHotkeyModifiers", 4096)
+VYRN_TEXT_SETTING(splitHotkeyDisplay, setSplitHotkeyDisplay, "splitHotkeyDisplay", "⌃D")
+
+#undef VYRN_INTEGER_SETTING
+#undef VYRN_TEXT_SETTING
+
+// MARK: result panel, identity, updates
+
+int SettingsManager::popupFontSize() const { return std::clamp(integerOr(key("popupFontSize"), 14), 12, 22); }
+
+void SettingsManager::setPopupFontSize(int value) { storeInteger(key("popupFontSize"), std::clamp(value, 12, 22)); }
+
+// The platform's boolean conversion: booleans as they are, numbers non-zero, a few texts.
+static std::optional<bool> looseBoolean(const QJsonValue& v) {
+    if (v.isBool())
+        return v.toBool();
+    if (v.isDouble())
+        return v.toDouble() != 0;
+    if (v.isString()) {
+        const QString t = v.toString().trimmed().toLower();
+        return t == QStringLiteral("yes") || t == QStringLiteral("true") || t.toInt() != 0;
+    }
+    if (v.isUndefined())
+        return std::nullopt;
+    return false;
+}
+
+bool SettingsManager::defaultSplitMode() const {
+    std::lock_guard guard(m_lock);
+    return looseBoolean(m_store->value(key("defaultSplitMode"))).value_or(true);
+}
+
+void SettingsManager::setDefaultSplitMode(bool value) {
+    std::lock_guard guard(m_lock);
+    m_store->setValue(key("defaultSplitMode"), value);
+}
+
+std::optional<QString> SettingsManager::windowFrame() const { return m_store->text(key("windowFrame")); }
+
+void SettingsManager::setWindowFrame(const std::optional<QString>& value) {
+    if (value)
+        m_store->setValue(key("windowFrame"), *value);
+    else
+        m_store->remove(key("windowFrame"));
+}
+
+QString SettingsManager::installID() const {
+    std::lock_guard guard(m_lock);
+    const std::optional<QString> stored = m_store->text(key("installID"));
+    if (stored && !stored->isEmpty())
+        return *stored;
+    const QString created = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    m_store->setValue(key("installID"), created);
+    return created;
+}
+
+bool SettingsManager::telemetryEnabled() const {
+    std::lock_guard guard(m_lock);
+    return looseBoolean(m_store->value(key("telemetryEnabled"))).value_or(true);
+}
+
+void SettingsManager::setTelemetryEnabled(bool value) {
+    std::lock_guard guard(m_lock);
+    m_store->setValue(key("telemetryEnabled"), value);
+}
+
+std::optional<QString> SettingsManager::skipUpdateVersion() const { return m_store->text(key("skipUpdateVersion")); }
+
+void SettingsManager::setSkipUpdateVersion(const std::optional<QString>& value) {
+    if (value)
+        m_store->setValue(key("skipUpdateVersion"), *value);
+    else
+        m_store->remove(key("skipUpdateVersion"));
+}

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "engine/AIProvider.h"
+#include "engine/PreferenceStore.h"
+
+#include <QString>
+
+#include <memory>
+#include <mutex>
+#include <optional>
+
+// Every persistent setting of the application. Safe from any thread: each typed
+// accessor holds `lock` for its one read or write; compound reads hold it once.
+class SettingsManager {
+public:
+    static SettingsManager& shared();
+
+    // Replaces the shared instance with one over `filePath` (migrations run). For tests.
+    static void resetSharedForTesting(const QString& filePath);
+    explicit SettingsManager(const QString& filePath);
+
+    static QString preferencesPath(); // $XDG_CONFIG_HOME/vyrn/preferences.json
+
+    AIProvider apiProvider() const;
+    void setApiProvider(AIProvider provider);
+
+    std::optional<QString> apiKey(AIProvider provider) const;
+    bool setApiKey(const std::optional<QString>& key, AIProvider provider);
+    std::optional<QString> activeApiKey() const;
+
+    std::optional<QString> modelOverride(AIProvider provider) const;
+    void setModelOverride(const std::optional<QString>& model, AIProvider provider);
+    // `kavelin.baseURL.<raw>`: replaces scheme and host of the provider's endpoint when set.
+    std::optional<QString> baseURLOverride(AIProvider provider) const;
+    // `kavelin.updateBaseURL`: replaces the compiled-in update service address when set.
+    std::optional<QString> updateBaseURL() const;
+
+    std::optional<QString> customPrompt() const;
+    void setCustomPrompt(const std::optional<QString>& prompt);
+    bool usesDefaultPrompt() const;
+    void setUsesDefaultPrompt(bool value);
+    QString effectivePrompt() const;
+    // For a caller that already holds lock() and needs flag and text together.
+    std::mutex& lock() const { return m_lock; }
+    std::optional<QString> _customPromptUnlocked() const;
+    bool _usesDefaultPromptUnlocked() const;
+
+    int hotkeyKeyCode() const;
+    void setHotkeyKeyCode(int value);
+    int hotkeyModifiers() const;
+    void setHotkeyModifiers(int value);
+    QString hotkeyDisplay() const;
+    void setHotkeyDisplay(const QString& value);
+    int selectionHotkeyKeyCode() const;
+    void setSelectionHotkeyKeyCode(int value);
+    int selectionHotkeyModifiers() const;
+    void setSelectionHotkeyModifiers(int value);
+    QString selectionHotkeyDisplay() const;
+    void setSelectionHotkeyDisplay(const QString& value);
+    int closePanelHotkeyKeyCode() const;
+    void setClosePanelHotkeyKeyCode(int value);
+    int closePanelHotkeyModifiers() const;
+    void setClosePanelHotkeyModifiers(int value);
+    QString closePanelHotkeyDisplay() const;
+    void setClosePanelHotkeyDisplay(const QString& value);
+    int togglePanelHotkeyKeyCode() const;
+    void setTogglePanelHotkeyKeyCode(int value);
+    int togglePanelHotkeyModifiers() const;
+    void setTogglePanelHotkeyModifiers(int value);
+    QString togglePanelHotkeyDisplay() const;
+    void setTogglePanelHotkeyDisplay(const QString& value);
+    int splitHotkeyKeyCode() const;
+    void setSplitHotkeyKeyCode(int value);
+    int splitHotkeyModifiers() const;
+    void setSplitHotkeyModifiers(int value);
+    QString splitHotkeyDisplay() const;
+    void setSplitHotkeyDisplay(const QString& value);
+
+    int popupFontSize() const;
+    void setPopupFontSize(int value);
+    bool defaultSplitMode() const;
+    void setDefaultSplitMode(bool value);
+    std::optional<QString> windowFrame() const;
+    void setWindowFrame(const std::optional<QString>& value);
+    QString installID() const;
+    bool telemetryEnabled() const;
+    void setTelemetryEnabled(bool value);
+    std::optional<QString> skipUpdateVersion() const;
+    void setSkipUpdateVersion(const std::optional<QString>& value);
+
+    void migrateLegacyPrompt();
+
+    PreferenceStore& store() const { return *m_store; }
+
+private:
+    void migrateAPIKeysToKeychain();
+    int integerOr(const QString& key, int fallback) const;
+    void storeInteger(const QString& key, int value);
+    std::optional<QString> legacyKey(AIProvider provider) const;
+
+    std::unique_ptr<PreferenceStore> m_store;
+    mutable std::mutex m_lock;
+};

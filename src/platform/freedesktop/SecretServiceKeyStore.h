@@ -1,0 +1,30 @@
+#pragma once
+
+#include "engine/KeyStoreBackend.h"
+
+#include <QThread>
+
+#include <chrono>
+
+// The desktop's Secret Service through QtKeychain. Its jobs are asynchronous and
+// need an event loop, and a locked keyring may open a prompt that never returns,
+// so every call runs on a thread of its own and the caller waits a bounded time.
+class SecretServiceKeyStore final : public KeyStoreBackend {
+public:
+    explicit SecretServiceKeyStore(std::chrono::milliseconds timeout = std::chrono::seconds(5));
+    ~SecretServiceKeyStore() override;
+
+    QString name() const override;
+    int write(const QString& service, const QString& account, const QByteArray& data) override;
+    int read(const QString& service, const QString& account, QByteArray* data) override;
+    int remove(const QString& service, const QString& account) override;
+
+private:
+    enum class Operation { Write, Read, Remove };
+    int run(Operation operation, const QString& service, const QString& account, const QByteArray& input,
+            QByteArray* output);
+
+    std::chrono::milliseconds m_timeout;
+    QThread m_thread;
+    QObject* m_context = nullptr;
+};

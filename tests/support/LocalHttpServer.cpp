@@ -1,0 +1,147 @@
+#include "support/LocalHttpServer.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QPointer>
+#include <QSemaphore>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+class LocalHttpServerWorker : public QObject {
+public:
+    LocalHttpServerWorker(LocalHttpServer* owner, QTcpSocket* socket) : m_owner(owner), m_socket(socket) {
+        setParent(socket);
+        QObject::connect(socket, &QTcpSocket::readyRead, this, [this] { onData(); });
+        QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    }
+
+private:
+    void onData() {
+        m_buffer += m_socket->readAll();
+        for (;;) {
+            const qsizetype headerEnd = m_buffer.indexOf("\r\n\r\n");
+            if (headerEnd < 0)
+                return;
+            LocalHttpServer::Request request;
+            const QList<QByteArray> lines = m_buffer.left(headerEnd).split('\n');
+            const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
+            request.method = first.value(0);
+            const QByteArray target = first.value(1);
+            const qsizetype question = target.indexOf('?');
+            request.path = question < 0 ? target : target.left(question);
+            request.query = question < 0 ? QByteArray() : target.mid(question + 1);
+            for (qsizetype i = 1; i < lines.size(); ++i) {
+                const qsizetype colon = lines[i].indexOf(':');
+                if (colon > 0)
+                    request.headers.insert(lines[i].left(colon).trimmed().toLower(), lines[i].mid(colon + 1).trimmed());
+            }
+            const qsizetype length = request.headers.value("content-length", "0").toLongLong();
+            if (m_buffer.size() < headerEnd + 4 + length)
+                return;
+            request.body = m_buffer.mid(headerEnd + 4, length);
+            m_buffer.remove(0, headerEnd + 4 + length);
+            m_owner->record(request);
+            answer(m_owner->nextResponse());
+        }
+    }
+
+    void answer(const LocalHttpServer::Response& response) {
+        if (response.neverAnswer)
+            return;
+        QPointer<QTcpSocket> socket = m_socket;
+        QTimer::singleShot(response.delayMs, m_socket, [socket, response] {
+            if (!socket)
+                return;
+            QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Scripted\r\n";
+            head += "Content-Type: " + response.contentType + "\r\n";
+            head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
+            head += "Connection: close\r\n\r\n";
+            socket->write(head);
+            if (response.cutAfterBodyBytes >= 0) {
+                socket->write(response.body.left(response.cutAfterBodyBytes));
+                socket->flush();
+                socket->abort();
+                return;
+            }
+            socket->write(response.body);
+            socket->disconnectFromHost();
+        });
+    }
+
+    LocalHttpServer* m_owner;
+    QTcpSocket* m_socket;
+    QByteArray m_buffer;
+};
+
+LocalHttpServer::LocalHttpServer() {
+    m_thread.setObjectName(QStringLiteral("local-http-server"));
+    m_thread.start();
+    QSemaphore ready;
+    auto* server = new QTcpServer;
+    server->moveToThread(&m_thread);
+    QMetaObject::invokeMethod(
+        server,
+        [this, server, &ready] {
+            server->listen(QHostAddress::LocalHost, 0);
+            m_port = server->serverPort();
+            QObject::connect(server, &QTcpServer::newConnection, server, [this, server] {
+                while (QTcpSocket* socket = server->nextPendingConnection())
+                    new LocalHttpServerWorker(this, socket);
+            });
+            ready.release();
+        },
+        Qt::QueuedConnection);
+    ready.acquire();
+    m_server = server;
+}
+
+LocalHttpServer::~LocalHttpServer() {
+    QMetaObject::invokeMethod(m_server, [this] { delete m_server; }, Qt::BlockingQueuedConnection);
+    m_thread.quit();
+    m_thread.wait();
+}
+
+QUrl LocalHttpServer::baseUrl() const { return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_port)); }
+
+void LocalHttpServer::enqueue(const Response& response) {
+    QMutexLocker lock(&m_mutex);
+    m_script.push_back(response);
+}
+
+void LocalHttpServer::reset() {
+    QMutexLocker lock(&m_mutex);
+    m_script.clear();
+    m_requests.clear();
+    m_last = Response{};
+}
+
+QList<LocalHttpServer::Request> LocalHttpServer::requests() const {
+    QMutexLocker lock(&m_mutex);
+    return m_requests;
+}
+
+bool LocalHttpServer::waitForRequests(int count, int timeoutMs) const {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        if (requests().size() >= count)
+            return true;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+    return requests().size() >= count;
+}
+
+LocalHttpServer::Response LocalHttpServer::nextResponse() {
+    QMutexLocker lock(&m_mutex);
+    if (!m_script.empty()) {
+        m_last = m_script.front();
+        m_script.pop_front();
+    }
+    return m_last;
+}
+
+void LocalHttpServer::record(const Request& request) {
+    QMutexLocker lock(&m_mutex);
+    m_requests.append(request);
+}

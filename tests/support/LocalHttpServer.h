@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+#include <QMutex>
+#include <QThread>
+#include <QUrl>
+
+#include <deque>
+
+class QTcpServer;
+
+// A scripted HTTP/1.1 server on 127.0.0.1 for tests, running on its own thread so
+// that a test may block while it answers. Each request takes the next scripted
+// response (the last one repeats); every request is recorded.
+class LocalHttpServer {
+public:
+    struct Response {
+        int status = 200;
+        QByteArray body;
+        QByteArray contentType = "application/json";
+        int delayMs = 0;          // wait before answering
+        bool neverAnswer = false; // keep the connection open, silent
+        int cutAfterBodyBytes = -1; // >= 0: announce the full length, send this much, close
+    };
+    struct Request {
+        QByteArray method;
+        QByteArray path;  // without the query
+        QByteArray query; // without '?'
+        QMap<QByteArray, QByteArray> headers; // names in lower case
+        QByteArray body;
+    };
+
+    LocalHttpServer();
+    ~LocalHttpServer();
+
+    quint16 port() const { return m_port; }
+    QUrl baseUrl() const; // http://127.0.0.1:<port>
+
+    void enqueue(const Response& response);
+    void reset(); // forget script and recorded requests
+    QList<Request> requests() const;
+    // Waits (spinning the caller's event loop) until `count` requests have arrived.
+    bool waitForRequests(int count, int timeoutMs = 5000) const;
+
+private:
+    friend class LocalHttpServerWorker;
+    Response nextResponse();
+    void record(const Request& request);
+
+    QThread m_thread;
+    QTcpServer* m_server = nullptr;
+    quint16 m_port = 0;
+    mutable QMutex m_mutex;
+    std::deque<Response> m_script;
+    Response m_last;
+    QList<Request> m_requests;
+};

@@ -1,0 +1,29 @@
+#include "support/TestEnvironment.h"
+
+#include "app/AppConstants.h"
+#include "app/Logger.h"
+
+#include <QDir>
+#include <QFile>
+
+TestEnvironment::TestEnvironment() {
+    qputenv("XDG_CONFIG_HOME", (m_dir.path() + QStringLiteral("/config")).toUtf8());
+    qputenv("XDG_STATE_HOME", (m_dir.path() + QStringLiteral("/state")).toUtf8());
+    AppConstants::initialize();
+}
+
+QString TestEnvironment::configDir() const { return AppConstants::configDirectory(); }
+
+QString TestEnvironment::logPath() const { return LOG_PATH; }
+
+QString TestEnvironment::newPreferencesPath() {
+    return configDir() + QStringLiteral("/prefs-") + QString::number(++m_counter) + QStringLiteral(".json");
+}
+
+QString readLog() {
+    Logger::shared().flush();
+    QFile file(Logger::shared().path());
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll());
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+
+// A private HOME and XDG folders for one test executable, so tests never touch the
+// user's real settings, log or keys. Create it before anything logs.
+class TestEnvironment {
+public:
+    TestEnvironment();
+    QString root() const { return m_dir.path(); }
+    QString configDir() const;
+    QString logPath() const;
+    // A fresh preference file path under the config folder.
+    QString newPreferencesPath();
+
+private:
+    QTemporaryDir m_dir;
+    int m_counter = 0;
+};
+
+// Reads the whole log file after flushing the logger.
+QString readLog();
