@@ -10,7 +10,9 @@ std::optional<AlertSpec> g_lastAlert;
 
 namespace Alerts {
 
-void setPresenter(AlertPresenter* presenter) { g_presenter = presenter; }
+void setPresenter(AlertPresenter* presenter) {
+    g_presenter = presenter;
+}
 
 int run(const AlertSpec& alert) {
     g_lastAlert = alert;
@@ -26,8 +28,12 @@ int run(const AlertSpec& alert) {
     return g_presenter->run(alert);
 }
 
-void setNextAnswer(int buttonIndex) { g_nextAnswer = buttonIndex; }
+void setNextAnswer(int buttonIndex) {
+    g_nextAnswer = buttonIndex;
+}
 
-std::optional<AlertSpec> lastAlert() { return g_lastAlert; }
+std::optional<AlertSpec> lastAlert() {
+    return g_lastAlert;
+}
 
 } // namespace Alerts

@@ -66,9 +66,9 @@ QByteArray Logger::formatLine(const char* tag, const QString& message) {
     std::tm local{};
     localtime_r(&seconds, &local);
     char stamp[40];
-    const int stampLength =
-        std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d.%03d ", local.tm_year + 1900,
-                      local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, int(millis));
+    const int stampLength = std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d.%03d ",
+                                          local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                                          local.tm_hour, local.tm_min, local.tm_sec, int(millis));
     const QByteArray text = message.toUtf8();
     QByteArray line;
     line.reserve(int(std::strlen(tag)) + stampLength + text.size() + 1);
@@ -76,8 +76,12 @@ QByteArray Logger::formatLine(const char* tag, const QString& message) {
     return line;
 }
 
-void Logger::info(const QString& message) { write("[INFO] ", message); }
-void Logger::error(const QString& message) { write("[ERROR] ", message); }
+void Logger::info(const QString& message) {
+    write("[INFO] ", message);
+}
+void Logger::error(const QString& message) {
+    write("[ERROR] ", message);
+}
 
 void Logger::write(const char* tag, const QString& message) {
     const QByteArray line = formatLine(tag, message);
@@ -118,5 +122,9 @@ void Logger::run() {
     }
 }
 
-void logi(const QString& message) { Logger::shared().info(message); }
-void loge(const QString& message) { Logger::shared().error(message); }
+void logi(const QString& message) {
+    Logger::shared().info(message);
+}
+void loge(const QString& message) {
+    Logger::shared().error(message);
+}

@@ -22,8 +22,8 @@ int MessageBoxAlertPresenter::run(const AlertSpec& alert) {
     }
     QList<QAbstractButton*> buttons;
     for (qsizetype i = 0; i < alert.buttons.size(); ++i) {
-        QPushButton* button = box.addButton(alert.buttons.at(i), i == 0 ? QMessageBox::AcceptRole
-                                                                          : QMessageBox::RejectRole);
+        QPushButton* button =
+            box.addButton(alert.buttons.at(i), i == 0 ? QMessageBox::AcceptRole : QMessageBox::RejectRole);
         if (i == 0)
             box.setDefaultButton(button);
         buttons.append(button);

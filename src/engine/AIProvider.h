@@ -17,10 +17,13 @@ std::optional<AIProvider> fromRawValue(const QString& raw);
 QString displayName(AIProvider provider);
 QString builtInModel(AIProvider provider);
 QString consoleHost(AIProvider provider);
-// The built-in endpoint, or the same path under `kavelin.baseURL.<raw>` when that holds a usable base address.
+// The built-in endpoint, or the same path under `kavelin.baseURL.<raw>` when that holds a usable base
+// address.
 QUrl endpointURL(AIProvider provider);
 // The model override when present and non-empty, else the built-in model.
 QString defaultModel(AIProvider provider);
 } // namespace AIProviders
 
-inline size_t qHash(AIProvider provider, size_t seed = 0) { return ::qHash(int(provider), seed); }
+inline size_t qHash(AIProvider provider, size_t seed = 0) {
+    return ::qHash(int(provider), seed);
+}

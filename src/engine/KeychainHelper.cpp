@@ -46,7 +46,9 @@ void KeychainHelper::setBackend(std::unique_ptr<KeyStoreBackend> backend) {
                             : std::make_shared<UnavailableKeyStore>();
 }
 
-KeyStoreBackend* KeychainHelper::backend() { return currentBackend().get(); }
+KeyStoreBackend* KeychainHelper::backend() {
+    return currentBackend().get();
+}
 
 bool KeychainHelper::save(const QString& key, const QString& account) {
     const int status = currentBackend()->write(service, account, key.toUtf8());

@@ -1,5 +1,6 @@
 #include "engine/PreferenceStore.h"
 
+#include "app/AtomicFile.h"
 #include "app/Logger.h"
 
 #include <QDateTime>
@@ -7,11 +8,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
-#include <QSaveFile>
 
 #include <cmath>
 
-PreferenceStore::PreferenceStore(QString filePath) : m_path(std::move(filePath)) { load(); }
+PreferenceStore::PreferenceStore(QString filePath) : m_path(std::move(filePath)) {
+    load();
+}
 
 void PreferenceStore::load() {
     QFile file(m_path);
@@ -34,8 +36,8 @@ void PreferenceStore::load() {
     if (problem.isEmpty())
         return;
     // Never overwrite what we could not read: the user may want it back.
-    const QString aside =
-        m_path + QStringLiteral(".corrupt-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString aside = m_path + QStringLiteral(".corrupt-") +
+                          QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     const bool moved = QFile::rename(m_path, aside);
     loge(QStringLiteral("偏好设置文件无法读取（") + problem + QStringLiteral("）: ") + m_path +
          (moved ? QStringLiteral("，已移至 ") + aside : QStringLiteral("，且无法移走")) +
@@ -92,11 +94,11 @@ bool PreferenceStore::remove(const QString& key) {
 }
 
 bool PreferenceStore::saveLocked() {
-    QDir().mkpath(QFileInfo(m_path).absolutePath());
-    QSaveFile file(m_path);
-    const QByteArray bytes = QJsonDocument(m_values).toJson(QJsonDocument::Indented);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+    QString error;
+    // Owner-only: older versions kept API keys in this file.
+    if (AtomicFile::write(m_path, QJsonDocument(m_values).toJson(QJsonDocument::Indented),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner, &error))
         return true;
-    loge(QStringLiteral("偏好设置写入失败: ") + m_path + QStringLiteral(": ") + file.errorString());
+    loge(QStringLiteral("偏好设置写入失败: ") + m_path + QStringLiteral(": ") + error);
     return false;
 }

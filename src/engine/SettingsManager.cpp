@@ -12,11 +12,17 @@
 
 namespace {
 
-QString key(const char* name) { return QStringLiteral("kavelin.") + QLatin1String(name); }
-QString apiKeyAccount(AIProvider provider) { return key("apikey.") + AIProviders::rawValue(provider); }
+QString key(const char* name) {
+    return QStringLiteral("kavelin.") + QLatin1String(name);
+}
+QString apiKeyAccount(AIProvider provider) {
+    return key("apikey.") + AIProviders::rawValue(provider);
+}
 
 // Trimming "white space and line breaks", as the prompt rules mean it.
-bool isBlank(const QString& text) { return text.trimmed().isEmpty(); }
+bool isBlank(const QString& text) {
+    return text.trimmed().isEmpty();
+}
 
 std::mutex& sharedMutex() {
     static std::mutex m;
@@ -87,7 +93,8 @@ void SettingsManager::migrateLegacyPrompt() {
 
 AIProvider SettingsManager::apiProvider() const {
     std::lock_guard guard(m_lock);
-    return m_store->text(key("apiProvider")) == QStringLiteral("qwen") ? AIProvider::qwen : AIProvider::deepseek;
+    return m_store->text(key("apiProvider")) == QStringLiteral("qwen") ? AIProvider::qwen
+                                                                       : AIProvider::deepseek;
 }
 
 void SettingsManager::setApiProvider(AIProvider provider) {
@@ -105,7 +112,8 @@ std::optional<QString> SettingsManager::apiKey(AIProvider provider) const {
         logi(QStringLiteral("Keychain 读取: provider=") + raw + QStringLiteral(", hit=true"));
         return stored;
     }
-    logi(QStringLiteral("Keychain 读取: provider=") + raw + QStringLiteral(", hit=false, fallback to UserDefaults"));
+    logi(QStringLiteral("Keychain 读取: provider=") + raw +
+         QStringLiteral(", hit=false, fallback to UserDefaults"));
     return legacyKey(provider);
 }
 
@@ -127,7 +135,8 @@ bool SettingsManager::setApiKey(const std::optional<QString>& newKey, AIProvider
         m_store->remove(account);
         return true;
     }
-    loge(QStringLiteral("Keychain 写入失败: provider=") + raw + QStringLiteral(" — 新 key 未被保存，旧 key 仍生效"));
+    loge(QStringLiteral("Keychain 写入失败: provider=") + raw +
+         QStringLiteral(" — 新 key 未被保存，旧 key 仍生效"));
     return false;
 }
 
@@ -228,15 +237,21 @@ void SettingsManager::storeInteger(const QString& name, int value) {
     m_store->setValue(name, value);
 }
 
-#define VYRN_INTEGER_SETTING(getter, setter, name, fallback)                                               \
-    int SettingsManager::getter() const { return integerOr(key(name), fallback); }                           \
-    void SettingsManager::setter(int value) { storeInteger(key(name), value); }
+#define VYRN_INTEGER_SETTING(getter, setter, name, fallback)                                                 \
+    int SettingsManager::getter() const {                                                                    \
+        return integerOr(key(name), fallback);                                                               \
+    }                                                                                                        \
+    void SettingsManager::setter(int value) {                                                                \
+        storeInteger(key(name), value);                                                                      \
+    }
 
-#define VYRN_TEXT_SETTING(getter, setter, name, fallback)                                                  \
-    QString SettingsManager::getter() const {                                                              \
-        return m_store->text(key(name)).value_or(QStringLiteral(fallback));                               \
-    }                                                                                                      \
-    void SettingsManager::setter(const QString& value) { m_store->setValue(key(name), value); }
+#define VYRN_TEXT_SETTING(getter, setter, name, fallback)                                                    \
+    QString SettingsManager::getter() const {                                                                \
+        return m_store->text(key(name)).value_or(QStringLiteral(fallback));                                  \
+    }                                                                                                        \
+    void SettingsManager::setter(const QString& value) {                                                     \
+        m_store->setValue(key(name), value);                                                                 \
+    }
 
 VYRN_INTEGER_SETTING(hotkeyKeyCode, setHotkeyKeyCode, "hotkeyKeyCode", DEFAULT_HOTKEY_KEYCODE)
 VYRN_INTEGER_SETTING(hotkeyModifiers, setHotkeyModifiers, "hotkeyModifiers", 4096)
@@ -249,9 +264,11 @@ VYRN_INTEGER_SETTING(closePanelHotkeyKeyCode, setClosePanelHotkeyKeyCode, "close
 VYRN_INTEGER_SETTING(closePanelHotkeyModifiers, setClosePanelHotkeyModifiers, "closePanelHotkeyModifiers", 0)
 VYRN_TEXT_SETTING(closePanelHotkeyDisplay, setClosePanelHotkeyDisplay, "closePanelHotkeyDisplay", "Esc")
 VYRN_INTEGER_SETTING(togglePanelHotkeyKeyCode, setTogglePanelHotkeyKeyCode, "togglePanelHotkeyKeyCode", 50)
-VYRN_INTEGER_SETTING(togglePanelHotkeyModifiers, setTogglePanelHotkeyModifiers, "togglePanelHotkeyModifiers", 0)
+VYRN_INTEGER_SETTING(togglePanelHotkeyModifiers, setTogglePanelHotkeyModifiers, "togglePanelHotkeyModifiers",
+                     0)
 VYRN_TEXT_SETTING(togglePanelHotkeyDisplay, setTogglePanelHotkeyDisplay, "togglePanelHotkeyDisplay", "`")
-VYRN_INTEGER_SETTING(splitHotkeyKeyCode, setSplitHotkeyKeyCode, "splitHotkeyKeyCode", DEFAULT_SPLIT_HOTKEY_KEYCODE)
+VYRN_INTEGER_SETTING(splitHotkeyKeyCode, setSplitHotkeyKeyCode, "splitHotkeyKeyCode",
+                     DEFAULT_SPLIT_HOTKEY_KEYCODE)
 VYRN_INTEGER_SETTING(splitHotkeyModifiers, setSplitHotkeyModifiers, "splitHotkeyModifiers", 4096)
 VYRN_TEXT_SETTING(splitHotkeyDisplay, setSplitHotkeyDisplay, "splitHotkeyDisplay", "⌃D")
 
@@ -260,9 +277,13 @@ VYRN_TEXT_SETTING(splitHotkeyDisplay, setSplitHotkeyDisplay, "splitHotkeyDisplay
 
 // MARK: result panel, identity, updates
 
-int SettingsManager::popupFontSize() const { return std::clamp(integerOr(key("popupFontSize"), 14), 12, 22); }
+int SettingsManager::popupFontSize() const {
+    return std::clamp(integerOr(key("popupFontSize"), 14), 12, 22);
+}
 
-void SettingsManager::setPopupFontSize(int value) { storeInteger(key("popupFontSize"), std::clamp(value, 12, 22)); }
+void SettingsManager::setPopupFontSize(int value) {
+    storeInteger(key("popupFontSize"), std::clamp(value, 12, 22));
+}
 
 // The platform's boolean conversion: booleans as they are, numbers non-zero, a few texts.
 static std::optional<bool> looseBoolean(const QJsonValue& v) {
@@ -289,7 +310,9 @@ void SettingsManager::setDefaultSplitMode(bool value) {
     m_store->setValue(key("defaultSplitMode"), value);
 }
 
-std::optional<QString> SettingsManager::windowFrame() const { return m_store->text(key("windowFrame")); }
+std::optional<QString> SettingsManager::windowFrame() const {
+    return m_store->text(key("windowFrame"));
+}
 
 void SettingsManager::setWindowFrame(const std::optional<QString>& value) {
     if (value)
@@ -318,7 +341,9 @@ void SettingsManager::setTelemetryEnabled(bool value) {
     m_store->setValue(key("telemetryEnabled"), value);
 }
 
-std::optional<QString> SettingsManager::skipUpdateVersion() const { return m_store->text(key("skipUpdateVersion")); }
+std::optional<QString> SettingsManager::skipUpdateVersion() const {
+    return m_store->text(key("skipUpdateVersion"));
+}
 
 void SettingsManager::setSkipUpdateVersion(const std::optional<QString>& value) {
     if (value)

@@ -27,7 +27,8 @@ std::unique_ptr<KeyStoreBackend> create() {
     if (secretServiceAvailable())
         store = std::make_unique<SecretServiceKeyStore>();
     else
-        store = std::make_unique<FileKeyStore>(AppConstants::configDirectory() + QStringLiteral("/keys.json"));
+        store =
+            std::make_unique<FileKeyStore>(AppConstants::configDirectory() + QStringLiteral("/keys.json"));
     logi(QStringLiteral("密钥存储: ") + store->name());
     return store;
 }

@@ -34,7 +34,8 @@ private:
             for (qsizetype i = 1; i < lines.size(); ++i) {
                 const qsizetype colon = lines[i].indexOf(':');
                 if (colon > 0)
-                    request.headers.insert(lines[i].left(colon).trimmed().toLower(), lines[i].mid(colon + 1).trimmed());
+                    request.headers.insert(lines[i].left(colon).trimmed().toLower(),
+                                           lines[i].mid(colon + 1).trimmed());
             }
             const qsizetype length = request.headers.value("content-length", "0").toLongLong();
             if (m_buffer.size() < headerEnd + 4 + length)
@@ -97,12 +98,15 @@ LocalHttpServer::LocalHttpServer() {
 }
 
 LocalHttpServer::~LocalHttpServer() {
-    QMetaObject::invokeMethod(m_server, [this] { delete m_server; }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        m_server, [this] { delete m_server; }, Qt::BlockingQueuedConnection);
     m_thread.quit();
     m_thread.wait();
 }
 
-QUrl LocalHttpServer::baseUrl() const { return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_port)); }
+QUrl LocalHttpServer::baseUrl() const {
+    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_port));
+}
 
 void LocalHttpServer::enqueue(const Response& response) {
     QMutexLocker lock(&m_mutex);

@@ -20,14 +20,14 @@ public:
         int status = 200;
         QByteArray body;
         QByteArray contentType = "application/json";
-        int delayMs = 0;          // wait before answering
-        bool neverAnswer = false; // keep the connection open, silent
+        int delayMs = 0;            // wait before answering
+        bool neverAnswer = false;   // keep the connection open, silent
         int cutAfterBodyBytes = -1; // >= 0: announce the full length, send this much, close
     };
     struct Request {
         QByteArray method;
-        QByteArray path;  // without the query
-        QByteArray query; // without '?'
+        QByteArray path;                      // without the query
+        QByteArray query;                     // without '?'
         QMap<QByteArray, QByteArray> headers; // names in lower case
         QByteArray body;
     };

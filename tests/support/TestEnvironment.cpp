@@ -12,9 +12,13 @@ TestEnvironment::TestEnvironment() {
     AppConstants::initialize();
 }
 
-QString TestEnvironment::configDir() const { return AppConstants::configDirectory(); }
+QString TestEnvironment::configDir() const {
+    return AppConstants::configDirectory();
+}
 
-QString TestEnvironment::logPath() const { return LOG_PATH; }
+QString TestEnvironment::logPath() const {
+    return LOG_PATH;
+}
 
 QString TestEnvironment::newPreferencesPath() {
     return configDir() + QStringLiteral("/prefs-") + QString::number(++m_counter) + QStringLiteral(".json");

@@ -1,10 +1,9 @@
 #include "platform/freedesktop/FileKeyStore.h"
 
-#include <QDir>
+#include "app/AtomicFile.h"
+
 #include <QFile>
-#include <QFileInfo>
 #include <QJsonDocument>
-#include <QSaveFile>
 
 FileKeyStore::FileKeyStore(QString filePath) : m_path(std::move(filePath)) {}
 
@@ -32,17 +31,11 @@ int FileKeyStore::loadLocked(QJsonObject* items) const {
 }
 
 int FileKeyStore::saveLocked(const QJsonObject& items) {
-    const QString folder = QFileInfo(m_path).absolutePath();
-    QDir().mkpath(folder);
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly))
-        return ioError;
-    // Owner-only before any secret is written into the temporary file.
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    const QByteArray bytes = QJsonDocument(items).toJson(QJsonDocument::Compact);
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        return ioError;
-    return KeychainStatus::success;
+    // Owner-only from the moment the temporary file exists.
+    return AtomicFile::write(m_path, QJsonDocument(items).toJson(QJsonDocument::Compact),
+                             QFileDevice::ReadOwner | QFileDevice::WriteOwner, nullptr)
+               ? KeychainStatus::success
+               : ioError;
 }
 
 int FileKeyStore::write(const QString& service, const QString& account, const QByteArray& data) {

@@ -2,6 +2,8 @@
 
 #include <qt6keychain/keychain.h>
 
+#include <QThread>
+
 #include <future>
 #include <memory>
 
@@ -23,22 +25,26 @@ int statusFor(QKeychain::Error error) {
     }
 }
 
+// Deliberately never stopped; see the class comment.
+QObject* keyStoreContext() {
+    static QObject* context = [] {
+        auto* thread = new QThread;
+        thread->setObjectName(QStringLiteral("vyrn-keystore"));
+        auto* object = new QObject;
+        object->moveToThread(thread);
+        thread->start();
+        return object;
+    }();
+    return context;
+}
+
 } // namespace
 
-SecretServiceKeyStore::SecretServiceKeyStore(std::chrono::milliseconds timeout) : m_timeout(timeout) {
-    m_thread.setObjectName(QStringLiteral("vyrn-keystore"));
-    m_context = new QObject;
-    m_context->moveToThread(&m_thread);
-    QObject::connect(&m_thread, &QThread::finished, m_context, &QObject::deleteLater);
-    m_thread.start();
-}
+SecretServiceKeyStore::SecretServiceKeyStore(std::chrono::milliseconds timeout) : m_timeout(timeout) {}
 
-SecretServiceKeyStore::~SecretServiceKeyStore() {
-    m_thread.quit();
-    m_thread.wait();
+QString SecretServiceKeyStore::name() const {
+    return QStringLiteral("Secret Service (org.freedesktop.secrets)");
 }
-
-QString SecretServiceKeyStore::name() const { return QStringLiteral("Secret Service (org.freedesktop.secrets)"); }
 
 int SecretServiceKeyStore::write(const QString& service, const QString& account, const QByteArray& data) {
     return run(Operation::Write, service, account, data, nullptr);
@@ -58,13 +64,14 @@ int SecretServiceKeyStore::run(Operation operation, const QString& service, cons
     auto promise = std::make_shared<std::promise<Result>>();
     std::future<Result> future = promise->get_future();
     QMetaObject::invokeMethod(
-        m_context,
+        keyStoreContext(),
         [operation, service, account, input, promise] {
             QKeychain::Job* job = nullptr;
             switch (operation) {
             case Operation::Write: {
                 auto* write = new QKeychain::WritePasswordJob(service);
-                write->setBinaryData(input);
+                // As text, so that the desktop's password manager shows the key as typed.
+                write->setTextData(QString::fromUtf8(input));
                 job = write;
                 break;
             }
@@ -82,7 +89,7 @@ int SecretServiceKeyStore::run(Operation operation, const QString& service, cons
                 Result result;
                 result.status = statusFor(finished->error());
                 if (auto* read = qobject_cast<QKeychain::ReadPasswordJob*>(finished))
-                    result.data = read->binaryData();
+                    result.data = read->textData().toUtf8();
                 promise->set_value(std::move(result));
             });
             job->start();

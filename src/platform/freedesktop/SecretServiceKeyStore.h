@@ -2,17 +2,16 @@
 
 #include "engine/KeyStoreBackend.h"
 
-#include <QThread>
-
 #include <chrono>
 
 // The desktop's Secret Service through QtKeychain. Its jobs are asynchronous and
 // need an event loop, and a locked keyring may open a prompt that never returns,
-// so every call runs on a thread of its own and the caller waits a bounded time.
+// so every call runs on one keystore thread and the caller waits a bounded time.
+// The thread lives for the whole process: libsecret binds its connection to the
+// first thread that used it, and calls from any other context never complete.
 class SecretServiceKeyStore final : public KeyStoreBackend {
 public:
     explicit SecretServiceKeyStore(std::chrono::milliseconds timeout = std::chrono::seconds(5));
-    ~SecretServiceKeyStore() override;
 
     QString name() const override;
     int write(const QString& service, const QString& account, const QByteArray& data) override;
@@ -25,6 +24,4 @@ private:
             QByteArray* output);
 
     std::chrono::milliseconds m_timeout;
-    QThread m_thread;
-    QObject* m_context = nullptr;
 };

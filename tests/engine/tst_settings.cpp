@@ -1,0 +1,362 @@
+#include "app/Logger.h"
+#include "engine/KeychainHelper.h"
+#include "engine/PromptTemplates.h"
+#include "engine/SettingsManager.h"
+#include "support/FakeKeyStore.h"
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTest>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+using Setter = std::function<void(PreferenceStore&)>;
+using Reader = std::function<QVariant(const SettingsManager&)>;
+Q_DECLARE_METATYPE(Setter)
+Q_DECLARE_METATYPE(Reader)
+
+namespace {
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+Setter store(const char* key, const QJsonValue& value) {
+    return [name = QString::fromLatin1(key), value](PreferenceStore& s) { s.setValue(name, value); };
+}
+
+// Child-process mode: write settings as fast as possible until killed.
+int runWriterLoop(const QString& path) {
+    SettingsManager settings(path);
+    for (int i = 0;; ++i) {
+        settings.setWindowFrame(QStringLiteral("{{%1, %1}, {800, 600}}").arg(i));
+        settings.setPopupFontSize(12 + i % 11);
+        settings.setCustomPrompt(QString(200 + i % 50, QLatin1Char('p')));
+    }
+}
+
+} // namespace
+
+class TestSettings : public QObject {
+    Q_OBJECT
+    TestEnvironment env;
+    FakeKeyStore* keys = nullptr;
+
+    SettingsManager make(const QString& path) { return SettingsManager(path); }
+
+private Q_SLOTS:
+    void init() {
+        keys = new FakeKeyStore;
+        KeychainHelper::setBackend(std::unique_ptr<KeyStoreBackend>(keys));
+    }
+
+    void valueRules_data() {
+        QTest::addColumn<Setter>("stored");
+        QTest::addColumn<Reader>("read");
+        QTest::addColumn<QVariant>("expected");
+        const Setter none = [](PreferenceStore&) {};
+        const Reader font = [](const SettingsManager& s) { return QVariant(s.popupFontSize()); };
+        const Reader provider = [](const SettingsManager& s) {
+            return QVariant(AIProviders::rawValue(s.apiProvider()));
+        };
+        const Reader split = [](const SettingsManager& s) { return QVariant(s.defaultSplitMode()); };
+        const Reader telemetry = [](const SettingsManager& s) { return QVariant(s.telemetryEnabled()); };
+        const Reader usesDefault = [](const SettingsManager& s) { return QVariant(s.usesDefaultPrompt()); };
+        const Reader keyCode = [](const SettingsManager& s) { return QVariant(s.hotkeyKeyCode()); };
+        const Reader selectionMods = [](const SettingsManager& s) {
+            return QVariant(s.selectionHotkeyModifiers());
+        };
+
+        QTest::newRow("font absent") << none << font << QVariant(14);
+        QTest::newRow("font 40 clamps") << store("kavelin.popupFontSize", 40) << font << QVariant(22);
+        QTest::newRow("font 3 clamps") << store("kavelin.popupFontSize", 3) << font << QVariant(12);
+        QTest::newRow("font text") << store("kavelin.popupFontSize", QStringLiteral("16")) << font
+                                   << QVariant(14);
+        QTest::newRow("font fraction") << store("kavelin.popupFontSize", 15.5) << font << QVariant(14);
+        QTest::newRow("provider absent") << none << provider << QVariant(QStringLiteral("deepseek"));
+        QTest::newRow("provider qwen") << store("kavelin.apiProvider", QStringLiteral("qwen")) << provider
+                                       << QVariant(QStringLiteral("qwen"));
+        QTest::newRow("provider Qwen") << store("kavelin.apiProvider", QStringLiteral("Qwen")) << provider
+                                       << QVariant(QStringLiteral("deepseek"));
+        QTest::newRow("provider other") << store("kavelin.apiProvider", QStringLiteral("openai")) << provider
+                                        << QVariant(QStringLiteral("deepseek"));
+        QTest::newRow("provider number")
+            << store("kavelin.apiProvider", 1) << provider << QVariant(QStringLiteral("deepseek"));
+        QTest::newRow("split absent") << none << split << QVariant(true);
+        QTest::newRow("split false") << store("kavelin.defaultSplitMode", false) << split << QVariant(false);
+        QTest::newRow("split 0") << store("kavelin.defaultSplitMode", 0) << split << QVariant(false);
+        QTest::newRow("split text NO")
+            << store("kavelin.defaultSplitMode", QStringLiteral("NO")) << split << QVariant(false);
+        QTest::newRow("telemetry absent") << none << telemetry << QVariant(true);
+        QTest::newRow("telemetry false")
+            << store("kavelin.telemetryEnabled", false) << telemetry << QVariant(false);
+        QTest::newRow("usesDefault absent") << none << usesDefault << QVariant(true);
+        QTest::newRow("usesDefault false")
+            << store("kavelin.prompt.usesDefault", false) << usesDefault << QVariant(false);
+        QTest::newRow("usesDefault text")
+            << store("kavelin.prompt.usesDefault", QStringLiteral("false")) << usesDefault << QVariant(true);
+        QTest::newRow("key code absent") << none << keyCode << QVariant(17);
+        QTest::newRow("key code stored") << store("kavelin.hotkeyKeyCode", 0) << keyCode << QVariant(0);
+        QTest::newRow("key code text")
+            << store("kavelin.hotkeyKeyCode", QStringLiteral("3")) << keyCode << QVariant(17);
+        QTest::newRow("key code huge") << store("kavelin.hotkeyKeyCode", 1e12) << keyCode << QVariant(17);
+        QTest::newRow("selection modifiers") << none << selectionMods << QVariant(4608);
+    }
+    void valueRules() {
+        QFETCH(Setter, stored);
+        QFETCH(Reader, read);
+        QFETCH(QVariant, expected);
+        const QString path = env.newPreferencesPath();
+        {
+            PreferenceStore raw(path);
+            stored(raw);
+        }
+        const SettingsManager settings(path);
+        QCOMPARE(read(settings), expected);
+    }
+
+    void freshDefaultsAndIdentity() {
+        const QString path = env.newPreferencesPath();
+        SettingsManager settings(path);
+        QCOMPARE(settings.hotkeyDisplay(), QStringLiteral("⌃T"));
+        QCOMPARE(settings.selectionHotkeyDisplay(), QStringLiteral("⇧⌃T"));
+        QCOMPARE(settings.closePanelHotkeyDisplay(), QStringLiteral("Esc"));
+        QCOMPARE(settings.togglePanelHotkeyDisplay(), QStringLiteral("`"));
+        QCOMPARE(settings.splitHotkeyDisplay(), QStringLiteral("⌃D"));
+        QCOMPARE(settings.splitHotkeyKeyCode(), 2);
+        QCOMPARE(settings.closePanelHotkeyKeyCode(), 53);
+        QCOMPARE(settings.togglePanelHotkeyKeyCode(), 50);
+        QVERIFY(!settings.windowFrame());
+        QVERIFY(!settings.skipUpdateVersion());
+        QCOMPARE(settings.store().boolean(QStringLiteral("kavelin.keychain_migrated_v2")),
+                 std::optional<bool>(true));
+
+        const QString id = settings.installID();
+        QCOMPARE(id.size(), 36);
+        QCOMPARE(settings.installID(), id);
+        QCOMPARE(SettingsManager(path).installID(), id); // persisted, not regenerated
+    }
+
+    void fontSizeSetterClamps() {
+        SettingsManager settings(env.newPreferencesPath());
+        settings.setPopupFontSize(23);
+        QCOMPARE(settings.store().integer(QStringLiteral("kavelin.popupFontSize")),
+                 std::optional<qint64>(22));
+        settings.setPopupFontSize(11);
+        QCOMPARE(settings.popupFontSize(), 12);
+    }
+
+    void promptRules() {
+        SettingsManager settings(env.newPreferencesPath());
+        settings.setUsesDefaultPrompt(false);
+        settings.setCustomPrompt(QStringLiteral(" \n\t "));
+        QVERIFY(!settings.store().contains(QStringLiteral("kavelin.prompt.custom")));
+        QCOMPARE(settings.effectivePrompt(), PromptTemplates::defaultPromptTemplate());
+        settings.setCustomPrompt(QStringLiteral(" 我的模板\n"));
+        QCOMPARE(settings.effectivePrompt(), QStringLiteral(" 我的模板\n"));
+        settings.setUsesDefaultPrompt(true);
+        QCOMPARE(settings.effectivePrompt(), PromptTemplates::defaultPromptTemplate());
+        QCOMPARE(settings.customPrompt(), std::optional<QString>(QStringLiteral(" 我的模板\n")));
+    }
+
+    void modelOverrideKeepsSpaces() {
+        SettingsManager settings(env.newPreferencesPath());
+        settings.setModelOverride(QStringLiteral(" "), AIProvider::qwen);
+        QCOMPARE(settings.modelOverride(AIProvider::qwen), std::optional<QString>(QStringLiteral(" ")));
+        settings.setModelOverride(QString(), AIProvider::qwen);
+        QVERIFY(!settings.modelOverride(AIProvider::qwen));
+    }
+
+    void legacyPromptMigration_data() {
+        QTest::addColumn<QString>("legacy");
+        QTest::addColumn<bool>("moves");
+        QTest::newRow("blank stays") << QStringLiteral("  \n") << false;
+        QTest::newRow("leading space moves") << QStringLiteral(" Translate: {text}") << true;
+    }
+    void legacyPromptMigration() {
+        QFETCH(QString, legacy);
+        QFETCH(bool, moves);
+        const QString path = env.newPreferencesPath();
+        PreferenceStore(path).setValue(QStringLiteral("kavelin.prompt"), legacy);
+        SettingsManager settings(path);
+        PreferenceStore& s = settings.store();
+        QCOMPARE(s.contains(QStringLiteral("kavelin.prompt")), !moves);
+        QCOMPARE(s.text(QStringLiteral("kavelin.prompt.custom")),
+                 moves ? std::optional<QString>(legacy) : std::nullopt);
+        QCOMPARE(s.boolean(QStringLiteral("kavelin.prompt.usesDefault")),
+                 moves ? std::optional<bool>(false) : std::nullopt);
+    }
+
+    void keyMigrationMovesLegacyKey() {
+        const QString path = env.newPreferencesPath();
+        PreferenceStore(path).setValue(QStringLiteral("kavelin.apikey.qwen"), QStringLiteral("sk-legacy"));
+        SettingsManager settings(path);
+        QCOMPARE(keys->items.value(QStringLiteral("com.vyrn.kavelin/kavelin.apikey.qwen")),
+                 QByteArray("sk-legacy"));
+        QVERIFY(!settings.store().contains(QStringLiteral("kavelin.apikey.qwen")));
+        QCOMPARE(settings.store().boolean(QStringLiteral("kavelin.keychain_migrated_v2")),
+                 std::optional<bool>(true));
+        QVERIFY(
+            readLog().contains(QStringLiteral("迁移：千问（阿里云 · 国内） Key 从 UserDefaults → Keychain")));
+        QVERIFY(!readLog().contains(QStringLiteral("sk-legacy")));
+    }
+
+    void keyMigrationFailureKeepsFallbackAndRetries() {
+        const QString path = env.newPreferencesPath();
+        {
+            PreferenceStore raw(path);
+            raw.setValue(QStringLiteral("kavelin.apikey.deepseek"), QStringLiteral("sk-old"));
+            raw.setValue(QStringLiteral("kavelin.apiProvider"), QStringLiteral("deepseek"));
+        }
+        keys->writeStatus = -25293;
+        {
+            SettingsManager settings(path);
+            QVERIFY(settings.store().contains(QStringLiteral("kavelin.apikey.deepseek")));
+            QVERIFY(!settings.store().contains(QStringLiteral("kavelin.keychain_migrated_v2")));
+            QCOMPARE(settings.activeApiKey(), std::optional<QString>(QStringLiteral("sk-old")));
+            const QString log = readLog();
+            QVERIFY(log.contains(
+                QStringLiteral("Keychain 写入失败: status=-25293, account=kavelin.apikey.deepseek")));
+            QVERIFY(log.contains(
+                QStringLiteral("迁移失败：DeepSeek（国内 · 推荐） Key 保留在 UserDefaults，下次启动重试")));
+        }
+        keys->writeStatus = KeychainStatus::success;
+        SettingsManager retried(path);
+        QVERIFY(!retried.store().contains(QStringLiteral("kavelin.apikey.deepseek")));
+        QCOMPARE(retried.activeApiKey(), std::optional<QString>(QStringLiteral("sk-old")));
+    }
+
+    void apiKeyRoundTrip() {
+        SettingsManager settings(env.newPreferencesPath());
+        QVERIFY(!settings.apiKey(AIProvider::deepseek));
+        QVERIFY(readLog().contains(
+            QStringLiteral("Keychain 读取: provider=deepseek, hit=false, fallback to UserDefaults")));
+        QVERIFY(settings.setApiKey(QStringLiteral("sk-秘密-123"), AIProvider::deepseek));
+        QCOMPARE(settings.apiKey(AIProvider::deepseek),
+                 std::optional<QString>(QStringLiteral("sk-秘密-123")));
+        QCOMPARE(settings.activeApiKey(), std::optional<QString>(QStringLiteral("sk-秘密-123")));
+        const QString log = readLog();
+        QVERIFY(log.contains(QStringLiteral("Keychain 写入: provider=deepseek, len=9")));
+        QVERIFY(log.contains(QStringLiteral("Keychain 读取: provider=deepseek, hit=true")));
+        QVERIFY(!log.contains(QStringLiteral("sk-秘密")));
+
+        QVERIFY(settings.setApiKey(QString(), AIProvider::deepseek));
+        QVERIFY(!settings.activeApiKey());
+        QVERIFY(settings.setApiKey(QString(), AIProvider::deepseek)); // a missing item counts as deleted
+
+        keys->removeStatus = -25244;
+        QVERIFY(!settings.setApiKey(std::nullopt, AIProvider::deepseek));
+        QVERIFY(
+            readLog().contains(QStringLiteral("Keychain 删除失败: provider=deepseek — 旧 key 可能仍残留")));
+    }
+
+    void failedWriteKeepsOldKey() {
+        SettingsManager settings(env.newPreferencesPath());
+        QVERIFY(settings.setApiKey(QStringLiteral("old"), AIProvider::qwen));
+        keys->writeStatus = -1;
+        QVERIFY(!settings.setApiKey(QStringLiteral("new"), AIProvider::qwen));
+        QCOMPARE(settings.apiKey(AIProvider::qwen), std::optional<QString>(QStringLiteral("old")));
+        QVERIFY(readLog().contains(
+            QStringLiteral("Keychain 写入失败: provider=qwen — 新 key 未被保存，旧 key 仍生效")));
+    }
+
+    void corruptFileIsSetAside_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("truncated") << QByteArray("{\"kavelin.popupFontSize\": 18,");
+        QTest::newRow("not an object") << QByteArray("[1, 2, 3]");
+        QTest::newRow("binary") << QByteArray("\x00\xff\xfe garbage", 12);
+    }
+    void corruptFileIsSetAside() {
+        QFETCH(QByteArray, content);
+        const QString path = env.newPreferencesPath();
+        writeFile(path, content);
+        SettingsManager settings(path);
+        QCOMPARE(settings.popupFontSize(), 14);
+        const QStringList aside = QDir(QFileInfo(path).absolutePath())
+                                      .entryList({QFileInfo(path).fileName() + QStringLiteral(".corrupt-*")});
+        QCOMPARE(aside.size(), 1);
+        QCOMPARE(readFile(QFileInfo(path).absolutePath() + QLatin1Char('/') + aside.first()), content);
+        QVERIFY(readLog().contains(QStringLiteral("偏好设置文件无法读取")));
+        // The next write starts a clean file instead of touching the set-aside copy.
+        settings.setPopupFontSize(18);
+        QCOMPARE(SettingsManager(path).popupFontSize(), 18);
+    }
+
+    void killDuringWritesNeverTruncates() {
+        const QString path = env.newPreferencesPath();
+        SettingsManager(path).setPopupFontSize(16);
+        for (int round = 0; round < 15; ++round) {
+            QProcess writer;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("VYRN_SETTINGS_WRITER"), path);
+            writer.setProcessEnvironment(environment);
+            writer.start(QCoreApplication::applicationFilePath(), {});
+            QVERIFY(writer.waitForStarted());
+            QThread::msleep(40 + QRandomGenerator::global()->bounded(60));
+            writer.kill();
+            writer.waitForFinished();
+            QJsonParseError error{};
+            const QJsonDocument document = QJsonDocument::fromJson(readFile(path), &error);
+            QVERIFY2(error.error == QJsonParseError::NoError && document.isObject(),
+                     qPrintable(error.errorString()));
+            QVERIFY(document.object().contains(QStringLiteral("kavelin.popupFontSize")));
+        }
+    }
+
+    void concurrentReadersAndWriters() {
+        const QString path = env.newPreferencesPath();
+        SettingsManager settings(path);
+        std::atomic<bool> wrong{false};
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 4; ++t)
+            threads.emplace_back([&, t] {
+                for (int i = 0; i < 200; ++i) {
+                    if (t % 2 == 0) {
+                        settings.setPopupFontSize(12 + i % 11);
+                        settings.setCustomPrompt(QStringLiteral("prompt %1").arg(i));
+                        settings.setUsesDefaultPrompt(i % 2 == 0);
+                    } else {
+                        const int size = settings.popupFontSize();
+                        const QString prompt = settings.effectivePrompt();
+                        if (size < 12 || size > 22 || prompt.isEmpty())
+                            wrong = true;
+                        settings.installID();
+                    }
+                }
+            });
+        for (auto& thread : threads)
+            thread.join();
+        QVERIFY(!wrong);
+        const SettingsManager reread(path);
+        QCOMPARE(reread.installID(), settings.installID());
+        QCOMPARE(reread.popupFontSize(), settings.popupFontSize());
+    }
+};
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsSet("VYRN_SETTINGS_WRITER")) {
+        QCoreApplication app(argc, argv);
+        TestEnvironment env;
+        return runWriterLoop(qEnvironmentVariable("VYRN_SETTINGS_WRITER"));
+    }
+    QCoreApplication app(argc, argv);
+    TestSettings test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_settings.moc"
