@@ -131,7 +131,8 @@ QStringView trimmed(QStringView s) {
         s.chop(1);
     qsizetype from = 0;
     while (from < s.size() && isBlank(s[from].unicode())) {
-        if (from + 1 < s.size() && s[from + 1].unicode() >= 0x300 && GraphemeText(s.mid(from, 2)).size() == 1)
+        if (from + 1 < s.size() && s[from + 1].unicode() >= 0x300 &&
+            GraphemeText(s.mid(from, 3)).at(0).size() > 1)
             break;
         ++from;
     }

@@ -63,6 +63,7 @@ private Q_SLOTS:
         row("astral capital decides", "Done. \U0001D400lpha", {"Done.", "\U0001D400lpha"});
         row("emoji does not decide", "Done. \U0001F600 Next", {"Done. \U0001F600 Next"});
         row("space with combining mark is kept", "\u0020\u0301x. Y", {"\u0020\u0301x.", "Y"});
+        row("space with astral modifier is kept", "\u0020\U0001F3FBx. Y", {"\u0020\U0001F3FBx.", "Y"});
     }
     void splitEnglish() {
         QFETCH(QString, text);
