@@ -105,37 +105,38 @@ int main() {
     const QString mirrorTranslation = translation + chinese.mid(0, 20).join(QString());
     report("pair 280 English / 300 Chinese (mirror)", 300,
            [&] { SentenceSplitter::pair(mirrorOriginal, mirrorTranslation); });
-});
 
-const qsizetype small = 3 * 1024, large = 1024 * 1024;
-const QString english3k = englishText(random, small), english1m = englishText(random, large);
-const QString chinese3k = chineseText(random, small), chinese1m = chineseText(random, large);
-report("splitEnglish 3 KB", 500, [&] { SentenceSplitter::splitEnglish(english3k); });
-report("splitChinese 3 KB", 500, [&] { SentenceSplitter::splitChinese(chinese3k); });
-report("splitEnglish 1 MB", 7, [&] { SentenceSplitter::splitEnglish(english1m); });
-report("splitChinese 1 MB", 7, [&] { SentenceSplitter::splitChinese(chinese1m); });
+    const qsizetype small = 3 * 1024, large = 1024 * 1024;
+    const QString english3k = englishText(random, small), english1m = englishText(random, large);
+    const QString chinese3k = chineseText(random, small), chinese1m = chineseText(random, large);
+    report("splitEnglish 3 KB", 500, [&] { SentenceSplitter::splitEnglish(english3k); });
+    report("splitChinese 3 KB", 500, [&] { SentenceSplitter::splitChinese(chinese3k); });
+    report("splitEnglish 1 MB", 7, [&] { SentenceSplitter::splitEnglish(english1m); });
+    report("splitChinese 1 MB", 7, [&] { SentenceSplitter::splitChinese(chinese1m); });
 
-// Worst cases for look-behind, look-ahead and the attribution scan.
-const struct {
-    const char* name;
-    QString text;
-} hostile[] = {
-    {"1 MB of \"a. \" (no boundaries)", repeated(QStringLiteral("a. "), large)},
-    {"1 MB of \"A. \" (initials)", repeated(QStringLiteral("A. "), large)},
-    {"1 MB of periods", repeated(QStringLiteral("."), large)},
-    {"1 MB letters, then \". x\"", repeated(QStringLiteral("a"), large) + QStringLiteral(". x")},
-    {"1 MB of \".) (\"", repeated(QStringLiteral(".) ("), large)},
-    {"1 MB of unclosed attributions", repeated(QStringLiteral("摘录来自《"), large)},
-    {"1 MB of attributions", repeated(QStringLiteral("摘录来自《书》 \n"), large)},
-    {"1 MB on one line with CR", repeated(QStringLiteral("It ends.\r"), large)},
-};
-for (const auto& h : hostile)
-    report(h.name, 3, [&] { SentenceSplitter::splitEnglish(h.text); });
-report("splitChinese 1 MB of \"。…\"", 3,
-       [&] { SentenceSplitter::splitChinese(repeated(QStringLiteral("。…"), large)); });
-report("pair 1 MB English of 1-letter sentences", 3,
-       [&] { SentenceSplitter::pair(repeated(QStringLiteral("Ab. "), large), QStringLiteral("一。二。")); });
-report("pair 1 MB Chinese of 1-char sentences", 3,
-       [&] { SentenceSplitter::pair(QStringLiteral("One. Two."), repeated(QStringLiteral("。"), large)); });
-return 0;
+    // Worst cases for look-behind, look-ahead and the attribution scan.
+    const struct {
+        const char* name;
+        QString text;
+    } hostile[] = {
+        {"1 MB of \"a. \" (no boundaries)", repeated(QStringLiteral("a. "), large)},
+        {"1 MB of \"A. \" (initials)", repeated(QStringLiteral("A. "), large)},
+        {"1 MB of periods", repeated(QStringLiteral("."), large)},
+        {"1 MB letters, then \". x\"", repeated(QStringLiteral("a"), large) + QStringLiteral(". x")},
+        {"1 MB of \".) (\"", repeated(QStringLiteral(".) ("), large)},
+        {"1 MB of unclosed attributions", repeated(QStringLiteral("摘录来自《"), large)},
+        {"1 MB of attributions", repeated(QStringLiteral("摘录来自《书》 \n"), large)},
+        {"1 MB on one line with CR", repeated(QStringLiteral("It ends.\r"), large)},
+    };
+    for (const auto& h : hostile)
+        report(h.name, 3, [&] { SentenceSplitter::splitEnglish(h.text); });
+    report("splitChinese 1 MB of \"。…\"", 3,
+           [&] { SentenceSplitter::splitChinese(repeated(QStringLiteral("。…"), large)); });
+    report("pair 1 MB English of 1-letter sentences", 3, [&] {
+        SentenceSplitter::pair(repeated(QStringLiteral("Ab. "), large), QStringLiteral("一。二。"));
+    });
+    report("pair 1 MB Chinese of 1-char sentences", 3, [&] {
+        SentenceSplitter::pair(QStringLiteral("One. Two."), repeated(QStringLiteral("。"), large));
+    });
+    return 0;
 }
