@@ -23,13 +23,13 @@ constexpr std::u16string_view multiDotAbbreviations[] = {u"e.g", u"i.e", u"U.S",
 
 constexpr std::u16string_view multiWordAbbreviations[] = {u"et al"};
 
-bool operator==(std::u16string_view a, QStringView b) {
+bool sameText(std::u16string_view a, QStringView b) {
     return qsizetype(a.size()) == b.size() && std::equal(a.begin(), a.end(), b.utf16());
 }
 
 template <size_t N> bool contains(const std::u16string_view (&words)[N], QStringView word) {
     return std::any_of(std::begin(words), std::end(words),
-                       [word](std::u16string_view w) { return w == word; });
+                       [word](std::u16string_view w) { return sameText(w, word); });
 }
 
 // True when one of the entries is the two words joined by one space.
@@ -37,8 +37,8 @@ template <size_t N>
 bool contains(const std::u16string_view (&entries)[N], QStringView first, QStringView second) {
     const size_t split = size_t(first.size());
     return std::any_of(std::begin(entries), std::end(entries), [&](std::u16string_view entry) {
-        return entry.size() == split + 1 + size_t(second.size()) && entry.substr(0, split) == first &&
-               entry[split] == u' ' && entry.substr(split + 1) == second;
+        return entry.size() == split + 1 + size_t(second.size()) && sameText(entry.substr(0, split), first) &&
+               entry[split] == u' ' && sameText(entry.substr(split + 1), second);
     });
 }
 
