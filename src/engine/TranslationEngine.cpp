@@ -180,6 +180,10 @@ void TranslationEngine::start(const PreparedRequest& prepared) {
             [this, reply, completion = prepared.completion] { finish(reply, completion); });
 }
 
+QNetworkReply* TranslationEngine::currentTask() const {
+    return m_currentTask.data();
+}
+
 void TranslationEngine::cancelCurrentTask() {
     quint64 generation = 0;
     {

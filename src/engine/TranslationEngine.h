@@ -49,7 +49,7 @@ public:
     void translate(const QString& text, Completion completion);
 
     // The request in flight, or null. Main thread only.
-    QNetworkReply* currentTask() const { return m_currentTask.data(); }
+    QNetworkReply* currentTask() const;
     // Ends the request in flight, and one about to start, without a report. Any thread.
     void cancelCurrentTask();
 
