@@ -149,6 +149,12 @@ class TestTranslationEngine : public QObject {
     }
 
 private Q_SLOTS:
+    // Created by a worker, as the flows do: the engine must still do its network work on the main thread.
+    void initTestCase() {
+        runOnWorker([] { TranslationEngine::shared(); });
+        QCOMPARE(TranslationEngine::shared().thread(), QCoreApplication::instance()->thread());
+    }
+
     void init() {
         hookCalls = 0;
         SettingsWindowHook::setShowHandler([this] { ++hookCalls; });
