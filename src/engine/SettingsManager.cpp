@@ -140,7 +140,9 @@ bool SettingsManager::setApiKey(const std::optional<QString>& newKey, AIProvider
     return false;
 }
 
-std::optional<QString> SettingsManager::activeApiKey() const {
+std::optional<QString> SettingsManager::activeApiKey() const { return activeProviderAndKey().key; }
+
+SettingsManager::ActiveKey SettingsManager::activeProviderAndKey() const {
     std::lock_guard guard(m_lock);
     const AIProvider provider =
         m_store->text(key("apiProvider")) == QStringLiteral("qwen") ? AIProvider::qwen : AIProvider::deepseek;
@@ -150,9 +152,9 @@ std::optional<QString> SettingsManager::activeApiKey() const {
     if (status == KeychainStatus::success) {
         const QString text = QString::fromUtf8(data);
         if (text.toUtf8() == data)
-            return text;
+            return {provider, text};
     }
-    return legacyKey(provider);
+    return {provider, legacyKey(provider)};
 }
 
 std::optional<QString> SettingsManager::modelOverride(AIProvider provider) const {

@@ -27,6 +27,13 @@ public:
     std::optional<QString> apiKey(AIProvider provider) const;
     bool setApiKey(const std::optional<QString>& key, AIProvider provider);
     std::optional<QString> activeApiKey() const;
+    // The current provider and its key from one hold of the lock, so that a concurrent
+    // switch can never pair one provider's key with the other's endpoint. No log line.
+    struct ActiveKey {
+        AIProvider provider;
+        std::optional<QString> key;
+    };
+    ActiveKey activeProviderAndKey() const;
 
     std::optional<QString> modelOverride(AIProvider provider) const;
     void setModelOverride(const std::optional<QString>& model, AIProvider provider);

@@ -1,0 +1,256 @@
+#include "engine/TranslationEngine.h"
+
+#include "app/Alerts.h"
+#include "app/Logger.h"
+#include "app/SettingsWindowHook.h"
+#include "engine/PromptTemplates.h"
+#include "engine/ResponseParser.h"
+#include "engine/SettingsManager.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QTextBoundaryFinder>
+#include <QThread>
+
+#include <algorithm>
+
+namespace {
+
+bool isUsableEndpoint(const QUrl& url) {
+    const QString scheme = url.scheme();
+    return url.isValid() && !url.host().isEmpty() &&
+           (scheme == QStringLiteral("https") || scheme == QStringLiteral("http"));
+}
+
+// Qt answers an HTTP error status with a content, protocol or server error code and
+// keeps the status and body; only the network-layer codes mean the exchange broke.
+bool isTransportError(QNetworkReply::NetworkError error) {
+    return error > QNetworkReply::NoError && error <= QNetworkReply::UnknownNetworkError;
+}
+
+QString describeTransportError(const QNetworkReply* reply) {
+    // A transfer time-out surfaces as a cancel; our own cancels never get here.
+    if (reply->error() == QNetworkReply::OperationCanceledError ||
+        reply->error() == QNetworkReply::TimeoutError)
+        return QStringLiteral("请求超时");
+    return reply->errorString();
+}
+
+int userPerceivedLength(const QString& text) {
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    int count = 0;
+    while (finder.toNextBoundary() != -1)
+        ++count;
+    return count;
+}
+
+} // namespace
+
+struct TranslationEngine::PreparedRequest {
+    quint64 generation = 0;
+    QNetworkRequest request;
+    QByteArray body;
+    Completion completion;
+};
+
+TranslationEngine& TranslationEngine::shared() {
+    // Never destroyed: a reply may still be finishing while statics are torn down.
+    static TranslationEngine* const engine = new TranslationEngine;
+    return *engine;
+}
+
+TranslationEngine::TranslationEngine() {
+    // The first caller may be a worker; the network side belongs to the main thread.
+    if (QCoreApplication* app = QCoreApplication::instance())
+        moveToThread(app->thread());
+}
+
+std::optional<QByteArray> TranslationEngine::authorizationValue(const QString& key) {
+    // A line break would end the header early and let the rest of the key become
+    // headers of its own; such a key is refused, never cleaned up behind the user's back.
+    const bool hasControl = std::any_of(key.begin(), key.end(), [](QChar c) {
+        const QChar::Category category = c.category();
+        return category == QChar::Other_Control || category == QChar::Separator_Line ||
+               category == QChar::Separator_Paragraph;
+    });
+    if (hasControl)
+        return std::nullopt;
+    return QByteArrayLiteral("Bearer ") + key.toUtf8();
+}
+
+QJsonObject TranslationEngine::chatBody(AIProvider provider, const QString& model,
+                                        const QList<QMap<QString, QString>>& messages) {
+    QJsonArray list;
+    for (const QMap<QString, QString>& message : messages) {
+        QJsonObject entry;
+        for (auto it = message.begin(); it != message.end(); ++it)
+            entry.insert(it.key(), it.value());
+        list.append(entry);
+    }
+    QJsonObject body{
+        {QStringLiteral("model"), model},     {QStringLiteral("messages"), list},
+        {QStringLiteral("temperature"), 0.1}, {QStringLiteral("max_tokens"), 4096},
+        {QStringLiteral("stream"), false},
+    };
+    if (provider == AIProvider::deepseek)
+        body.insert(QStringLiteral("thinking"),
+                    QJsonObject{{QStringLiteral("type"), QStringLiteral("disabled")}});
+    return body;
+}
+
+void TranslationEngine::setTimeoutForTesting(std::chrono::milliseconds timeout) {
+    std::lock_guard guard(m_generationLock);
+    m_timeout = timeout;
+}
+
+void TranslationEngine::translate(const QString& text, Completion completion) {
+    SettingsManager& settings = SettingsManager::shared();
+    const SettingsManager::ActiveKey active = settings.activeProviderAndKey();
+    const AIProvider provider = active.provider;
+    const QString displayName = AIProviders::displayName(provider);
+    if (!active.key || active.key->isEmpty()) {
+        logi(QStringLiteral("未配置 ") + displayName + QStringLiteral(" API Key"));
+        presentMissingKey(provider, std::move(completion));
+        return;
+    }
+
+    const QList<QMap<QString, QString>> messages{
+        {{QStringLiteral("role"), QStringLiteral("system")},
+         {QStringLiteral("content"), settings.effectivePrompt()}},
+        {{QStringLiteral("role"), QStringLiteral("user")},
+         {QStringLiteral("content"), PromptTemplates::userMessagePrefix() + text}},
+    };
+
+    const QUrl endpoint = AIProviders::endpointURL(provider);
+    if (!isUsableEndpoint(endpoint)) {
+        loge(QStringLiteral("无效 API 地址"));
+        completion(Outcome::failure());
+        return;
+    }
+    const std::optional<QByteArray> authorization = authorizationValue(*active.key);
+    if (!authorization) {
+        loge(QStringLiteral("API Key 含换行或其他控制字符，未发送请求（Key 长度=") +
+             QString::number(active.key->size()) + QStringLiteral("），请在偏好设置中重新填写"));
+        completion(Outcome::failure());
+        return;
+    }
+
+    PreparedRequest prepared;
+    prepared.request.setUrl(endpoint);
+    prepared.request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
+    prepared.request.setRawHeader(QByteArrayLiteral("Authorization"), *authorization);
+    // The key travels with every hop of a redirect: only follow one to the same origin.
+    prepared.request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                                  QNetworkRequest::SameOriginRedirectPolicy);
+    const QJsonObject body = chatBody(provider, AIProviders::defaultModel(provider), messages);
+    prepared.body = QJsonDocument(body).toJson(QJsonDocument::Compact);
+    prepared.completion = std::move(completion);
+    logi(QStringLiteral("调用 ") + displayName + QStringLiteral(" API..."));
+
+    {
+        std::lock_guard guard(m_generationLock);
+        prepared.generation = ++m_latestGeneration;
+        prepared.request.setTransferTimeout(int(m_timeout.count()));
+    }
+    if (QThread::currentThread() == thread())
+        start(prepared);
+    else
+        QMetaObject::invokeMethod(
+            this, [this, prepared] { start(prepared); }, Qt::QueuedConnection);
+}
+
+void TranslationEngine::start(const PreparedRequest& prepared) {
+    {
+        std::lock_guard guard(m_generationLock);
+        // Overtaken by a newer translation or a cancel before it got here.
+        if (prepared.generation != m_latestGeneration)
+            return;
+    }
+    abortCurrentTask(prepared.generation);
+    if (!m_network)
+        m_network = new QNetworkAccessManager(this);
+    QNetworkReply* reply = m_network->post(prepared.request, prepared.body);
+    m_currentTask = reply;
+    m_currentTaskGeneration = prepared.generation;
+    connect(reply, &QNetworkReply::finished, this,
+            [this, reply, completion = prepared.completion] { finish(reply, completion); });
+}
+
+QNetworkReply* TranslationEngine::currentTask() const {
+    return m_currentTask.data();
+}
+
+void TranslationEngine::cancelCurrentTask() {
+    quint64 generation = 0;
+    {
+        std::lock_guard guard(m_generationLock);
+        generation = ++m_latestGeneration;
+    }
+    if (QThread::currentThread() == thread())
+        abortCurrentTask(generation);
+    else
+        QMetaObject::invokeMethod(
+            this, [this, generation] { abortCurrentTask(generation); }, Qt::QueuedConnection);
+}
+
+void TranslationEngine::abortCurrentTask(quint64 upToGeneration) {
+    if (!m_currentTask || m_currentTaskGeneration > upToGeneration)
+        return;
+    QNetworkReply* reply = m_currentTask;
+    m_currentTask = nullptr;
+    // Cut the reply off from us first: a cancelled request reports and logs nothing.
+    reply->disconnect(this);
+    reply->abort();
+    reply->deleteLater();
+}
+
+void TranslationEngine::finish(QNetworkReply* reply, const Completion& completion) {
+    if (m_currentTask == reply)
+        m_currentTask = nullptr;
+    reply->deleteLater();
+
+    const QVariant statusAttribute = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const QNetworkReply::NetworkError error = reply->error();
+    if (error != QNetworkReply::NoError && (isTransportError(error) || !statusAttribute.isValid())) {
+        loge(QStringLiteral("API 失败: 网络: ") + describeTransportError(reply));
+        completion(Outcome::failure());
+        return;
+    }
+    if (!statusAttribute.isValid()) {
+        loge(QStringLiteral("API 失败: 无效响应"));
+        completion(Outcome::failure());
+        return;
+    }
+    const QByteArray data = reply->readAll();
+    const int status = statusAttribute.toInt();
+    if (status != 200) {
+        loge(QStringLiteral("API 失败: HTTP %1, 响应体长度=%2 字节").arg(status).arg(data.size()));
+        completion(Outcome::failure());
+        return;
+    }
+    const std::optional<QString> answer = ResponseParser::parse(data);
+    logi(QStringLiteral("API 返回 %1 字符").arg(answer ? userPerceivedLength(*answer) : 0));
+    completion(answer ? Outcome::success(*answer) : Outcome::failure());
+}
+
+void TranslationEngine::presentMissingKey(AIProvider provider, Completion completion) {
+    QMetaObject::invokeMethod(
+        this,
+        [provider, completion = std::move(completion)] {
+            AlertSpec alert;
+            alert.messageText = QStringLiteral("未配置 API Key");
+            alert.informativeText = QStringLiteral("请前往 偏好设置 配置 ") +
+                                    AIProviders::displayName(provider) + QStringLiteral(" API Key。\n访问 ") +
+                                    AIProviders::consoleHost(provider) + QStringLiteral(" 注册获取。");
+            alert.style = AlertSpec::Style::Warning;
+            alert.buttons = {QStringLiteral("打开偏好设置"), QStringLiteral("取消")};
+            if (Alerts::run(alert) == 0)
+                SettingsWindowHook::show();
+            completion(Outcome::missingKey());
+        },
+        Qt::QueuedConnection);
+}

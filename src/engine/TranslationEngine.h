@@ -1,0 +1,85 @@
+#pragma once
+
+#include "engine/AIProvider.h"
+
+#include <QJsonObject>
+#include <QList>
+#include <QMap>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <optional>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+// The chat-completions client: one English text in, the model's Markdown answer out.
+// At most one request is in flight; a newer translation or cancelCurrentTask() ends
+// the older request silently. Network work lives on the main thread.
+class TranslationEngine : public QObject {
+public:
+    class Outcome {
+    public:
+        enum class Kind { success, failure, missingKey };
+        Outcome() = default; // a failure
+        static Outcome success(const QString& text) { return Outcome(Kind::success, text); }
+        static Outcome failure() { return Outcome(Kind::failure, {}); }
+        static Outcome missingKey() { return Outcome(Kind::missingKey, {}); }
+        Kind kind() const { return m_kind; }
+        // The answer of a success, as returned (may be empty).
+        const QString& text() const { return m_text; }
+        bool operator==(const Outcome&) const = default;
+
+    private:
+        Outcome(Kind kind, const QString& text) : m_kind(kind), m_text(text) {}
+        Kind m_kind = Kind::failure;
+        QString m_text;
+    };
+    using Completion = std::function<void(Outcome)>;
+
+    static TranslationEngine& shared();
+
+    // Returns at once; callable from any thread. `completion` runs at most once: never
+    // for a cancelled request, synchronously on the calling thread for a failure found
+    // before anything is sent, on the main thread otherwise.
+    void translate(const QString& text, Completion completion);
+
+    // The request in flight, or null. Main thread only.
+    QNetworkReply* currentTask() const;
+    // Ends the request in flight, and one about to start, without a report. Any thread.
+    void cancelCurrentTask();
+
+    // "Bearer " + key, or nothing when the key holds a line break or other control
+    // character, which must never reach a header.
+    static std::optional<QByteArray> authorizationValue(const QString& key);
+
+    static QJsonObject chatBody(AIProvider provider, const QString& model,
+                                const QList<QMap<QString, QString>>& messages);
+
+    static constexpr std::chrono::milliseconds defaultTimeout{120000};
+    // Time without any transfer after which a request fails. For tests.
+    void setTimeoutForTesting(std::chrono::milliseconds timeout);
+
+private:
+    struct PreparedRequest;
+
+    TranslationEngine();
+    void start(const PreparedRequest& prepared);
+    void abortCurrentTask(quint64 upToGeneration);
+    void finish(QNetworkReply* reply, const Completion& completion);
+    void presentMissingKey(AIProvider provider, Completion completion);
+
+    QNetworkAccessManager* m_network = nullptr; // created on the main thread
+    QPointer<QNetworkReply> m_currentTask;
+    quint64 m_currentTaskGeneration = 0;
+
+    // Translations and cancels are numbered as they are asked for, on any thread, so
+    // that a request which has not reached the main thread yet can still lose.
+    mutable std::mutex m_generationLock;
+    quint64 m_latestGeneration = 0;
+    std::chrono::milliseconds m_timeout = defaultTimeout;
+};
