@@ -1,5 +1,6 @@
 #include "engine/AIProvider.h"
 
+#include "app/Logger.h"
 #include "engine/SettingsManager.h"
 
 namespace AIProviders {
@@ -49,8 +50,12 @@ QUrl endpointURL(AIProvider provider) {
     const QUrl replacement(base->trimmed(), QUrl::StrictMode);
     const QString scheme = replacement.scheme().toLower();
     if (!replacement.isValid() || replacement.host().isEmpty() ||
-        (scheme != QStringLiteral("http") && scheme != QStringLiteral("https")))
+        (scheme != QStringLiteral("http") && scheme != QStringLiteral("https"))) {
+        // Say so: a mistyped gateway would otherwise send requests to the public service unnoticed.
+        loge(QStringLiteral("kavelin.baseURL.") + rawValue(provider) +
+             QStringLiteral(" 无效，使用内置地址: ") + *base);
         return url;
+    }
     // A gateway may live under a path of its own: keep it in front of the endpoint's path.
     QString prefix = replacement.path();
     while (prefix.endsWith(QLatin1Char('/')))

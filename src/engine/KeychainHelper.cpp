@@ -46,10 +46,6 @@ void KeychainHelper::setBackend(std::unique_ptr<KeyStoreBackend> backend) {
                             : std::make_shared<UnavailableKeyStore>();
 }
 
-KeyStoreBackend* KeychainHelper::backend() {
-    return currentBackend().get();
-}
-
 bool KeychainHelper::save(const QString& key, const QString& account) {
     const int status = currentBackend()->write(service, account, key.toUtf8());
     if (status == KeychainStatus::success)
@@ -58,20 +54,30 @@ bool KeychainHelper::save(const QString& key, const QString& account) {
     return false;
 }
 
-std::optional<QString> KeychainHelper::read(const QString& account) {
+int KeychainHelper::readStatus(const QString& account, std::optional<QString>* key) {
     QByteArray data;
     const int status = currentBackend()->read(service, account, &data);
-    if (status == KeychainStatus::itemNotFound)
-        return std::nullopt;
-    if (status != KeychainStatus::success) {
-        loge(statusLine("Keychain 读取失败:", status, account));
-        return std::nullopt;
+    if (status == KeychainStatus::success) {
+        // Bytes that are not valid UTF-8 count as no key.
+        const QString text = QString::fromUtf8(data);
+        if (text.toUtf8() == data)
+            *key = text;
     }
-    // Bytes that are not valid UTF-8 count as no key.
-    const QString text = QString::fromUtf8(data);
-    if (text.toUtf8() != data)
-        return std::nullopt;
-    return text;
+    return status;
+}
+
+std::optional<QString> KeychainHelper::read(const QString& account) {
+    std::optional<QString> key;
+    const int status = readStatus(account, &key);
+    if (status != KeychainStatus::success && status != KeychainStatus::itemNotFound)
+        loge(statusLine("Keychain 读取失败:", status, account));
+    return key;
+}
+
+std::optional<QString> KeychainHelper::readQuietly(const QString& account) {
+    std::optional<QString> key;
+    readStatus(account, &key);
+    return key;
 }
 
 bool KeychainHelper::remove(const QString& account) {

@@ -140,20 +140,16 @@ bool SettingsManager::setApiKey(const std::optional<QString>& newKey, AIProvider
     return false;
 }
 
-std::optional<QString> SettingsManager::activeApiKey() const { return activeProviderAndKey().key; }
+std::optional<QString> SettingsManager::activeApiKey() const {
+    return activeProviderAndKey().key;
+}
 
 SettingsManager::ActiveKey SettingsManager::activeProviderAndKey() const {
     std::lock_guard guard(m_lock);
     const AIProvider provider =
         m_store->text(key("apiProvider")) == QStringLiteral("qwen") ? AIProvider::qwen : AIProvider::deepseek;
-    QByteArray data;
-    KeyStoreBackend* backend = KeychainHelper::backend();
-    const int status = backend->read(KeychainHelper::service, apiKeyAccount(provider), &data);
-    if (status == KeychainStatus::success) {
-        const QString text = QString::fromUtf8(data);
-        if (text.toUtf8() == data)
-            return {provider, text};
-    }
+    if (std::optional<QString> stored = KeychainHelper::readQuietly(apiKeyAccount(provider)))
+        return {provider, stored};
     return {provider, legacyKey(provider)};
 }
 

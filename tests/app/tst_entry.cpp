@@ -29,8 +29,8 @@ private Q_SLOTS:
         environment.remove(QStringLiteral("OMP_THREAD_LIMIT"));
         // Leaks inside Qt's plugins are reported after the plugins are unloaded, with
         // stacks no suppression can name; the unit tests keep leak checking on.
-        environment.insert(QStringLiteral("ASAN_OPTIONS"),
-                           environment.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":detect_leaks=0"));
+        environment.insert(QStringLiteral("ASAN_OPTIONS"), environment.value(QStringLiteral("ASAN_OPTIONS")) +
+                                                               QStringLiteral(":detect_leaks=0"));
         vyrn.setProcessEnvironment(environment);
         vyrn.start(QStringLiteral(VYRN_BINARY), {});
         QVERIFY(vyrn.waitForStarted());

@@ -2,7 +2,7 @@
 #include "engine/KeychainHelper.h"
 #include "engine/PromptTemplates.h"
 #include "engine/SettingsManager.h"
-#include "support/MemoryKeyStore.h"
+#include "support/FakeKeyStore.h"
 #include "support/TestEnvironment.h"
 
 #include <QTest>
@@ -17,7 +17,7 @@ class TestAIProvider : public QObject {
     TestEnvironment env;
 
     void freshSettings() {
-        KeychainHelper::setBackend(std::make_unique<MemoryKeyStore>());
+        KeychainHelper::setBackend(std::make_unique<FakeKeyStore>());
         SettingsManager::resetSharedForTesting(env.newPreferencesPath());
     }
 

@@ -4,8 +4,8 @@
 #include "engine/PromptTemplates.h"
 #include "engine/SettingsManager.h"
 #include "engine/TranslationEngine.h"
+#include "support/FakeKeyStore.h"
 #include "support/LocalHttpServer.h"
-#include "support/MemoryKeyStore.h"
 #include "support/TestEnvironment.h"
 
 #include <QJsonArray>
@@ -111,14 +111,14 @@ class TestTranslationEngine : public QObject {
     Q_OBJECT
     TestEnvironment env;
     LocalHttpServer server;
-    MemoryKeyStore* keys = nullptr;
+    FakeKeyStore* keys = nullptr;
     int hookCalls = 0;
 
     SettingsManager& settings() { return SettingsManager::shared(); }
 
     // A fresh store pointing both providers at the local server, with `key` for `provider`.
     void configure(AIProvider provider, const std::optional<QString>& key = testKey) {
-        auto store = std::make_unique<MemoryKeyStore>();
+        auto store = std::make_unique<FakeKeyStore>();
         keys = store.get();
         KeychainHelper::setBackend(std::move(store));
         SettingsManager::resetSharedForTesting(env.newPreferencesPath());
