@@ -1,0 +1,60 @@
+#include "ocr/TextNormalizer.h"
+
+#include <QTest>
+
+#include <thread>
+#include <vector>
+
+class TestTextNormalizer : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void normalizeLineBreaks_data() {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("expected");
+
+        QTest::newRow("empty") << QString() << QString();
+        QTest::newRow("wrapped lines join, blank line splits")
+            << QStringLiteral("Line one\nline two\n\nNext") << QStringLiteral("Line one line two\n\nNext");
+        QTest::newRow("indented line starts a paragraph")
+            << QStringLiteral("First\n  Indented") << QStringLiteral("First\n\nIndented");
+        QTest::newRow("tab indentation") << QStringLiteral("a\n\tb\nc") << QStringLiteral("a\n\nb c");
+        QTest::newRow("only blank space around one word")
+            << QStringLiteral("   \n\n\n  x  ") << QStringLiteral("x");
+        QTest::newRow("run of line feeds collapses to one blank line")
+            << QStringLiteral("a\n\n\n\n\nb") << QStringLiteral("a\n\nb");
+        QTest::newRow("line of spaces is a paragraph break")
+            << QStringLiteral("a\n   \nb") << QStringLiteral("a\n\nb");
+        QTest::newRow("unicode spaces trimmed but do not start a paragraph")
+            << QStringLiteral("a\u3000\n\u00a0b\u2003") << QStringLiteral("a b");
+        QTest::newRow("no hyphen repair")
+            << QStringLiteral("hyphen-\nated") << QStringLiteral("hyphen- ated");
+        QTest::newRow("inner spaces kept") << QStringLiteral("a  b\nc") << QStringLiteral("a  b c");
+        QTest::newRow("carriage return is not horizontal space")
+            << QStringLiteral("a\r\nb") << QStringLiteral("a\r b");
+        QTest::newRow("no line breaks") << QStringLiteral("  one line  ") << QStringLiteral("one line");
+    }
+
+    void normalizeLineBreaks() {
+        QFETCH(QString, input);
+        QFETCH(QString, expected);
+        QCOMPARE(TextNormalizer::normalizeLineBreaks(input), expected);
+    }
+
+    // The shared expression is created on first use; racing first uses must all see it.
+    void concurrentFirstUse() {
+        std::vector<std::thread> threads;
+        std::vector<QString> results(4);
+        for (size_t i = 0; i < results.size(); ++i)
+            threads.emplace_back([&results, i] {
+                results[i] = TextNormalizer::normalizeLineBreaks(QStringLiteral("a\n  b\nc"));
+            });
+        for (auto& t : threads)
+            t.join();
+        for (const QString& r : results)
+            QCOMPARE(r, QStringLiteral("a\n\nb c"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTextNormalizer)
+#include "tst_textnormalizer.moc"
