@@ -1,5 +1,7 @@
 #include "ocr/TextNormalizer.h"
 
+#include "ocr/RegexReplace.h"
+
 #include <QStringList>
 
 namespace {
@@ -34,8 +36,8 @@ const QRegularExpression& newlineIndentRegex() {
 }
 
 QString normalizeLineBreaks(const QString& text) {
-    QString marked = text;
-    marked.replace(newlineIndentRegex(), QStringLiteral("\n\n"));
+    const QString marked = replaceEachMatch(
+        text, newlineIndentRegex(), [](const QString&, const auto&) { return QStringLiteral("\n\n"); });
 
     QStringList paragraphs;
     for (const QString& paragraph : marked.split(QStringLiteral("\n\n"))) {

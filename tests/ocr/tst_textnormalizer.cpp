@@ -32,6 +32,9 @@ private Q_SLOTS:
         QTest::newRow("inner spaces kept") << QStringLiteral("a  b\nc") << QStringLiteral("a  b c");
         QTest::newRow("carriage return is not horizontal space")
             << QStringLiteral("a\r\nb") << QStringLiteral("a\r b");
+        QTest::newRow("unpaired surrogate does not stop the indent rule")
+            << QStringLiteral("a") + QChar(0xd800) + QStringLiteral("\n  b")
+            << QStringLiteral("a") + QChar(0xd800) + QStringLiteral("\n\nb");
         QTest::newRow("no line breaks") << QStringLiteral("  one line  ") << QStringLiteral("one line");
     }
 
