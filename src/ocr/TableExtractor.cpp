@@ -7,6 +7,15 @@ using BlockGeometry::lessNanLast;
 
 namespace {
 
+// Backslash and "|" escaped, line feeds flattened, for one table cell.
+QString escapeCell(const QString& cell) {
+    QString escaped = cell;
+    escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    escaped.replace(QLatin1Char('|'), QStringLiteral("\\|"));
+    escaped.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return escaped;
+}
+
 QString tableRow(const QStringList& escapedCells) {
     return QStringLiteral("| ") + escapedCells.join(QStringLiteral(" | ")) + QStringLiteral(" |");
 }
@@ -27,19 +36,11 @@ QStringView trimmedOfNewlines(QStringView line) {
 QStringList escapedTabCells(QStringView line) {
     QStringList cells;
     for (const QStringView cell : line.split(QLatin1Char('\t')))
-        cells.append(TableExtractor::escapeCell(cell.toString()));
+        cells.append(escapeCell(cell.toString()));
     return cells;
 }
 
 } // namespace
-
-QString TableExtractor::escapeCell(const QString& cell) {
-    QString escaped = cell;
-    escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
-    escaped.replace(QLatin1Char('|'), QStringLiteral("\\|"));
-    escaped.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    return escaped;
-}
 
 std::optional<double> TableExtractor::median(QList<double> values) {
     if (values.isEmpty())

@@ -29,7 +29,4 @@ public:
     // Tab-separated text (as copied from a spreadsheet) as a Markdown pipe table; any text
     // that is not taken as tab-separated is returned unaltered.
     static QString detectAndConvertTabSeparated(const QString& text);
-
-    // Backslash and "|" escaped, line feeds flattened, for one table cell.
-    static QString escapeCell(const QString& cell);
 };
