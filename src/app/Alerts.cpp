@@ -30,4 +30,9 @@ void setNextAnswer(int buttonIndex) { g_nextAnswer = buttonIndex; }
 
 std::optional<AlertSpec> lastAlert() { return g_lastAlert; }
 
+void resetForTesting() {
+    g_nextAnswer.reset();
+    g_lastAlert.reset();
+}
+
 } // namespace Alerts
