@@ -45,6 +45,7 @@ private Q_SLOTS:
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    qunsetenv("DISPLAY"); // keeps the offscreen plugin off the X server
     QApplication app(argc, argv);
     TestMessageBoxAlertPresenter test;
     return QTest::qExec(&test, argc, argv);

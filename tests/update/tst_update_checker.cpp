@@ -354,6 +354,7 @@ private Q_SLOTS:
 int main(int argc, char** argv) {
     // The host-window rule needs a GUI application, not a display.
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    qunsetenv("DISPLAY"); // keeps the offscreen plugin off the X server
     QGuiApplication app(argc, argv);
     TestUpdateChecker test;
     return QTest::qExec(&test, argc, argv);
