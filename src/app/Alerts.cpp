@@ -36,4 +36,9 @@ std::optional<AlertSpec> lastAlert() {
     return g_lastAlert;
 }
 
+void resetForTesting() {
+    g_nextAnswer.reset();
+    g_lastAlert.reset();
+}
+
 } // namespace Alerts

@@ -31,4 +31,6 @@ int run(const AlertSpec& alert);
 void setNextAnswer(int buttonIndex);
 // The last alert run (shown or pre-answered), for tests.
 std::optional<AlertSpec> lastAlert();
+// Test hook: forgets a pending next answer and the last alert.
+void resetForTesting();
 } // namespace Alerts

@@ -7,6 +7,7 @@
 #include "engine/KeychainHelper.h"
 #include "engine/SettingsManager.h"
 #include "platform/KeyStoreFactory.h"
+#include "update/UpdateChecker.h"
 
 #include <QApplication>
 
@@ -52,6 +53,7 @@ int run(int argc, char** argv) {
     UnixSignalWatcher signalWatcher({SIGINT, SIGTERM});
     QObject::connect(&signalWatcher, &UnixSignalWatcher::received, &app, [] { QCoreApplication::quit(); });
 
+    UpdateChecker::shared().check();
     const int code = app.exec();
     Alerts::setPresenter(nullptr);
     logi(APP_DISPLAY_NAME + QStringLiteral(" 已退出"));

@@ -1,14 +1,20 @@
 #include "app/MessageBoxAlertPresenter.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 
 int MessageBoxAlertPresenter::run(const AlertSpec& alert) {
     QMessageBox box;
     box.setWindowTitle(QApplication::applicationDisplayName());
+    // Alert texts quote what came from outside (a server's answer, recognised text);
+    // as rich text they could carry markup and links that open on a click.
+    box.setTextFormat(Qt::PlainText);
     box.setText(alert.messageText);
     box.setInformativeText(alert.informativeText);
+    if (auto* informative = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+        informative->setTextFormat(Qt::PlainText);
     switch (alert.style) {
     case AlertSpec::Style::Informational:
         box.setIcon(QMessageBox::Information);

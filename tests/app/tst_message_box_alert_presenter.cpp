@@ -1,0 +1,54 @@
+#include "app/MessageBoxAlertPresenter.h"
+#include "support/TestEnvironment.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+class TestMessageBoxAlertPresenter : public QObject {
+    Q_OBJECT
+    TestEnvironment env;
+
+private Q_SLOTS:
+    // A server may answer with markup in a version text; it must show as typed and
+    // no link in it may become clickable.
+    void showsOutsideTextAsPlainText() {
+        AlertSpec alert;
+        alert.messageText = QStringLiteral("发现新版本 v9.<a href=\"file:///etc/passwd\">下载</a>");
+        alert.informativeText = QStringLiteral("最新版本：v9.<img src=\"/tmp/x.png\"><b>粗</b>");
+        alert.buttons = {QStringLiteral("前往下载"), QStringLiteral("跳过此版本"),
+                         QStringLiteral("稍后提醒")};
+
+        // Checks run after the box is gone; the lambda only looks and answers.
+        QList<Qt::TextFormat> formats;
+        QTimer::singleShot(0, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            for (QLabel* label : box->findChildren<QLabel*>()) {
+                if (label->text() == alert.messageText || label->text() == alert.informativeText)
+                    formats.append(label->textFormat());
+            }
+            for (QAbstractButton* button : box->buttons()) {
+                if (button->text() == QStringLiteral("跳过此版本"))
+                    button->click();
+            }
+        });
+        MessageBoxAlertPresenter presenter;
+        QCOMPARE(presenter.run(alert), 1);
+        QCOMPARE(formats, QList<Qt::TextFormat>({Qt::PlainText, Qt::PlainText}));
+    }
+};
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qunsetenv("DISPLAY"); // keeps the offscreen plugin off the X server
+    QApplication app(argc, argv);
+    TestMessageBoxAlertPresenter test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_message_box_alert_presenter.moc"

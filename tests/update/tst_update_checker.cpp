@@ -1,0 +1,259 @@
+#include "app/Alerts.h"
+#include "app/AppConstants.h"
+#include "engine/SettingsManager.h"
+#include "support/LocalHttpServer.h"
+#include "support/TestEnvironment.h"
+#include "update/UpdateChecker.h"
+
+#include <QGuiApplication>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWindow>
+
+#include <memory>
+
+using namespace std::chrono_literals;
+
+namespace {
+QByteArray answer(const char* version, const char* url = "https://example.com/dl") {
+    return QByteArray("{\"version\":\"") + version + "\",\"url\":\"" + url + "\",\"notes\":[1]}";
+}
+} // namespace
+
+class TestUpdateChecker : public QObject {
+    Q_OBJECT
+    TestEnvironment env;
+    LocalHttpServer server;
+    std::unique_ptr<UpdateChecker> checker;
+    QList<QUrl> opened;
+
+    SettingsManager& settings() { return SettingsManager::shared(); }
+    void pointAt(const QString& base) {
+        settings().store().setValue(QStringLiteral("kavelin.updateBaseURL"), base);
+    }
+
+    // Runs one check to its end (an alert included) and says whether it ended in time.
+    bool runCheck() {
+        QSignalSpy finished(checker.get(), &UpdateChecker::checkFinished);
+        checker->performCheck();
+        return finished.count() == 1 || finished.wait(5000);
+    }
+
+private Q_SLOTS:
+    void initTestCase() { SettingsManager::resetSharedForTesting(env.newPreferencesPath()); }
+
+    void init() {
+        server.reset();
+        Alerts::resetForTesting();
+        pointAt(server.baseUrl().toString());
+        settings().setSkipUpdateVersion(std::nullopt);
+        APP_SHORT_VERSION = QStringLiteral("1.2.9");
+        opened.clear();
+        checker = std::make_unique<UpdateChecker>();
+        checker->setUrlOpener([this](const QUrl& url) { opened.append(url); });
+    }
+
+    void answers_data() {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("running");
+        QTest::addColumn<QString>("skipped");
+        QTest::addColumn<QString>("message"); // empty: no alert
+        QTest::newRow("newer, v prefix") << 200 << answer("v1.3.0") << "1.2.9"
+                                         << ""
+                                         << "发现新版本 v1.3.0";
+        QTest::newRow("equal but for a zero") << 200 << answer("1.2") << "1.2.0"
+                                              << ""
+                                              << "";
+        QTest::newRow("older") << 200 << answer("1.2.8") << "1.2.9"
+                               << ""
+                               << "";
+        QTest::newRow("1.10 after 1.9") << 200 << answer("1.10") << "1.9"
+                                        << ""
+                                        << "发现新版本 v1.10";
+        QTest::newRow("skipped") << 200 << answer("v1.3.0") << "1.2.9"
+                                 << "1.3.0"
+                                 << "";
+        QTest::newRow("newer than skipped") << 200 << answer("1.3.1", "http://x.org") << "1.2.9"
+                                            << "1.3.0"
+                                            << "发现新版本 v1.3.1";
+        QTest::newRow("ftp url") << 200 << answer("1.3.0", "ftp://example.com/dl") << "1.2.9"
+                                 << ""
+                                 << "";
+        QTest::newRow("empty url") << 200 << answer("1.3.0", "") << "1.2.9"
+                                   << ""
+                                   << "";
+        QTest::newRow("only a v") << 200 << answer("v") << "1.2.9"
+                                  << ""
+                                  << "";
+        QTest::newRow("not JSON") << 200 << QByteArray("<html>1.3.0</html>") << "1.2.9"
+                                  << ""
+                                  << "";
+        QTest::newRow("version a number")
+            << 200 << QByteArray("{\"version\":2,\"url\":\"https://x.org\"}") << "1"
+            << ""
+            << "";
+        QTest::newRow("status 304") << 304 << answer("1.3.0") << "1.2.9"
+                                    << ""
+                                    << "";
+        QTest::newRow("status 203") << 203 << answer("1.3.0") << "1.2.9"
+                                    << ""
+                                    << "";
+        QTest::newRow("status 500") << 500 << answer("1.3.0") << "1.2.9"
+                                    << ""
+                                    << "";
+    }
+    void answers() {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(QString, running);
+        QFETCH(QString, skipped);
+        QFETCH(QString, message);
+        APP_SHORT_VERSION = running;
+        if (!skipped.isEmpty())
+            settings().setSkipUpdateVersion(skipped);
+        server.enqueue({status, body});
+        Alerts::setNextAnswer(UpdateChecker::RemindLaterButton);
+        const QString logBefore = readLog();
+        QVERIFY(runCheck());
+        QCOMPARE(Alerts::lastAlert().has_value(), !message.isEmpty());
+        if (!message.isEmpty()) {
+            QCOMPARE(Alerts::lastAlert()->messageText, message);
+            QCOMPARE(Alerts::lastAlert()->buttons,
+                     QStringList({QStringLiteral("前往下载"), QStringLiteral("跳过此版本"),
+                                  QStringLiteral("稍后提醒")}));
+        }
+        QCOMPARE(readLog(), logBefore); // failures stay silent
+        QVERIFY(opened.isEmpty());
+    }
+
+    void request_data() {
+        QTest::addColumn<bool>("statistics");
+        QTest::addColumn<QString>("basePath");
+        QTest::newRow("statistics allowed") << true << "";
+        QTest::newRow("statistics refused, base with a path") << false << "/mirror/";
+    }
+    void request() {
+        QFETCH(bool, statistics);
+        QFETCH(QString, basePath);
+        settings().setTelemetryEnabled(statistics);
+        pointAt(server.baseUrl().toString() + basePath);
+        APP_SHORT_VERSION = QStringLiteral("1.4.2");
+        server.enqueue({304, {}});
+        QVERIFY(runCheck());
+        QCOMPARE(server.requests().size(), 1);
+        const LocalHttpServer::Request request = server.requests().first();
+        QCOMPARE(request.method, QByteArray("GET"));
+        QCOMPARE(request.path,
+                 (basePath.chopped(basePath.isEmpty() ? 0 : 1) + QStringLiteral("/api/update")).toUtf8());
+        QCOMPARE(request.headers.value("user-agent"), QByteArray("VYRN/1.4.2"));
+        QCOMPARE(request.query, statistics ? "id=" + settings().installID().toUtf8() : QByteArray());
+    }
+
+    void serverThatNeverAnswers() {
+        LocalHttpServer::Response silent;
+        silent.neverAnswer = true;
+        server.enqueue(silent);
+        checker->setRequestTimeout(300ms);
+        QVERIFY(runCheck());
+        QVERIFY(!Alerts::lastAlert());
+    }
+
+    void alertButtons_data() {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<QList<QUrl>>("opened");
+        QTest::addColumn<QString>("skipped");
+        QTest::newRow("download") << 0 << QList<QUrl>{QUrl(QStringLiteral("https://example.com/dl?x=1"))}
+                                  << "";
+        QTest::newRow("skip this version") << 1 << QList<QUrl>() << "1.3.0";
+        QTest::newRow("remind later") << 2 << QList<QUrl>() << "";
+    }
+    void alertButtons() {
+        QFETCH(int, button);
+        QFETCH(QList<QUrl>, opened);
+        QFETCH(QString, skipped);
+        server.enqueue({200, answer("v1.3.0", "https://example.com/dl?x=1")});
+        Alerts::setNextAnswer(button);
+        const qsizetype logBefore = readLog().size();
+        QVERIFY(runCheck());
+        QCOMPARE(this->opened, opened);
+        QCOMPARE(settings().skipUpdateVersion().value_or(QString()), skipped);
+        QCOMPARE(readLog().mid(logBefore).contains(QStringLiteral(" 跳过版本: v1.3.0\n")),
+                 !skipped.isEmpty());
+    }
+
+    // Only web addresses reach the browser; anything else opens the service's home page.
+    void downloadFallsBackToHomePage() {
+        pointAt(server.baseUrl().toString() + QStringLiteral("/mirror?x=1"));
+        const QUrl home = server.baseUrl().resolved(QUrl(QStringLiteral("/")));
+        for (const char* url :
+             {"file:///etc/passwd", "javascript:alert(1)", "https:///nohost", "https://a b/", ""})
+            checker->handleAlertResult(UpdateChecker::DownloadButton, QStringLiteral("1.3.0"),
+                                       QString::fromUtf8(url));
+        QCOMPARE(opened, QList<QUrl>(5, home));
+    }
+
+    void informativeText() {
+        Alerts::setNextAnswer(UpdateChecker::RemindLaterButton);
+        checker->showUpdateAlert(QStringLiteral("1.3.0"), QStringLiteral("https://example.com/dl"));
+        QCOMPARE(Alerts::lastAlert()->informativeText,
+                 QStringLiteral("VYRN v1.3.0 已发布。前往下载页面获取最新版。"));
+        QWindow window;
+        Alerts::setNextAnswer(UpdateChecker::RemindLaterButton);
+        checker->showUpdateAlert(QStringLiteral("1.3.0"), QStringLiteral("https://example.com/dl"));
+        QCOMPARE(Alerts::lastAlert()->informativeText,
+                 QStringLiteral("当前版本：v1.2.9\n最新版本：v1.3.0\n\n点击「前往下载」打开下载页面。"));
+    }
+
+    void isNewer_data() {
+        QTest::addColumn<QString>("remote");
+        QTest::addColumn<QString>("local");
+        QTest::addColumn<bool>("newer");
+        QTest::newRow("suffix piece dropped, not zero") << "1.x.3"
+                                                        << "1.2" << true;
+        QTest::newRow("empty pieces") << "1..2"
+                                      << "1.1" << true;
+        QTest::newRow("signs") << "+2.-1"
+                               << "2" << false;
+        QTest::newRow("space is not a digit") << " 2"
+                                              << "1" << false;
+        QTest::newRow("overflow dropped") << "99999999999999999999"
+                                          << "1" << false;
+    }
+    void isNewer() {
+        QFETCH(QString, remote);
+        QFETCH(QString, local);
+        QFETCH(bool, newer);
+        QCOMPARE(UpdateChecker::isNewer(remote, local), newer);
+    }
+
+    void checkRunsOncePerLaunch() {
+        server.enqueue({304, {}});
+        checker->setCheckDelay(0ms);
+        QSignalSpy finished(checker.get(), &UpdateChecker::checkFinished);
+        checker->check();
+        checker->check();
+        QVERIFY(finished.wait(5000));
+        QTest::qWait(100);
+        QCOMPARE(server.requests().size(), 1);
+    }
+
+    void checkerGoneBeforeTheDelay() {
+        checker->setCheckDelay(50ms);
+        checker->check();
+        checker.reset();
+        QTest::qWait(200);
+        QCOMPARE(server.requests().size(), 0);
+    }
+};
+
+int main(int argc, char** argv) {
+    // The host-window rule needs a GUI application, not a display.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qunsetenv("DISPLAY"); // keeps the offscreen plugin off the X server
+    QGuiApplication app(argc, argv);
+    TestUpdateChecker test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_update_checker.moc"
