@@ -51,7 +51,8 @@ int run(int argc, char** argv) {
     SettingsManager::shared();
 
     UnixSignalWatcher signalWatcher({SIGINT, SIGTERM});
-    QObject::connect(&signalWatcher, &UnixSignalWatcher::received, &app, [] { QCoreApplication::quit(); });
+    // exit(), not quit(): quit() first asks windows to close, and an open modal alert refuses.
+    QObject::connect(&signalWatcher, &UnixSignalWatcher::received, &app, [] { QCoreApplication::exit(0); });
 
     UpdateChecker::shared().check();
     const int code = app.exec();

@@ -1,3 +1,6 @@
+#include "engine/PreferenceStore.h"
+#include "engine/SettingsManager.h"
+#include "support/LocalHttpServer.h"
 #include "support/TestEnvironment.h"
 
 #include <QFile>
@@ -6,25 +9,19 @@
 
 #include <csignal>
 
-// The real program: starts, logs its start line, and leaves cleanly on a signal.
+// The real program: starts, logs its start line, checks for updates against a local
+// service, and leaves cleanly on a signal, also while an alert is open.
 class TestEntry : public QObject {
     Q_OBJECT
     TestEnvironment env;
+    LocalHttpServer updateService;
 
     static QByteArray environmentOf(qint64 pid) {
         QFile file(QStringLiteral("/proc/%1/environ").arg(pid));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
-private Q_SLOTS:
-    void startsAndQuitsOnSignal_data() {
-        QTest::addColumn<int>("signalNumber");
-        QTest::newRow("SIGTERM") << int(SIGTERM);
-        QTest::newRow("SIGINT") << int(SIGINT);
-    }
-    void startsAndQuitsOnSignal() {
-        QFETCH(int, signalNumber);
-        QProcess vyrn;
+    void start(QProcess& vyrn) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove(QStringLiteral("OMP_THREAD_LIMIT"));
         // Leaks inside Qt's plugins are reported after the plugins are unloaded, with
@@ -34,6 +31,35 @@ private Q_SLOTS:
         vyrn.setProcessEnvironment(environment);
         vyrn.start(QStringLiteral(VYRN_BINARY), {});
         QVERIFY(vyrn.waitForStarted());
+    }
+
+    static void stop(QProcess& vyrn, int signalNumber, QString* output) {
+        ::kill(pid_t(vyrn.processId()), signalNumber);
+        QVERIFY(vyrn.waitForFinished(20000));
+        QCOMPARE(vyrn.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(vyrn.exitCode(), 0);
+        *output += QString::fromUtf8(vyrn.readAllStandardOutput());
+        QVERIFY2(output->endsWith(QStringLiteral(" VYRN 已退出\n")), qPrintable(*output));
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        PreferenceStore preferences(SettingsManager::preferencesPath());
+        preferences.setValue(QStringLiteral("kavelin.updateBaseURL"), updateService.baseUrl().toString());
+        preferences.setValue(QStringLiteral("kavelin.telemetryEnabled"), false);
+    }
+
+    void init() { updateService.reset(); }
+
+    void startsAndQuitsOnSignal_data() {
+        QTest::addColumn<int>("signalNumber");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
+    }
+    void startsAndQuitsOnSignal() {
+        QFETCH(int, signalNumber);
+        QProcess vyrn;
+        start(vyrn);
         QString output;
         QTRY_VERIFY_WITH_TIMEOUT((output += QString::fromUtf8(vyrn.readAllStandardOutput()))
                                      .contains(QStringLiteral("密钥存储: ")),
@@ -42,14 +68,26 @@ private Q_SLOTS:
         QVERIFY(output.contains(QStringLiteral(") 启动 =====")));
         // Started without the OpenMP limit, it must have re-executed itself with it.
         QVERIFY(environmentOf(vyrn.processId()).split('\0').contains("OMP_THREAD_LIMIT=1"));
-
-        ::kill(pid_t(vyrn.processId()), signalNumber);
-        QVERIFY(vyrn.waitForFinished(20000));
-        QCOMPARE(vyrn.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(vyrn.exitCode(), 0);
-        output += QString::fromUtf8(vyrn.readAllStandardOutput());
-        QVERIFY(output.endsWith(QStringLiteral(" VYRN 已退出\n")));
+        stop(vyrn, signalNumber, &output);
         QVERIFY(QFile::exists(env.configDir() + QStringLiteral("/preferences.json"))); // migrations ran
+    }
+
+    // A newer version opens the update alert; a signal still ends the program cleanly.
+    void checksForUpdatesAndQuitsWithAlertOpen() {
+        LocalHttpServer::Response newer;
+        newer.body = R"({"version": "99.0", "url": "https://example.invalid/download"})";
+        updateService.enqueue(newer);
+        QProcess vyrn;
+        start(vyrn);
+        QVERIFY(updateService.waitForRequests(1, 30000));
+        const LocalHttpServer::Request request = updateService.requests().constFirst();
+        QCOMPARE(request.method, QByteArray("GET"));
+        QCOMPARE(request.path, QByteArray("/api/update"));
+        QCOMPARE(request.query, QByteArray()); // statistics are off
+        QCOMPARE(request.headers.value("user-agent"), QByteArray("VYRN/0.1.0"));
+        QTest::qWait(1000); // let the alert open
+        QString output;
+        stop(vyrn, SIGTERM, &output);
     }
 };
 
