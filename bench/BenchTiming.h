@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <vector>
 
 inline double threadCpuMs() {
     timespec ts{};
@@ -31,4 +32,16 @@ template <typename Work> void reportTiming(const char* name, int runs, Work work
     std::sort(cpu.begin(), cpu.end());
     std::fprintf(stderr, "%-42s median %.3f ms  p90 %.3f ms  max %.3f ms  cpu median %.3f ms  (%d runs)\n",
                  name, wall[runs / 2], wall[runs * 9 / 10], wall.last(), cpu[runs / 2], runs);
+}
+
+// Median and tail of samples collected by the caller (for per-call costs across threads).
+inline void reportSamples(const char* name, std::vector<double> samples, const char* unit) {
+    if (samples.empty())
+        return;
+    std::sort(samples.begin(), samples.end());
+    auto at = [&](double p) {
+        return samples[std::min(samples.size() - 1, size_t(p * double(samples.size())))];
+    };
+    std::fprintf(stderr, "%-42s median %.3f %s  p90 %.3f %s  p99 %.3f %s  (%zu samples)\n", name, at(0.5),
+                 unit, at(0.9), unit, at(0.99), unit, samples.size());
 }

@@ -1,6 +1,6 @@
 // Caller-side cost of logi() while four threads each write 100,000 lines, then a
 // check that every line reached the file in per-thread order.
-#include "BenchStats.h"
+#include "BenchTiming.h"
 #include "app/AppConstants.h"
 #include "app/Logger.h"
 
@@ -39,7 +39,7 @@ int main() {
     std::vector<double> all;
     for (auto& c : costs)
         all.insert(all.end(), c.begin(), c.end());
-    BenchStats::print("logi caller cost, 4 threads x 100000", all, "us");
+    reportSamples("logi caller cost, 4 threads x 100000", all, "us");
     std::fprintf(stderr, "%-44s %.1f ms\n", "drain after last call", drainMs);
 
     QFile file(LOG_PATH);
