@@ -1,0 +1,113 @@
+#include "ocr/RecognizedLine.h"
+
+#include <QChar>
+
+namespace RecognizedLineRules {
+
+double lineHeight(const RecognizedLine& line) {
+    return line.rowHeight > 0 ? line.rowHeight : double(line.box.height());
+}
+
+bool isSolidShape(const RecognizedWord& word) {
+    return word.box.height() > 0 && word.box.width() >= kSolidShapeMinimumAspect * word.box.height() &&
+           word.inkCoverage >= kSolidShapeMinimumCoverage;
+}
+
+RecognizedLine withoutSolidShapes(RecognizedLine line) {
+    line.words.removeIf(isSolidShape);
+    return line;
+}
+
+bool isDecoration(const QString& word) {
+    static const QString decorations = QStringLiteral("|¦[](){}<>@*#~=_+•·©®°");
+    if (word.isEmpty())
+        return false;
+    for (const char32_t c : word.toUcs4()) {
+        const QChar::Category category = QChar::category(c);
+        const bool symbol = category == QChar::Symbol_Other || category == QChar::Symbol_Math;
+        if (!symbol && !(c < 0x10000 && decorations.contains(QChar(c))))
+            return false;
+    }
+    return true;
+}
+
+QList<LineSegment> splitAtColumnGaps(const RecognizedLine& line) {
+    const double maximumGap = lineHeight(line) * kColumnGapInLineHeights;
+    QList<LineSegment> segments;
+    QList<RecognizedWord> piece;
+    const auto close = [&] {
+        while (!piece.isEmpty() && isDecoration(piece.front().text))
+            piece.removeFirst();
+        while (!piece.isEmpty() && isDecoration(piece.back().text))
+            piece.removeLast();
+        if (piece.isEmpty())
+            return;
+        QStringList texts;
+        QRect span = piece.front().box;
+        for (const RecognizedWord& word : piece) {
+            texts.append(word.text);
+            span = span.united(word.box);
+        }
+        const QRect box(QPoint(span.left(), line.box.top()), QPoint(span.right(), line.box.bottom()));
+        segments.append({removeSpacesBetweenCJK(texts.join(QLatin1Char(' '))), box});
+        piece.clear();
+    };
+    int previousRight = 0;
+    for (const RecognizedWord& word : line.words) {
+        const QString text = word.text.trimmed();
+        if (text.isEmpty())
+            continue;
+        if (!piece.isEmpty() && word.box.left() - previousRight > maximumGap)
+            close();
+        piece.append({text, word.box, word.confidence});
+        previousRight = word.box.right() + 1;
+    }
+    close();
+    return segments;
+}
+
+bool isNoise(const RecognizedLine& line) {
+    bool hasLetterOrDigit = false;
+    double confidenceSum = 0;
+    int words = 0;
+    for (const RecognizedWord& word : line.words) {
+        if (word.text.trimmed().isEmpty())
+            continue;
+        ++words;
+        confidenceSum += word.confidence;
+        for (const char32_t c : word.text.toUcs4())
+            hasLetterOrDigit = hasLetterOrDigit || QChar::isLetterOrNumber(c);
+    }
+    return !hasLetterOrDigit || words == 0 || confidenceSum / words < kMinimumLineConfidence;
+}
+
+bool isCJK(char32_t c) {
+    return QChar::script(c) == QChar::Script_Han || QChar::script(c) == QChar::Script_Hiragana ||
+           QChar::script(c) == QChar::Script_Katakana || QChar::script(c) == QChar::Script_Bopomofo ||
+           (c >= 0x3000 && c <= 0x303F) || (c >= 0xFF00 && c <= 0xFFEF);
+}
+
+QString removeSpacesBetweenCJK(const QString& text) {
+    const QList<uint> in = text.toUcs4();
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < in.size(); ++i) {
+        const char32_t c = in[i];
+        if (c == U' ' && !out.isEmpty()) {
+            qsizetype next = i;
+            while (next < in.size() && in[next] == U' ')
+                ++next;
+            const char32_t before = out.size() >= 2 && out.back().isLowSurrogate()
+                                        ? QChar::surrogateToUcs4(out.at(out.size() - 2), out.back())
+                                        : out.back().unicode();
+            if (next < in.size() && isCJK(before) && isCJK(in[next])) {
+                i = next - 1;
+                continue;
+            }
+        }
+        out.append(QString::fromUcs4(&c, 1));
+    }
+    return out;
+}
+
+} // namespace RecognizedLineRules
