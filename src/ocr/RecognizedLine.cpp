@@ -5,7 +5,7 @@
 namespace RecognizedLineRules {
 
 double lineHeight(const RecognizedLine& line) {
-    return line.rowHeight > 0 ? line.rowHeight : double(line.box.height());
+    return double(line.box.height());
 }
 
 bool isSolidShape(const RecognizedWord& word) {
@@ -53,14 +53,20 @@ QList<LineSegment> splitAtColumnGaps(const RecognizedLine& line) {
         piece.clear();
     };
     int previousRight = 0;
+    bool hasWord = false;
     for (const RecognizedWord& word : line.words) {
         const QString text = word.text.trimmed();
         if (text.isEmpty())
             continue;
-        if (!piece.isEmpty() && word.box.left() - previousRight > maximumGap)
+        // What a wide gap reads as ("=", "|") must not bridge it.
+        const bool decoration = isDecoration(text);
+        if (!decoration && hasWord && word.box.left() - previousRight > maximumGap)
             close();
-        piece.append({text, word.box, word.confidence});
-        previousRight = word.box.right() + 1;
+        piece.append({text, word.box, word.confidence, word.inkCoverage});
+        if (!decoration) {
+            previousRight = word.box.right() + 1;
+            hasWord = true;
+        }
     }
     close();
     return segments;

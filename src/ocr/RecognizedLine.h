@@ -15,7 +15,6 @@ struct RecognizedWord {
 
 struct RecognizedLine {
     QRect box;
-    double rowHeight = 0; // the recogniser's estimate of the text size; 0 if unknown
     QList<RecognizedWord> words;
 };
 
@@ -27,7 +26,7 @@ struct LineSegment {
 namespace RecognizedLineRules {
 
 // A gap between two words wider than this many line heights separates columns.
-inline constexpr double kColumnGapInLineHeights = 1.6;
+inline constexpr double kColumnGapInLineHeights = 1.4;
 // Below this mean word confidence a line is noise. Real screen text measured 85-97
 // per word; what icons were read as scored from 60 up, so this only catches the
 // worst and the shape rule below does the rest.
@@ -37,8 +36,8 @@ inline constexpr float kMinimumLineConfidence = 50;
 inline constexpr double kSolidShapeMinimumAspect = 0.6;
 inline constexpr double kSolidShapeMinimumCoverage = 0.7;
 
-// The height that scales the column-gap rule: the recogniser's row height, or the
-// line box's height when it gave none.
+// The height that scales the column-gap rule: the ink height of the line. (Tesseract's
+// own row height in single-block mode is a block-wide estimate, half again too large.)
 double lineHeight(const RecognizedLine& line);
 
 // Cuts a line wherever two neighbouring words stand a column gap apart; each piece

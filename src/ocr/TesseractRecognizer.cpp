@@ -55,9 +55,6 @@ QList<RecognizedLine> readLines(tesseract::TessBaseAPI& api, const OCRImagePrepa
         if (!it->BoundingBox(RIL_TEXTLINE, &left, &top, &right, &bottom))
             continue;
         line.box = QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
-        float rowHeight = 0, descenders = 0, ascenders = 0;
-        it->RowAttributes(&rowHeight, &descenders, &ascenders);
-        line.rowHeight = rowHeight;
         do {
             RecognizedWord word;
             if (it->BoundingBox(RIL_WORD, &left, &top, &right, &bottom))

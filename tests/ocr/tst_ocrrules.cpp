@@ -36,7 +36,6 @@ RecognizedWord word(const QString& text, int left, int width, float confidence =
 RecognizedLine lineOf(const QList<QPair<QString, int>>& words, int lineHeight = 20) {
     RecognizedLine line;
     line.box = QRect(10, 100, 0, lineHeight);
-    line.rowHeight = lineHeight;
     int x = 10;
     for (const auto& [text, gap] : words) {
         x += gap;
@@ -205,11 +204,14 @@ private Q_SLOTS:
             << lineOf(W{{s("The"), 0}, {s("quick"), 6}, {s("brown"), 6}, {s("fox"), 6}})
             << QStringList{s("The quick brown fox")};
         QTest::newRow("justified, a line height apart")
-            << lineOf(W{{s("wide"), 0}, {s("justified"), 20}, {s("line"), 28}})
+            << lineOf(W{{s("wide"), 0}, {s("justified"), 20}, {s("line"), 24}})
             << QStringList{s("wide justified line")};
         QTest::newRow("table row")
             << lineOf(W{{s("Kenya"), 0}, {s("Nairobi"), 60}, {s("54"), 45}, {s("million"), 5}})
             << QStringList{s("Kenya"), s("Nairobi"), s("54 million")};
+        QTest::newRow("what a column gap reads as does not bridge it")
+            << lineOf(W{{s("Tokyo"), 0}, {s("="), 20}, {s("125"), 20}, {s("million"), 5}})
+            << QStringList{s("Tokyo"), s("125 million")};
         QTest::newRow("icons and box sides around labels") << lineOf(W{{s("@"), 0},
                                                                        {s("Open"), 8},
                                                                        {s("|"), 8},
@@ -250,7 +252,6 @@ private Q_SLOTS:
         const auto lineWith = [](QList<RecognizedWord> words) {
             RecognizedLine line;
             line.box = QRect(0, 100, 400, 20);
-            line.rowHeight = 20;
             line.words = words;
             return line;
         };

@@ -84,8 +84,9 @@ inline Picture prose(const QStringList& lines, double pixelSize, Theme theme, in
 
 // A table without rules: header and rows of cells, columns left-aligned at
 // fixed gaps; `lines` lists the cells row by row.
+// `rowPitch` is the distance between rows in line heights.
 inline Picture table(const QList<QStringList>& rows, double pixelSize, Theme theme, double columnGap = 36,
-                     bool gridLines = false) {
+                     bool gridLines = false, double rowPitch = 1.8) {
     const QFont f = font(pixelSize);
     const QFont bold = [&] {
         QFont b = f;
@@ -98,7 +99,7 @@ inline Picture table(const QList<QStringList>& rows, double pixelSize, Theme the
         for (int c = 0; c < rows[r].size(); ++c)
             columnWidth[c] =
                 std::max(columnWidth[c], (r == 0 ? boldMetrics : metrics).horizontalAdvance(rows[r][c]));
-    const double margin = 12, rowHeight = metrics.height() * 1.8;
+    const double margin = 12, rowHeight = metrics.height() * rowPitch;
     double width = 2 * margin - columnGap;
     for (double w : columnWidth)
         width += w + columnGap;
