@@ -3,6 +3,7 @@
 
 #include "app/AppConstants.h"
 #include "ocr/OCREngine.h"
+#include "ocr/RecognizedLine.h"
 #include "ocr/TesseractRecognizer.h"
 #include "support/DrawnText.h"
 
@@ -107,7 +108,8 @@ int main(int argc, char** argv) {
     }
     std::fprintf(stderr, "initialisation (eng+chi_sim+chi_tra): %lld ms, RSS %ld -> %ld MiB\n",
                  init.elapsed(), before / 1024, residentKiB() / 1024);
-    std::fprintf(stderr, "segmentation: single block (PSM 6), lines cut at gaps > %.1f line heights\n", 1.6);
+    std::fprintf(stderr, "segmentation: single block (PSM 6), lines cut at word gaps > %.1f line heights\n",
+                 RecognizedLineRules::kColumnGapInLineHeights);
 
     using namespace DrawnText;
     const QStringList lines = proseLines();
@@ -121,8 +123,18 @@ int main(int argc, char** argv) {
         rounds);
     run(engine, "table 15 px (cells)", table(sampleTable(), 15, lightTheme()), true, rounds);
     run(engine, "table 14 px dark (cells)", table(sampleTable(), 14, darkTheme()), true, rounds);
+    run(engine, "table 16 px tight (cells)", table(sampleTable(), 16, lightTheme(), 24), true, rounds);
     run(engine, "table 15 px grid (cells)", table(sampleTable(), 15, lightTheme(), 36, true), true, rounds);
     run(engine, "UI fragment 14 px (cells)", uiFragment(lightTheme()), true, rounds);
+    std::fprintf(stderr, "RSS with one warm instance: %ld MiB\n", residentKiB() / 1024);
+
+    // What the two Chinese models cost on English text.
+    TesseractRecognizer::Config englishOnly = TesseractRecognizer::Config::defaults();
+    englishOnly.languages = QStringLiteral("eng");
+    OCREngine english(std::make_unique<TesseractRecognizer>(englishOnly));
+    english.warmUp();
+    run(english, "eng only: prose 16 px light", prose(lines, 16, lightTheme()), false, rounds);
+    run(english, "eng only: table 15 px", table(sampleTable(), 15, lightTheme()), true, rounds);
     std::fprintf(stderr, "RSS after the runs: %ld MiB\n", residentKiB() / 1024);
     return 0;
 }

@@ -100,7 +100,9 @@ int removeRules(QImage& gray) {
     const int threshold = otsuThreshold(gray);
     const auto ink = [&](int x, int y) { return gray.constScanLine(y)[x] <= threshold; };
     // Length of the horizontal and of the vertical ink run through every pixel.
-    std::vector<int> across(size_t(width) * size_t(height), 0), down(across.size(), 0);
+    // Run lengths are capped: only "at least kRuleMinimumLength" matters.
+    std::vector<quint16> across(size_t(width) * size_t(height), 0), down(across.size(), 0);
+    const auto capped = [](int length) { return quint16(std::min(length, 0xFFFF)); };
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width;) {
             if (!ink(x, y)) {
@@ -124,7 +126,7 @@ int removeRules(QImage& gray) {
             while (end < height && ink(x, end))
                 ++end;
             for (int i = y; i < end; ++i)
-                down[size_t(i) * width + x] = end - y;
+                down[size_t(i) * width + x] = capped(end - y);
             y = end;
         }
     int cleared = 0;
@@ -160,7 +162,9 @@ Prepared prepare(const QImage& image) {
     }
     removeRules(prepared.gray);
     prepared.textHeight = typicalInkLineHeight(prepared.gray);
-    if (prepared.textHeight > 0 && prepared.textHeight < kUpscaleBelowTextHeight) {
+    const qint64 pixels = qint64(image.width()) * image.height();
+    if (prepared.textHeight > 0 && prepared.textHeight < kUpscaleBelowTextHeight &&
+        pixels * 4 <= kMaximumUpscaledPixels) {
         prepared.gray =
             prepared.gray.scaled(prepared.gray.size() * 2, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         prepared.scale = 2;

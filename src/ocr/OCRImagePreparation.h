@@ -18,6 +18,9 @@ struct Prepared {
 // Text whose ink lines are shorter than this (original pixels; about the ink of a
 // 16 px font from ascender to descender) is upscaled 2x.
 inline constexpr int kUpscaleBelowTextHeight = 15;
+// ...unless the result would exceed this many pixels (a whole 4K screen of small
+// text would take seconds more and hundreds of megabytes).
+inline constexpr qint64 kMaximumUpscaledPixels = 12'000'000;
 
 // Grey levels with transparency composited over white (what a viewer shows).
 QImage toGrayOverWhite(const QImage& image);

@@ -129,6 +129,9 @@ private Q_SLOTS:
         painter.drawEllipse(QRectF(120, 44, 20, 20));
         painter.end();
         QTest::newRow("filled dots") << dots;
+        QImage tiny(2, 1, QImage::Format_RGB32);
+        tiny.fill(Qt::black);
+        QTest::newRow("a sliver") << tiny;
     }
     void blankAndIconsGiveEmptyList() {
         QFETCH(QImage, image);
