@@ -93,25 +93,38 @@ bool isCJK(char32_t c) {
            (c >= 0x3000 && c <= 0x303F) || (c >= 0xFF00 && c <= 0xFFEF);
 }
 
+namespace {
+
+char32_t codePointEndingAt(const QString& text, qsizetype end) {
+    if (end >= 2 && text.at(end - 1).isLowSurrogate() && text.at(end - 2).isHighSurrogate())
+        return QChar::surrogateToUcs4(text.at(end - 2), text.at(end - 1));
+    return text.at(end - 1).unicode();
+}
+
+char32_t codePointAt(const QString& text, qsizetype index) {
+    if (index + 1 < text.size() && text.at(index).isHighSurrogate() && text.at(index + 1).isLowSurrogate())
+        return QChar::surrogateToUcs4(text.at(index), text.at(index + 1));
+    return text.at(index).unicode();
+}
+
+} // namespace
+
 QString removeSpacesBetweenCJK(const QString& text) {
-    const QList<uint> in = text.toUcs4();
     QString out;
     out.reserve(text.size());
-    for (qsizetype i = 0; i < in.size(); ++i) {
-        const char32_t c = in[i];
-        if (c == U' ' && !out.isEmpty()) {
-            qsizetype next = i;
-            while (next < in.size() && in[next] == U' ')
-                ++next;
-            const char32_t before = out.size() >= 2 && out.back().isLowSurrogate()
-                                        ? QChar::surrogateToUcs4(out.at(out.size() - 2), out.back())
-                                        : out.back().unicode();
-            if (next < in.size() && isCJK(before) && isCJK(in[next])) {
-                i = next - 1;
-                continue;
-            }
+    for (qsizetype i = 0; i < text.size();) {
+        if (text.at(i) != QLatin1Char(' ')) {
+            out.append(text.at(i++));
+            continue;
         }
-        out.append(QString::fromUcs4(&c, 1));
+        qsizetype end = i;
+        while (end < text.size() && text.at(end) == QLatin1Char(' '))
+            ++end;
+        const bool between =
+            i > 0 && end < text.size() && isCJK(codePointEndingAt(text, i)) && isCJK(codePointAt(text, end));
+        if (!between)
+            out.append(QStringView(text).mid(i, end - i));
+        i = end;
     }
     return out;
 }

@@ -188,6 +188,8 @@ private Q_SLOTS:
         QTest::newRow("digit next to ideograph") << QStringLiteral("第 3 章") << QStringLiteral("第 3 章");
         QTest::newRow("edges untouched") << QStringLiteral(" 中 ") << QStringLiteral(" 中 ");
         QTest::newRow("plain english") << QStringLiteral("a  b") << QStringLiteral("a  b");
+        const QString broken = QChar(0xD86A) + QStringLiteral(" 中 文");
+        QTest::newRow("broken surrogate kept as it is") << broken << QChar(0xD86A) + QStringLiteral(" 中文");
     }
     void removeSpacesBetweenCJK() {
         QFETCH(QString, text);
