@@ -12,7 +12,8 @@
 #include <tesseract/ocrclass.h>
 #include <tesseract/resultiterator.h>
 
-#include <cstdlib>
+#include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <variant>
 #include <vector>
