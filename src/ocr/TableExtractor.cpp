@@ -33,11 +33,26 @@ QStringView trimmedOfNewlines(QStringView line) {
     return line;
 }
 
-QStringList escapedTabCells(QStringView line) {
-    QStringList cells;
-    for (const QStringView cell : line.split(QLatin1Char('\t')))
-        cells.append(escapeCell(cell.toString()));
-    return cells;
+// One table row from a tab-separated line, appended straight to `out`: large pastes
+// would otherwise cost an allocation per cell.
+void appendTabRow(QString& out, QStringView line) {
+    out += QLatin1String("| ");
+    qsizetype chunkStart = 0;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line[i];
+        const char* replacement = c == QLatin1Char('\\')   ? "\\\\"
+                                  : c == QLatin1Char('|')  ? "\\|"
+                                  : c == QLatin1Char('\n') ? " "
+                                  : c == QLatin1Char('\t') ? " | "
+                                                           : nullptr;
+        if (!replacement)
+            continue;
+        out += line.sliced(chunkStart, i - chunkStart);
+        out += QLatin1String(replacement);
+        chunkStart = i + 1;
+    }
+    out += line.sliced(chunkStart);
+    out += QLatin1String(" |");
 }
 
 } // namespace
@@ -111,13 +126,17 @@ QString TableExtractor::detectAndConvertTabSeparated(const QString& text) {
     if (lines.size() < 2)
         return text;
 
-    const QStringList header = escapedTabCells(lines.first());
-    QStringList rows;
-    rows.reserve(lines.size() + 1);
-    rows.append(tableRow(header));
-    QStringList separator(header.size(), QStringLiteral("---"));
-    rows.append(QLatin1Char('|') + separator.join(QLatin1Char('|')) + QLatin1Char('|'));
-    for (qsizetype i = 1; i < lines.size(); ++i)
-        rows.append(tableRow(escapedTabCells(lines[i])));
-    return rows.join(QLatin1Char('\n'));
+    QString table;
+    table.reserve(text.size() + text.size() / 2 + 64);
+    appendTabRow(table, lines.first());
+    table += QLatin1Char('\n');
+    const qsizetype headerCells = lines.first().count(QLatin1Char('\t')) + 1;
+    table += QLatin1Char('|');
+    for (qsizetype c = 0; c < headerCells; ++c)
+        table += QLatin1String("---|");
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        table += QLatin1Char('\n');
+        appendTabRow(table, lines[i]);
+    }
+    return table;
 }
