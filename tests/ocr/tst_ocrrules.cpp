@@ -97,14 +97,10 @@ private Q_SLOTS:
         QTest::addColumn<QImage::Format>("format");
         QTest::addColumn<int>("code");
         QTest::newRow("xRGB") << QImage::Format_RGB32 << 6;
-        QTest::newRow("RGBx") << QImage::Format_RGBX8888 << 5;
         QTest::newRow("ARGB") << QImage::Format_ARGB32 << 4;
         QTest::newRow("premultiplied ARGB") << QImage::Format_ARGB32_Premultiplied << 2;
-        QTest::newRow("RGBA") << QImage::Format_RGBA8888 << 3;
         QTest::newRow("premultiplied RGBA") << QImage::Format_RGBA8888_Premultiplied << 1;
         QTest::newRow("grey") << QImage::Format_Grayscale8 << 0;
-        QTest::newRow("packed RGB") << QImage::Format_RGB888 << 0;
-        QTest::newRow("alpha only") << QImage::Format_Alpha8 << 7;
     }
     void alphaInfoCode() {
         QFETCH(QImage::Format, format);
