@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QList>
+#include <QRect>
+#include <QString>
+
+// A text line as the recogniser laid it out, word by word, in the pixels of the
+// image it was given. Free of any recogniser types so the rules below are testable.
+struct RecognizedWord {
+    QString text;
+    QRect box;
+    float confidence = 0;   // 0..100
+    double inkCoverage = 0; // share of the box's pixels that are ink, 0..1
+};
+
+struct RecognizedLine {
+    QRect box;
+    QList<RecognizedWord> words;
+};
+
+struct LineSegment {
+    QString text;
+    QRect box;
+};
+
+namespace RecognizedLineRules {
+
+// A gap between two words wider than this many line heights separates columns.
+inline constexpr double kColumnGapInLineHeights = 1.4;
+// Below this mean word confidence a line is noise. Real screen text measured 85-97
+// per word; what icons were read as scored from 60 up, so this only catches the
+// worst and the shape rule below does the rest.
+inline constexpr float kMinimumLineConfidence = 50;
+// A "word" at least this square and this full of ink is a filled icon (a dot, a
+// badge) read as a character; glyph runs leave more background.
+inline constexpr double kSolidShapeMinimumAspect = 0.6;
+inline constexpr double kSolidShapeMinimumCoverage = 0.7;
+
+// The height that scales the column-gap rule: the ink height of the line. (Tesseract's
+// own row height in single-block mode is a block-wide estimate, half again too large.)
+double lineHeight(const RecognizedLine& line);
+
+// Cuts a line wherever two neighbouring words stand a column gap apart; each piece
+// spans the line's full height. Words with no text are skipped, and so are
+// decorations (see isDecoration) at either end of a piece.
+QList<LineSegment> splitAtColumnGaps(const RecognizedLine& line);
+
+// True when the line holds nothing worth reporting: no letter or digit, or a mean
+// word confidence below kMinimumLineConfidence.
+bool isNoise(const RecognizedLine& line);
+
+// Chinese models make Tesseract write "中 文": spaces between two CJK characters
+// (ideographs, kana, CJK and full-width punctuation) are dropped, others are kept.
+QString removeSpacesBetweenCJK(const QString& text);
+bool isCJK(char32_t codePoint);
+
+bool isSolidShape(const RecognizedWord& word);
+// The line without its solid shapes.
+RecognizedLine withoutSolidShapes(RecognizedLine line);
+
+// A word that is what icons, bullets and the sides of boxes read as ("@", "|",
+// "[", "●"): no letter or digit, only bracket, bar and symbol characters.
+bool isDecoration(const QString& word);
+
+} // namespace RecognizedLineRules

@@ -1,0 +1,237 @@
+#include "ocr/TesseractRecognizer.h"
+
+#include "app/Logger.h"
+#include "ocr/OCRImagePreparation.h"
+#include "ocr/RecognizedLine.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QImage>
+
+#include <tesseract/baseapi.h>
+#include <tesseract/ocrclass.h>
+#include <tesseract/resultiterator.h>
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <variant>
+#include <vector>
+
+namespace {
+
+// Screen text is around 96 dpi; telling Tesseract so keeps its size heuristics
+// (and its "invalid resolution" warning) quiet. Upscaled images scale it too.
+constexpr int kScreenDpi = 96;
+
+struct InitFailure {
+    QString description;
+};
+
+using Api = std::unique_ptr<tesseract::TessBaseAPI>;
+
+bool cancelRequested(void* flag, int /*words*/) {
+    return flag && static_cast<const std::atomic<bool>*>(flag)->load(std::memory_order_relaxed);
+}
+
+QString takeText(char* utf8) {
+    const QString text = QString::fromUtf8(utf8);
+    delete[] utf8;
+    return text;
+}
+
+QList<RecognizedLine> readLines(tesseract::TessBaseAPI& api, const OCRImagePreparation::Prepared& prepared) {
+    using tesseract::RIL_TEXTLINE;
+    using tesseract::RIL_WORD;
+    QList<RecognizedLine> lines;
+    std::unique_ptr<tesseract::ResultIterator> it(api.GetIterator());
+    if (!it)
+        return lines;
+    it->Begin();
+    do {
+        if (it->Empty(RIL_TEXTLINE))
+            continue;
+        RecognizedLine line;
+        int left, top, right, bottom;
+        if (!it->BoundingBox(RIL_TEXTLINE, &left, &top, &right, &bottom))
+            continue;
+        line.box = QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
+        do {
+            RecognizedWord word;
+            if (it->BoundingBox(RIL_WORD, &left, &top, &right, &bottom))
+                word.box = QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
+            word.text = takeText(it->GetUTF8Text(RIL_WORD));
+            word.confidence = it->Confidence(RIL_WORD);
+            word.inkCoverage =
+                OCRImagePreparation::inkCoverage(prepared.gray, word.box, prepared.inkThreshold);
+            line.words.append(word);
+            if (it->IsAtFinalElement(RIL_TEXTLINE, RIL_WORD))
+                break;
+        } while (it->Next(RIL_WORD));
+        lines.append(line);
+    } while (it->Next(RIL_TEXTLINE));
+    return lines;
+}
+
+} // namespace
+
+class TesseractRecognizer::Pool {
+public:
+    explicit Pool(Config config) : config(std::move(config)) {}
+
+    std::variant<Api, InitFailure> acquire() {
+        {
+            std::lock_guard lock(mutex);
+            if (!idle.empty()) {
+                Api api = std::move(idle.back());
+                idle.pop_back();
+                return api;
+            }
+        }
+        return create();
+    }
+
+    void release(Api api) {
+        api->Clear();
+        std::lock_guard lock(mutex);
+        idle.push_back(std::move(api));
+    }
+
+    QStringList dataFiles() const {
+        QStringList files;
+        for (const QString& language : config.languages.split(QLatin1Char('+'), Qt::SkipEmptyParts))
+            files.append(config.dataPath + QLatin1Char('/') + language + QStringLiteral(".traineddata"));
+        return files;
+    }
+
+    const Config config;
+
+private:
+    std::variant<Api, InitFailure> create() {
+        const QStringList files = dataFiles();
+        if (files.isEmpty())
+            return InitFailure{QStringLiteral("未配置识别语言")};
+        for (const QString& file : files) {
+            const QFileInfo info(file);
+            if (!info.isFile() || !info.isReadable())
+                return InitFailure{QStringLiteral("缺少语言数据文件 ") + file};
+        }
+        QElapsedTimer timer;
+        timer.start();
+        Api api = std::make_unique<tesseract::TessBaseAPI>();
+        // Tesseract reports problems on stderr; ours go to the log instead.
+        const std::vector<std::string> names{"debug_file"};
+        const std::vector<std::string> values{"/dev/null"};
+        const QByteArray path = config.dataPath.toLocal8Bit();
+        const QByteArray languages = config.languages.toUtf8();
+        const int rc = api->Init(path.constData(), languages.constData(), tesseract::OEM_LSTM_ONLY, nullptr,
+                                 0, &names, &values, false);
+        std::vector<std::string> loaded;
+        if (rc == 0)
+            api->GetLoadedLanguagesAsVector(&loaded);
+        QStringList unloadable;
+        for (const QString& file : files) {
+            const std::string language = QFileInfo(file).completeBaseName().toStdString();
+            if (rc != 0 || std::find(loaded.begin(), loaded.end(), language) == loaded.end())
+                unloadable.append(file);
+        }
+        if (!unloadable.isEmpty())
+            return InitFailure{QStringLiteral("无法加载语言数据文件 ") +
+                               unloadable.join(QStringLiteral(", "))};
+        api->SetPageSegMode(tesseract::PSM_SINGLE_BLOCK);
+        logi(QStringLiteral("OCR: Tesseract 已初始化 (%1), 用时 %2 ms")
+                 .arg(config.languages)
+                 .arg(timer.elapsed()));
+        return api;
+    }
+
+    std::mutex mutex;
+    std::vector<Api> idle;
+};
+
+namespace {
+
+// Returns the borrowed instance to the pool on every path out of a recognition.
+class Lease {
+public:
+    Lease(TesseractRecognizer::Pool& pool, Api api) : m_pool(pool), m_api(std::move(api)) {}
+    ~Lease() { m_pool.release(std::move(m_api)); }
+    Lease(const Lease&) = delete;
+    Lease& operator=(const Lease&) = delete;
+    tesseract::TessBaseAPI* operator->() const { return m_api.get(); }
+    tesseract::TessBaseAPI* get() const { return m_api.get(); }
+
+private:
+    TesseractRecognizer::Pool& m_pool;
+    Api m_api;
+};
+
+} // namespace
+
+TesseractRecognizer::Config TesseractRecognizer::Config::defaults() {
+    // TESSDATA_PREFIX is Tesseract's own override; honour it like its tools do.
+    const QString prefix = qEnvironmentVariable("TESSDATA_PREFIX");
+    return {prefix.isEmpty() ? QStringLiteral("/usr/share/tesseract-ocr/5/tessdata") : prefix,
+            QStringLiteral("eng+chi_sim+chi_tra")};
+}
+
+TesseractRecognizer::TesseractRecognizer(Config config) : m_pool(std::make_unique<Pool>(std::move(config))) {}
+
+TesseractRecognizer::~TesseractRecognizer() = default;
+
+QStringList TesseractRecognizer::dataFiles() const {
+    return m_pool->dataFiles();
+}
+
+bool TesseractRecognizer::warmUp() {
+    auto acquired = m_pool->acquire();
+    if (auto* failure = std::get_if<InitFailure>(&acquired)) {
+        loge(QStringLiteral("OCR 执行失败: ") + failure->description);
+        return false;
+    }
+    m_pool->release(std::move(std::get<Api>(acquired)));
+    return true;
+}
+
+RecognitionOutcome TesseractRecognizer::recognize(const QImage& image, const std::atomic<bool>* cancel) {
+    using Status = RecognitionOutcome::Status;
+    if (image.isNull() || image.width() < 1 || image.height() < 1)
+        return RecognitionOutcome::failed(Status::PerformFailed, QStringLiteral("图像为空"));
+    if (cancel && cancel->load())
+        return RecognitionOutcome::failed(Status::Cancelled, {});
+
+    auto acquired = m_pool->acquire();
+    if (auto* failure = std::get_if<InitFailure>(&acquired))
+        return RecognitionOutcome::failed(Status::PerformFailed, failure->description);
+    const Lease api(*m_pool, std::move(std::get<Api>(acquired)));
+
+    const OCRImagePreparation::Prepared prepared = OCRImagePreparation::prepare(image);
+    const QImage& gray = prepared.gray;
+    api->SetImage(gray.constBits(), gray.width(), gray.height(), 1, int(gray.bytesPerLine()));
+    api->SetSourceResolution(kScreenDpi * prepared.scale);
+
+    // Tesseract asks the monitor before each word whether to stop.
+    tesseract::ETEXT_DESC monitor;
+    monitor.cancel = &cancelRequested;
+    monitor.cancel_this = const_cast<std::atomic<bool>*>(cancel);
+    const int rc = api->Recognize(&monitor);
+    if (cancel && cancel->load())
+        return RecognitionOutcome::failed(Status::Cancelled, {});
+    if (rc != 0)
+        return RecognitionOutcome::failed(Status::ServiceError,
+                                          QStringLiteral("Tesseract Recognize 返回 %1").arg(rc));
+
+    const double width = gray.width(), height = gray.height();
+    QList<TextObservation> observations;
+    for (const RecognizedLine& read : readLines(*api.get(), prepared)) {
+        const RecognizedLine line = RecognizedLineRules::withoutSolidShapes(read);
+        if (RecognizedLineRules::isNoise(line))
+            continue;
+        for (const LineSegment& segment : RecognizedLineRules::splitAtColumnGaps(line)) {
+            const QRectF box(segment.box.x(), segment.box.y(), segment.box.width(), segment.box.height());
+            observations.append({segment.text, QRectF(box.x() / width, 1.0 - box.bottom() / height,
+                                                      box.width() / width, box.height() / height)});
+        }
+    }
+    return RecognitionOutcome::recognized(std::move(observations));
+}
