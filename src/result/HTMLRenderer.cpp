@@ -30,12 +30,19 @@ bool isPipeLine(QStringView line) {
 }
 
 // & < > " in that order's effect, in one pass; U+E000 becomes its stand-in.
+// Runs of ordinary characters are copied whole: answers can be large.
 QString escapeAnswerText(QStringView text, bool* hadPrivateUse) {
     QString out;
     out.reserve(text.size() + text.size() / 8);
     *hadPrivateUse = false;
-    for (QChar c : text) {
-        switch (c.unicode()) {
+    qsizetype copied = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c != u'&' && c != u'<' && c != u'>' && c != u'"' && c != 0xE000)
+            continue;
+        out += text.sliced(copied, i - copied);
+        copied = i + 1;
+        switch (c) {
         case u'&':
             out += u"&amp;";
             break;
@@ -48,14 +55,12 @@ QString escapeAnswerText(QStringView text, bool* hadPrivateUse) {
         case u'"':
             out += u"&quot;";
             break;
-        case 0xE000:
+        default:
             out += privateUseStandIn();
             *hadPrivateUse = true;
-            break;
-        default:
-            out += c;
         }
     }
+    out += text.sliced(copied);
     return out;
 }
 
@@ -155,6 +160,30 @@ QString restoreInlineCode(const QString& text, const QStringList& codes) {
         }
     }
     out += QStringView(text).sliced(copied);
+    return out;
+}
+
+// "\n\n" -> "</p><p>", then each remaining "\n" -> "<br>", all wrapped in one
+// paragraph: the two replacements and the wrap in a single pass.
+QString wrapParagraphs(QStringView text) {
+    QString out;
+    out.reserve(text.size() + text.size() / 8 + 8);
+    out += u"<p>";
+    qsizetype copied = 0;
+    qsizetype newline = text.indexOf(u'\n');
+    while (newline >= 0) {
+        out += text.sliced(copied, newline - copied);
+        if (newline + 1 < text.size() && text[newline + 1] == u'\n') {
+            out += u"</p><p>";
+            copied = newline + 2;
+        } else {
+            out += u"<br>";
+            copied = newline + 1;
+        }
+        newline = text.indexOf(u'\n', copied);
+    }
+    out += text.sliced(copied);
+    out += u"</p>";
     return out;
 }
 
@@ -340,10 +369,7 @@ QString HTMLRenderer::markdownBodyToHTML(const QString& markdown) {
     for (const QString& heading : knownSectionHeadings())
         html.replace(QStringLiteral("## ") + heading,
                      QStringLiteral("<h2>") + heading + QStringLiteral("</h2>"));
-    html = convertMarkdownTables(applyBold(html));
-    html.replace(QStringLiteral("\n\n"), QStringLiteral("</p><p>"));
-    html.replace(u'\n', QStringLiteral("<br>"));
-    html = QStringLiteral("<p>") + html + QStringLiteral("</p>");
+    html = wrapParagraphs(convertMarkdownTables(applyBold(html)));
     html.remove(QStringLiteral("<p></p>"));
     html.remove(QStringLiteral("<p><br></p>"));
     return finish(std::move(html), prot.codes, hadPrivateUse);
