@@ -143,11 +143,13 @@ QString restoreInlineCode(const QString& text, const QStringList& codes) {
     while (open >= 0) {
         qsizetype i = open + 1;
         qsizetype index = 0;
-        bool valid = i < text.size() && text[i].isDigit();
-        while (valid && i < text.size() && text[i] >= u'0' && text[i] <= u'9') {
+        auto isAsciiDigit = [&](qsizetype at) {
+            return at < text.size() && text[at] >= u'0' && text[at] <= u'9';
+        };
+        bool valid = isAsciiDigit(i);
+        while (valid && isAsciiDigit(i)) {
             index = index * 10 + (text[i].unicode() - u'0');
-            if (index >= codes.size())
-                valid = false;
+            valid = index < codes.size();
             ++i;
         }
         if (valid && i < text.size() && text[i] == kPlaceholderMark) {
