@@ -19,10 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString original = cut < 0 ? QString() : QString::fromUtf8(bytes.mid(cut + 1));
     const bool splits = HTMLRenderer::canSplit(answer, original);
     const QString page = HTMLRenderer::renderSplit(answer, original, size % 2, 15);
-    const QString open = QStringLiteral("<div class=\"content\">\n");
-    const qsizetype begin = page.indexOf(open) + open.size();
-    const qsizetype end = page.lastIndexOf(QStringLiteral("\n<div class=\"footer\">"));
-    const QString content = page.mid(begin, end - begin);
+    const QString content = contentOf(page);
     failIf(splits != content.contains(QStringLiteral("<div class=\"split-list\">")),
            QStringLiteral("split decision and page disagree"), content);
     const QString problem = markupProblem(content);

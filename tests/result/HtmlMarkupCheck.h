@@ -66,3 +66,11 @@ inline QString markupProblem(QStringView html, bool quotesAllowed = false) {
         return QStringLiteral("unclosed: %1").arg(open.join(u' '));
     return {};
 }
+
+// The body fragment of a full page: between the content opening and the footer.
+inline QString contentOf(const QString& page) {
+    const QString open = QStringLiteral("<div class=\"content\">\n");
+    const qsizetype begin = page.indexOf(open) + open.size();
+    const qsizetype end = page.lastIndexOf(QStringLiteral("\n<div class=\"footer\">"));
+    return page.mid(begin, end - begin);
+}

@@ -28,14 +28,6 @@ QString readFile(const QString& path) {
     return QString::fromUtf8(file.readAll());
 }
 
-// The body fragment of a full page: between the content opening and the footer.
-QString contentOf(const QString& page) {
-    const QString open = QStringLiteral("<div class=\"content\">\n");
-    const qsizetype begin = page.indexOf(open) + open.size();
-    const qsizetype end = page.lastIndexOf(QStringLiteral("\n<div class=\"footer\">"));
-    return page.mid(begin, end - begin);
-}
-
 // The literal regular expressions and replace-from-the-end order the renderer's
 // linear scanners must agree with, for answers without tables, headings or escapes.
 QString referenceBody(QString text) {

@@ -8,13 +8,6 @@
 
 namespace {
 
-QString contentOf(const QString& page) {
-    const QString open = QStringLiteral("<div class=\"content\">\n");
-    const qsizetype begin = page.indexOf(open) + open.size();
-    const qsizetype end = page.lastIndexOf(QStringLiteral("\n<div class=\"footer\">"));
-    return page.mid(begin, end - begin);
-}
-
 QString pairHTML(int number, const QString& original, const QString& translation) {
     QString html = QStringLiteral("<div class=\"split-pair\">");
     if (!original.isEmpty())
