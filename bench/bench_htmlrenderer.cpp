@@ -1,15 +1,11 @@
 #include "engine/SettingsManager.h"
 #include "result/HTMLRenderer.h"
 
-#include <QElapsedTimer>
-#include <QStandardPaths>
+#include "BenchTiming.h"
+
 #include <QTemporaryDir>
 
-#include <algorithm>
 #include <cstdio>
-#include <ctime>
-#include <functional>
-#include <vector>
 
 namespace {
 
@@ -34,7 +30,7 @@ QString realisticAnswer() {
         answer += QStringLiteral("| **%1** | /ˈ%1/ | n. | 释义：与 `%1` 相关的中文解释，包含例句 |\n")
                       .arg(QLatin1String(word));
     answer += QStringLiteral("\n## 常用短语与习语\n");
-    for (int i = 1; i <= 12; ++i)
+    for (int i = 1; i <= 16; ++i)
         answer += QStringLiteral("- **phrase number %1**：短语 %1 的中文意思，用于正式场合的表达\n").arg(i);
     answer += QStringLiteral("\n## 核查\n译文完整，术语一致，数字 12.5% 与时间 5 p.m. 已核对。\n");
     return answer;
@@ -56,36 +52,6 @@ QString megabyteAnswer() {
     return answer;
 }
 
-double threadCpuMs() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
-
-// Wall time and this thread's CPU time: the machine may be shared, and CPU time is
-// what the renderer itself costs.
-void report(const char* name, int runs, const std::function<QString()>& render) {
-    (void)render(); // warm-up
-    std::vector<double> wall, cpu;
-    qsizetype bytes = 0;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        const double cpuStart = threadCpuMs();
-        const QString page = render();
-        cpu.push_back(threadCpuMs() - cpuStart);
-        wall.push_back(double(timer.nsecsElapsed()) / 1e6);
-        bytes = page.toUtf8().size();
-    }
-    std::sort(wall.begin(), wall.end());
-    std::sort(cpu.begin(), cpu.end());
-    std::fprintf(
-        stderr,
-        "%-26s runs %4d  wall median %8.3f p90 %8.3f ms  cpu median %8.3f p90 %8.3f ms  page %lld B\n", name,
-        runs, wall[wall.size() / 2], wall[wall.size() * 9 / 10], cpu[cpu.size() / 2],
-        cpu[cpu.size() * 9 / 10], static_cast<long long>(bytes));
-}
-
 } // namespace
 
 int main() {
@@ -94,17 +60,21 @@ int main() {
     const QString answer = realisticAnswer();
     std::fprintf(stderr, "realistic answer: %lld bytes UTF-8, splits: %d\n",
                  static_cast<long long>(answer.toUtf8().size()), HTMLRenderer::canSplit(answer, kOriginal));
-    report("normal page, 3 KB answer", 2000,
-           [&] { return HTMLRenderer::renderPage(answer, kOriginal, false, 15); });
-    report("split page, 3 KB answer", 2000,
-           [&] { return HTMLRenderer::renderSplit(answer, kOriginal, true, 15); });
+    reportTiming("normal page, 3 KB answer", 2000,
+                 [&] { (void)HTMLRenderer::renderPage(answer, kOriginal, false, 15); });
+    reportTiming("split page, 3 KB answer", 2000,
+                 [&] { (void)HTMLRenderer::renderSplit(answer, kOriginal, true, 15); });
 
     const QString big = megabyteAnswer();
     std::fprintf(stderr, "mixed answer: %lld bytes UTF-8\n", static_cast<long long>(big.toUtf8().size()));
-    report("normal page, 1 MB answer", 15,
-           [&] { return HTMLRenderer::renderPage(big, kOriginal, false, 15); });
-    report("markdownBodyToHTML, 1 MB", 15, [&] { return HTMLRenderer::markdownBodyToHTML(big); });
-    report("split page, 1 MB answer", 5,
-           [&] { return HTMLRenderer::renderSplit(big, kOriginal, false, 15); });
+    reportTiming("normal page, 1 MB answer", 15,
+                 [&] { (void)HTMLRenderer::renderPage(big, kOriginal, false, 15); });
+    reportTiming("markdownBodyToHTML, 1 MB", 15, [&] { (void)HTMLRenderer::markdownBodyToHTML(big); });
+    const QString bigOriginal = kOriginal.repeated(600);
+    std::fprintf(stderr, "long original: %lld bytes UTF-8, splits: %d\n",
+                 static_cast<long long>(bigOriginal.toUtf8().size()),
+                 HTMLRenderer::canSplit(big, bigOriginal));
+    reportTiming("split page, 1 MB answer", 5,
+                 [&] { (void)HTMLRenderer::renderSplit(big, bigOriginal, false, 15); });
     return 0;
 }

@@ -1,6 +1,8 @@
 #include "ocr/TextNormalizer.h"
 
-#include <QStringList>
+#include "ocr/RegexReplace.h"
+
+#include <QStringTokenizer>
 
 namespace {
 
@@ -9,7 +11,7 @@ bool isHorizontalSpace(QChar c) {
     return c == QLatin1Char('\t') || c.category() == QChar::Separator_Space;
 }
 
-QString trimmedHorizontally(const QString& line) {
+QStringView trimmedHorizontally(QStringView line) {
     qsizetype begin = 0, end = line.size();
     while (begin < end && isHorizontalSpace(line.at(begin)))
         ++begin;
@@ -34,21 +36,27 @@ const QRegularExpression& newlineIndentRegex() {
 }
 
 QString normalizeLineBreaks(const QString& text) {
-    QString marked = text;
-    marked.replace(newlineIndentRegex(), QStringLiteral("\n\n"));
+    const QString marked = replaceEachMatch(
+        text, newlineIndentRegex(), [](const QString&, const auto&) { return QStringLiteral("\n\n"); });
 
-    QStringList paragraphs;
-    for (const QString& paragraph : marked.split(QStringLiteral("\n\n"))) {
-        QStringList lines;
-        for (const QString& line : paragraph.split(QLatin1Char('\n'))) {
-            QString trimmed = trimmedHorizontally(line);
-            if (!trimmed.isEmpty())
-                lines.append(std::move(trimmed));
+    // Views and one output buffer: no allocation per line on large texts.
+    QString result;
+    result.reserve(marked.size());
+    for (const QStringView paragraph : qTokenize(marked, u"\n\n")) {
+        bool paragraphStarted = false;
+        for (const QStringView line : qTokenize(paragraph, u'\n')) {
+            const QStringView trimmed = trimmedHorizontally(line);
+            if (trimmed.isEmpty())
+                continue;
+            if (paragraphStarted)
+                result += QLatin1Char(' ');
+            else if (!result.isEmpty())
+                result += QLatin1String("\n\n");
+            paragraphStarted = true;
+            result += trimmed;
         }
-        if (!lines.isEmpty())
-            paragraphs.append(lines.join(QLatin1Char(' ')));
     }
-    return paragraphs.join(QStringLiteral("\n\n"));
+    return result;
 }
 
 } // namespace TextNormalizer
