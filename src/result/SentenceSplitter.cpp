@@ -2,46 +2,44 @@
 
 #include "result/GraphemeText.h"
 
-#include <QSet>
-
+#include <algorithm>
 #include <cmath>
+#include <numeric>
+#include <string_view>
 #include <vector>
 
 namespace {
 
-const QSet<QString>& abbreviations() {
-    static const QSet<QString> set{
-        QStringLiteral("Mr"),   QStringLiteral("Mrs"), QStringLiteral("Ms"),   QStringLiteral("Dr"),
-        QStringLiteral("Prof"), QStringLiteral("St"),  QStringLiteral("Mt"),   QStringLiteral("vs"),
-        QStringLiteral("etc"),  QStringLiteral("No"),  QStringLiteral("Inc"),  QStringLiteral("Ltd"),
-        QStringLiteral("Jr"),   QStringLiteral("Sr"),  QStringLiteral("Co"),   QStringLiteral("Gen"),
-        QStringLiteral("Rep"),  QStringLiteral("Sen"), QStringLiteral("Jan"),  QStringLiteral("Feb"),
-        QStringLiteral("Mar"),  QStringLiteral("Apr"), QStringLiteral("Jun"),  QStringLiteral("Jul"),
-        QStringLiteral("Aug"),  QStringLiteral("Sep"), QStringLiteral("Sept"), QStringLiteral("Oct"),
-        QStringLiteral("Nov"),  QStringLiteral("Dec")};
-    return set;
-}
+// Words that never end a sentence when a period follows them; case-sensitive.
+constexpr std::u16string_view abbreviations[] = {
+    u"Mr",  u"Mrs", u"Ms",  u"Dr",  u"Prof", u"St",  u"Mt",   u"vs",  u"etc", u"No",
+    u"Inc", u"Ltd", u"Jr",  u"Sr",  u"Co",   u"Gen", u"Rep",  u"Sen", u"Jan", u"Feb",
+    u"Mar", u"Apr", u"Jun", u"Jul", u"Aug",  u"Sep", u"Sept", u"Oct", u"Nov", u"Dec"};
 
 // Matched against exactly the three characters before a period, so only the three-character
 // entries can match; the others are kept to show what the rule is about.
-const QSet<QString>& multiDotAbbreviations() {
-    static const QSet<QString> set{QStringLiteral("e.g"), QStringLiteral("i.e"),  QStringLiteral("U.S"),
-                                   QStringLiteral("U.K"), QStringLiteral("Ph.D"), QStringLiteral("M.D"),
-                                   QStringLiteral("B.C"), QStringLiteral("A.D"),  QStringLiteral("vs"),
-                                   QStringLiteral("a.m"), QStringLiteral("p.m")};
-    return set;
+constexpr std::u16string_view multiDotAbbreviations[] = {u"e.g", u"i.e", u"U.S", u"U.K", u"Ph.D", u"M.D",
+                                                         u"B.C", u"A.D", u"vs",  u"a.m", u"p.m"};
+
+constexpr std::u16string_view multiWordAbbreviations[] = {u"et al"};
+
+bool sameText(std::u16string_view a, QStringView b) {
+    return qsizetype(a.size()) == b.size() && std::equal(a.begin(), a.end(), b.utf16());
 }
 
-const QSet<QString>& multiWordAbbreviations() {
-    static const QSet<QString> set{QStringLiteral("et al")};
-    return set;
+template <size_t N> bool contains(const std::u16string_view (&words)[N], QStringView word) {
+    return std::any_of(std::begin(words), std::end(words),
+                       [word](std::u16string_view w) { return sameText(w, word); });
 }
 
-// Longest entry of any abbreviation set, in code units: longer words need no lookup.
-constexpr qsizetype longestAbbreviation = 5;
-
-bool contains(const QSet<QString>& set, QStringView word) {
-    return word.size() <= longestAbbreviation && set.contains(word.toString());
+// True when one of the entries is the two words joined by one space.
+template <size_t N>
+bool contains(const std::u16string_view (&entries)[N], QStringView first, QStringView second) {
+    const size_t split = size_t(first.size());
+    return std::any_of(std::begin(entries), std::end(entries), [&](std::u16string_view entry) {
+        return entry.size() == split + 1 + size_t(second.size()) && sameText(entry.substr(0, split), first) &&
+               entry[split] == u' ' && sameText(entry.substr(split + 1), second);
+    });
 }
 
 bool isBlank(char16_t c) {
@@ -96,15 +94,18 @@ bool isOpeningMark(char16_t c) {
     }
 }
 
-struct Sentence {
-    QString text;
-    qsizetype length; // in user-perceived characters
+struct Sentences {
+    QStringList texts;
+    std::vector<qsizetype> lengths; // in user-perceived characters
+
+    qsizetype size() const { return texts.size(); }
+    double length(qsizetype i) const { return double(lengths[size_t(i)]); }
 };
 
 // Collects the trimmed, non-empty pieces of a text walked cluster by cluster.
 class SentenceSink {
 public:
-    SentenceSink(const GraphemeText& text, std::vector<Sentence>& out) : m_text(text), m_out(out) {}
+    SentenceSink(const GraphemeText& text, Sentences& out) : m_text(text), m_out(out) {}
 
     // Appends clusters [m_start, end) and makes end the new start.
     void cutAt(qsizetype end) {
@@ -114,13 +115,15 @@ public:
             ++from;
         while (to > from && isBlank(m_text.single(to - 1)))
             --to;
-        if (from < to)
-            m_out.push_back({m_text.slice(from, to).toString(), to - from});
+        if (from < to) {
+            m_out.texts.append(m_text.slice(from, to).toString());
+            m_out.lengths.push_back(to - from);
+        }
     }
 
 private:
     const GraphemeText& m_text;
-    std::vector<Sentence>& m_out;
+    Sentences& m_out;
     qsizetype m_start = 0;
 };
 
@@ -131,7 +134,8 @@ QStringView trimmed(QStringView s) {
         s.chop(1);
     qsizetype from = 0;
     while (from < s.size() && isBlank(s[from].unicode())) {
-        if (from + 1 < s.size() && s[from + 1].unicode() >= 0x300 && GraphemeText(s.mid(from, 2)).size() == 1)
+        if (from + 1 < s.size() && s[from + 1].unicode() >= 0x300 &&
+            GraphemeText(s.mid(from, 3)).at(0).size() > 1)
             break;
         ++from;
     }
@@ -181,13 +185,13 @@ QString withoutCitations(const QString& text) {
 
 // True when the period at cluster i belongs to an abbreviation or an initial.
 bool isAbbreviationPeriod(const GraphemeText& t, qsizetype i) {
-    if (i >= 3 && contains(multiDotAbbreviations(), t.slice(i - 3, i)))
+    if (i >= 3 && contains(multiDotAbbreviations, t.slice(i - 3, i)))
         return true;
     qsizetype wordStart = i;
     while (wordStart > 0 && t.isLetter(wordStart - 1))
         --wordStart;
     const QStringView word = t.slice(wordStart, i);
-    if (contains(abbreviations(), word))
+    if (contains(abbreviations, word))
         return true;
     if (word.isEmpty())
         return false;
@@ -198,16 +202,14 @@ bool isAbbreviationPeriod(const GraphemeText& t, qsizetype i) {
         qsizetype previousStart = spacesStart;
         while (previousStart > 0 && t.isLetter(previousStart - 1))
             --previousStart;
-        const QStringView previous = t.slice(previousStart, spacesStart);
-        if (previous.size() + 1 + word.size() <= longestAbbreviation &&
-            multiWordAbbreviations().contains(previous.toString() + u' ' + word.toString()))
+        if (contains(multiWordAbbreviations, t.slice(previousStart, spacesStart), word))
             return true;
     }
     return i - wordStart == 1 && t.isUpper(wordStart);
 }
 
 // One run of English text without line breaks.
-void splitEnglishSentences(QStringView text, std::vector<Sentence>& out) {
+void splitEnglishSentences(QStringView text, Sentences& out) {
     const GraphemeText t(text);
     const qsizetype n = t.size();
     SentenceSink sink(t, out);
@@ -248,7 +250,7 @@ void splitEnglishSentences(QStringView text, std::vector<Sentence>& out) {
 }
 
 // One line of Chinese text.
-void splitChineseSentences(QStringView text, std::vector<Sentence>& out) {
+void splitChineseSentences(QStringView text, Sentences& out) {
     const GraphemeText t(text);
     const qsizetype n = t.size();
     SentenceSink sink(t, out);
@@ -269,8 +271,8 @@ void splitChineseSentences(QStringView text, std::vector<Sentence>& out) {
     sink.cutAt(n);
 }
 
-std::vector<Sentence> englishSentences(const QString& text) {
-    std::vector<Sentence> out;
+Sentences englishSentences(const QString& text) {
+    Sentences out;
     const QString cleaned = withoutCitations(withLineFeeds(text));
     for (QStringView paragraph : QStringView(cleaned).split(QStringLiteral("\n\n"))) {
         QString joined;
@@ -288,8 +290,8 @@ std::vector<Sentence> englishSentences(const QString& text) {
     return out;
 }
 
-std::vector<Sentence> chineseSentences(const QString& text) {
-    std::vector<Sentence> out;
+Sentences chineseSentences(const QString& text) {
+    Sentences out;
     const QString cleaned = withLineFeeds(text);
     for (QStringView line : QStringView(cleaned).split(u'\n')) {
         line = trimmed(line);
@@ -299,90 +301,66 @@ std::vector<Sentence> chineseSentences(const QString& text) {
     return out;
 }
 
-QStringList texts(const std::vector<Sentence>& sentences) {
-    QStringList list;
-    list.reserve(qsizetype(sentences.size()));
-    for (const Sentence& s : sentences)
-        list.append(s.text);
-    return list;
-}
-
-std::vector<Sentence> measured(const QStringList& sentences) {
-    std::vector<Sentence> out;
-    out.reserve(size_t(sentences.size()));
-    for (const QString& s : sentences)
-        out.push_back({s, GraphemeText::length(s)});
+Sentences measured(const QStringList& texts) {
+    Sentences out{texts, {}};
+    out.lengths.reserve(size_t(texts.size()));
+    for (const QString& s : texts)
+        out.lengths.push_back(GraphemeText::length(s));
     return out;
 }
 
-double totalLength(const std::vector<Sentence>& sentences) {
-    double total = 0;
-    for (const Sentence& s : sentences)
-        total += double(s.length);
-    return total;
+double totalLength(const Sentences& sentences) {
+    return double(std::accumulate(sentences.lengths.begin(), sentences.lengths.end(), qsizetype(0)));
 }
 
 // How many of many[k…] go with one sentence of the other side whose expected length is target:
 // grow the group while each added sentence brings its length strictly closer to the target.
-qsizetype groupSize(const std::vector<Sentence>& many, size_t k, qsizetype available, double target) {
-    const double first = double(many[k].length);
-    if (available < 2 || !(std::abs(first + double(many[k + 1].length) - target) < std::abs(first - target)))
+qsizetype groupSize(const Sentences& many, qsizetype k, qsizetype available, double target) {
+    const double first = many.length(k);
+    if (available < 2 || !(std::abs(first + many.length(k + 1) - target) < std::abs(first - target)))
         return 1;
-    double sum = first + double(many[k + 1].length);
+    double sum = first + many.length(k + 1);
     for (qsizetype n = 2; n < available; ++n) {
         const double before = std::abs(sum - target);
-        sum += double(many[k + size_t(n)].length);
+        sum += many.length(k + n);
         if (!(std::abs(sum - target) < before))
             return n;
     }
     return available;
 }
 
-QString joined(const std::vector<Sentence>& sentences, size_t from, qsizetype count, QChar separator) {
-    QString text = sentences[from].text;
-    for (qsizetype n = 1; n < count; ++n)
-        text += separator + sentences[from + size_t(n)].text;
-    return text;
+QString joined(const Sentences& sentences, qsizetype from, qsizetype count, QChar separator) {
+    return count == 1 ? sentences.texts[from] : sentences.texts.mid(from, count).join(separator);
 }
 
-QList<SplitPair> align(const std::vector<Sentence>& english, const std::vector<Sentence>& chinese) {
-    const qsizetype e = qsizetype(english.size()), z = qsizetype(chinese.size());
+QList<SplitPair> align(const Sentences& english, const Sentences& chinese) {
+    const qsizetype e = english.size(), z = chinese.size();
     QList<SplitPair> pairs;
-    if (e == 0) {
-        for (const Sentence& s : chinese)
-            pairs.append({QString(), s.text});
-        return pairs;
-    }
-    if (z == 0) {
-        for (const Sentence& s : english)
-            pairs.append({s.text, QString()});
-        return pairs;
-    }
-    pairs.reserve(std::min(e, z));
-    if (e == z) {
-        for (qsizetype i = 0; i < e; ++i)
-            pairs.append({english[size_t(i)].text, chinese[size_t(i)].text});
+    pairs.reserve(e == 0 || z == 0 ? e + z : std::min(e, z));
+    if (e == 0 || z == 0 || e == z) {
+        for (qsizetype i = 0; i < std::max(e, z); ++i)
+            pairs.append({i < e ? english.texts[i] : QString(), i < z ? chinese.texts[i] : QString()});
         return pairs;
     }
     const double en = totalLength(english), zh = totalLength(chinese);
-    size_t k = 0;
+    qsizetype k = 0;
     if (e > z) {
         const double ratio = zh > 0 ? zh / en : 1.0;
         for (qsizetype j = 0; j < z; ++j) {
-            const qsizetype available = (e - qsizetype(k)) - (z - 1 - j);
-            const double target = double(chinese[size_t(j)].length) / ratio;
+            const qsizetype available = (e - k) - (z - 1 - j);
+            const double target = chinese.length(j) / ratio;
             const qsizetype take = j == z - 1 ? available : groupSize(english, k, available, target);
-            pairs.append({joined(english, k, take, u' '), chinese[size_t(j)].text});
-            k += size_t(take);
+            pairs.append({joined(english, k, take, u' '), chinese.texts[j]});
+            k += take;
         }
     } else {
         const double ratio = en > 0 ? zh / en : 1.0;
         for (qsizetype i = 0; i < e; ++i) {
-            const qsizetype available = (z - qsizetype(k)) - (e - 1 - i);
-            const double target = ratio * double(english[size_t(i)].length);
+            const qsizetype available = (z - k) - (e - 1 - i);
+            const double target = ratio * english.length(i);
             const qsizetype take = i == e - 1 ? available : groupSize(chinese, k, available, target);
-            pairs.append({english[size_t(i)].text, joined(chinese, k, take, u'\n')});
-            k += size_t(take);
+            pairs.append({english.texts[i], joined(chinese, k, take, u'\n')});
+            k += take;
         }
     }
     return pairs;
@@ -391,11 +369,11 @@ QList<SplitPair> align(const std::vector<Sentence>& english, const std::vector<S
 } // namespace
 
 QStringList SentenceSplitter::splitEnglish(const QString& text) {
-    return texts(englishSentences(text));
+    return englishSentences(text).texts;
 }
 
 QStringList SentenceSplitter::splitChinese(const QString& text) {
-    return texts(chineseSentences(text));
+    return chineseSentences(text).texts;
 }
 
 QList<SplitPair> SentenceSplitter::pair(const QString& original, const QString& translation) {
