@@ -1,0 +1,47 @@
+#pragma once
+
+#include "result/MarkdownSection.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include <optional>
+
+// Inline code taken out of a text: `text` holds a placeholder (U+E000, index, U+E000)
+// where each span was; `codes[index]` is the finished HTML of that span.
+struct ProtectedInlineCode {
+    QString text;
+    QStringList codes;
+};
+
+// Turns the model's Markdown answer (a small subset: known "## " headings, bold,
+// inline code, pipe tables, paragraphs) into one self-contained HTML page. Everything
+// else in the answer is shown as escaped text; no part of it can become markup.
+class HTMLRenderer {
+public:
+    HTMLRenderer() = delete;
+
+    static const QStringList& knownSectionHeadings();
+
+    static QList<MarkdownSection> parseSections(const QString& markdown);
+    static bool isTableSeparatorLine(QStringView line);
+    static bool isTableBody(const QString& text);
+    static QStringList parseTableCells(QStringView line);
+    static QString convertMarkdownTables(const QString& in);
+    static ProtectedInlineCode protectInlineCode(const QString& text);
+    static QString markdownBodyToHTML(const QString& markdown);
+    static QString inlineMarkdownToHTML(const QString& text);
+
+    static QString originalBoxHTML(const QString& text);
+    static QString shell(const QString& body, const std::optional<QString>& originalBox, bool isDark,
+                         int fontSize);
+    // The complete normal (non-split) page.
+    static QString renderPage(const QString& markdown, const QString& originalText, bool isDark,
+                              int fontSize);
+
+    static bool canSplit(const QString& markdown, const QString& originalText);
+    static QString renderSplit(const QString& markdown, const QString& originalText, bool isDark,
+                               int fontSize);
+};
