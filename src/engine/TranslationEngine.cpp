@@ -6,6 +6,7 @@
 #include "engine/PromptTemplates.h"
 #include "engine/ResponseParser.h"
 #include "engine/SettingsManager.h"
+#include "ocr/GraphemeCount.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -13,7 +14,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QTextBoundaryFinder>
 #include <QThread>
 
 #include <algorithm>
@@ -38,14 +38,6 @@ QString describeTransportError(const QNetworkReply* reply) {
         reply->error() == QNetworkReply::TimeoutError)
         return QStringLiteral("请求超时");
     return reply->errorString();
-}
-
-int userPerceivedLength(const QString& text) {
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    int count = 0;
-    while (finder.toNextBoundary() != -1)
-        ++count;
-    return count;
 }
 
 } // namespace
@@ -233,7 +225,7 @@ void TranslationEngine::finish(QNetworkReply* reply, const Completion& completio
         return;
     }
     const std::optional<QString> answer = ResponseParser::parse(data);
-    logi(QStringLiteral("API 返回 %1 字符").arg(answer ? userPerceivedLength(*answer) : 0));
+    logi(QStringLiteral("API 返回 %1 字符").arg(answer ? graphemeCount(*answer) : 0));
     completion(answer ? Outcome::success(*answer) : Outcome::failure());
 }
 

@@ -2,7 +2,7 @@
 
 #include <QTextBoundaryFinder>
 
-qsizetype graphemeCount(const QString& text) {
+qsizetype graphemeCount(QStringView text) {
     // Below U+0300 no character combines with its neighbour except CR with LF, so such
     // text needs no boundary analysis.
     bool simple = true;

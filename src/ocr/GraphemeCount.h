@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QString>
+#include <QStringView>
 
 // Number of user-perceived characters (extended grapheme clusters) in `text`.
-qsizetype graphemeCount(const QString& text);
+qsizetype graphemeCount(QStringView text);

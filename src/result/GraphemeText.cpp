@@ -1,5 +1,7 @@
 #include "result/GraphemeText.h"
 
+#include "ocr/GraphemeCount.h"
+
 #include <QTextBoundaryFinder>
 
 GraphemeText::GraphemeText(QStringView text) : m_text(text) {
@@ -13,13 +15,7 @@ GraphemeText::GraphemeText(QStringView text) : m_text(text) {
 }
 
 qsizetype GraphemeText::length(QStringView text) {
-    if (text.isEmpty())
-        return 0;
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    qsizetype count = 0;
-    while (finder.toNextBoundary() > 0)
-        ++count;
-    return count;
+    return graphemeCount(text);
 }
 
 char32_t GraphemeText::firstCodePoint(qsizetype i) const {
