@@ -102,8 +102,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("markdown");
         QTest::addColumn<QString>("original");
         QTest::newRow("markup in both")
-            << QStringLiteral(
-                   "<b>前言</b>\n## 中文翻译\n<img src=x onerror=y>。`</div>`**<i>**。\n## 核查\"><script>")
+            << QStringLiteral("<b>前言</b>\n## 中文翻译\n<img src=x onerror=y>。`</div>`**<i>**。\n## "
+                              "核查\"><script>\n\"x\"")
             << QStringLiteral("A <script>x</script>. B \"onclick=\". C </div></body>.");
         QTest::newRow("placeholders") << QStringLiteral("## 中文翻译\n\uE0000\uE000`a`。\uE0000\uE000。")
                                       << QStringLiteral("A \uE0000\uE000. B.");
