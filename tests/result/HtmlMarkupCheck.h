@@ -1,76 +1,58 @@
 #pragma once
 
-#include <QList>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
 
 // Checks an HTML fragment made from an untrusted answer: only the renderer's own
-// tags (no other attributes), properly nested, and no entity other than the four
-// the renderer writes. Returns an empty text when the fragment is sound.
+// tags (no other attributes), properly nested, no entity other than the four the
+// renderer writes, and as many placeholder marks as the input had (so none stood
+// in for a span it did not make). Returns an empty text when the fragment is sound.
 // `quotesAllowed`: the original-text box leaves double quotes as they are.
-inline QString markupProblem(QStringView html, bool quotesAllowed = false) {
-    static const QStringList pairedTags{
-        QStringLiteral("p"),     QStringLiteral("h2"),    QStringLiteral("strong"), QStringLiteral("code"),
-        QStringLiteral("table"), QStringLiteral("thead"), QStringLiteral("tbody"),  QStringLiteral("tr"),
-        QStringLiteral("th"),    QStringLiteral("td")};
-    static const QStringList divClasses{QStringLiteral("split-warning"), QStringLiteral("split-list"),
-                                        QStringLiteral("split-pair"), QStringLiteral("split-original"),
-                                        QStringLiteral("split-translation")};
-    static const QStringList entities{QStringLiteral("&amp;"), QStringLiteral("&lt;"), QStringLiteral("&gt;"),
-                                      QStringLiteral("&quot;")};
+inline QString markupProblem(QStringView html, QStringView input, bool quotesAllowed = false) {
+    static const QHash<QString, QString> openingTags = [] {
+        QHash<QString, QString> tags;
+        for (const char* tag : {"p", "h2", "strong", "code", "table", "thead", "tbody", "tr", "th", "td"})
+            tags.insert(QString::fromLatin1(tag), QString::fromLatin1(tag));
+        for (const char* cls :
+             {"split-warning", "split-list", "split-pair", "split-original", "split-translation"})
+            tags.insert(QStringLiteral("div class=\"%1\"").arg(QLatin1String(cls)), QStringLiteral("div"));
+        return tags;
+    }();
+    if (html.count(QChar(0xE000)) != input.count(QChar(0xE000)))
+        return QStringLiteral("placeholder marks changed");
     QStringList open;
-    qsizetype i = 0;
-    while (i < html.size()) {
+    for (qsizetype i = 0; i < html.size(); ++i) {
         const QChar c = html[i];
         if (c == u'>' || (c == u'"' && !quotesAllowed))
             return QStringLiteral("bare %1 at %2").arg(c).arg(i);
-        if (c == u'&') {
-            bool known = false;
-            for (const QString& e : entities)
-                known = known || html.sliced(i).startsWith(e);
-            if (!known)
-                return QStringLiteral("unknown entity at %1").arg(i);
-            ++i;
+        const QStringView rest = html.sliced(i);
+        if (c == u'&' && !rest.startsWith(u"&amp;") && !rest.startsWith(u"&lt;") &&
+            !rest.startsWith(u"&gt;") && !rest.startsWith(u"&quot;"))
+            return QStringLiteral("unknown entity at %1").arg(i);
+        if (c != u'<')
             continue;
-        }
-        if (c != u'<') {
-            ++i;
-            continue;
-        }
         const qsizetype end = html.indexOf(u'>', i);
         if (end < 0)
             return QStringLiteral("unterminated tag at %1").arg(i);
         const QString tag = html.sliced(i + 1, end - i - 1).toString();
-        i = end + 1;
-        if (tag == u"br")
-            continue;
-        if (tag.startsWith(u"div")) {
-            bool known = false;
-            for (const QString& cls : divClasses)
-                known = known || tag == QStringLiteral("div class=\"%1\"").arg(cls);
-            if (!known)
-                return QStringLiteral("foreign tag <%1>").arg(tag);
-            open.append(QStringLiteral("div"));
-        } else if (tag.startsWith(u'/')) {
-            if (open.isEmpty() || open.last() != tag.sliced(1))
-                return QStringLiteral("misnested </%1> (open: %2)").arg(tag.sliced(1), open.join(u' '));
-            open.removeLast();
-        } else if (pairedTags.contains(tag)) {
-            open.append(tag);
-        } else {
+        i = end;
+        if (tag.startsWith(u'/')) {
+            if (open.isEmpty() || open.takeLast() != tag.sliced(1))
+                return QStringLiteral("misnested <%1>").arg(tag);
+        } else if (openingTags.contains(tag)) {
+            open.append(openingTags.value(tag));
+        } else if (tag != u"br") {
             return QStringLiteral("foreign tag <%1>").arg(tag);
         }
     }
-    if (!open.isEmpty())
-        return QStringLiteral("unclosed: %1").arg(open.join(u' '));
-    return {};
+    return open.isEmpty() ? QString() : QStringLiteral("unclosed: %1").arg(open.join(u' '));
 }
 
 // The body fragment of a full page: between the content opening and the footer.
 inline QString contentOf(const QString& page) {
     const QString open = QStringLiteral("<div class=\"content\">\n");
     const qsizetype begin = page.indexOf(open) + open.size();
-    const qsizetype end = page.lastIndexOf(QStringLiteral("\n<div class=\"footer\">"));
-    return page.mid(begin, end - begin);
+    return page.mid(begin, page.lastIndexOf(QStringLiteral("\n<div class=\"footer\">")) - begin);
 }
