@@ -115,17 +115,15 @@ int main(int argc, char** argv) {
     const QStringList lines = proseLines();
     for (const double size : {13.0, 14.0, 16.0, 18.0})
         run(engine, qPrintable(QStringLiteral("prose %1 px light").arg(size)),
-            prose(lines, size, lightTheme()), false, rounds);
-    run(engine, "prose 14 px dark", prose(lines, 14, darkTheme()), false, rounds);
-    run(engine, "prose 16 px dark", prose(lines, 16, darkTheme()), false, rounds);
-    run(engine, "prose 14 px HiDPI 2x", prose(lines, 14, lightTheme(), 2), false, rounds);
-    run(engine, "prose 15 px serif", prose(lines, 15, lightTheme(), 1, QStringLiteral("DejaVu Serif")), false,
+            prose(lines, size, Theme::Light), false, rounds);
+    run(engine, "prose 14 px dark", prose(lines, 14, Theme::Dark), false, rounds);
+    run(engine, "prose 16 px dark", prose(lines, 16, Theme::Dark), false, rounds);
+    run(engine, "prose 14 px HiDPI 2x", prose(lines, 14, Theme::Light, 2), false, rounds);
+    run(engine, "prose 15 px serif", prose(lines, 15, Theme::Light, 1, QStringLiteral("DejaVu Serif")), false,
         rounds);
-    run(engine, "table 15 px (cells)", table(sampleTable(), 15, lightTheme()), true, rounds);
-    run(engine, "table 14 px dark (cells)", table(sampleTable(), 14, darkTheme()), true, rounds);
-    run(engine, "table 16 px tight (cells)", table(sampleTable(), 16, lightTheme(), 24), true, rounds);
-    run(engine, "table 15 px grid (cells)", table(sampleTable(), 15, lightTheme(), 36, true), true, rounds);
-    run(engine, "UI fragment 14 px (cells)", uiFragment(lightTheme()), true, rounds);
+    run(engine, "table 15 px (cells)", table(sampleTable(), 15, Theme::Light), true, rounds);
+    run(engine, "table 14 px dark (cells)", table(sampleTable(), 14, Theme::Dark), true, rounds);
+    run(engine, "table 16 px tight (cells)", table(sampleTable(), 16, Theme::Light, 24), true, rounds);
     std::fprintf(stderr, "RSS with one warm instance: %ld MiB\n", residentKiB() / 1024);
 
     // What the two Chinese models cost on English text.
@@ -133,8 +131,8 @@ int main(int argc, char** argv) {
     englishOnly.languages = QStringLiteral("eng");
     OCREngine english(std::make_unique<TesseractRecognizer>(englishOnly));
     english.warmUp();
-    run(english, "eng only: prose 16 px light", prose(lines, 16, lightTheme()), false, rounds);
-    run(english, "eng only: table 15 px", table(sampleTable(), 15, lightTheme()), true, rounds);
+    run(english, "eng only: prose 16 px light", prose(lines, 16, Theme::Light), false, rounds);
+    run(english, "eng only: table 15 px", table(sampleTable(), 15, Theme::Light), true, rounds);
     std::fprintf(stderr, "RSS after the runs: %ld MiB\n", residentKiB() / 1024);
     return 0;
 }

@@ -10,22 +10,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("expected");
 
-        QTest::newRow("empty") << QString() << QString();
-        QTest::newRow("wrapped lines join, blank line splits")
-            << QStringLiteral("Line one\nline two\n\nNext") << QStringLiteral("Line one line two\n\nNext");
-        QTest::newRow("indented line starts a paragraph")
-            << QStringLiteral("First\n  Indented") << QStringLiteral("First\n\nIndented");
+        QTest::newRow("wrapped lines join, blank line or indent splits")
+            << QStringLiteral("Line one\nline two\n\nNext\n  Indented")
+            << QStringLiteral("Line one line two\n\nNext\n\nIndented");
         QTest::newRow("tab indentation") << QStringLiteral("a\n\tb\nc") << QStringLiteral("a\n\nb c");
         QTest::newRow("only blank space around one word")
             << QStringLiteral("   \n\n\n  x  ") << QStringLiteral("x");
-        QTest::newRow("run of line feeds collapses to one blank line")
-            << QStringLiteral("a\n\n\n\n\nb") << QStringLiteral("a\n\nb");
-        QTest::newRow("line of spaces is a paragraph break")
-            << QStringLiteral("a\n   \nb") << QStringLiteral("a\n\nb");
+        QTest::newRow("runs of line feeds and blank lines collapse")
+            << QStringLiteral("a\n\n\n\n\nb\n   \nc") << QStringLiteral("a\n\nb\n\nc");
         QTest::newRow("unicode spaces trimmed but do not start a paragraph")
             << QStringLiteral("a\u3000\n\u00a0b\u2003") << QStringLiteral("a b");
-        QTest::newRow("no hyphen repair")
-            << QStringLiteral("hyphen-\nated") << QStringLiteral("hyphen- ated");
         QTest::newRow("carriage return is not horizontal space")
             << QStringLiteral("a\r\nb") << QStringLiteral("a\r b");
         QTest::newRow("unpaired surrogate does not stop the indent rule")

@@ -17,8 +17,6 @@ private Q_SLOTS:
 
         QTest::newRow("title and author") << leadIn + QStringLiteral("The Book\nThe Author") + notice
                                           << QStringLiteral("摘录来自《The Book》The Author");
-        QTest::newRow("title only") << leadIn + QStringLiteral("The Book") + notice
-                                    << QStringLiteral("摘录来自《The Book》");
         QTest::newRow("surrounding text and two footers")
             << QStringLiteral("Quote one.\n\n") + leadIn + QStringLiteral("A\nB") + notice +
                    QStringLiteral("\nQuote two.\n") + leadIn + QStringLiteral("C") + notice +

@@ -5,7 +5,6 @@
 
 #include <QFont>
 #include <QFontMetricsF>
-#include <QGuiApplication>
 #include <QImage>
 #include <QList>
 #include <QPainter>
@@ -27,22 +26,53 @@ struct Picture {
     QList<Line> lines; // lines (or table cells, row by row) in reading order
 };
 
-struct Theme {
-    QColor background;
-    QColor foreground;
-};
-inline Theme lightTheme() {
-    return {QColor(255, 255, 255), QColor(34, 34, 34)};
-}
-inline Theme darkTheme() {
-    return {QColor(30, 30, 30), QColor(220, 220, 220)};
+enum class Theme { Light, Dark };
+
+// Rows of cells, left-aligned in columns `columnGap` apart, rows `rowPitch` line heights
+// apart. With `scale` 2 the image is what a HiDPI screen shows (all sizes doubled).
+inline Picture table(const QList<QStringList>& rows, double pixelSize, Theme theme, double columnGap = 36,
+                     double rowPitch = 1.8, int scale = 1,
+                     const QString& family = QStringLiteral("DejaVu Sans")) {
+    QFont font(family);
+    font.setPixelSize(qRound(pixelSize * scale));
+    font.setHintingPreference(QFont::PreferNoHinting);
+    const QFontMetricsF metrics(font);
+    const double margin = 12 * scale, gap = columnGap * scale, rowHeight = metrics.height() * rowPitch;
+    std::vector<double> columnWidth(rows.first().size());
+    for (const QStringList& row : rows)
+        for (int c = 0; c < row.size(); ++c)
+            columnWidth[c] = std::max(columnWidth[c], metrics.horizontalAdvance(row[c]));
+    double width = 2 * margin - gap;
+    for (double w : columnWidth)
+        width += w + gap;
+    Picture picture;
+    picture.image = QImage(qCeil(width), qCeil(2 * margin + (rows.size() - 1) * rowHeight + metrics.height()),
+                           QImage::Format_RGB32);
+    const bool dark = theme == Theme::Dark;
+    picture.image.fill(dark ? QColor(30, 30, 30) : QColor(255, 255, 255));
+    QPainter painter(&picture.image);
+    painter.setFont(font);
+    painter.setPen(dark ? QColor(220, 220, 220) : QColor(34, 34, 34));
+    for (int r = 0; r < rows.size(); ++r) {
+        double left = margin;
+        const double top = margin + r * rowHeight;
+        for (int c = 0; c < rows[r].size(); ++c) {
+            painter.drawText(QPointF(left, top + metrics.ascent()), rows[r][c]);
+            picture.lines.append(
+                {rows[r][c], {left, top, metrics.horizontalAdvance(rows[r][c]), metrics.height()}});
+            left += columnWidth[c] + gap;
+        }
+    }
+    return picture;
 }
 
-inline QFont font(double pixelSize, const QString& family = QStringLiteral("DejaVu Sans")) {
-    QFont f(family);
-    f.setPixelSize(qRound(pixelSize));
-    f.setHintingPreference(QFont::PreferNoHinting);
-    return f;
+// One paragraph, one drawn line per entry.
+inline Picture prose(const QStringList& lines, double pixelSize, Theme theme, int scale = 1,
+                     const QString& family = QStringLiteral("DejaVu Sans")) {
+    QList<QStringList> rows;
+    for (const QString& line : lines)
+        rows.append({line});
+    return table(rows, pixelSize, theme, 0, 1.35, scale, family);
 }
 
 inline QStringList proseLines() {
@@ -55,123 +85,11 @@ inline QStringList proseLines() {
             QStringLiteral("and each one lasts about twenty minutes (see the attached schedule).")};
 }
 
-// One paragraph, one drawn line per entry, at `pixelSize` logical pixels; with
-// `scale` 2 the image is what a HiDPI screen shows (all sizes doubled).
-inline Picture prose(const QStringList& lines, double pixelSize, Theme theme, int scale = 1,
-                     const QString& family = QStringLiteral("DejaVu Sans")) {
-    const QFont f = font(pixelSize * scale, family);
-    const QFontMetricsF metrics(f);
-    const double margin = 12 * scale, leading = metrics.height() * 0.35;
-    double width = 0;
-    for (const QString& line : lines)
-        width = std::max(width, metrics.horizontalAdvance(line));
-    const double height = lines.size() * metrics.height() + (lines.size() - 1) * leading;
-    Picture picture;
-    picture.image = QImage(qCeil(width + 2 * margin), qCeil(height + 2 * margin), QImage::Format_RGB32);
-    picture.image.fill(theme.background);
-    QPainter painter(&picture.image);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    painter.setFont(f);
-    painter.setPen(theme.foreground);
-    double top = margin;
-    for (const QString& line : lines) {
-        painter.drawText(QPointF(margin, top + metrics.ascent()), line);
-        picture.lines.append({line, QRectF(margin, top, metrics.horizontalAdvance(line), metrics.height())});
-        top += metrics.height() + leading;
-    }
-    return picture;
-}
-
-// A table without rules: header and rows of cells, columns left-aligned at
-// fixed gaps; `lines` lists the cells row by row.
-// `rowPitch` is the distance between rows in line heights.
-inline Picture table(const QList<QStringList>& rows, double pixelSize, Theme theme, double columnGap = 36,
-                     bool gridLines = false, double rowPitch = 1.8) {
-    const QFont f = font(pixelSize);
-    const QFont bold = [&] {
-        QFont b = f;
-        b.setBold(true);
-        return b;
-    }();
-    const QFontMetricsF metrics(f), boldMetrics(bold);
-    std::vector<double> columnWidth(rows.first().size(), 0);
-    for (int r = 0; r < rows.size(); ++r)
-        for (int c = 0; c < rows[r].size(); ++c)
-            columnWidth[c] =
-                std::max(columnWidth[c], (r == 0 ? boldMetrics : metrics).horizontalAdvance(rows[r][c]));
-    const double margin = 12, rowHeight = metrics.height() * rowPitch;
-    double width = 2 * margin - columnGap;
-    for (double w : columnWidth)
-        width += w + columnGap;
-    Picture picture;
-    picture.image = QImage(qCeil(width + (gridLines ? columnGap : 0)),
-                           qCeil(rows.size() * rowHeight + 2 * margin), QImage::Format_RGB32);
-    picture.image.fill(theme.background);
-    QPainter painter(&picture.image);
-    painter.setPen(theme.foreground);
-    for (int r = 0; r < rows.size(); ++r) {
-        painter.setFont(r == 0 ? bold : f);
-        const QFontMetricsF& m = r == 0 ? boldMetrics : metrics;
-        const double top = margin + r * rowHeight;
-        double left = margin + (gridLines ? columnGap / 2 : 0);
-        for (int c = 0; c < rows[r].size(); ++c) {
-            painter.drawText(QPointF(left, top + m.ascent()), rows[r][c]);
-            picture.lines.append(
-                {rows[r][c], QRectF(left, top, m.horizontalAdvance(rows[r][c]), m.height())});
-            left += columnWidth[c] + columnGap;
-        }
-    }
-    if (gridLines) {
-        painter.setPen(QPen(theme.foreground, 1));
-        double x = margin;
-        for (size_t c = 0; c <= columnWidth.size(); ++c) {
-            painter.drawLine(QPointF(x, margin - rowHeight * 0.2),
-                             QPointF(x, margin + rows.size() * rowHeight - rowHeight * 0.2));
-            if (c < columnWidth.size())
-                x += columnWidth[c] + columnGap;
-        }
-        for (int r = 0; r <= rows.size(); ++r) {
-            const double y = margin + r * rowHeight - rowHeight * 0.2;
-            painter.drawLine(QPointF(margin, y), QPointF(x, y));
-        }
-    }
-    return picture;
-}
-
 inline QList<QStringList> sampleTable() {
     return {{QStringLiteral("Country"), QStringLiteral("Capital"), QStringLiteral("Population")},
             {QStringLiteral("France"), QStringLiteral("Paris"), QStringLiteral("68 million")},
             {QStringLiteral("Japan"), QStringLiteral("Tokyo"), QStringLiteral("125 million")},
             {QStringLiteral("Kenya"), QStringLiteral("Nairobi"), QStringLiteral("54 million")}};
-}
-
-// A toolbar-like strip: labelled buttons with a round icon before each label.
-inline Picture uiFragment(Theme theme) {
-    const QStringList labels{QStringLiteral("Open"), QStringLiteral("Save as"), QStringLiteral("Export PDF"),
-                             QStringLiteral("Settings")};
-    const QFont f = font(14);
-    const QFontMetricsF metrics(f);
-    Picture picture;
-    picture.image = QImage(560, 48, QImage::Format_RGB32);
-    picture.image.fill(theme.background);
-    QPainter painter(&picture.image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setFont(f);
-    double left = 10;
-    for (const QString& label : labels) {
-        const double buttonWidth = 30 + metrics.horizontalAdvance(label) + 14;
-        painter.setPen(theme.foreground);
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRoundedRect(QRectF(left, 8, buttonWidth, 32), 5, 5);
-        painter.setBrush(theme.foreground);
-        painter.drawEllipse(QRectF(left + 9, 17, 14, 14));
-        const QPointF origin(left + 30, 24 - metrics.height() / 2 + metrics.ascent());
-        painter.drawText(origin, label);
-        picture.lines.append({label, QRectF(origin.x(), 24 - metrics.height() / 2,
-                                            metrics.horizontalAdvance(label), metrics.height())});
-        left += buttonWidth + 26;
-    }
-    return picture;
 }
 
 // Levenshtein distance over code points.
@@ -190,8 +108,7 @@ inline int editDistance(const QString& a, const QString& b) {
     return previous[t.size()];
 }
 
-// Character error rate of `recognised` against `reference`, whitespace runs
-// collapsed to one space on both sides.
+// Character error rate of `recognised` against `reference`, whitespace runs collapsed.
 inline double characterErrorRate(const QString& reference, const QString& recognised) {
     const QString ref = reference.simplified(), hyp = recognised.simplified();
     if (ref.isEmpty())
