@@ -15,11 +15,9 @@ private Q_SLOTS:
         QTest::addColumn<std::optional<QString>>("expected");
         const std::optional<QString> none;
 
-        QTest::newRow("answer")
-            << QByteArray(R"({"choices":[{"message":{"role":"assistant","content":"## 中文翻译"}}]})")
-            << std::optional(QStringLiteral("## 中文翻译"));
-        QTest::newRow("not trimmed, escapes decoded")
-            << QByteArray(R"({"choices":[{"message":{"content":"  a\nb\u00e9\ud83d\ude00  "}}]})")
+        QTest::newRow("answer, not trimmed, escapes decoded")
+            << QByteArray(
+                   R"({"choices":[{"message":{"role":"assistant","content":"  a\nb\u00e9\ud83d\ude00  "}}]})")
             << std::optional(QStringLiteral("  a\nbé😀  "));
         QTest::newRow("empty content")
             << QByteArray(R"({"choices":[{"message":{"content":""}}]})") << std::optional(QString());
@@ -27,24 +25,15 @@ private Q_SLOTS:
             << QByteArray(R"({"id":1,"usage":null,"choices":[{"index":0,"message":{"content":"one"},"x":[]},)"
                           R"({"message":{"content":"two"}}]})")
             << std::optional(QStringLiteral("one"));
-        QTest::newRow("empty data") << QByteArray() << none;
         QTest::newRow("not JSON") << QByteArray("<html>502</html>") << none;
-        QTest::newRow("truncated") << QByteArray("{\"choices\":[{\"message\":{\"content\":\"ab") << none;
-        QTest::newRow("garbage after the object")
-            << QByteArray(R"({"choices":[{"message":{"content":"a"}}]} x)") << none;
         QTest::newRow("invalid UTF-8")
             << QByteArray("{\"choices\":[{\"message\":{\"content\":\"\xff\xfe\"}}]}") << none;
-        QTest::newRow("top level list") << QByteArray(R"([{"message":{"content":"a"}}])") << none;
-        QTest::newRow("no choices member") << QByteArray(R"({"error":{"message":"quota"}})") << none;
-        QTest::newRow("choices not a list")
-            << QByteArray(R"({"choices":{"message":{"content":"a"}}})") << none;
+        QTest::newRow("no choices") << QByteArray(R"({"error":{"message":"quota"}})") << none;
         QTest::newRow("empty choices") << QByteArray(R"({"choices":[]})") << none;
         QTest::newRow("a later choice not an object")
             << QByteArray(R"({"choices":[{"message":{"content":"a"}},null]})") << none;
-        QTest::newRow("no message") << QByteArray(R"({"choices":[{"delta":{"content":"a"}}]})") << none;
         QTest::newRow("message is text") << QByteArray(R"({"choices":[{"message":"a"}]})") << none;
         QTest::newRow("null content") << QByteArray(R"({"choices":[{"message":{"content":null}}]})") << none;
-        QTest::newRow("list content") << QByteArray(R"({"choices":[{"message":{"content":["a"]}}]})") << none;
     }
 
     void parse() {

@@ -13,9 +13,11 @@
 #include <memory>
 
 using namespace std::chrono_literals;
+using Answer = LocalHttpServer::Response;
+Q_DECLARE_METATYPE(Answer)
 
 namespace {
-QByteArray answer(const char* version, const char* url = "https://example.com/dl") {
+QByteArray record(const char* version, const char* url = "https://example.com/dl") {
     return QByteArray("{\"version\":\"") + version + "\",\"url\":\"" + url + "\",\"notes\":[1]}";
 }
 } // namespace
@@ -54,75 +56,37 @@ private Q_SLOTS:
     }
 
     void answers_data() {
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<QString>("running");
+        QTest::addColumn<Answer>("response");
         QTest::addColumn<QString>("skipped");
         QTest::addColumn<QString>("message"); // empty: no alert
-        QTest::newRow("newer, v prefix") << 200 << answer("v1.3.0") << "1.2.9"
-                                         << ""
-                                         << "发现新版本 v1.3.0";
-        QTest::newRow("equal but for a zero") << 200 << answer("1.2") << "1.2.0"
-                                              << ""
-                                              << "";
-        QTest::newRow("older") << 200 << answer("1.2.8") << "1.2.9"
-                               << ""
-                               << "";
-        QTest::newRow("1.10 after 1.9") << 200 << answer("1.10") << "1.9"
-                                        << ""
-                                        << "发现新版本 v1.10";
-        QTest::newRow("skipped") << 200 << answer("v1.3.0") << "1.2.9"
-                                 << "1.3.0"
-                                 << "";
-        QTest::newRow("newer than skipped") << 200 << answer("1.3.1", "http://x.org") << "1.2.9"
-                                            << "1.3.0"
-                                            << "发现新版本 v1.3.1";
-        QTest::newRow("ftp url") << 200 << answer("1.3.0", "ftp://example.com/dl") << "1.2.9"
-                                 << ""
-                                 << "";
-        QTest::newRow("empty url") << 200 << answer("1.3.0", "") << "1.2.9"
-                                   << ""
-                                   << "";
-        QTest::newRow("only a v") << 200 << answer("v") << "1.2.9"
-                                  << ""
-                                  << "";
-        QTest::newRow("not JSON") << 200 << QByteArray("<html>1.3.0</html>") << "1.2.9"
-                                  << ""
-                                  << "";
-        QTest::newRow("version a number")
-            << 200 << QByteArray("{\"version\":2,\"url\":\"https://x.org\"}") << "1"
-            << ""
-            << "";
-        QTest::newRow("status 304") << 304 << answer("1.3.0") << "1.2.9"
-                                    << ""
-                                    << "";
-        QTest::newRow("status 203") << 203 << answer("1.3.0") << "1.2.9"
-                                    << ""
-                                    << "";
-        QTest::newRow("status 500") << 500 << answer("1.3.0") << "1.2.9"
-                                    << ""
-                                    << "";
+        const auto row = [](const char* name, const Answer& response, const char* skipped,
+                            const char* message) {
+            QTest::newRow(name) << response << QString::fromUtf8(skipped) << QString::fromUtf8(message);
+        };
+        Answer silent;
+        silent.neverAnswer = true;
+        row("newer, v prefix", {200, record("v1.3.0")}, "", "发现新版本 v1.3.0");
+        row("older", {200, record("1.2.8")}, "", "");
+        row("skipped", {200, record("v1.3.0")}, "1.3.0", "");
+        row("newer than skipped", {200, record("1.3.1", "http://x.org")}, "1.3.0", "发现新版本 v1.3.1");
+        row("ftp url", {200, record("1.3.0", "ftp://example.com/dl")}, "", "");
+        row("not JSON", {200, "<html>1.3.0</html>"}, "", "");
+        row("status 203", {203, record("1.3.0")}, "", "");
+        row("no answer", silent, "", "");
     }
     void answers() {
-        QFETCH(int, status);
-        QFETCH(QByteArray, body);
-        QFETCH(QString, running);
+        QFETCH(Answer, response);
         QFETCH(QString, skipped);
         QFETCH(QString, message);
-        APP_SHORT_VERSION = running;
         if (!skipped.isEmpty())
             settings().setSkipUpdateVersion(skipped);
-        server.enqueue({status, body});
+        if (response.neverAnswer)
+            checker->setRequestTimeout(300ms);
+        server.enqueue(response);
         Alerts::setNextAnswer(UpdateChecker::RemindLaterButton);
         const QString logBefore = readLog();
         QVERIFY(runCheck());
-        QCOMPARE(Alerts::lastAlert().has_value(), !message.isEmpty());
-        if (!message.isEmpty()) {
-            QCOMPARE(Alerts::lastAlert()->messageText, message);
-            QCOMPARE(Alerts::lastAlert()->buttons,
-                     QStringList({QStringLiteral("前往下载"), QStringLiteral("跳过此版本"),
-                                  QStringLiteral("稍后提醒")}));
-        }
+        QCOMPARE(Alerts::lastAlert() ? Alerts::lastAlert()->messageText : QString(), message);
         QCOMPARE(readLog(), logBefore); // failures stay silent
         QVERIFY(opened.isEmpty());
     }
@@ -150,15 +114,6 @@ private Q_SLOTS:
         QCOMPARE(request.query, statistics ? "id=" + settings().installID().toUtf8() : QByteArray());
     }
 
-    void serverThatNeverAnswers() {
-        LocalHttpServer::Response silent;
-        silent.neverAnswer = true;
-        server.enqueue(silent);
-        checker->setRequestTimeout(300ms);
-        QVERIFY(runCheck());
-        QVERIFY(!Alerts::lastAlert());
-    }
-
     void alertButtons_data() {
         QTest::addColumn<int>("button");
         QTest::addColumn<QList<QUrl>>("opened");
@@ -172,7 +127,7 @@ private Q_SLOTS:
         QFETCH(int, button);
         QFETCH(QList<QUrl>, opened);
         QFETCH(QString, skipped);
-        server.enqueue({200, answer("v1.3.0", "https://example.com/dl?x=1")});
+        server.enqueue({200, record("v1.3.0", "https://example.com/dl?x=1")});
         Alerts::setNextAnswer(button);
         const qsizetype logBefore = readLog().size();
         QVERIFY(runCheck());
@@ -193,15 +148,19 @@ private Q_SLOTS:
         QCOMPARE(opened, QList<QUrl>(5, home));
     }
 
-    void informativeText() {
-        Alerts::setNextAnswer(UpdateChecker::RemindLaterButton);
-        checker->showUpdateAlert(QStringLiteral("1.3.0"), QStringLiteral("https://example.com/dl"));
-        QCOMPARE(Alerts::lastAlert()->informativeText,
+    void alertTexts() {
+        const auto show = [this] {
+            Alerts::setNextAnswer(UpdateChecker::RemindLaterButton);
+            checker->showUpdateAlert(QStringLiteral("1.3.0"), QStringLiteral("https://example.com/dl"));
+            return *Alerts::lastAlert();
+        };
+        const AlertSpec withoutWindow = show();
+        QCOMPARE(withoutWindow.buttons, QStringList({QStringLiteral("前往下载"), QStringLiteral("跳过此版本"),
+                                                     QStringLiteral("稍后提醒")}));
+        QCOMPARE(withoutWindow.informativeText,
                  QStringLiteral("VYRN v1.3.0 已发布。前往下载页面获取最新版。"));
         QWindow window;
-        Alerts::setNextAnswer(UpdateChecker::RemindLaterButton);
-        checker->showUpdateAlert(QStringLiteral("1.3.0"), QStringLiteral("https://example.com/dl"));
-        QCOMPARE(Alerts::lastAlert()->informativeText,
+        QCOMPARE(show().informativeText,
                  QStringLiteral("当前版本：v1.2.9\n最新版本：v1.3.0\n\n点击「前往下载」打开下载页面。"));
     }
 
@@ -209,16 +168,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("remote");
         QTest::addColumn<QString>("local");
         QTest::addColumn<bool>("newer");
-        QTest::newRow("suffix piece dropped, not zero") << "1.x.3"
-                                                        << "1.2" << true;
-        QTest::newRow("empty pieces") << "1..2"
-                                      << "1.1" << true;
-        QTest::newRow("signs") << "+2.-1"
-                               << "2" << false;
-        QTest::newRow("space is not a digit") << " 2"
-                                              << "1" << false;
-        QTest::newRow("overflow dropped") << "99999999999999999999"
-                                          << "1" << false;
+        const auto row = [](const char* name, const char* remote, const char* local, bool newer) {
+            QTest::newRow(name) << QString::fromUtf8(remote) << QString::fromUtf8(local) << newer;
+        };
+        row("numbers, not text", "1.10", "1.9", true);
+        row("equal but for a zero", "1.2", "1.2.0", false);
+        row("suffix piece dropped, not zero", "1.x.3", "1.2", true);
+        row("empty pieces", "1..2", "1.1", true);
+        row("signs", "+2.-1", "2", false);
+        row("space is not a digit", " 2", "1", false);
+        row("overflow dropped", "99999999999999999999", "1", false);
     }
     void isNewer() {
         QFETCH(QString, remote);
