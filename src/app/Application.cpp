@@ -28,6 +28,12 @@ void ensureSingleThreadedOpenMP(char** argv) {
     // execv failed: carry on, only slower.
 }
 
+// Qt would abort with an English platform-plugin message; say what to do instead.
+bool hasGraphicalSession() {
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
 } // namespace
 
 namespace Application {
@@ -38,6 +44,12 @@ int run(int argc, char** argv) {
     logi(QStringLiteral("===== ") + APP_DISPLAY_NAME + QLatin1Char(' ') + APP_FULL_VERSION +
          QStringLiteral(" 启动 ====="));
 
+    if (!hasGraphicalSession()) {
+        loge(QStringLiteral(
+            "没有图形桌面会话（未设置 DISPLAY）：VYRN 需要在 X11 桌面中运行，请在桌面会话的终端里启动它。"));
+        Logger::shared().flush();
+        return 1;
+    }
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vyrn"));

@@ -21,14 +21,18 @@ class TestEntry : public QObject {
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
-    void start(QProcess& vyrn) {
+    static QProcessEnvironment childEnvironment() {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove(QStringLiteral("OMP_THREAD_LIMIT"));
         // Leaks inside Qt's plugins are reported after the plugins are unloaded, with
         // stacks no suppression can name; the unit tests keep leak checking on.
         environment.insert(QStringLiteral("ASAN_OPTIONS"), environment.value(QStringLiteral("ASAN_OPTIONS")) +
                                                                QStringLiteral(":detect_leaks=0"));
-        vyrn.setProcessEnvironment(environment);
+        return environment;
+    }
+
+    void start(QProcess& vyrn) {
+        vyrn.setProcessEnvironment(childEnvironment());
         vyrn.start(QStringLiteral(VYRN_BINARY), {});
         QVERIFY(vyrn.waitForStarted());
     }
@@ -70,6 +74,18 @@ private Q_SLOTS:
         QVERIFY(environmentOf(vyrn.processId()).split('\0').contains("OMP_THREAD_LIMIT=1"));
         stop(vyrn, signalNumber, &output);
         QVERIFY(QFile::exists(env.configDir() + QStringLiteral("/preferences.json"))); // migrations ran
+    }
+
+    void explainsMissingDesktopSession() {
+        QProcess vyrn;
+        QProcessEnvironment environment = childEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(QString::fromLatin1(name));
+        vyrn.setProcessEnvironment(environment);
+        vyrn.start(QStringLiteral(VYRN_BINARY), {});
+        QVERIFY(vyrn.waitForFinished(20000));
+        QCOMPARE(vyrn.exitCode(), 1);
+        QVERIFY(QString::fromUtf8(vyrn.readAllStandardOutput()).contains(QStringLiteral("没有图形桌面会话")));
     }
 
     // A newer version opens the update alert; a signal still ends the program cleanly.
