@@ -1,5 +1,7 @@
 #include "result/HTMLRenderer.h"
 
+#include "result/HtmlEntities.h"
+
 namespace {
 
 constexpr QChar kPlaceholderMark(0xE000);
@@ -38,24 +40,14 @@ QString escapeAnswerText(QStringView text, bool* hadPrivateUse) {
     qsizetype copied = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text[i].unicode();
-        if (c != u'&' && c != u'<' && c != u'>' && c != u'"' && c != 0xE000)
+        const QStringView entity = htmlEntity(c);
+        if (entity.isEmpty() && c != 0xE000)
             continue;
         out += text.sliced(copied, i - copied);
         copied = i + 1;
-        switch (c) {
-        case u'&':
-            out += u"&amp;";
-            break;
-        case u'<':
-            out += u"&lt;";
-            break;
-        case u'>':
-            out += u"&gt;";
-            break;
-        case u'"':
-            out += u"&quot;";
-            break;
-        default:
+        if (!entity.isEmpty()) {
+            out += entity;
+        } else {
             out += privateUseStandIn();
             *hadPrivateUse = true;
         }

@@ -1,4 +1,6 @@
 #include "result/HTMLRenderer.h"
+
+#include "result/HtmlEntities.h"
 #include "result/SentenceSplitter.h"
 
 namespace {
@@ -41,25 +43,12 @@ QString originalSentenceHTML(const QString& text) {
     QString out;
     out.reserve(text.size() + 16);
     for (QChar c : text) {
-        switch (c.unicode()) {
-        case u'&':
-            out += u"&amp;";
-            break;
-        case u'<':
-            out += u"&lt;";
-            break;
-        case u'>':
-            out += u"&gt;";
-            break;
-        case u'"':
-            out += u"&quot;";
-            break;
-        case u'\n':
+        if (const QStringView entity = htmlEntity(c.unicode()); !entity.isEmpty())
+            out += entity;
+        else if (c == u'\n')
             out += u"<br>";
-            break;
-        default:
+        else
             out += c;
-        }
     }
     return out;
 }
