@@ -1,7 +1,7 @@
 // Settings accessor reads and writes (each write replaces the file atomically).
 #include "BenchTiming.h"
 #include "app/AppConstants.h"
-#include "engine/SettingsManager.h"
+#include "settings/SettingsManager.h"
 
 #include <QTemporaryDir>
 

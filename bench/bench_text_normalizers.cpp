@@ -1,8 +1,8 @@
 // The three text clean-ups on 100 KB of text.
 #include "BenchTiming.h"
 #include "ocr/TableExtractor.h"
-#include "ocr/TextNormalizer.h"
-#include "ocr/TextPreprocessor.h"
+#include "text/TextNormalizer.h"
+#include "text/TextPreprocessor.h"
 
 namespace {
 

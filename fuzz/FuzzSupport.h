@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/SettingsManager.h"
+#include "settings/SettingsManager.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,8 +1,8 @@
 // Arbitrary text through the three text clean-ups, checking what must always hold.
 #include "FuzzInput.h"
 #include "ocr/TableExtractor.h"
-#include "ocr/TextNormalizer.h"
-#include "ocr/TextPreprocessor.h"
+#include "text/TextNormalizer.h"
+#include "text/TextPreprocessor.h"
 
 #include <cstdlib>
 

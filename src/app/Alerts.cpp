@@ -5,7 +5,7 @@
 namespace {
 AlertPresenter* g_presenter = nullptr;
 std::optional<int> g_nextAnswer;
-std::optional<AlertSpec> g_lastAlert;
+std::optional<AlertRequest> g_lastAlert;
 } // namespace
 
 namespace Alerts {
@@ -14,7 +14,7 @@ void setPresenter(AlertPresenter* presenter) {
     g_presenter = presenter;
 }
 
-int run(const AlertSpec& alert) {
+int run(const AlertRequest& alert) {
     g_lastAlert = alert;
     if (g_nextAnswer) {
         const int answer = *g_nextAnswer;
@@ -32,7 +32,7 @@ void setNextAnswer(int buttonIndex) {
     g_nextAnswer = buttonIndex;
 }
 
-std::optional<AlertSpec> lastAlert() {
+std::optional<AlertRequest> lastAlert() {
     return g_lastAlert;
 }
 

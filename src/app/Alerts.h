@@ -6,7 +6,7 @@
 #include <optional>
 
 // A modal alert as the flows describe it; widgets are the UI layer's business.
-struct AlertSpec {
+struct AlertRequest {
     enum class Style { Informational, Warning, Critical };
     QString messageText;
     QString informativeText;
@@ -19,18 +19,18 @@ class AlertPresenter {
 public:
     virtual ~AlertPresenter() = default;
     // Runs the alert modally and returns the index of the pressed button, -1 when dismissed.
-    virtual int run(const AlertSpec& alert) = 0;
+    virtual int run(const AlertRequest& alert) = 0;
 };
 
 namespace Alerts {
 void setPresenter(AlertPresenter* presenter);
 // Main thread only. A pending next answer is consumed instead of showing anything;
 // without a presenter the alert is logged and counts as dismissed.
-int run(const AlertSpec& alert);
+int run(const AlertRequest& alert);
 // Test hook: the next alert returns `buttonIndex` at once, without a window.
 void setNextAnswer(int buttonIndex);
 // The last alert run (shown or pre-answered), for tests.
-std::optional<AlertSpec> lastAlert();
+std::optional<AlertRequest> lastAlert();
 // Test hook: forgets a pending next answer and the last alert.
 void resetForTesting();
 } // namespace Alerts

@@ -4,9 +4,9 @@
 #include "app/Logger.h"
 #include "app/MessageBoxAlertPresenter.h"
 #include "app/UnixSignalWatcher.h"
-#include "engine/KeychainHelper.h"
-#include "engine/SettingsManager.h"
 #include "platform/KeyStoreFactory.h"
+#include "settings/KeychainHelper.h"
+#include "settings/SettingsManager.h"
 #include "update/UpdateChecker.h"
 
 #include <QApplication>

@@ -5,7 +5,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-int MessageBoxAlertPresenter::run(const AlertSpec& alert) {
+int MessageBoxAlertPresenter::run(const AlertRequest& alert) {
     QMessageBox box;
     box.setWindowTitle(QApplication::applicationDisplayName());
     // Alert texts quote what came from outside (a server's answer, recognised text);
@@ -16,13 +16,13 @@ int MessageBoxAlertPresenter::run(const AlertSpec& alert) {
     if (auto* informative = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
         informative->setTextFormat(Qt::PlainText);
     switch (alert.style) {
-    case AlertSpec::Style::Informational:
+    case AlertRequest::Style::Informational:
         box.setIcon(QMessageBox::Information);
         break;
-    case AlertSpec::Style::Warning:
+    case AlertRequest::Style::Warning:
         box.setIcon(QMessageBox::Warning);
         break;
-    case AlertSpec::Style::Critical:
+    case AlertRequest::Style::Critical:
         box.setIcon(QMessageBox::Critical);
         break;
     }

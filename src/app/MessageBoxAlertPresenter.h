@@ -6,5 +6,5 @@
 // alerts of the flows.
 class MessageBoxAlertPresenter final : public AlertPresenter {
 public:
-    int run(const AlertSpec& alert) override;
+    int run(const AlertRequest& alert) override;
 };

@@ -1,7 +1,7 @@
 #include "engine/AIProvider.h"
 
 #include "app/Logger.h"
-#include "engine/SettingsManager.h"
+#include "settings/SettingsManager.h"
 
 namespace AIProviders {
 

@@ -5,8 +5,8 @@
 #include "app/SettingsWindowHook.h"
 #include "engine/PromptTemplates.h"
 #include "engine/ResponseParser.h"
-#include "engine/SettingsManager.h"
-#include "ocr/GraphemeCount.h"
+#include "settings/SettingsManager.h"
+#include "text/GraphemeCount.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -233,12 +233,12 @@ void TranslationEngine::presentMissingKey(AIProvider provider, Completion comple
     QMetaObject::invokeMethod(
         this,
         [provider, completion = std::move(completion)] {
-            AlertSpec alert;
+            AlertRequest alert;
             alert.messageText = QStringLiteral("未配置 API Key");
             alert.informativeText = QStringLiteral("请前往 偏好设置 配置 ") +
                                     AIProviders::displayName(provider) + QStringLiteral(" API Key。\n访问 ") +
                                     AIProviders::consoleHost(provider) + QStringLiteral(" 注册获取。");
-            alert.style = AlertSpec::Style::Warning;
+            alert.style = AlertRequest::Style::Warning;
             alert.buttons = {QStringLiteral("打开偏好设置"), QStringLiteral("取消")};
             if (Alerts::run(alert) == 0)
                 SettingsWindowHook::show();

@@ -1,7 +1,7 @@
 #include "ocr/TableExtractor.h"
 
 #include "ocr/BlockGeometry.h"
-#include "ocr/GraphemeCount.h"
+#include "text/GraphemeCount.h"
 
 using BlockGeometry::lessNanLast;
 

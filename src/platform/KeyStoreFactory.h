@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/KeyStoreBackend.h"
+#include "settings/KeyStoreBackend.h"
 
 #include <memory>
 

@@ -1,6 +1,6 @@
 #include "result/GraphemeText.h"
 
-#include "ocr/GraphemeCount.h"
+#include "text/GraphemeCount.h"
 
 #include <QTextBoundaryFinder>
 

@@ -1,6 +1,6 @@
-#include "engine/SettingsManager.h"
-#include "ocr/TextNormalizer.h"
 #include "result/HTMLRenderer.h"
+#include "settings/SettingsManager.h"
+#include "text/TextNormalizer.h"
 
 namespace {
 

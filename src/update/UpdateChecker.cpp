@@ -4,7 +4,7 @@
 #include "app/AppConstants.h"
 #include "app/BuildInfo.h"
 #include "app/Logger.h"
-#include "engine/SettingsManager.h"
+#include "settings/SettingsManager.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -192,8 +192,8 @@ bool UpdateChecker::isNewer(const QString& remote, const QString& local) {
 }
 
 void UpdateChecker::showUpdateAlert(const QString& version, const QString& url) {
-    AlertSpec alert;
-    alert.style = AlertSpec::Style::Informational;
+    AlertRequest alert;
+    alert.style = AlertRequest::Style::Informational;
     alert.messageText = QStringLiteral("发现新版本 v") + version;
     if (applicationHasWindow()) {
         alert.informativeText = QStringLiteral("当前版本：v") + APP_SHORT_VERSION +

@@ -1,5 +1,5 @@
-#include "engine/PreferenceStore.h"
-#include "engine/SettingsManager.h"
+#include "settings/PreferenceStore.h"
+#include "settings/SettingsManager.h"
 #include "support/LocalHttpServer.h"
 #include "support/TestEnvironment.h"
 

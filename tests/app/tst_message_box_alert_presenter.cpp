@@ -16,7 +16,7 @@ private Q_SLOTS:
     // A server may answer with markup in a version text; it must show as typed and
     // no link in it may become clickable.
     void showsOutsideTextAsPlainText() {
-        AlertSpec alert;
+        AlertRequest alert;
         alert.messageText = QStringLiteral("发现新版本 v9.<a href=\"file:///etc/passwd\">下载</a>");
         alert.informativeText = QStringLiteral("最新版本：v9.<img src=\"/tmp/x.png\"><b>粗</b>");
         alert.buttons = {QStringLiteral("前往下载"), QStringLiteral("跳过此版本"),

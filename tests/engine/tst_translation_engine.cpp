@@ -1,9 +1,9 @@
 #include "app/Alerts.h"
 #include "app/SettingsWindowHook.h"
-#include "engine/KeychainHelper.h"
 #include "engine/PromptTemplates.h"
-#include "engine/SettingsManager.h"
 #include "engine/TranslationEngine.h"
+#include "settings/KeychainHelper.h"
+#include "settings/SettingsManager.h"
 #include "support/FakeKeyStore.h"
 #include "support/LocalHttpServer.h"
 #include "support/TestEnvironment.h"
@@ -286,14 +286,14 @@ private Q_SLOTS:
         QVERIFY(server.requests().isEmpty());
         QCOMPARE(hookCalls, button == 0 ? 1 : 0);
 
-        const std::optional<AlertSpec> alert = Alerts::lastAlert();
+        const std::optional<AlertRequest> alert = Alerts::lastAlert();
         QVERIFY(alert);
         const QString name = AIProviders::displayName(provider);
         QCOMPARE(alert->messageText, QStringLiteral("未配置 API Key"));
         QCOMPARE(alert->informativeText,
                  QStringLiteral("请前往 偏好设置 配置 ") + name + QStringLiteral(" API Key。\n访问 ") +
                      AIProviders::consoleHost(provider) + QStringLiteral(" 注册获取。"));
-        QCOMPARE(alert->style, AlertSpec::Style::Warning);
+        QCOMPARE(alert->style, AlertRequest::Style::Warning);
         QCOMPARE(alert->buttons, QStringList({QStringLiteral("打开偏好设置"), QStringLiteral("取消")}));
         // The hook logs a line of its own only while no settings window is installed; here one is.
         QCOMPARE(logLinesSince(mark),

@@ -1,8 +1,8 @@
-#include "engine/KeychainHelper.h"
-#include "engine/SettingsManager.h"
 #include "platform/KeyStoreFactory.h"
 #include "platform/freedesktop/FileKeyStore.h"
 #include "platform/freedesktop/SecretServiceKeyStore.h"
+#include "settings/KeychainHelper.h"
+#include "settings/SettingsManager.h"
 #include "support/TestEnvironment.h"
 
 #include <QFile>

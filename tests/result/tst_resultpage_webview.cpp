@@ -1,5 +1,5 @@
-#include "engine/SettingsManager.h"
 #include "result/HTMLRenderer.h"
+#include "settings/SettingsManager.h"
 #include "support/LocalHttpServer.h"
 #include "support/TestEnvironment.h"
 

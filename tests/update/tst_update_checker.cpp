@@ -1,6 +1,6 @@
 #include "app/Alerts.h"
 #include "app/AppConstants.h"
-#include "engine/SettingsManager.h"
+#include "settings/SettingsManager.h"
 #include "support/LocalHttpServer.h"
 #include "support/TestEnvironment.h"
 #include "update/UpdateChecker.h"
@@ -154,7 +154,7 @@ private Q_SLOTS:
             checker->showUpdateAlert(QStringLiteral("1.3.0"), QStringLiteral("https://example.com/dl"));
             return *Alerts::lastAlert();
         };
-        const AlertSpec withoutWindow = show();
+        const AlertRequest withoutWindow = show();
         QCOMPARE(withoutWindow.buttons, QStringList({QStringLiteral("前往下载"), QStringLiteral("跳过此版本"),
                                                      QStringLiteral("稍后提醒")}));
         QCOMPARE(withoutWindow.informativeText,

@@ -1,4 +1,4 @@
-#include "ocr/GraphemeCount.h"
+#include "text/GraphemeCount.h"
 
 #include <QTextBoundaryFinder>
 

@@ -1,7 +1,7 @@
 #include "app/Logger.h"
-#include "engine/KeychainHelper.h"
 #include "engine/PromptTemplates.h"
-#include "engine/SettingsManager.h"
+#include "settings/KeychainHelper.h"
+#include "settings/SettingsManager.h"
 #include "support/FakeKeyStore.h"
 #include "support/TestEnvironment.h"
 

@@ -1,9 +1,9 @@
-#include "engine/SettingsManager.h"
+#include "settings/SettingsManager.h"
 
 #include "app/AppConstants.h"
 #include "app/Logger.h"
-#include "engine/KeychainHelper.h"
 #include "engine/PromptTemplates.h"
+#include "settings/KeychainHelper.h"
 
 #include <QUuid>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/AIProvider.h"
-#include "engine/PreferenceStore.h"
+#include "settings/PreferenceStore.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
-#include "ocr/TextNormalizer.h"
+#include "text/TextNormalizer.h"
 
-#include "ocr/RegexReplace.h"
+#include "text/RegexReplace.h"
 
 #include <QStringTokenizer>
 

@@ -1,6 +1,6 @@
-#include "ocr/TextPreprocessor.h"
+#include "text/TextPreprocessor.h"
 
-#include "ocr/RegexReplace.h"
+#include "text/RegexReplace.h"
 
 namespace TextPreprocessor {
 

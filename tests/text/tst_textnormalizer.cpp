@@ -1,4 +1,4 @@
-#include "ocr/TextNormalizer.h"
+#include "text/TextNormalizer.h"
 
 #include <QTest>
 

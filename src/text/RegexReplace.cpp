@@ -1,4 +1,4 @@
-#include "ocr/RegexReplace.h"
+#include "text/RegexReplace.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "engine/KeychainHelper.h"
+#include "settings/KeychainHelper.h"
 
 #include "app/Logger.h"
 

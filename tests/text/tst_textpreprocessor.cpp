@@ -1,4 +1,4 @@
-#include "ocr/TextPreprocessor.h"
+#include "text/TextPreprocessor.h"
 
 #include <QTest>
 

@@ -1,4 +1,4 @@
-#include "engine/PreferenceStore.h"
+#include "settings/PreferenceStore.h"
 
 #include "app/AtomicFile.h"
 #include "app/Logger.h"
