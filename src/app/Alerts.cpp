@@ -14,18 +14,22 @@ void setPresenter(AlertPresenter* presenter) {
     g_presenter = presenter;
 }
 
-int run(const AlertRequest& alert) {
+void open(const AlertRequest& alert, AlertAnswer onAnswer) {
     g_lastAlert = alert;
+    if (!onAnswer)
+        onAnswer = [](int) {};
     if (g_nextAnswer) {
         const int answer = *g_nextAnswer;
         g_nextAnswer.reset();
-        return answer;
+        onAnswer(answer);
+        return;
     }
     if (!g_presenter) {
         logi(QStringLiteral("提示: ") + alert.messageText + QStringLiteral(" — ") + alert.informativeText);
-        return -1;
+        onAnswer(-1);
+        return;
     }
-    return g_presenter->run(alert);
+    g_presenter->open(alert, std::move(onAnswer));
 }
 
 void setNextAnswer(int buttonIndex) {

@@ -3,9 +3,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
-// A modal alert as the flows describe it; widgets are the UI layer's business.
+// What a flow wants to tell the user; how it is shown is the UI layer's business.
 struct AlertRequest {
     enum class Style { Informational, Warning, Critical };
     QString messageText;
@@ -14,22 +15,25 @@ struct AlertRequest {
     QStringList buttons; // in order; the first is the default
 };
 
+// Receives the index of the pressed button, or -1 when the alert was dismissed.
+using AlertAnswer = std::function<void(int buttonIndex)>;
+
 // Shows alerts for core code. The UI installs the real presenter at start.
 class AlertPresenter {
 public:
     virtual ~AlertPresenter() = default;
-    // Runs the alert modally and returns the index of the pressed button, -1 when dismissed.
-    virtual int run(const AlertRequest& alert) = 0;
+    // Returns at once; the answer arrives later on the main thread.
+    virtual void open(const AlertRequest& alert, AlertAnswer onAnswer) = 0;
 };
 
 namespace Alerts {
 void setPresenter(AlertPresenter* presenter);
-// Main thread only. A pending next answer is consumed instead of showing anything;
-// without a presenter the alert is logged and counts as dismissed.
-int run(const AlertRequest& alert);
-// Test hook: the next alert returns `buttonIndex` at once, without a window.
+// Main thread only; never waits for the user. A pending next answer is delivered at once
+// instead of showing anything; without a presenter the alert is logged and counts as dismissed.
+void open(const AlertRequest& alert, AlertAnswer onAnswer = {});
+// Test hook: the next alert is answered with `buttonIndex` at once, without a window.
 void setNextAnswer(int buttonIndex);
-// The last alert run (shown or pre-answered), for tests.
+// The last alert opened (shown or pre-answered), for tests.
 std::optional<AlertRequest> lastAlert();
 // Test hook: forgets a pending next answer and the last alert.
 void resetForTesting();

@@ -2,9 +2,9 @@
 
 #include "app/Alerts.h"
 
-// Alerts as QMessageBox, kept above other windows and activated, like the floating
-// alerts of the flows.
+// Alerts as message boxes above other windows, opened without a nested event loop so that
+// hotkeys, timers and network answers keep running while one is up.
 class MessageBoxAlertPresenter final : public AlertPresenter {
 public:
-    int run(const AlertRequest& alert) override;
+    void open(const AlertRequest& alert, AlertAnswer onAnswer) override;
 };

@@ -240,8 +240,10 @@ void TranslationEngine::presentMissingKey(AIProvider provider, Completion comple
                                     AIProviders::consoleHost(provider) + QStringLiteral(" 注册获取。");
             alert.style = AlertRequest::Style::Warning;
             alert.buttons = {QStringLiteral("打开偏好设置"), QStringLiteral("取消")};
-            if (Alerts::run(alert) == 0)
-                SettingsWindowHook::show();
+            Alerts::open(alert, [](int button) {
+                if (button == 0)
+                    SettingsWindowHook::show();
+            });
             completion(Outcome::missingKey());
         },
         Qt::QueuedConnection);

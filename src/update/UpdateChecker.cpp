@@ -204,10 +204,10 @@ void UpdateChecker::showUpdateAlert(const QString& version, const QString& url) 
             QStringLiteral("VYRN v") + version + QStringLiteral(" 已发布。前往下载页面获取最新版。");
     }
     alert.buttons = {QStringLiteral("前往下载"), QStringLiteral("跳过此版本"), QStringLiteral("稍后提醒")};
-    QPointer<UpdateChecker> self(this);
-    const int response = Alerts::run(alert);
-    if (self)
-        self->handleAlertResult(response, version, url);
+    Alerts::open(alert, [self = QPointer<UpdateChecker>(this), version, url](int response) {
+        if (self)
+            self->handleAlertResult(response, version, url);
+    });
 }
 
 void UpdateChecker::handleAlertResult(int response, const QString& version, const QString& url) {

@@ -6,7 +6,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 
 class TestMessageBoxAlertPresenter : public QObject {
     Q_OBJECT
@@ -22,24 +21,25 @@ private Q_SLOTS:
         alert.buttons = {QStringLiteral("前往下载"), QStringLiteral("跳过此版本"),
                          QStringLiteral("稍后提醒")};
 
-        // Checks run after the box is gone; the lambda only looks and answers.
-        QList<Qt::TextFormat> formats;
-        QTimer::singleShot(0, this, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box)
-                return;
-            for (QLabel* label : box->findChildren<QLabel*>()) {
-                if (label->text() == alert.messageText || label->text() == alert.informativeText)
-                    formats.append(label->textFormat());
-            }
-            for (QAbstractButton* button : box->buttons()) {
-                if (button->text() == QStringLiteral("跳过此版本"))
-                    button->click();
-            }
-        });
         MessageBoxAlertPresenter presenter;
-        QCOMPARE(presenter.run(alert), 1);
+        int answer = -2;
+        presenter.open(alert, [&answer](int button) { answer = button; });
+        QMessageBox* box = nullptr;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            box = box ? box : qobject_cast<QMessageBox*>(widget);
+        QVERIFY(box);
+        QList<Qt::TextFormat> formats;
+        for (QLabel* label : box->findChildren<QLabel*>()) {
+            if (label->text() == alert.messageText || label->text() == alert.informativeText)
+                formats.append(label->textFormat());
+        }
         QCOMPARE(formats, QList<Qt::TextFormat>({Qt::PlainText, Qt::PlainText}));
+        QCOMPARE(answer, -2); // opening does not wait for the user
+        for (QAbstractButton* button : box->buttons()) {
+            if (button->text() == QStringLiteral("跳过此版本"))
+                button->click();
+        }
+        QCOMPARE(answer, 1);
     }
 };
 
