@@ -18,19 +18,15 @@ private Q_SLOTS:
         QTest::newRow("screenshot default") << 17 << 4096 << QStringLiteral("Super+T");
         QTest::newRow("selection default") << 17 << 4608 << QStringLiteral("Super+Shift+T");
         QTest::newRow("all four in fixed order") << 0 << 6912 << QStringLiteral("Super+Ctrl+Alt+Shift+A");
-        QTest::newRow("ctrl alt space") << 49 << 2304 << QStringLiteral("Ctrl+Alt+Space");
         QTest::newRow("bare escape") << 53 << 0 << QStringLiteral("Esc");
         QTest::newRow("bare grave") << 50 << 0 << QStringLiteral("`");
         QTest::newRow("unnamed code") << 55 << 4096 << QStringLiteral("Super+Key(55)");
         QTest::newRow("F13 has a name now") << 105 << 256 << QStringLiteral("Ctrl+F13");
         QTest::newRow("the Mac's delete is backspace") << 51 << 256 << QStringLiteral("Ctrl+Backspace");
-        QTest::newRow("forward delete") << 117 << 2304 << QStringLiteral("Ctrl+Alt+Delete");
-        QTest::newRow("return") << 36 << 256 << QStringLiteral("Ctrl+Enter");
+        QTest::newRow("ctrl alt forward delete") << 117 << 2304 << QStringLiteral("Ctrl+Alt+Delete");
         QTest::newRow("pc key above the mac range") << KeyTable::print << 2048 << QStringLiteral("Alt+Print");
-        QTest::newRow("page up") << 116 << 4096 << QStringLiteral("Super+Page Up");
         QTest::newRow("caps-lock bit shows nothing") << 17 << (4096 | 1024) << QStringLiteral("Super+T");
         QTest::newRow("keypad has no marker") << 82 << 512 << QStringLiteral("Shift+0");
-        QTest::newRow("digit row is not in order") << 22 << 256 << QStringLiteral("Ctrl+6");
     }
     void displayString() {
         QFETCH(int, keyCode);
@@ -55,12 +51,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected"); // empty: no entry
         QTest::newRow("ctrl space") << 256 << 49 << QStringLiteral("Ctrl+Space 切换输入法（系统强占）");
         QTest::newRow("super space") << 4096 << 49 << QStringLiteral("Super+Space 切换输入源（系统强占）");
-        QTest::newRow("ctrl T") << 256 << 17 << QStringLiteral("Ctrl+T 新建标签页");
         QTest::newRow("ctrl shift T") << 768 << 17 << QStringLiteral("Ctrl+Shift+T 重新打开关闭的标签页");
         QTest::newRow("ctrl Q is the application's") << 256 << 12 << QStringLiteral("Ctrl+Q 退出当前应用");
         QTest::newRow("alt F4") << 2048 << 118 << QStringLiteral("Alt+F4 关闭窗口（系统强占）");
         QTest::newRow("bare print") << 0 << KeyTable::print << QStringLiteral("Print 截图（系统强占）");
-        QTest::newRow("ctrl semicolon") << 256 << 41 << QStringLiteral("Ctrl+; 拼写检查");
         QTest::newRow("ctrl apostrophe") << 256 << 39 << QString();
         QTest::newRow("ctrl plus caps lock") << (256 | 1024) << 0 << QString();
         QTest::newRow("extra modifier") << (768 | 2048) << 17 << QString();
