@@ -29,7 +29,9 @@ constexpr quint16 all = 0xff;
 } // namespace X11Modifier
 
 // Which ModN bits the server gave to Alt, Super, Num Lock and Scroll Lock; 0 for a
-// key no modifier holds.
+// key no modifier holds. Keys of one kind spread over several modifiers give
+// several bits: any of them reads as the key, a grab uses the lowest. The defaults
+// are what a stock Debian server reports.
 struct X11ModifierMap {
     quint16 alt = X11Modifier::mod1;
     quint16 super = X11Modifier::mod4;
