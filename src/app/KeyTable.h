@@ -14,13 +14,17 @@ struct KeyTableEntry {
     quint32 x11Keysym; // keysymdef.h values; the keysym a grab looks up
     int qtKey;         // Qt::Key as Qt reports the key on X11
     bool keypad;       // Qt adds Qt::KeypadModifier
-    // What the same physical key reports in its other state (Num Lock off, or
-    // Shift+Tab); 0 when it has none.
+    // What the same physical key reports in its other state (Num Lock off,
+    // Shift, Alt or Ctrl); 0 when it has none.
     quint32 alternateX11Keysym = 0;
     int alternateQtKey = 0;
 };
 
 namespace KeyTable {
+// PC keys the Mac keyboard lacks.
+constexpr int print = 1000;
+constexpr int pause = 1001;
+
 std::span<const KeyTableEntry> entries();
 // Null for a code without a name.
 const KeyTableEntry* find(int keyCode);

@@ -1,6 +1,7 @@
 #include "settings/SettingsManager.h"
 
 #include "app/AppConstants.h"
+#include "app/HotkeyNames.h"
 #include "app/Logger.h"
 #include "engine/PromptTemplates.h"
 #include "settings/KeychainHelper.h"
@@ -235,6 +236,15 @@ void SettingsManager::storeInteger(const QString& name, int value) {
     m_store->setValue(name, value);
 }
 
+HotkeyDefaults SettingsManager::hotkeyDefaults() {
+    const auto hotkey = [](int keyCode, int modifiers) {
+        return HotkeyDefault{keyCode, modifiers, hotkeyDisplayString(keyCode, modifiers)};
+    };
+    return {hotkey(DEFAULT_HOTKEY_KEYCODE, CarbonModifier::control),
+            hotkey(DEFAULT_SELECTION_HOTKEY_KEYCODE, CarbonModifier::control | CarbonModifier::shift),
+            hotkey(53, 0), hotkey(50, 0), hotkey(DEFAULT_SPLIT_HOTKEY_KEYCODE, CarbonModifier::control)};
+}
+
 #define VYRN_INTEGER_SETTING(getter, setter, name, fallback)                                                 \
     int SettingsManager::getter() const {                                                                    \
         return integerOr(key(name), fallback);                                                               \
@@ -245,30 +255,40 @@ void SettingsManager::storeInteger(const QString& name, int value) {
 
 #define VYRN_TEXT_SETTING(getter, setter, name, fallback)                                                    \
     QString SettingsManager::getter() const {                                                                \
-        return m_store->text(key(name)).value_or(QStringLiteral(fallback));                                  \
+        return m_store->text(key(name)).value_or(fallback);                                                  \
     }                                                                                                        \
     void SettingsManager::setter(const QString& value) {                                                     \
         m_store->setValue(key(name), value);                                                                 \
     }
 
-VYRN_INTEGER_SETTING(hotkeyKeyCode, setHotkeyKeyCode, "hotkeyKeyCode", DEFAULT_HOTKEY_KEYCODE)
-VYRN_INTEGER_SETTING(hotkeyModifiers, setHotkeyModifiers, "hotkeyModifiers", 4096)
-VYRN_TEXT_SETTING(hotkeyDisplay, setHotkeyDisplay, "hotkeyDisplay", "⌃T")
+VYRN_INTEGER_SETTING(hotkeyKeyCode, setHotkeyKeyCode, "hotkeyKeyCode", hotkeyDefaults().screenshot.keyCode)
+VYRN_INTEGER_SETTING(hotkeyModifiers, setHotkeyModifiers, "hotkeyModifiers",
+                     hotkeyDefaults().screenshot.modifiers)
+VYRN_TEXT_SETTING(hotkeyDisplay, setHotkeyDisplay, "hotkeyDisplay", hotkeyDefaults().screenshot.display)
 VYRN_INTEGER_SETTING(selectionHotkeyKeyCode, setSelectionHotkeyKeyCode, "selectionHotkeyKeyCode",
-                     DEFAULT_SELECTION_HOTKEY_KEYCODE)
-VYRN_INTEGER_SETTING(selectionHotkeyModifiers, setSelectionHotkeyModifiers, "selectionHotkeyModifiers", 4608)
-VYRN_TEXT_SETTING(selectionHotkeyDisplay, setSelectionHotkeyDisplay, "selectionHotkeyDisplay", "⇧⌃T")
-VYRN_INTEGER_SETTING(closePanelHotkeyKeyCode, setClosePanelHotkeyKeyCode, "closePanelHotkeyKeyCode", 53)
-VYRN_INTEGER_SETTING(closePanelHotkeyModifiers, setClosePanelHotkeyModifiers, "closePanelHotkeyModifiers", 0)
-VYRN_TEXT_SETTING(closePanelHotkeyDisplay, setClosePanelHotkeyDisplay, "closePanelHotkeyDisplay", "Esc")
-VYRN_INTEGER_SETTING(togglePanelHotkeyKeyCode, setTogglePanelHotkeyKeyCode, "togglePanelHotkeyKeyCode", 50)
+                     hotkeyDefaults().selection.keyCode)
+VYRN_INTEGER_SETTING(selectionHotkeyModifiers, setSelectionHotkeyModifiers, "selectionHotkeyModifiers",
+                     hotkeyDefaults().selection.modifiers)
+VYRN_TEXT_SETTING(selectionHotkeyDisplay, setSelectionHotkeyDisplay, "selectionHotkeyDisplay",
+                  hotkeyDefaults().selection.display)
+VYRN_INTEGER_SETTING(closePanelHotkeyKeyCode, setClosePanelHotkeyKeyCode, "closePanelHotkeyKeyCode",
+                     hotkeyDefaults().closePanel.keyCode)
+VYRN_INTEGER_SETTING(closePanelHotkeyModifiers, setClosePanelHotkeyModifiers, "closePanelHotkeyModifiers",
+                     hotkeyDefaults().closePanel.modifiers)
+VYRN_TEXT_SETTING(closePanelHotkeyDisplay, setClosePanelHotkeyDisplay, "closePanelHotkeyDisplay",
+                  hotkeyDefaults().closePanel.display)
+VYRN_INTEGER_SETTING(togglePanelHotkeyKeyCode, setTogglePanelHotkeyKeyCode, "togglePanelHotkeyKeyCode",
+                     hotkeyDefaults().togglePanel.keyCode)
 VYRN_INTEGER_SETTING(togglePanelHotkeyModifiers, setTogglePanelHotkeyModifiers, "togglePanelHotkeyModifiers",
-                     0)
-VYRN_TEXT_SETTING(togglePanelHotkeyDisplay, setTogglePanelHotkeyDisplay, "togglePanelHotkeyDisplay", "`")
+                     hotkeyDefaults().togglePanel.modifiers)
+VYRN_TEXT_SETTING(togglePanelHotkeyDisplay, setTogglePanelHotkeyDisplay, "togglePanelHotkeyDisplay",
+                  hotkeyDefaults().togglePanel.display)
 VYRN_INTEGER_SETTING(splitHotkeyKeyCode, setSplitHotkeyKeyCode, "splitHotkeyKeyCode",
-                     DEFAULT_SPLIT_HOTKEY_KEYCODE)
-VYRN_INTEGER_SETTING(splitHotkeyModifiers, setSplitHotkeyModifiers, "splitHotkeyModifiers", 4096)
-VYRN_TEXT_SETTING(splitHotkeyDisplay, setSplitHotkeyDisplay, "splitHotkeyDisplay", "⌃D")
+                     hotkeyDefaults().split.keyCode)
+VYRN_INTEGER_SETTING(splitHotkeyModifiers, setSplitHotkeyModifiers, "splitHotkeyModifiers",
+                     hotkeyDefaults().split.modifiers)
+VYRN_TEXT_SETTING(splitHotkeyDisplay, setSplitHotkeyDisplay, "splitHotkeyDisplay",
+                  hotkeyDefaults().split.display)
 
 #undef VYRN_INTEGER_SETTING
 #undef VYRN_TEXT_SETTING

@@ -9,6 +9,17 @@
 #include <mutex>
 #include <optional>
 
+// The factory setting of one hotkey, which "恢复默认" restores: Super+T, Super+Shift+T,
+// Esc, ` and Super+D (control is Super on Linux, see LinuxKeyMap.h).
+struct HotkeyDefault {
+    int keyCode;
+    int modifiers;
+    QString display; // hotkeyDisplayString of the two
+};
+struct HotkeyDefaults {
+    HotkeyDefault screenshot, selection, closePanel, togglePanel, split;
+};
+
 // Every persistent setting of the application. Safe from any thread: each typed
 // accessor holds `lock` for its one read or write; compound reads hold it once.
 class SettingsManager {
@@ -52,6 +63,7 @@ public:
     std::optional<QString> _customPromptUnlocked() const;
     bool _usesDefaultPromptUnlocked() const;
 
+    static HotkeyDefaults hotkeyDefaults();
     int hotkeyKeyCode() const;
     void setHotkeyKeyCode(int value);
     int hotkeyModifiers() const;

@@ -1,6 +1,8 @@
 #include "app/HotkeyConflicts.h"
 #include "app/HotkeyNames.h"
 #include "app/KeyTable.h"
+#include "settings/SettingsManager.h"
+#include "support/TestEnvironment.h"
 
 #include <QSet>
 #include <QTest>
@@ -13,13 +15,18 @@ private Q_SLOTS:
         QTest::addColumn<int>("keyCode");
         QTest::addColumn<int>("modifiers");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("control shift T") << 17 << 4608 << QStringLiteral("⌃⇧T");
-        QTest::newRow("all four in fixed order") << 0 << 6912 << QStringLiteral("⌘⌥⌃⇧A");
+        QTest::newRow("screenshot default") << 17 << 4096 << QStringLiteral("Super+T");
+        QTest::newRow("selection default") << 17 << 4608 << QStringLiteral("Super+Shift+T");
+        QTest::newRow("all four in fixed order") << 0 << 6912 << QStringLiteral("Super+Ctrl+Alt+Shift+A");
+        QTest::newRow("bare escape") << 53 << 0 << QStringLiteral("Esc");
         QTest::newRow("bare grave") << 50 << 0 << QStringLiteral("`");
-        QTest::newRow("unnamed code") << 55 << 4096 << QStringLiteral("⌃Key(55)");
-        QTest::newRow("caps-lock bit shows nothing") << 17 << (4096 | 1024) << QStringLiteral("⌃T");
-        QTest::newRow("keypad has no marker") << 82 << 512 << QStringLiteral("⇧0");
-        QTest::newRow("digit row is not in order") << 22 << 256 << QStringLiteral("⌘6");
+        QTest::newRow("unnamed code") << 55 << 4096 << QStringLiteral("Super+Key(55)");
+        QTest::newRow("F13 has a name now") << 105 << 256 << QStringLiteral("Ctrl+F13");
+        QTest::newRow("the Mac's delete is backspace") << 51 << 256 << QStringLiteral("Ctrl+Backspace");
+        QTest::newRow("ctrl alt forward delete") << 117 << 2304 << QStringLiteral("Ctrl+Alt+Delete");
+        QTest::newRow("pc key above the mac range") << KeyTable::print << 2048 << QStringLiteral("Alt+Print");
+        QTest::newRow("caps-lock bit shows nothing") << 17 << (4096 | 1024) << QStringLiteral("Super+T");
+        QTest::newRow("keypad has no marker") << 82 << 512 << QStringLiteral("Shift+0");
     }
     void displayString() {
         QFETCH(int, keyCode);
@@ -28,28 +35,36 @@ private Q_SLOTS:
         QCOMPARE(hotkeyDisplayString(keyCode, modifiers), expected);
     }
 
-    void keyTableHasEachCodeOnce() {
+    void keyTableHasEachCodeOnceWithAName() {
         QSet<int> codes;
-        for (const KeyTableEntry& entry : KeyTable::entries())
+        for (const KeyTableEntry& entry : KeyTable::entries()) {
+            QVERIFY(!entry.name.isEmpty());
             codes.insert(entry.keyCode);
-        QCOMPARE(codes.size(), 86);
-        QCOMPARE(KeyTable::entries().size(), 86u);
+        }
+        QCOMPARE(qsizetype(codes.size()), qsizetype(KeyTable::entries().size()));
+        QCOMPARE(KeyTable::entries().size(), 102u);
     }
 
     void conflict_data() {
         QTest::addColumn<int>("modifiers");
         QTest::addColumn<int>("keyCode");
         QTest::addColumn<QString>("expected"); // empty: no entry
-        QTest::newRow("command Space") << 256 << 49 << QStringLiteral("⌘Space Spotlight（系统强占）");
-        QTest::newRow("control Space") << 4096 << 49 << QString();
-        QTest::newRow("command apostrophe") << 256 << 39 << QString();
-        QTest::newRow("command plus caps lock") << (256 | 1024) << 0 << QString();
-        QTest::newRow("shift command 4 plus option") << (768 | 2048) << 21 << QString();
+        QTest::newRow("ctrl space") << 256 << 49 << QStringLiteral("Ctrl+Space 切换输入法（系统强占）");
+        QTest::newRow("super space") << 4096 << 49 << QStringLiteral("Super+Space 切换输入源（系统强占）");
+        QTest::newRow("ctrl shift T") << 768 << 17 << QStringLiteral("Ctrl+Shift+T 重新打开关闭的标签页");
+        QTest::newRow("ctrl Q is the application's") << 256 << 12 << QStringLiteral("Ctrl+Q 退出当前应用");
+        QTest::newRow("alt F4") << 2048 << 118 << QStringLiteral("Alt+F4 关闭窗口（系统强占）");
+        QTest::newRow("bare print") << 0 << KeyTable::print << QStringLiteral("Print 截图（系统强占）");
+        QTest::newRow("ctrl apostrophe") << 256 << 39 << QString();
+        QTest::newRow("ctrl plus caps lock") << (256 | 1024) << 0 << QString();
+        QTest::newRow("extra modifier") << (768 | 2048) << 17 << QString();
         QTest::newRow("keypad 1 is not the digit 1") << 256 << 83 << QString();
+        QTest::newRow("the mac's screenshot keys are gone") << 768 << 21 << QString();
+        QTest::newRow("super D stays free") << 4096 << 2 << QString();
         const int digitCodes[] = {18, 19, 20, 21, 23, 22, 26, 28, 25};
         for (int i = 0; i < 9; ++i)
-            QTest::addRow("command %d", i + 1)
-                << 256 << digitCodes[i] << QStringLiteral("⌘1-9 切换标签/窗口");
+            QTest::addRow("ctrl %d", i + 1)
+                << 256 << digitCodes[i] << QStringLiteral("Ctrl+1-9 切换标签/窗口");
     }
     void conflict() {
         QFETCH(int, modifiers);
@@ -60,44 +75,53 @@ private Q_SLOTS:
         QCOMPARE(found.value_or(QString()), expected);
     }
 
-    // Each description opens with its own combination (modifiers in the catalogue's
-    // ⇧⌥⌘ order), so a wrong key code or mask in the catalogue shows up here.
+    // Each description opens with its own combination as the settings window shows
+    // it, so a wrong key code or mask in the catalogue shows up here.
     void catalogueDescriptionsNameTheirKey() {
-        QCOMPARE(systemHotkeyCatalogue().size(), 46u);
+        QSet<QPair<int, int>> seen;
         for (const SystemHotkeyEntry& entry : systemHotkeyCatalogue()) {
-            const QString description = entry.description.toString();
-            const QString name = hotkeyDisplayString(entry.keyCode, 0);
-            QString prefix;
-            if (entry.modifiers & CarbonModifier::shift)
-                prefix += QStringLiteral("⇧");
-            if (entry.modifiers & CarbonModifier::option)
-                prefix += QStringLiteral("⌥");
-            if (entry.modifiers & CarbonModifier::command)
-                prefix += QStringLiteral("⌘");
-            if (description.startsWith(QStringLiteral("⌘1-9 ")))
-                prefix = name >= QStringLiteral("1") && name <= QStringLiteral("9") ? QStringLiteral("⌘1-9")
-                                                                                    : name;
-            else
-                prefix += name;
-            QVERIFY2(description.startsWith(prefix + QLatin1Char(' ')), qPrintable(description));
+            QVERIFY2(!seen.contains({entry.modifiers, entry.keyCode}),
+                     qPrintable(entry.description.toString()));
+            seen.insert({entry.modifiers, entry.keyCode});
+            QString prefix = hotkeyDisplayString(entry.keyCode, entry.modifiers);
+            if (entry.description.contains(u"1-9 "))
+                prefix = prefix.left(prefix.size() - 1) + QStringLiteral("1-9");
+            QVERIFY2(entry.description.startsWith(prefix + QLatin1Char(' ')),
+                     qPrintable(entry.description.toString()));
         }
     }
 
     void collectKeepsOrderAndSkipsUnset() {
-        const QList<HotkeyConflict> conflicts =
-            collectHotkeyConflicts({{std::nullopt, 256}, {17, 4096}, {21, 768}, {std::nullopt, 0}, {53, 0}});
+        const QList<HotkeyConflict> conflicts = collectHotkeyConflicts(
+            {{std::nullopt, 256}, {17, 4096}, {KeyTable::print, 512}, {std::nullopt, 0}, {53, 0}});
         QCOMPARE(conflicts.size(), 1);
-        QCOMPARE(conflicts[0].display, QStringLiteral("⌘⇧4"));
-        QCOMPARE(conflicts[0].reason, QStringLiteral("⇧⌘4 区域截图（系统强占）"));
+        QCOMPARE(conflicts[0].display, QStringLiteral("Shift+Print"));
+        QCOMPARE(conflicts[0].reason, QStringLiteral("Shift+Print 截图（系统强占）"));
     }
 
-    void cocoaFlags() {
-        using F = CocoaModifierFlags;
-        QCOMPARE(cocoaToCarbonModifiers({F::command | F::option | F::control | F::shift}), 6912);
-        QCOMPARE(cocoaToCarbonModifiers({F::control | F::capsLock | F::function | F::numericPad | F::help}),
-                 4096);
-        // Device-dependent low bits (which side's key) carry no meaning.
-        QCOMPARE(cocoaToCarbonModifiers({F::command | quint64(0x2009)}), 256);
+    // The stored masks keep their macOS values; on Linux they read as Super, and
+    // none of the five collides with a known shortcut.
+    void defaultsAreLinuxFriendly() {
+        TestEnvironment env;
+        const HotkeyDefaults defaults = SettingsManager::hotkeyDefaults();
+        const HotkeyDefault all[] = {defaults.screenshot, defaults.selection, defaults.closePanel,
+                                     defaults.togglePanel, defaults.split};
+        const QStringList displays{QStringLiteral("Super+T"), QStringLiteral("Super+Shift+T"),
+                                   QStringLiteral("Esc"), QStringLiteral("`"), QStringLiteral("Super+D")};
+        const QList<int> masks{4096, 4608, 0, 0, 4096};
+        QList<HotkeyCombination> combinations;
+        for (int i = 0; i < 5; ++i) {
+            QCOMPARE(all[i].display, displays[i]);
+            QCOMPARE(all[i].modifiers, masks[i]);
+            combinations.append({all[i].keyCode, all[i].modifiers});
+        }
+        QVERIFY(collectHotkeyConflicts(combinations).isEmpty());
+
+        const SettingsManager fresh(env.newPreferencesPath());
+        QCOMPARE(QStringList({fresh.hotkeyDisplay(), fresh.selectionHotkeyDisplay(),
+                              fresh.closePanelHotkeyDisplay(), fresh.togglePanelHotkeyDisplay(),
+                              fresh.splitHotkeyDisplay()}),
+                 displays);
     }
 };
 

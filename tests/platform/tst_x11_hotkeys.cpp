@@ -1,0 +1,267 @@
+#include "app/HotkeyNames.h"
+#include "platform/HotkeyService.h"
+#include "platform/x11/X11Connection.h"
+#include "platform/x11/X11HotkeyService.h"
+#include "support/TestEnvironment.h"
+
+#include <QKeyEvent>
+#include <QPainter>
+#include <QProcess>
+#include <QRasterWindow>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <X11/X.h>
+
+#include <csignal>
+
+namespace {
+
+constexpr int kT = 17, kD = 2, kEscape = 53;
+constexpr int kSuper = CarbonModifier::control, kCtrl = CarbonModifier::command;
+
+// The focused application: records every key press that reaches it.
+class KeyWindow : public QRasterWindow {
+public:
+    QList<QPair<int, Qt::KeyboardModifiers>> keys;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override { keys.append({event->key(), event->modifiers()}); }
+    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(QRect(QPoint(), size()), Qt::white); }
+};
+
+void xdotool(const QStringList& arguments) {
+    QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), arguments), 0);
+}
+
+void xmodmap(const QStringList& expressions) {
+    QStringList arguments;
+    for (const QString& expression : expressions)
+        arguments << QStringLiteral("-e") << expression;
+    QCOMPARE(QProcess::execute(QStringLiteral("xmodmap"), arguments), 0);
+}
+
+} // namespace
+
+// Declares `name`, the handle of a grab that must succeed.
+#define HOLD(name, call)                                                                                     \
+    auto name##Result = (call);                                                                              \
+    QVERIFY2(name##Result, name##Result.failure ? qPrintable(name##Result.failure->message) : "");           \
+    auto name = std::move(name##Result.handle)
+
+// Real grabs on the test X server, driven by xdotool as a user's key presses.
+class TestX11Hotkeys : public QObject {
+    Q_OBJECT
+    TestEnvironment env;
+    std::unique_ptr<X11Connection> connection;
+    std::unique_ptr<X11HotkeyService> service;
+    KeyWindow window;
+    bool superMoved = false;
+
+    // Sends `keys` (xdotool names, in order), then a marker key nobody grabs, and
+    // waits until the window has the marker: everything before it has been
+    // delivered by then. Returns what the window got before the marker.
+    QList<QPair<int, Qt::KeyboardModifiers>> pressAndMark(const QStringList& keys) {
+        if (!window.isActive()) {
+            window.requestActivate();
+            [&] { QVERIFY(QTest::qWaitForWindowActive(&window)); }();
+        }
+        const qsizetype before = window.keys.size();
+        xdotool(QStringList{QStringLiteral("key")} + keys + QStringList{QStringLiteral("m")});
+        const auto marked = [&] {
+            return window.keys.size() > before && window.keys.last().first == Qt::Key_M;
+        };
+        [&] { QTRY_VERIFY_WITH_TIMEOUT(marked(), 10000); }();
+        return window.keys.mid(before, window.keys.size() - before - 1);
+    }
+
+    static bool contains(const QList<QPair<int, Qt::KeyboardModifiers>>& keys, int key) {
+        return std::any_of(keys.begin(), keys.end(),
+                           [key](const auto& pressed) { return pressed.first == key; });
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        connection = std::make_unique<X11Connection>();
+        QVERIFY2(connection->isOpen(), qPrintable(connection->error()));
+        service = std::make_unique<X11HotkeyService>(*connection);
+        window.resize(300, 200);
+        window.show();
+        window.requestActivate();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        // The precondition of every negative below: keys reach the window.
+        QVERIFY(contains(pressAndMark({QStringLiteral("t")}), Qt::Key_T));
+    }
+
+    void cleanup() {
+        if (superMoved) {
+            xmodmap({QStringLiteral("remove mod3 = Super_L Super_R"),
+                     QStringLiteral("add mod4 = Super_L Super_R")});
+            QTRY_COMPARE(service->modifierMap().super, quint16(Mod4Mask));
+            superMoved = false;
+        }
+    }
+
+    void registeredHotkeyReachesHandlerNotWindow() {
+        HOLD(registration, service->registerHotkey(kT, kSuper));
+        QSignalSpy pressed(registration.get(), &HotkeyRegistration::pressed);
+        QVERIFY(!contains(pressAndMark({QStringLiteral("super+t")}), Qt::Key_T));
+        QTRY_COMPARE(pressed.count(), 1);
+        QVERIFY(pressed.first().first().toUInt() != 0); // the server's time stamp
+
+        // Ctrl+T, Super+Shift+T and plain T stay with the application.
+        const auto others = pressAndMark({QStringLiteral("ctrl+t"), QStringLiteral("super+shift+t")});
+        QCOMPARE(others.count({Qt::Key_T, Qt::ControlModifier}), 1);
+        QCOMPARE(others.count({Qt::Key_T, Qt::MetaModifier | Qt::ShiftModifier}), 1);
+        QCOMPARE(pressed.count(), 1);
+
+        registration.reset();
+        QVERIFY(pressAndMark({QStringLiteral("super+t")}).contains({Qt::Key_T, Qt::MetaModifier}));
+    }
+
+    void vyrnRefusesItsOwnCombinationTwice() {
+        HOLD(first, service->registerHotkey(kT, kSuper | CarbonModifier::shift));
+        const KeyGrabResult<HotkeyRegistration> second =
+            service->registerHotkey(kT, kSuper | CarbonModifier::shift);
+        QVERIFY(!second);
+        QCOMPARE(second.failure->error, KeyGrabError::HeldByVyrn);
+        QCOMPARE(hotkeyFailureReason(*second.failure, kT, kSuper | CarbonModifier::shift),
+                 QStringLiteral("已被 VYRN 的另一个快捷键使用"));
+        first.reset();
+        QVERIFY(service->registerHotkey(kT, kSuper | CarbonModifier::shift));
+    }
+
+    // Another program holds Ctrl+T: refused with the catalogue's words; once that
+    // program is killed, the server has freed its grab.
+    void otherProgramsGrabAndItsDeath() {
+        QProcess holder;
+        holder.start(QStringLiteral(HOTKEY_HOLDER), {QString::number(kT), QString::number(kCtrl)});
+        QVERIFY(holder.waitForReadyRead(10000));
+        QCOMPARE(holder.readAllStandardOutput().trimmed(), QByteArray("held"));
+
+        const KeyGrabResult<HotkeyRegistration> refused = service->registerHotkey(kT, kCtrl);
+        QVERIFY(!refused);
+        QCOMPARE(refused.failure->error, KeyGrabError::HeldByAnotherProgram);
+        QCOMPARE(hotkeyFailureReason(*refused.failure, kT, kCtrl), QStringLiteral("Ctrl+T 新建标签页"));
+        const KeyGrabResult<TemporaryKeyGrab> refusedToo = service->grabTemporarily(kT, kCtrl);
+        QCOMPARE(refusedToo.failure->error, KeyGrabError::HeldByAnotherProgram);
+
+        ::kill(pid_t(holder.processId()), SIGKILL);
+        QVERIFY(holder.waitForFinished(10000));
+        // The server notices the closed connection on its own schedule.
+        KeyGrabResult<HotkeyRegistration> freed;
+        QTRY_VERIFY((freed = service->registerHotkey(kT, kCtrl)));
+        QVERIFY(!contains(pressAndMark({QStringLiteral("ctrl+t")}), Qt::Key_T));
+    }
+
+    void keyMissingFromLayout() {
+        // The default evdev layout puts XF86Tools where F13 would be.
+        const KeyGrabResult<HotkeyRegistration> missing = service->registerHotkey(105, kCtrl);
+        QCOMPARE(missing.failure->error, KeyGrabError::KeyNotOnKeyboard);
+        const KeyGrabResult<HotkeyRegistration> unnamed = service->registerHotkey(55, kSuper);
+        QCOMPARE(unnamed.failure->error, KeyGrabError::KeyNotOnKeyboard);
+    }
+
+    void temporaryGrabMatchesExactModifiers_data() {
+        QTest::addColumn<QStringList>("keys");
+        QTest::addColumn<bool>("grabbed");
+        QTest::newRow("esc") << QStringList{QStringLiteral("Escape")} << true;
+        QTest::newRow("shift esc") << QStringList{QStringLiteral("shift+Escape")} << false;
+        QTest::newRow("ctrl esc") << QStringList{QStringLiteral("ctrl+Escape")} << false;
+        QTest::newRow("super esc") << QStringList{QStringLiteral("super+Escape")} << false;
+        QTest::newRow("caps lock on")
+            << QStringList{QStringLiteral("Caps_Lock"), QStringLiteral("Escape"), QStringLiteral("Caps_Lock")}
+            << true;
+        QTest::newRow("num lock on") << QStringList{QStringLiteral("Num_Lock"), QStringLiteral("Escape"),
+                                                    QStringLiteral("Num_Lock")}
+                                     << true;
+    }
+    void temporaryGrabMatchesExactModifiers() {
+        QFETCH(QStringList, keys);
+        QFETCH(bool, grabbed);
+        HOLD(grab, service->grabTemporarily(kEscape, 0));
+        QSignalSpy triggered(grab.get(), &TemporaryKeyGrab::triggered);
+        const bool reachedWindow = contains(pressAndMark(keys), Qt::Key_Escape);
+        QCOMPARE(reachedWindow, !grabbed);
+        // A key event goes to exactly one client: the window's copy proves the grab never saw it.
+        if (grabbed)
+            QTRY_COMPARE(triggered.count(), 1);
+        else
+            QCOMPARE(triggered.count(), 0);
+    }
+
+    // The loading panel's Esc hands over to the result panel's: the newest holder
+    // gets the key, and it is let go only when the last holder goes.
+    void holdersAreCounted() {
+        HOLD(loading, service->grabTemporarily(kEscape, 0));
+        HOLD(result, service->grabTemporarily(kEscape, 0));
+        QSignalSpy loadingSpy(loading.get(), &TemporaryKeyGrab::triggered);
+        QSignalSpy resultSpy(result.get(), &TemporaryKeyGrab::triggered);
+        QVERIFY(!contains(pressAndMark({QStringLiteral("Escape")}), Qt::Key_Escape));
+        QTRY_COMPARE(resultSpy.count(), 1);
+
+        result.reset();
+        QVERIFY(!contains(pressAndMark({QStringLiteral("Escape")}), Qt::Key_Escape));
+        QTRY_COMPARE(loadingSpy.count(), 1);
+        QCOMPARE(resultSpy.count(), 1);
+
+        loading.reset();
+        QVERIFY(contains(pressAndMark({QStringLiteral("Escape")}), Qt::Key_Escape));
+    }
+
+    void globalHotkeyWinsOverPanelKey() {
+        HOLD(split, service->registerHotkey(kD, kSuper));
+        const KeyGrabResult<TemporaryKeyGrab> refused = service->grabTemporarily(kD, kSuper);
+        QCOMPARE(refused.failure->error, KeyGrabError::HeldByVyrn);
+
+        // Registered while a panel holds the key: the hotkey takes the presses, and
+        // the key stays grabbed when the panel lets go.
+        HOLD(panel, service->grabTemporarily(kEscape, 0));
+        HOLD(global, service->registerHotkey(kEscape, 0));
+        QSignalSpy pressed(global.get(), &HotkeyRegistration::pressed);
+        QSignalSpy triggered(panel.get(), &TemporaryKeyGrab::triggered);
+        panel.reset();
+        QVERIFY(!contains(pressAndMark({QStringLiteral("Escape")}), Qt::Key_Escape));
+        QTRY_COMPARE(pressed.count(), 1);
+        QCOMPARE(triggered.count(), 0);
+    }
+
+    void heldKeyFiresOnce() {
+        HOLD(registration, service->registerHotkey(kT, kSuper));
+        QSignalSpy pressed(registration.get(), &HotkeyRegistration::pressed);
+        int serverPresses = 0;
+        const QMetaObject::Connection counter = connect(
+            connection.get(), &X11Connection::eventReceived, this, [&](const xcb_generic_event_t* event) {
+                serverPresses += (event->response_type & 0x7f) == XCB_KEY_PRESS;
+            });
+        xdotool({QStringLiteral("keydown"), QStringLiteral("super+t")});
+        // The precondition: the server really auto-repeats the held key.
+        QTRY_VERIFY_WITH_TIMEOUT(serverPresses >= 4, 10000);
+        xdotool({QStringLiteral("keyup"), QStringLiteral("super+t")});
+        disconnect(counter);
+        QCOMPARE(pressed.count(), 1);
+    }
+
+    void superMovedToAnotherModifier() {
+        HOLD(registration, service->registerHotkey(kT, kSuper));
+        QSignalSpy pressed(registration.get(), &HotkeyRegistration::pressed);
+        superMoved = true;
+        xmodmap(
+            {QStringLiteral("remove mod4 = Super_L Super_R"), QStringLiteral("add mod3 = Super_L Super_R")});
+        QTRY_COMPARE(service->modifierMap().super, quint16(Mod3Mask));
+        QVERIFY(!contains(pressAndMark({QStringLiteral("super+t")}), Qt::Key_T));
+        QTRY_COMPARE(pressed.count(), 1);
+    }
+
+    // A handle may outlive its service (shutdown order); the service lets its keys go.
+    void handleOutlivesService() {
+        auto other = std::make_unique<X11HotkeyService>(*connection);
+        HOLD(orphan, other->registerHotkey(kT, kSuper));
+        other.reset();
+        orphan.reset();
+        QVERIFY(service->registerHotkey(kT, kSuper));
+    }
+};
+
+QTEST_MAIN(TestX11Hotkeys)
+#include "tst_x11_hotkeys.moc"
