@@ -10,7 +10,8 @@ namespace NetworkReplies {
 // a misbehaving server whose body would otherwise be buffered whole.
 constexpr qint64 maxBodyBytes = 8 * 1024 * 1024;
 
-// Aborts `reply` as soon as its body announces or reaches more than maxBodyBytes.
+// Aborts `reply` as soon as its body announces or reaches more than maxBodyBytes. A body that
+// arrived whole at once is past aborting: its handler must still ask wasCutForSize().
 void limitBodySize(QNetworkReply* reply);
 bool wasCutForSize(const QNetworkReply* reply);
 

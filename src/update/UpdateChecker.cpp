@@ -133,7 +133,8 @@ void UpdateChecker::performCheck() {
 void UpdateChecker::handleReply(QNetworkReply* reply) {
     reply->deleteLater();
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (reply->error() != QNetworkReply::NoError || !status.isValid() || status.toInt() != 200) {
+    if (reply->error() != QNetworkReply::NoError || NetworkReplies::wasCutForSize(reply) ||
+        !status.isValid() || status.toInt() != 200) {
         Q_EMIT checkFinished();
         return;
     }
