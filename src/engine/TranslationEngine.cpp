@@ -261,11 +261,9 @@ void TranslationEngine::presentMissingKey(AIProvider provider, Completion comple
 void TranslationEngine::presentKeyStoreUnavailable(AIProvider provider, Completion completion) {
     AlertRequest alert;
     alert.messageText = QStringLiteral("无法打开密钥存储");
-    alert.informativeText = QStringLiteral("VYRN 无法从桌面的密钥环读取 ") +
-                            AIProviders::displayName(provider) +
-                            QStringLiteral(" API Key，密钥环可能已锁定或没有响应。\n"
-                                           "请解锁登录密钥环（例如在“密码和密钥”中解锁，或注销后重新登录），"
-                                           "然后重试。");
+    alert.informativeText = QStringLiteral("无法从桌面的密钥环读取 ") + AIProviders::displayName(provider) +
+                            QStringLiteral(" 的 API Key，密钥环可能已锁定或没有响应。\n"
+                                           "请先解锁登录密钥环（例如在「密码和密钥」中），然后重试。");
     alert.style = AlertRequest::Style::Warning;
     alert.buttons = {QStringLiteral("好")};
     tellUser(alert, {}, Outcome::keyStoreUnavailable(), std::move(completion));
