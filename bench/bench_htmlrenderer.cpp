@@ -2,7 +2,6 @@
 
 #include "BenchTiming.h"
 
-
 #include <cstdio>
 
 namespace {

@@ -116,8 +116,12 @@ bool write(const QString& path, const QByteArray& bytes, const WriteOptions& opt
 }
 
 QString moveAside(const QString& path) {
-    const QString aside = path + QStringLiteral(".corrupt-") +
-                          QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString stem = path + QStringLiteral(".corrupt-") +
+                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    // A second broken file within the same second must not replace the first one set aside.
+    QString aside = stem;
+    for (int n = 2; QFile::exists(aside); ++n)
+        aside = stem + QLatin1Char('-') + QString::number(n);
     return QFile::rename(path, aside) ? aside : QString();
 }
 

@@ -10,6 +10,6 @@
 bool isWebAddress(const QUrl& url);
 std::optional<QUrl> webAddress(const QString& text);
 
-// `text` fit for a log line: user name and password, query and fragment cut out, so that
-// a mistyped address never writes its credentials to the log. Works on unparsable text too.
+// `text` fit for a log line: user name and password masked, query and fragment cut off, so
+// that a mistyped address never writes its credentials to the log. Works on unparsable text too.
 QString addressForLog(const QString& text);

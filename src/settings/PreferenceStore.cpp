@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 
+#include <cerrno>
 #include <cmath>
 #include <fcntl.h>
 #include <sys/file.h>
