@@ -24,17 +24,6 @@ Q_DECLARE_METATYPE(StoreOpener)
 
 namespace {
 
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
-
 // Owns org.freedesktop.secrets and never answers, as a keyring waiting behind an unlock
 // prompt that nobody sees.
 class SilentSecretService final : public QDBusVirtualObject {
@@ -157,11 +146,11 @@ private Q_SLOTS:
     void lockedKeyringIsNotAMissingKey() {
         QTemporaryDir folder;
         const QString config = folder.filePath(QStringLiteral("bus.conf"));
-        writeFile(config,
-                  "<busconfig><type>session</type><listen>unix:tmpdir=" + QFile::encodeName(folder.path()) +
-                      "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
-                      "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
-                      "<allow own=\"*\"/></policy></busconfig>");
+        writeFileBytes(
+            config, "<busconfig><type>session</type><listen>unix:tmpdir=" + QFile::encodeName(folder.path()) +
+                        "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
+                        "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
+                        "<allow own=\"*\"/></policy></busconfig>");
         QProcess bus;
         bus.start(QStringLiteral("dbus-daemon"),
                   {QStringLiteral("--nofork"), QStringLiteral("--print-address"),
@@ -223,7 +212,7 @@ private Q_SLOTS:
             env.root() + QStringLiteral("/aside-") + QString::fromLatin1(QTest::currentDataTag());
         const QString path = folder + QStringLiteral("/keys.json");
         QDir().mkpath(folder);
-        writeFile(path, content);
+        writeFileBytes(path, content);
         FileKeyStore store(path);
         QByteArray data;
         QCOMPARE(store.read(KeychainHelper::service, QStringLiteral("a"), &data),
@@ -233,7 +222,7 @@ private Q_SLOTS:
         QCOMPARE(data, QByteArray("new"));
         const QStringList aside = QDir(folder).entryList({QStringLiteral("keys.json.corrupt-*")});
         QCOMPARE(aside.size(), 1);
-        QCOMPARE(readFile(folder + QLatin1Char('/') + aside.first()), content);
+        QCOMPARE(readFileBytes(folder + QLatin1Char('/') + aside.first()), content);
         QVERIFY(readLog().contains(QStringLiteral("密钥文件无法读取，已移至 ") + folder));
     }
 
@@ -254,7 +243,7 @@ private Q_SLOTS:
         const QString fresh = path + QStringLiteral(".tmp-d4E5f6");
         const QString other = folder + QStringLiteral("/other.json.tmp-g7H8i9");
         for (const QString& file : {stale, fresh, other})
-            writeFile(file, "{\"secret\": \"sk-left-behind\"}");
+            writeFileBytes(file, "{\"secret\": \"sk-left-behind\"}");
         const utimbuf twoMinutesAgo{::time(nullptr) - 120, ::time(nullptr) - 120};
         for (const QString& file : {stale, other})
             QCOMPARE(::utime(QFile::encodeName(file).constData(), &twoMinutesAgo), 0);

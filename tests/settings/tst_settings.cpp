@@ -42,24 +42,12 @@ char* toString(const KeyLookup& lookup) {
 
 namespace {
 
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
-
 Setter store(const char* key, const QJsonValue& value) {
     return [name = QString::fromLatin1(key), value](PreferenceStore& s) { s.setValue(name, value); };
 }
 
 QJsonObject readObject(const QString& path) {
-    return QJsonDocument::fromJson(readFile(path)).object();
+    return QJsonDocument::fromJson(readFileBytes(path)).object();
 }
 
 // Child-process mode: write settings as fast as possible until killed, reporting each round.
@@ -352,13 +340,13 @@ private Q_SLOTS:
     void corruptFileIsSetAside() {
         QFETCH(QByteArray, content);
         const QString path = env.newPreferencesPath();
-        writeFile(path, content);
+        writeFileBytes(path, content);
         SettingsManager settings(path);
         QCOMPARE(settings.popupFontSize(), 14);
         const QStringList aside = QDir(QFileInfo(path).absolutePath())
                                       .entryList({QFileInfo(path).fileName() + QStringLiteral(".corrupt-*")});
         QCOMPARE(aside.size(), 1);
-        QCOMPARE(readFile(QFileInfo(path).absolutePath() + QLatin1Char('/') + aside.first()), content);
+        QCOMPARE(readFileBytes(QFileInfo(path).absolutePath() + QLatin1Char('/') + aside.first()), content);
         QVERIFY(readLog().contains(QStringLiteral("偏好设置文件无法读取")));
         // The next write starts a clean file instead of touching the set-aside copy.
         settings.setPopupFontSize(18);
@@ -372,17 +360,18 @@ private Q_SLOTS:
         QTest::addColumn<bool>("baseURLKept");
         const QByteArray edited = R"({"kavelin.popupFontSize": 18, "kavelin.baseURL.deepseek": "http://gw"})";
         QTest::newRow("replaced, as editors save") << FileChange([edited](const QString& path) {
-            writeFile(path + QStringLiteral(".new"), edited);
+            writeFileBytes(path + QStringLiteral(".new"), edited);
             QVERIFY(::rename(QFile::encodeName(path + QStringLiteral(".new")).constData(),
                              QFile::encodeName(path).constData()) == 0);
         }) << 18 << true;
         QTest::newRow("rewritten in place")
-            << FileChange([edited](const QString& path) { writeFile(path, edited); }) << 18 << true;
+            << FileChange([edited](const QString& path) { writeFileBytes(path, edited); }) << 18 << true;
         QTest::newRow("removed") << FileChange([](const QString& path) { QVERIFY(QFile::remove(path)); })
                                  << 14 << false;
         // A broken edit is set aside; this run's own values stay.
-        QTest::newRow("broken") << FileChange([](const QString& path) { writeFile(path, "{\"kavelin."); })
-                                << 16 << false;
+        QTest::newRow("broken") << FileChange([](const QString& path) {
+            writeFileBytes(path, "{\"kavelin.");
+        }) << 16 << false;
     }
     void takesUpChangesMadeOnDisk() {
         QFETCH(FileChange, change);
@@ -449,7 +438,7 @@ private Q_SLOTS:
             writer.kill();
             writer.waitForFinished();
             QJsonParseError error{};
-            const QJsonDocument document = QJsonDocument::fromJson(readFile(path), &error);
+            const QJsonDocument document = QJsonDocument::fromJson(readFileBytes(path), &error);
             QVERIFY2(error.error == QJsonParseError::NoError && document.isObject(),
                      qPrintable(error.errorString()));
             QVERIFY(document.object().contains(QStringLiteral("kavelin.popupFontSize")));
