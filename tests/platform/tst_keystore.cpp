@@ -14,6 +14,7 @@
 #include <QProcess>
 #include <QTest>
 
+#include <cstdio>
 #include <functional>
 #include <utime.h>
 
