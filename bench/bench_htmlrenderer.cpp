@@ -1,14 +1,12 @@
 #include "result/HTMLRenderer.h"
-#include "settings/SettingsManager.h"
 
 #include "BenchTiming.h"
-
-#include <QTemporaryDir>
 
 #include <cstdio>
 
 namespace {
 
+const QString kLabel = QStringLiteral("DeepSeek");
 const QString kOriginal = QStringLiteral(
     "The committee reviewed the proposal on Monday. Dr. Chen argued that the budget, which had grown by "
     "12.5% "
@@ -55,26 +53,24 @@ QString megabyteAnswer() {
 } // namespace
 
 int main() {
-    QTemporaryDir scratch;
-    SettingsManager::resetSharedForTesting(scratch.path() + QStringLiteral("/preferences.json"));
     const QString answer = realisticAnswer();
     std::fprintf(stderr, "realistic answer: %lld bytes UTF-8, splits: %d\n",
                  static_cast<long long>(answer.toUtf8().size()), HTMLRenderer::canSplit(answer, kOriginal));
     reportTiming("normal page, 3 KB answer", 2000,
-                 [&] { (void)HTMLRenderer::renderPage(answer, kOriginal, false, 15); });
+                 [&] { (void)HTMLRenderer::renderPage(answer, kOriginal, false, 15, kLabel); });
     reportTiming("split page, 3 KB answer", 2000,
-                 [&] { (void)HTMLRenderer::renderSplit(answer, kOriginal, true, 15); });
+                 [&] { (void)HTMLRenderer::renderSplit(answer, kOriginal, true, 15, kLabel); });
 
     const QString big = megabyteAnswer();
     std::fprintf(stderr, "mixed answer: %lld bytes UTF-8\n", static_cast<long long>(big.toUtf8().size()));
     reportTiming("normal page, 1 MB answer", 15,
-                 [&] { (void)HTMLRenderer::renderPage(big, kOriginal, false, 15); });
+                 [&] { (void)HTMLRenderer::renderPage(big, kOriginal, false, 15, kLabel); });
     reportTiming("markdownBodyToHTML, 1 MB", 15, [&] { (void)HTMLRenderer::markdownBodyToHTML(big); });
     const QString bigOriginal = kOriginal.repeated(600);
     std::fprintf(stderr, "long original: %lld bytes UTF-8, splits: %d\n",
                  static_cast<long long>(bigOriginal.toUtf8().size()),
                  HTMLRenderer::canSplit(big, bigOriginal));
     reportTiming("split page, 1 MB answer", 5,
-                 [&] { (void)HTMLRenderer::renderSplit(big, bigOriginal, false, 15); });
+                 [&] { (void)HTMLRenderer::renderSplit(big, bigOriginal, false, 15, kLabel); });
     return 0;
 }

@@ -10,12 +10,10 @@
 // and every U+E000 of the answer comes out as itself.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString answer = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
-    const qsizetype marks = answer.count(QChar(0xE000));
     for (const QString& html :
          {HTMLRenderer::markdownBodyToHTML(answer), HTMLRenderer::inlineMarkdownToHTML(answer)}) {
-        const QString problem = markupProblem(html);
+        const QString problem = markupProblem(html, answer);
         failIf(!problem.isEmpty(), problem, html);
-        failIf(html.count(QChar(0xE000)) != marks, QStringLiteral("placeholder restored wrongly"), html);
     }
     return 0;
 }

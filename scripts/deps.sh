@@ -13,7 +13,11 @@ packages=(
     libsecret-1-0 qt6-qpa-plugins
 )
 if [[ "${1:-}" == "--test" ]]; then
-    packages+=(x11proto-dev xvfb xauth dbus-x11 dbus-daemon libsecret-tools xdotool xclip x11-xserver-utils trayer clang clang-format libclang-rt-14-dev)
+    packages+=(
+        x11proto-dev xvfb xauth dbus-x11 dbus-daemon libsecret-tools xdotool xclip trayer
+        x11-xserver-utils
+        clang clang-format libclang-rt-14-dev ccache
+    )
 fi
 
 missing=()

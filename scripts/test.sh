@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds VYRN twice (plain with -Werror, and with the address
 # and undefined-behaviour sanitizers) and runs every test of both builds inside Xvfb
-# and a private D-Bus session with an unlocked keyring.
+# and a private D-Bus session with an unlocked keyring. Every fuzz target is built with
+# clang and run for a few seconds on its seeds first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh --test
 scripts/check-format.sh
 scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVYRN_WERROR=ON
 scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DVYRN_WERROR=ON -DVYRN_SANITIZE=ON -DVYRN_BENCH=OFF
+scripts/fuzz.sh --smoke 3
 exec xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp" \
     dbus-run-session -- scripts/test-session.sh build build-asan

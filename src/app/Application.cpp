@@ -57,14 +57,15 @@ int run(int argc, char** argv) {
     QApplication::setApplicationVersion(APP_SHORT_VERSION);
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // Before anything is logged that could tell a watcher the program is up.
+    UnixSignalWatcher signalWatcher({SIGINT, SIGTERM});
+    // exit(), not quit(): quit() first asks windows to close, and an open modal alert refuses.
+    QObject::connect(&signalWatcher, &UnixSignalWatcher::received, &app, [] { QCoreApplication::exit(0); });
+
     MessageBoxAlertPresenter alertPresenter;
     Alerts::setPresenter(&alertPresenter);
     KeychainHelper::setBackend(KeyStoreFactory::create());
     SettingsManager::shared();
-
-    UnixSignalWatcher signalWatcher({SIGINT, SIGTERM});
-    // exit(), not quit(): quit() first asks windows to close, and an open modal alert refuses.
-    QObject::connect(&signalWatcher, &UnixSignalWatcher::received, &app, [] { QCoreApplication::exit(0); });
 
     UpdateChecker::shared().check();
     const int code = app.exec();

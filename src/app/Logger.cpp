@@ -8,10 +8,15 @@
 
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <deque>
 #include <fcntl.h>
+#include <mutex>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -31,6 +36,73 @@ void writeAll(int fd, const char* data, size_t size) {
 
 } // namespace
 
+// Lines written to one file descriptor by a thread of its own, in the order submitted.
+class QueuedWriter {
+public:
+    explicit QueuedWriter(int fd) : m_fd(fd), m_thread([this] { run(); }) {}
+
+    ~QueuedWriter() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_wake.notify_one();
+        m_thread.join();
+    }
+
+    void submit(const QByteArray& line) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_pending.push_back(line);
+        }
+        m_wake.notify_one();
+    }
+
+    void drain() {
+        std::unique_lock lock(m_mutex);
+        m_drained.wait(lock, [this] { return m_pending.empty() && !m_writing; });
+    }
+
+private:
+    void run() {
+        // A reader that went away (`vyrn | head`) must not end the program: with the signal
+        // blocked on this thread the write fails with EPIPE instead.
+        sigset_t pipeSignal;
+        sigemptyset(&pipeSignal);
+        sigaddset(&pipeSignal, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
+
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [this] { return m_stopping || !m_pending.empty(); });
+            if (m_pending.empty() && m_stopping)
+                return;
+            // Take everything queued so far and write it as one block, outside the lock.
+            QByteArray batch;
+            while (!m_pending.empty()) {
+                batch.append(m_pending.front());
+                m_pending.pop_front();
+            }
+            m_writing = true;
+            lock.unlock();
+            writeAll(m_fd, batch.constData(), size_t(batch.size()));
+            lock.lock();
+            m_writing = false;
+            if (m_pending.empty())
+                m_drained.notify_all();
+        }
+    }
+
+    const int m_fd;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::condition_variable m_drained;
+    std::deque<QByteArray> m_pending;
+    bool m_writing = false;
+    bool m_stopping = false;
+    std::thread m_thread; // last: starts once everything above exists
+};
+
 Logger& Logger::shared() {
     static Logger instance;
     return instance;
@@ -43,17 +115,14 @@ Logger::Logger() {
     QDir().mkpath(QFileInfo(m_path).absolutePath());
     // O_APPEND: lines always land after what earlier runs (or a concurrent run) wrote.
     m_fd = ::open(QFile::encodeName(m_path).constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    m_worker = std::thread([this] { run(); });
+    if (m_fd >= 0)
+        m_file = std::make_unique<QueuedWriter>(m_fd);
+    m_echo = std::make_unique<QueuedWriter>(STDOUT_FILENO);
 }
 
 Logger::~Logger() {
-    {
-        std::lock_guard lock(m_mutex);
-        m_stopping = true;
-    }
-    m_wake.notify_one();
-    if (m_worker.joinable())
-        m_worker.join();
+    m_file.reset();
+    m_echo.reset();
     if (m_fd >= 0)
         ::close(m_fd);
 }
@@ -85,41 +154,14 @@ void Logger::error(const QString& message) {
 
 void Logger::write(const char* tag, const QString& message) {
     const QByteArray line = formatLine(tag, message);
-    {
-        std::lock_guard lock(m_mutex);
-        m_pending.push_back(line);
-    }
-    m_wake.notify_one();
-    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
-    std::fflush(stdout);
+    if (m_file)
+        m_file->submit(line);
+    m_echo->submit(line);
 }
 
 void Logger::flush() {
-    std::unique_lock lock(m_mutex);
-    m_drained.wait(lock, [this] { return m_pending.empty() && !m_writing; });
-}
-
-void Logger::run() {
-    std::unique_lock lock(m_mutex);
-    for (;;) {
-        m_wake.wait(lock, [this] { return m_stopping || !m_pending.empty(); });
-        if (m_pending.empty() && m_stopping)
-            return;
-        // Take everything queued so far and write it as one block, outside the lock.
-        QByteArray batch;
-        while (!m_pending.empty()) {
-            batch.append(m_pending.front());
-            m_pending.pop_front();
-        }
-        m_writing = true;
-        lock.unlock();
-        if (m_fd >= 0)
-            writeAll(m_fd, batch.constData(), size_t(batch.size()));
-        lock.lock();
-        m_writing = false;
-        if (m_pending.empty())
-            m_drained.notify_all();
-    }
+    if (m_file)
+        m_file->drain();
 }
 
 void logi(const QString& message) {

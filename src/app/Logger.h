@@ -3,13 +3,13 @@
 #include <QByteArray>
 #include <QString>
 
-#include <condition_variable>
-#include <deque>
-#include <mutex>
-#include <thread>
+#include <memory>
 
-// One append-only log file, written by a single worker thread so that no caller
-// waits for the disk; every line is also echoed to standard output.
+class QueuedWriter;
+
+// One append-only log file, with every line also echoed to standard output. Both are
+// written by threads of the logger's own, so no caller waits for the disk or for a
+// terminal that has stopped reading.
 class Logger {
 public:
     static Logger& shared();
@@ -17,13 +17,15 @@ public:
     void info(const QString& message);
     void error(const QString& message);
 
-    // Blocks until every line submitted so far is in the file. For tests and shutdown.
+    // Blocks until every line submitted so far is in the file (not necessarily echoed).
+    // For tests and shutdown.
     void flush();
     QString path() const { return m_path; }
 
     // "[INFO] " / "[ERROR] " + local "yyyy-MM-dd HH:mm:ss.SSS" + " " + message + "\n".
     static QByteArray formatLine(const char* tag, const QString& message);
 
+    // Writes what is still queued, the echo included.
     ~Logger();
     Logger(const Logger&) = delete;
     Logger& operator=(const Logger&) = delete;
@@ -31,17 +33,11 @@ public:
 private:
     Logger();
     void write(const char* tag, const QString& message);
-    void run();
 
     QString m_path;
     int m_fd = -1;
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::condition_variable m_drained;
-    std::deque<QByteArray> m_pending;
-    bool m_writing = false;
-    bool m_stopping = false;
-    std::thread m_worker;
+    std::unique_ptr<QueuedWriter> m_file;
+    std::unique_ptr<QueuedWriter> m_echo;
 };
 
 void logi(const QString& message);

@@ -1,6 +1,7 @@
 #include "engine/AIProvider.h"
 
 #include "app/Logger.h"
+#include "app/WebAddress.h"
 #include "settings/SettingsManager.h"
 
 namespace AIProviders {
@@ -27,6 +28,10 @@ QString displayName(AIProvider provider) {
                                         : QStringLiteral("DeepSeek（国内 · 推荐）");
 }
 
+QString shortName(AIProvider provider) {
+    return provider == AIProvider::qwen ? QStringLiteral("千问") : QStringLiteral("DeepSeek");
+}
+
 QString builtInModel(AIProvider provider) {
     return provider == AIProvider::qwen ? QStringLiteral("qwen-plus") : QStringLiteral("deepseek-v4-flash");
 }
@@ -47,22 +52,20 @@ QUrl endpointURL(AIProvider provider) {
     const std::optional<QString> base = SettingsManager::shared().baseURLOverride(provider);
     if (!base)
         return url;
-    const QUrl replacement(base->trimmed(), QUrl::StrictMode);
-    const QString scheme = replacement.scheme().toLower();
-    if (!replacement.isValid() || replacement.host().isEmpty() ||
-        (scheme != QStringLiteral("http") && scheme != QStringLiteral("https"))) {
+    const std::optional<QUrl> replacement = webAddress(base->trimmed());
+    if (!replacement) {
         // Say so: a mistyped gateway would otherwise send requests to the public service unnoticed.
         loge(QStringLiteral("kavelin.baseURL.") + rawValue(provider) +
-             QStringLiteral(" 无效，使用内置地址: ") + *base);
+             QStringLiteral(" 无效，使用内置地址: ") + addressForLog(*base));
         return url;
     }
     // A gateway may live under a path of its own: keep it in front of the endpoint's path.
-    QString prefix = replacement.path();
+    QString prefix = replacement->path();
     while (prefix.endsWith(QLatin1Char('/')))
         prefix.chop(1);
-    url.setScheme(scheme);
-    url.setHost(replacement.host());
-    url.setPort(replacement.port());
+    url.setScheme(replacement->scheme().toLower());
+    url.setHost(replacement->host());
+    url.setPort(replacement->port());
     url.setPath(prefix + url.path());
     return url;
 }

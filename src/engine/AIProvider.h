@@ -15,6 +15,8 @@ const QList<AIProvider>& allCases(); // deepseek, then qwen
 QString rawValue(AIProvider provider);
 std::optional<AIProvider> fromRawValue(const QString& raw);
 QString displayName(AIProvider provider);
+// The bare name, as the result page's footer credits it.
+QString shortName(AIProvider provider);
 QString builtInModel(AIProvider provider);
 QString consoleHost(AIProvider provider);
 // The built-in endpoint, or the same path under `kavelin.baseURL.<raw>` when that holds a usable base

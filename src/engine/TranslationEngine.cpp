@@ -1,8 +1,9 @@
 #include "engine/TranslationEngine.h"
 
-#include "app/Alerts.h"
 #include "app/Logger.h"
+#include "app/NetworkReplies.h"
 #include "app/SettingsWindowHook.h"
+#include "app/WebAddress.h"
 #include "engine/PromptTemplates.h"
 #include "engine/ResponseParser.h"
 #include "settings/SettingsManager.h"
@@ -20,24 +21,10 @@
 
 namespace {
 
-bool isUsableEndpoint(const QUrl& url) {
-    const QString scheme = url.scheme();
-    return url.isValid() && !url.host().isEmpty() &&
-           (scheme == QStringLiteral("https") || scheme == QStringLiteral("http"));
-}
-
 // Qt answers an HTTP error status with a content, protocol or server error code and
 // keeps the status and body; only the network-layer codes mean the exchange broke.
 bool isTransportError(QNetworkReply::NetworkError error) {
     return error > QNetworkReply::NoError && error <= QNetworkReply::UnknownNetworkError;
-}
-
-QString describeTransportError(const QNetworkReply* reply) {
-    // A transfer time-out surfaces as a cancel; our own cancels never get here.
-    if (reply->error() == QNetworkReply::OperationCanceledError ||
-        reply->error() == QNetworkReply::TimeoutError)
-        return QStringLiteral("请求超时");
-    return reply->errorString();
 }
 
 } // namespace
@@ -104,7 +91,14 @@ void TranslationEngine::translate(const QString& text, Completion completion) {
     const SettingsManager::ActiveKey active = settings.activeProviderAndKey();
     const AIProvider provider = active.provider;
     const QString displayName = AIProviders::displayName(provider);
-    if (!active.key || active.key->isEmpty()) {
+    if (active.key.isStoreUnavailable()) {
+        loge(QStringLiteral("无法读取 ") + displayName + QStringLiteral(" API Key: 密钥存储不可用（") +
+             active.key.reason() + QStringLiteral("）"));
+        presentKeyStoreUnavailable(provider, std::move(completion));
+        return;
+    }
+    const std::optional<QString> key = active.key.key();
+    if (!key || key->isEmpty()) {
         logi(QStringLiteral("未配置 ") + displayName + QStringLiteral(" API Key"));
         presentMissingKey(provider, std::move(completion));
         return;
@@ -118,15 +112,15 @@ void TranslationEngine::translate(const QString& text, Completion completion) {
     };
 
     const QUrl endpoint = AIProviders::endpointURL(provider);
-    if (!isUsableEndpoint(endpoint)) {
+    if (!isWebAddress(endpoint)) {
         loge(QStringLiteral("无效 API 地址"));
         completion(Outcome::failure());
         return;
     }
-    const std::optional<QByteArray> authorization = authorizationValue(*active.key);
+    const std::optional<QByteArray> authorization = authorizationValue(*key);
     if (!authorization) {
         loge(QStringLiteral("API Key 含换行或其他控制字符，未发送请求（Key 长度=") +
-             QString::number(active.key->size()) + QStringLiteral("），请在偏好设置中重新填写"));
+             QString::number(key->size()) + QStringLiteral("），请在偏好设置中重新填写"));
         completion(Outcome::failure());
         return;
     }
@@ -166,6 +160,7 @@ void TranslationEngine::start(const PreparedRequest& prepared) {
     if (!m_network)
         m_network = new QNetworkAccessManager(this);
     QNetworkReply* reply = m_network->post(prepared.request, prepared.body);
+    NetworkReplies::limitBodySize(reply);
     m_currentTask = reply;
     m_currentTaskGeneration = prepared.generation;
     connect(reply, &QNetworkReply::finished, this,
@@ -205,10 +200,16 @@ void TranslationEngine::finish(QNetworkReply* reply, const Completion& completio
         m_currentTask = nullptr;
     reply->deleteLater();
 
+    if (NetworkReplies::wasCutForSize(reply)) {
+        loge(
+            QStringLiteral("API 失败: 响应体超过 %1 MB，已停止接收").arg(NetworkReplies::maxBodyBytes >> 20));
+        completion(Outcome::failure());
+        return;
+    }
     const QVariant statusAttribute = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const QNetworkReply::NetworkError error = reply->error();
     if (error != QNetworkReply::NoError && (isTransportError(error) || !statusAttribute.isValid())) {
-        loge(QStringLiteral("API 失败: 网络: ") + describeTransportError(reply));
+        loge(QStringLiteral("API 失败: 网络: ") + NetworkReplies::errorText(error));
         completion(Outcome::failure());
         return;
     }
@@ -229,22 +230,41 @@ void TranslationEngine::finish(QNetworkReply* reply, const Completion& completio
     completion(answer ? Outcome::success(*answer) : Outcome::failure());
 }
 
-void TranslationEngine::presentMissingKey(AIProvider provider, Completion completion) {
+void TranslationEngine::tellUser(const AlertRequest& alert, AlertAnswer onAnswer, Outcome outcome,
+                                 Completion completion) {
     QMetaObject::invokeMethod(
         this,
-        [provider, completion = std::move(completion)] {
-            AlertRequest alert;
-            alert.messageText = QStringLiteral("未配置 API Key");
-            alert.informativeText = QStringLiteral("请前往 偏好设置 配置 ") +
-                                    AIProviders::displayName(provider) + QStringLiteral(" API Key。\n访问 ") +
-                                    AIProviders::consoleHost(provider) + QStringLiteral(" 注册获取。");
-            alert.style = AlertRequest::Style::Warning;
-            alert.buttons = {QStringLiteral("打开偏好设置"), QStringLiteral("取消")};
-            Alerts::open(alert, [](int button) {
-                if (button == 0)
-                    SettingsWindowHook::show();
-            });
-            completion(Outcome::missingKey());
+        [alert, onAnswer = std::move(onAnswer), outcome, completion = std::move(completion)] {
+            Alerts::open(alert, onAnswer);
+            completion(outcome);
         },
         Qt::QueuedConnection);
+}
+
+void TranslationEngine::presentMissingKey(AIProvider provider, Completion completion) {
+    AlertRequest alert;
+    alert.messageText = QStringLiteral("未配置 API Key");
+    alert.informativeText = QStringLiteral("请前往 偏好设置 配置 ") + AIProviders::displayName(provider) +
+                            QStringLiteral(" API Key。\n访问 ") + AIProviders::consoleHost(provider) +
+                            QStringLiteral(" 注册获取。");
+    alert.style = AlertRequest::Style::Warning;
+    alert.buttons = {QStringLiteral("打开偏好设置"), QStringLiteral("取消")};
+    tellUser(
+        alert,
+        [](int button) {
+            if (button == 0)
+                SettingsWindowHook::show();
+        },
+        Outcome::missingKey(), std::move(completion));
+}
+
+void TranslationEngine::presentKeyStoreUnavailable(AIProvider provider, Completion completion) {
+    AlertRequest alert;
+    alert.messageText = QStringLiteral("无法打开密钥存储");
+    alert.informativeText = QStringLiteral("无法从桌面的密钥环读取 ") + AIProviders::displayName(provider) +
+                            QStringLiteral(" 的 API Key，密钥环可能已锁定或没有响应。\n"
+                                           "请先解锁登录密钥环（例如在「密码和密钥」中），然后重试。");
+    alert.style = AlertRequest::Style::Warning;
+    alert.buttons = {QStringLiteral("好")};
+    tellUser(alert, {}, Outcome::keyStoreUnavailable(), std::move(completion));
 }

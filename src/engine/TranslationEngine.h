@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/Alerts.h"
 #include "engine/AIProvider.h"
 
 #include <QJsonObject>
@@ -22,14 +23,24 @@ class QNetworkReply;
 // the older request silently. Network work lives on the main thread.
 class TranslationEngine : public QObject {
 public:
+    // How a translation ended:
+    // - success: the model's answer;
+    // - failure: the reason is in the log; what to tell the user is the caller's choice;
+    // - missingKey: no API key is configured; the engine has shown its alert;
+    // - keyStoreUnavailable: the key store (the desktop's keyring) could not be asked, for
+    //   example while it is locked; the engine has shown its alert.
+    // After the last two the caller shows nothing more (see userWasTold()).
     class Outcome {
     public:
-        enum class Kind { success, failure, missingKey };
+        enum class Kind { success, failure, missingKey, keyStoreUnavailable };
         Outcome() = default; // a failure
         static Outcome success(const QString& text) { return Outcome(Kind::success, text); }
         static Outcome failure() { return Outcome(Kind::failure, {}); }
         static Outcome missingKey() { return Outcome(Kind::missingKey, {}); }
+        static Outcome keyStoreUnavailable() { return Outcome(Kind::keyStoreUnavailable, {}); }
         Kind kind() const { return m_kind; }
+        // True when the engine has already explained the failure to the user in an alert.
+        bool userWasTold() const { return m_kind == Kind::missingKey || m_kind == Kind::keyStoreUnavailable; }
         // The answer of a success, as returned (may be empty).
         const QString& text() const { return m_text; }
         bool operator==(const Outcome&) const = default;
@@ -72,6 +83,9 @@ private:
     void abortCurrentTask(quint64 upToGeneration);
     void finish(QNetworkReply* reply, const Completion& completion);
     void presentMissingKey(AIProvider provider, Completion completion);
+    void presentKeyStoreUnavailable(AIProvider provider, Completion completion);
+    // On the main thread: opens `alert`, then completes with `outcome`.
+    void tellUser(const AlertRequest& alert, AlertAnswer onAnswer, Outcome outcome, Completion completion);
 
     QNetworkAccessManager* m_network = nullptr; // created on the main thread
     QPointer<QNetworkReply> m_currentTask;

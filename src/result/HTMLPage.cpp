@@ -1,5 +1,4 @@
 #include "result/HTMLRenderer.h"
-#include "settings/SettingsManager.h"
 #include "text/TextNormalizer.h"
 
 namespace {
@@ -20,7 +19,7 @@ const QString& rulesAfterFontSize() {
     static const QString rules = QStringLiteral(
         "*{box-sizing:border-box;margin:0;padding:0}\n"
         "body{font-family:-apple-system,BlinkMacSystemFont,\"SF Pro Text\",\"PingFang SC\",\"Microsoft "
-        "YaHei\",sans-serif;font-size:1rem;line-height:1.7;padding:0}\n"
+        "YaHei\",\"Noto Sans CJK SC\",sans-serif;font-size:1rem;line-height:1.7;padding:0}\n"
         "body.light{color:#1d1d1f;background:#fff}\n"
         "body.dark{color:#e5e5e7;background:#1c1c1e}\n"
         ".original-box{position:sticky;top:0;z-index:10;border-bottom:1px solid;padding:14px "
@@ -31,7 +30,9 @@ const QString& rulesAfterFontSize() {
         "h2{font-size:1.21rem;font-weight:600;margin:20px 0 12px;padding-bottom:8px;border-bottom:2px solid "
         "#0071e3}\n"
         "body.dark h2{color:#fff;border-bottom-color:#0a84ff}\n"
-        "code{padding:2px 6px;border-radius:4px;font-family:\"SF Mono\",Menlo,monospace;font-size:0.93rem}\n"
+        "code{padding:2px 6px;border-radius:4px;font-family:\"SF Mono\",Menlo,\"DejaVu Sans Mono\",\"Noto "
+        "Sans Mono CJK "
+        "SC\",monospace;font-size:0.93rem}\n"
         "body.light code{background:#f0f0f2;color:#9b4d1c}\n"
         "body.dark code{background:#3a3a3c;color:#ff9f0a}\n"
         "body.light strong{color:#0071e3}\n"
@@ -70,12 +71,6 @@ const QString& rulesAfterFontSize() {
     return rules;
 }
 
-// Read on every render so that a provider switch shows on the next page.
-QString providerLabel() {
-    return SettingsManager::shared().apiProvider() == AIProvider::qwen ? QStringLiteral("千问")
-                                                                       : QStringLiteral("DeepSeek");
-}
-
 } // namespace
 
 QString HTMLRenderer::originalBoxHTML(const QString& text) {
@@ -88,7 +83,7 @@ QString HTMLRenderer::originalBoxHTML(const QString& text) {
 }
 
 QString HTMLRenderer::shell(const QString& body, const std::optional<QString>& originalBox, bool isDark,
-                            int fontSize) {
+                            int fontSize, const QString& providerLabel) {
     QString page;
     page.reserve(pageHead().size() + rulesAfterFontSize().size() + body.size() +
                  (originalBox ? originalBox->size() : 0) + 256);
@@ -107,12 +102,13 @@ QString HTMLRenderer::shell(const QString& body, const std::optional<QString>& o
     page += QStringLiteral("\n<div class=\"content\">\n");
     page += body;
     page += QStringLiteral("\n<div class=\"footer\">Powered by ");
-    page += providerLabel();
+    page += providerLabel.toHtmlEscaped();
     page += QStringLiteral(" AI · VYRN — 截图即译，精读利器</div>\n</div>\n</body></html>");
     return page;
 }
 
 QString HTMLRenderer::renderPage(const QString& markdown, const QString& originalText, bool isDark,
-                                 int fontSize) {
-    return shell(markdownBodyToHTML(markdown), originalBoxHTML(originalText), isDark, fontSize);
+                                 int fontSize, const QString& providerLabel) {
+    return shell(markdownBodyToHTML(markdown), originalBoxHTML(originalText), isDark, fontSize,
+                 providerLabel);
 }

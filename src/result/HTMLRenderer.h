@@ -35,13 +35,15 @@ public:
     static QString inlineMarkdownToHTML(const QString& text);
 
     static QString originalBoxHTML(const QString& text);
+    // `providerLabel` names the service in the footer (AIProviders::shortName of the provider
+    // in use, read by the caller when it renders).
     static QString shell(const QString& body, const std::optional<QString>& originalBox, bool isDark,
-                         int fontSize);
+                         int fontSize, const QString& providerLabel);
     // The complete normal (non-split) page.
-    static QString renderPage(const QString& markdown, const QString& originalText, bool isDark,
-                              int fontSize);
+    static QString renderPage(const QString& markdown, const QString& originalText, bool isDark, int fontSize,
+                              const QString& providerLabel);
 
     static bool canSplit(const QString& markdown, const QString& originalText);
     static QString renderSplit(const QString& markdown, const QString& originalText, bool isDark,
-                               int fontSize);
+                               int fontSize, const QString& providerLabel);
 };

@@ -60,10 +60,10 @@ bool HTMLRenderer::canSplit(const QString& markdown, const QString& originalText
 }
 
 QString HTMLRenderer::renderSplit(const QString& markdown, const QString& originalText, bool isDark,
-                                  int fontSize) {
+                                  int fontSize, const QString& providerLabel) {
     const std::optional<SplitPlan> plan = planSplit(markdown, originalText);
     if (!plan)
-        return renderPage(markdown, originalText, isDark, fontSize);
+        return renderPage(markdown, originalText, isDark, fontSize, providerLabel);
 
     QString body;
     for (const MarkdownSection& section : plan->sections)
@@ -100,5 +100,5 @@ QString HTMLRenderer::renderSplit(const QString& markdown, const QString& origin
     const QString rest = others.join(QStringLiteral("\n\n"));
     if (!rest.isEmpty())
         body += markdownBodyToHTML(rest);
-    return shell(body, std::nullopt, isDark, fontSize);
+    return shell(body, std::nullopt, isDark, fontSize, providerLabel);
 }

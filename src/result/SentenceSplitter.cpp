@@ -127,10 +127,17 @@ private:
     qsizetype m_start = 0;
 };
 
-// Spaces and tabs off both ends. A leading blank that carries combining marks is a character of
-// its own and stays.
+// True when the last code unit of `s` is a user-perceived character of its own. A blank after
+// a prefix mark such as U+0600 belongs to the mark's character.
+bool endsInOwnCluster(QStringView s) {
+    const GraphemeText tail(s.last(std::min<qsizetype>(s.size(), 3)));
+    return tail.at(tail.size() - 1).size() == 1;
+}
+
+// Spaces and tabs off both ends, only where they are characters of their own: a leading blank
+// that carries combining marks, or a trailing one joined to what precedes it, stays.
 QStringView trimmed(QStringView s) {
-    while (!s.isEmpty() && isBlank(s.back().unicode()))
+    while (!s.isEmpty() && isBlank(s.back().unicode()) && endsInOwnCluster(s))
         s.chop(1);
     qsizetype from = 0;
     while (from < s.size() && isBlank(s[from].unicode())) {

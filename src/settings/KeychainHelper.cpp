@@ -33,6 +33,13 @@ std::shared_ptr<KeyStoreBackend> currentBackend() {
     return backendSlot();
 }
 
+QString statusReason(int status) {
+    QString reason = QStringLiteral("status=") + QString::number(status);
+    if (status == KeychainStatus::timedOut)
+        reason += QStringLiteral("，无响应");
+    return reason;
+}
+
 QString statusLine(const char* what, int status, const QString& account) {
     return QString::fromUtf8(what) + QStringLiteral(" status=") + QString::number(status) +
            QStringLiteral(", account=") + account;
@@ -54,30 +61,33 @@ bool KeychainHelper::save(const QString& key, const QString& account) {
     return false;
 }
 
-int KeychainHelper::readStatus(const QString& account, std::optional<QString>* key) {
+int KeychainHelper::readStatus(const QString& account, KeyLookup* lookup) {
     QByteArray data;
     const int status = currentBackend()->read(service, account, &data);
     if (status == KeychainStatus::success) {
         // Bytes that are not valid UTF-8 count as no key.
         const QString text = QString::fromUtf8(data);
-        if (text.toUtf8() == data)
-            *key = text;
+        *lookup = text.toUtf8() == data ? KeyLookup::found(text) : KeyLookup::notFound();
+    } else if (status == KeychainStatus::itemNotFound) {
+        *lookup = KeyLookup::notFound();
+    } else {
+        *lookup = KeyLookup::storeUnavailable(statusReason(status));
     }
     return status;
 }
 
-std::optional<QString> KeychainHelper::read(const QString& account) {
-    std::optional<QString> key;
-    const int status = readStatus(account, &key);
-    if (status != KeychainStatus::success && status != KeychainStatus::itemNotFound)
+KeyLookup KeychainHelper::read(const QString& account) {
+    KeyLookup lookup = KeyLookup::notFound();
+    const int status = readStatus(account, &lookup);
+    if (lookup.isStoreUnavailable())
         loge(statusLine("Keychain 读取失败:", status, account));
-    return key;
+    return lookup;
 }
 
-std::optional<QString> KeychainHelper::readQuietly(const QString& account) {
-    std::optional<QString> key;
-    readStatus(account, &key);
-    return key;
+KeyLookup KeychainHelper::readQuietly(const QString& account) {
+    KeyLookup lookup = KeyLookup::notFound();
+    readStatus(account, &lookup);
+    return lookup;
 }
 
 bool KeychainHelper::remove(const QString& account) {

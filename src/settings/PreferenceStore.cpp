@@ -1,47 +1,105 @@
 #include "settings/PreferenceStore.h"
 
-#include "app/AtomicFile.h"
 #include "app/Logger.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 
+#include <cerrno>
 #include <cmath>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace {
+
+// Serialises the read-change-write of every instance that shares the file, so that two
+// changes made at the same moment both survive.
+class WriterLock {
+public:
+    explicit WriterLock(const QString& path) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        m_fd = ::open(QFile::encodeName(path + QStringLiteral(".lock")).constData(),
+                      O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        // Without the lock file (a read-only folder) the write that follows fails anyway.
+        while (m_fd >= 0 && ::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+    ~WriterLock() {
+        if (m_fd >= 0)
+            ::close(m_fd); // releases the lock
+    }
+    WriterLock(const WriterLock&) = delete;
+    WriterLock& operator=(const WriterLock&) = delete;
+
+private:
+    int m_fd = -1;
+};
+
+} // namespace
 
 PreferenceStore::PreferenceStore(QString filePath) : m_path(std::move(filePath)) {
+    AtomicFile::removeStaleTemporaries(m_path);
     load();
 }
 
-void PreferenceStore::load() {
+PreferenceStore::ReadResult PreferenceStore::readFile(QJsonObject* values, QString* problem) {
+    m_stamp = AtomicFile::FileStamp::of(m_path);
     QFile file(m_path);
-    if (!file.exists())
-        return;
-    QString problem;
+    if (!m_stamp.exists)
+        return ReadResult::missing;
     if (!file.open(QIODevice::ReadOnly)) {
-        problem = file.errorString();
-    } else {
-        QJsonParseError error{};
-        const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
-        if (error.error != QJsonParseError::NoError)
-            problem = error.errorString() + QStringLiteral(" @") + QString::number(error.offset);
-        else if (!document.isObject())
-            problem = QStringLiteral("顶层不是 JSON 对象");
-        else
-            m_values = document.object();
-        file.close();
+        *problem = file.errorString();
+        return ReadResult::unreadable;
     }
-    if (problem.isEmpty())
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
+    if (error.error != QJsonParseError::NoError) {
+        *problem = error.errorString() + QStringLiteral(" @") + QString::number(error.offset);
+        return ReadResult::unreadable;
+    }
+    if (!document.isObject()) {
+        *problem = QStringLiteral("顶层不是 JSON 对象");
+        return ReadResult::unreadable;
+    }
+    *values = document.object();
+    return ReadResult::read;
+}
+
+void PreferenceStore::load() {
+    QString problem;
+    if (readFile(&m_values, &problem) != ReadResult::unreadable)
         return;
     // Never overwrite what we could not read: the user may want it back.
-    const QString aside = m_path + QStringLiteral(".corrupt-") +
-                          QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    const bool moved = QFile::rename(m_path, aside);
+    const QString aside = AtomicFile::moveAside(m_path);
     loge(QStringLiteral("偏好设置文件无法读取（") + problem + QStringLiteral("）: ") + m_path +
-         (moved ? QStringLiteral("，已移至 ") + aside : QStringLiteral("，且无法移走")) +
+         (aside.isEmpty() ? QStringLiteral("，且无法移走") : QStringLiteral("，已移至 ") + aside) +
          QStringLiteral("；使用默认设置"));
+}
+
+void PreferenceStore::takeUpChangesOnDiskLocked() {
+    if (AtomicFile::FileStamp::of(m_path) == m_stamp)
+        return;
+    QJsonObject values;
+    QString problem;
+    switch (readFile(&values, &problem)) {
+    case ReadResult::read:
+        m_values = values;
+        break;
+    case ReadResult::missing: // removed by hand: start again from the defaults
+        m_values = {};
+        break;
+    case ReadResult::unreadable: {
+        // A broken hand edit: keep it for the user and go on with what this run knows.
+        const QString aside = AtomicFile::moveAside(m_path);
+        loge(QStringLiteral("偏好设置文件被外部修改后无法读取（") + problem + QStringLiteral("）: ") +
+             m_path + (aside.isEmpty() ? QString() : QStringLiteral("，已移至 ") + aside) +
+             QStringLiteral("；保留本次运行的设置"));
+        break;
+    }
+    }
 }
 
 QJsonValue PreferenceStore::value(const QString& key) const {
@@ -81,12 +139,16 @@ std::optional<bool> PreferenceStore::boolean(const QString& key) const {
 
 bool PreferenceStore::setValue(const QString& key, const QJsonValue& value) {
     std::lock_guard guard(m_mutex);
+    const WriterLock writers(m_path);
+    takeUpChangesOnDiskLocked();
     m_values.insert(key, value);
     return saveLocked();
 }
 
 bool PreferenceStore::remove(const QString& key) {
     std::lock_guard guard(m_mutex);
+    const WriterLock writers(m_path);
+    takeUpChangesOnDiskLocked();
     if (!m_values.contains(key))
         return true;
     m_values.remove(key);
@@ -95,9 +157,9 @@ bool PreferenceStore::remove(const QString& key) {
 
 bool PreferenceStore::saveLocked() {
     QString error;
-    // Owner-only: older versions kept API keys in this file.
-    if (AtomicFile::write(m_path, QJsonDocument(m_values).toJson(QJsonDocument::Indented),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner, &error))
+    // Owner-only (the default): older versions kept API keys in this file.
+    if (AtomicFile::write(m_path, QJsonDocument(m_values).toJson(QJsonDocument::Indented), {}, &error,
+                          &m_stamp))
         return true;
     loge(QStringLiteral("偏好设置写入失败: ") + m_path + QStringLiteral(": ") + error);
     return false;

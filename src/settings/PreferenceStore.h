@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/AtomicFile.h"
+
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QString>
@@ -9,7 +11,9 @@
 
 // The typed preference file: one JSON object whose integers, booleans and texts keep
 // their type. Every change replaces the file atomically, so a kill at any moment
-// leaves either the old or the new file, never a truncated one.
+// leaves either the old or the new file, never a truncated one. Reads come from memory;
+// a change first takes up what others wrote to the file since (a hand edit, a second
+// instance) and then changes only its own key.
 class PreferenceStore {
 public:
     explicit PreferenceStore(QString filePath);
@@ -29,10 +33,14 @@ public:
     bool remove(const QString& key);
 
 private:
+    enum class ReadResult { read, missing, unreadable };
+    ReadResult readFile(QJsonObject* values, QString* problem);
     void load();
+    void takeUpChangesOnDiskLocked();
     bool saveLocked();
 
     QString m_path;
     mutable std::mutex m_mutex;
     QJsonObject m_values;
+    AtomicFile::FileStamp m_stamp; // of the file as last read or written
 };

@@ -20,7 +20,7 @@ QString apiKeyAccount(AIProvider provider) {
     return key("apikey.") + AIProviders::rawValue(provider);
 }
 
-// Trimming "white space and line breaks", as the prompt rules mean it.
+// Blank prompts count as none; QString::trimmed() drops line breaks as well as spaces.
 bool isBlank(const QString& text) {
     return text.trimmed().isEmpty();
 }
@@ -94,8 +94,8 @@ void SettingsManager::migrateLegacyPrompt() {
 
 AIProvider SettingsManager::apiProvider() const {
     std::lock_guard guard(m_lock);
-    return m_store->text(key("apiProvider")) == QStringLiteral("qwen") ? AIProvider::qwen
-                                                                       : AIProvider::deepseek;
+    return AIProviders::fromRawValue(m_store->text(key("apiProvider")).value_or(QString()))
+        .value_or(AIProvider::deepseek);
 }
 
 void SettingsManager::setApiProvider(AIProvider provider) {
@@ -103,19 +103,26 @@ void SettingsManager::setApiProvider(AIProvider provider) {
     m_store->setValue(key("apiProvider"), AIProviders::rawValue(provider));
 }
 
-std::optional<QString> SettingsManager::legacyKey(AIProvider provider) const {
-    return m_store->text(apiKeyAccount(provider));
+// A key that an older version left in the preference file (its move failed) still counts,
+// also while the key store cannot be asked.
+KeyLookup SettingsManager::withLegacyFallback(const KeyLookup& lookup, AIProvider provider) const {
+    if (lookup.key())
+        return lookup;
+    if (const std::optional<QString> legacy = m_store->text(apiKeyAccount(provider)))
+        return KeyLookup::found(*legacy);
+    return lookup;
 }
 
-std::optional<QString> SettingsManager::apiKey(AIProvider provider) const {
+KeyLookup SettingsManager::apiKey(AIProvider provider) const {
     const QString raw = AIProviders::rawValue(provider);
-    if (std::optional<QString> stored = KeychainHelper::read(apiKeyAccount(provider))) {
+    const KeyLookup stored = KeychainHelper::read(apiKeyAccount(provider));
+    if (stored.key()) {
         logi(QStringLiteral("Keychain 读取: provider=") + raw + QStringLiteral(", hit=true"));
         return stored;
     }
     logi(QStringLiteral("Keychain 读取: provider=") + raw +
          QStringLiteral(", hit=false, fallback to UserDefaults"));
-    return legacyKey(provider);
+    return withLegacyFallback(stored, provider);
 }
 
 bool SettingsManager::setApiKey(const std::optional<QString>& newKey, AIProvider provider) {
@@ -141,17 +148,13 @@ bool SettingsManager::setApiKey(const std::optional<QString>& newKey, AIProvider
     return false;
 }
 
-std::optional<QString> SettingsManager::activeApiKey() const {
+KeyLookup SettingsManager::activeApiKey() const {
     return activeProviderAndKey().key;
 }
 
 SettingsManager::ActiveKey SettingsManager::activeProviderAndKey() const {
-    std::lock_guard guard(m_lock);
-    const AIProvider provider =
-        m_store->text(key("apiProvider")) == QStringLiteral("qwen") ? AIProvider::qwen : AIProvider::deepseek;
-    if (std::optional<QString> stored = KeychainHelper::readQuietly(apiKeyAccount(provider)))
-        return {provider, stored};
-    return {provider, legacyKey(provider)};
+    const AIProvider provider = apiProvider();
+    return {provider, withLegacyFallback(KeychainHelper::readQuietly(apiKeyAccount(provider)), provider)};
 }
 
 std::optional<QString> SettingsManager::modelOverride(AIProvider provider) const {
@@ -223,9 +226,13 @@ QString SettingsManager::effectivePrompt() const {
 
 // MARK: integers and hotkeys
 
-int SettingsManager::integerOr(const QString& name, int fallback) const {
+std::optional<qint64> SettingsManager::storedInteger(const QString& name) const {
     std::lock_guard guard(m_lock);
-    const std::optional<qint64> stored = m_store->integer(name);
+    return m_store->integer(name);
+}
+
+int SettingsManager::integerOr(const QString& name, int fallback) const {
+    const std::optional<qint64> stored = storedInteger(name);
     if (!stored || *stored < std::numeric_limits<int>::min() || *stored > std::numeric_limits<int>::max())
         return fallback;
     return int(*stored);
@@ -296,14 +303,17 @@ VYRN_TEXT_SETTING(splitHotkeyDisplay, setSplitHotkeyDisplay, "splitHotkeyDisplay
 // MARK: result panel, identity, updates
 
 int SettingsManager::popupFontSize() const {
-    return std::clamp(integerOr(key("popupFontSize"), 14), 12, 22);
+    // Clamped before narrowing: a hand-edited 1e12 is a large size, not a missing one.
+    const std::optional<qint64> stored = storedInteger(key("popupFontSize"));
+    return stored ? int(std::clamp<qint64>(*stored, 12, 22)) : 14;
 }
 
 void SettingsManager::setPopupFontSize(int value) {
     storeInteger(key("popupFontSize"), std::clamp(value, 12, 22));
 }
 
-// The platform's boolean conversion: booleans as they are, numbers non-zero, a few texts.
+// Lenient, for values written by hand or by older versions: booleans as they are, numbers
+// when non-zero, texts that read as yes, true or a non-zero number.
 static std::optional<bool> looseBoolean(const QJsonValue& v) {
     if (v.isBool())
         return v.toBool();

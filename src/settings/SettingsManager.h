@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/AIProvider.h"
+#include "settings/KeyLookup.h"
 #include "settings/PreferenceStore.h"
 
 #include <QString>
@@ -35,14 +36,16 @@ public:
     AIProvider apiProvider() const;
     void setApiProvider(AIProvider provider);
 
-    std::optional<QString> apiKey(AIProvider provider) const;
+    // The key store's answer, else the legacy copy in the preference file. Logs hit or miss.
+    KeyLookup apiKey(AIProvider provider) const;
     bool setApiKey(const std::optional<QString>& key, AIProvider provider);
-    std::optional<QString> activeApiKey() const;
-    // The current provider and its key from one hold of the lock, so that a concurrent
+    KeyLookup activeApiKey() const;
+    // The current provider and the key read for that very provider, so that a concurrent
     // switch can never pair one provider's key with the other's endpoint. No log line.
+    // The key store may take seconds (a locked keyring): it is asked without holding lock().
     struct ActiveKey {
         AIProvider provider;
-        std::optional<QString> key;
+        KeyLookup key;
     };
     ActiveKey activeProviderAndKey() const;
 
@@ -113,9 +116,10 @@ public:
 
 private:
     void migrateAPIKeysToKeychain();
+    std::optional<qint64> storedInteger(const QString& key) const;
     int integerOr(const QString& key, int fallback) const;
     void storeInteger(const QString& key, int value);
-    std::optional<QString> legacyKey(AIProvider provider) const;
+    KeyLookup withLegacyFallback(const KeyLookup& lookup, AIProvider provider) const;
 
     std::unique_ptr<PreferenceStore> m_store;
     mutable std::mutex m_lock;

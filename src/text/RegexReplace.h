@@ -7,9 +7,9 @@
 
 // Replaces every non-overlapping match of `regex` in `text`, left to right.
 // QRegularExpression refuses to match anywhere in a text that holds an unpaired UTF-16
-// surrogate; the platform engine our patterns were written for treats such a surrogate as
-// an ordinary character. Matching runs on a copy where each one stands in as U+FFFD (same
-// length, so every offset carries over) and the replacement is assembled from the original.
+// surrogate, so one stray unit in copied or recognised text would leave the whole text
+// uncleaned. Matching runs on a copy where each one stands in as U+FFFD (same length, so
+// every offset carries over) and the replacement is assembled from the original.
 // `replacement` receives the original text and the match found in the copy.
 QString
 replaceEachMatch(const QString& text, const QRegularExpression& regex,

@@ -4,6 +4,8 @@
 #include "app/AppConstants.h"
 #include "app/BuildInfo.h"
 #include "app/Logger.h"
+#include "app/NetworkReplies.h"
+#include "app/WebAddress.h"
 #include "settings/SettingsManager.h"
 
 #include <QCoreApplication>
@@ -30,18 +32,8 @@ void destroyShared() {
     g_shared = nullptr;
 }
 
-// Only web addresses are handed to the browser or asked for updates; anything else
-// (file:, javascript:, a custom scheme) is treated as no address at all.
-std::optional<QUrl> httpURL(const QString& text) {
-    const QUrl url(text, QUrl::StrictMode);
-    const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || (scheme != QLatin1String("https") && scheme != QLatin1String("http")) ||
-        url.host().isEmpty())
-        return std::nullopt;
-    return url;
-}
-
-// A standard integer parse: optional sign, ASCII digits only, no overflow.
+// A standard integer parse: optional sign, ASCII digits only, the whole 64-bit range
+// (down to -9223372036854775808, whose magnitude has no positive counterpart).
 std::optional<qint64> parseComponent(QStringView piece) {
     qsizetype i = 0;
     bool negative = false;
@@ -51,17 +43,20 @@ std::optional<qint64> parseComponent(QStringView piece) {
     }
     if (i == piece.size())
         return std::nullopt;
-    qint64 value = 0;
+    const quint64 limit = quint64(std::numeric_limits<qint64>::max()) + (negative ? 1 : 0);
+    quint64 magnitude = 0;
     for (; i < piece.size(); ++i) {
         const char16_t c = piece[i].unicode();
         if (c < u'0' || c > u'9')
             return std::nullopt;
-        const int digit = c - u'0';
-        if (value > (std::numeric_limits<qint64>::max() - digit) / 10)
+        const unsigned digit = c - u'0';
+        if (magnitude > (limit - digit) / 10)
             return std::nullopt;
-        value = value * 10 + digit;
+        magnitude = magnitude * 10 + digit;
     }
-    return negative ? -value : value;
+    if (!negative || magnitude == 0)
+        return qint64(magnitude);
+    return -qint64(magnitude - 1) - 1;
 }
 
 QList<qint64> versionComponents(const QString& version) {
@@ -103,7 +98,7 @@ void UpdateChecker::check() {
 std::optional<QUrl> UpdateChecker::serviceBaseURL() {
     const QString configured =
         SettingsManager::shared().updateBaseURL().value_or(QStringLiteral(VYRN_UPDATE_BASE_URL_STRING));
-    return httpURL(configured);
+    return webAddress(configured);
 }
 
 void UpdateChecker::performCheck() {
@@ -131,13 +126,15 @@ void UpdateChecker::performCheck() {
     if (!m_network)
         m_network = new QNetworkAccessManager(this);
     QNetworkReply* reply = m_network->get(request);
+    NetworkReplies::limitBodySize(reply); // cut off silently, like every other failure of the check
     connect(reply, &QNetworkReply::finished, this, [this, reply] { handleReply(reply); });
 }
 
 void UpdateChecker::handleReply(QNetworkReply* reply) {
     reply->deleteLater();
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (reply->error() != QNetworkReply::NoError || !status.isValid() || status.toInt() != 200) {
+    if (reply->error() != QNetworkReply::NoError || NetworkReplies::wasCutForSize(reply) ||
+        !status.isValid() || status.toInt() != 200) {
         Q_EMIT checkFinished();
         return;
     }
@@ -173,7 +170,7 @@ std::optional<UpdateChecker::UpdateRecord> UpdateChecker::parseUpdateResponse(co
     UpdateRecord record{version.toString(), url.toString()};
     if (record.version.startsWith(QLatin1Char('v')))
         record.version.remove(0, 1);
-    if (record.version.isEmpty() || record.url.isEmpty() || !httpURL(record.url))
+    if (record.version.isEmpty() || record.url.isEmpty() || !webAddress(record.url))
         return std::nullopt;
     return record;
 }
@@ -213,7 +210,7 @@ void UpdateChecker::showUpdateAlert(const QString& version, const QString& url) 
 void UpdateChecker::handleAlertResult(int response, const QString& version, const QString& url) {
     switch (response) {
     case DownloadButton: {
-        std::optional<QUrl> target = httpURL(url);
+        std::optional<QUrl> target = webAddress(url);
         if (!target) {
             // Falls back to the service's home page.
             target = serviceBaseURL();

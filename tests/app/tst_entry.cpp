@@ -37,6 +37,16 @@ class TestEntry : public QObject {
         QVERIFY(vyrn.waitForStarted());
     }
 
+    // A shown window of the program with exactly this title (xdotool reads the X11 properties).
+    static bool hasWindow(const QProcess& vyrn, const QString& title) {
+        QProcess search;
+        search.start(QStringLiteral("xdotool"),
+                     {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+                      QString::number(vyrn.processId()), QStringLiteral("--name"),
+                      QLatin1Char('^') + title + QLatin1Char('$')});
+        return search.waitForFinished(10000) && !search.readAllStandardOutput().trimmed().isEmpty();
+    }
+
     static void stop(QProcess& vyrn, int signalNumber, QString* output) {
         ::kill(pid_t(vyrn.processId()), signalNumber);
         QVERIFY(vyrn.waitForFinished(20000));
@@ -65,6 +75,7 @@ private Q_SLOTS:
         QProcess vyrn;
         start(vyrn);
         QString output;
+        // Logged once the signal handler is in place.
         QTRY_VERIFY_WITH_TIMEOUT((output += QString::fromUtf8(vyrn.readAllStandardOutput()))
                                      .contains(QStringLiteral("密钥存储: ")),
                                  30000);
@@ -101,7 +112,7 @@ private Q_SLOTS:
         QCOMPARE(request.path, QByteArray("/api/update"));
         QCOMPARE(request.query, QByteArray()); // statistics are off
         QCOMPARE(request.headers.value("user-agent"), QByteArray("VYRN/0.1.0"));
-        QTest::qWait(1000); // let the alert open
+        QTRY_VERIFY_WITH_TIMEOUT(hasWindow(vyrn, QStringLiteral("VYRN")), 30000); // the alert is up
         QString output;
         stop(vyrn, SIGTERM, &output);
     }

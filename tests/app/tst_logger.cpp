@@ -1,13 +1,39 @@
+#include "app/AppConstants.h"
 #include "app/Logger.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
 
 #include <thread>
+#include <unistd.h>
 #include <vector>
+
+namespace {
+
+const int probeLines = 2000;
+
+// Child-process mode: standard output is a pipe nobody reads ("stalled") or whose reader has
+// gone ("closed"), and the program logs far more than a pipe holds.
+int runEchoProbe(const QByteArray& kind) {
+    int ends[2];
+    if (::pipe(ends) != 0 || ::dup2(ends[1], STDOUT_FILENO) < 0)
+        return 2;
+    ::close(ends[1]);
+    if (kind == "closed")
+        ::close(ends[0]);
+    AppConstants::initialize();
+    const QString filler(200, QLatin1Char('x'));
+    for (int i = 0; i < probeLines; ++i)
+        logi(QStringLiteral("echo probe %1 ").arg(i) + filler);
+    Logger::shared().flush();
+    ::_exit(0); // the echo of a stalled reader is never finished
+}
+
+} // namespace
 
 class TestLogger : public QObject {
     Q_OBJECT
@@ -62,7 +88,33 @@ private Q_SLOTS:
         for (int t = 0; t < threads; ++t)
             QCOMPARE(next[t], lines);
     }
+
+    // A terminal that stopped reading, or `vyrn | head -3`, neither holds up the callers nor ends
+    // the program; the file gets every line.
+    void echoNeverBlocksOrEndsTheProgram_data() {
+        QTest::addColumn<QByteArray>("reader");
+        QTest::newRow("stalled") << QByteArray("stalled");
+        QTest::newRow("closed") << QByteArray("closed");
+    }
+    void echoNeverBlocksOrEndsTheProgram() {
+        QFETCH(QByteArray, reader);
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("VYRN_ECHO_PROBE"), QString::fromLatin1(reader));
+        child.setProcessEnvironment(environment);
+        child.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(child.waitForFinished(60000));
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 0);
+        QVERIFY(readLog().contains(QStringLiteral(" echo probe %1 ").arg(probeLines - 1)));
+    }
 };
 
-QTEST_GUILESS_MAIN(TestLogger)
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsSet("VYRN_ECHO_PROBE"))
+        return runEchoProbe(qgetenv("VYRN_ECHO_PROBE"));
+    QCoreApplication app(argc, argv);
+    TestLogger test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_logger.moc"

@@ -1,3 +1,5 @@
+#include "app/Alerts.h"
+#include "engine/TranslationEngine.h"
 #include "platform/KeyStoreFactory.h"
 #include "platform/freedesktop/FileKeyStore.h"
 #include "platform/freedesktop/SecretServiceKeyStore.h"
@@ -5,14 +7,62 @@
 #include "settings/SettingsManager.h"
 #include "support/TestEnvironment.h"
 
+#include <QDBusConnection>
+#include <QDBusVirtualObject>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTest>
 
+#include <cstdio>
 #include <functional>
+#include <utime.h>
 
 using StoreFactory = std::function<std::unique_ptr<KeyStoreBackend>(const QString& folder)>;
+using StoreOpener = std::function<void(const QString& path)>;
 Q_DECLARE_METATYPE(StoreFactory)
+Q_DECLARE_METATYPE(StoreOpener)
+
+namespace {
+
+// Owns org.freedesktop.secrets and never answers, as a keyring waiting behind an unlock
+// prompt that nobody sees.
+class SilentSecretService final : public QDBusVirtualObject {
+public:
+    QString introspect(const QString&) const override { return {}; }
+    bool handleMessage(const QDBusMessage&, const QDBusConnection&) override { return true; }
+};
+
+int runSilentSecretService() {
+    SilentSecretService service;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.registerVirtualObject(QStringLiteral("/"), &service, QDBusConnection::SubPath) ||
+        !bus.registerService(QStringLiteral("org.freedesktop.secrets")))
+        return 1;
+    std::printf("ready\n");
+    std::fflush(stdout);
+    return QCoreApplication::exec();
+}
+
+// Against the silent service: what the translation engine and a key change make of it.
+int runLockedKeyringProbe() {
+    TestEnvironment env;
+    KeychainHelper::setBackend(std::make_unique<SecretServiceKeyStore>(std::chrono::milliseconds(300)));
+    SettingsManager::resetSharedForTesting(env.newPreferencesPath());
+    Alerts::setNextAnswer(0);
+    std::optional<TranslationEngine::Outcome> outcome;
+    TranslationEngine::shared().translate(QStringLiteral("Hi"),
+                                          [&outcome](TranslationEngine::Outcome o) { outcome = o; });
+    if (!QTest::qWaitFor([&] { return outcome.has_value(); }, 20000))
+        return 1;
+    const bool saved = SettingsManager::shared().setApiKey(QStringLiteral("sk-new"), AIProvider::deepseek);
+    std::printf("outcome=%d alert=%s saved=%d\n", int(outcome->kind()),
+                qPrintable(Alerts::lastAlert() ? Alerts::lastAlert()->messageText : QString()), int(saved));
+    std::fflush(stdout);
+    return 0;
+}
+
+} // namespace
 
 class TestKeyStore : public QObject {
     Q_OBJECT
@@ -40,16 +90,16 @@ private Q_SLOTS:
         KeychainHelper::setBackend(factory(env.root()));
         const QString account = QStringLiteral("kavelin.apikey.test%1").arg(++accountCounter);
 
-        QVERIFY(!KeychainHelper::read(account));
+        QCOMPARE(KeychainHelper::read(account), KeyLookup::notFound());
         QVERIFY(KeychainHelper::remove(account)); // nothing there counts as removed
         QVERIFY(KeychainHelper::save(QStringLiteral("sk-第一"), account));
-        QCOMPARE(KeychainHelper::read(account), std::optional<QString>(QStringLiteral("sk-第一")));
+        QCOMPARE(KeychainHelper::read(account).key(), std::optional<QString>(QStringLiteral("sk-第一")));
         QVERIFY(KeychainHelper::save(QStringLiteral("sk-second"), account)); // replaces
-        QCOMPARE(KeychainHelper::read(account), std::optional<QString>(QStringLiteral("sk-second")));
+        QCOMPARE(KeychainHelper::read(account).key(), std::optional<QString>(QStringLiteral("sk-second")));
         QVERIFY(KeychainHelper::save(QString(), account)); // an empty key is still an item
-        QCOMPARE(KeychainHelper::read(account), std::optional<QString>(QString()));
+        QCOMPARE(KeychainHelper::read(account).key(), std::optional<QString>(QString()));
         QVERIFY(KeychainHelper::remove(account));
-        QVERIFY(!KeychainHelper::read(account));
+        QCOMPARE(KeychainHelper::read(account), KeyLookup::notFound());
         QVERIFY(!readLog().contains(QStringLiteral("Keychain 读取失败")));
         KeychainHelper::setBackend(nullptr);
     }
@@ -63,7 +113,7 @@ private Q_SLOTS:
         SettingsManager settings(env.newPreferencesPath());
         QVERIFY(settings.setApiKey(QStringLiteral("sk-live-key"), AIProvider::qwen));
         settings.setApiProvider(AIProvider::qwen);
-        QCOMPARE(settings.activeApiKey(), std::optional<QString>(QStringLiteral("sk-live-key")));
+        QCOMPARE(settings.activeApiKey().key(), std::optional<QString>(QStringLiteral("sk-live-key")));
         // Another client of the same keyring sees the item under our service and account.
         QProcess lookup;
         lookup.start(QStringLiteral("secret-tool"),
@@ -72,24 +122,75 @@ private Q_SLOTS:
         QVERIFY(lookup.waitForFinished(5000));
         QCOMPARE(lookup.readAllStandardOutput(), QByteArray("sk-live-key"));
         QVERIFY(settings.setApiKey(QString(), AIProvider::qwen));
-        QVERIFY(!settings.activeApiKey());
+        QCOMPARE(settings.activeApiKey(), KeyLookup::notFound());
         QVERIFY(!readLog().contains(QStringLiteral("sk-live-key")));
         KeychainHelper::setBackend(nullptr);
     }
 
-    // A store that does not answer in time fails with a logged status instead of hanging.
+    // A store that does not answer in time is unavailable, not empty, and a write to it failed.
     void secretServiceTimeout() {
         if (!secretServiceExpected())
             QSKIP("no Secret Service in this session");
         KeychainHelper::setBackend(std::make_unique<SecretServiceKeyStore>(std::chrono::milliseconds(0)));
-        QVERIFY(!KeychainHelper::read(QStringLiteral("kavelin.apikey.deepseek")));
+        QCOMPARE(
+            KeychainHelper::read(QStringLiteral("kavelin.apikey.deepseek")),
+            KeyLookup::storeUnavailable(QStringLiteral("status=%1，无响应").arg(KeychainStatus::timedOut)));
         QVERIFY(
             readLog().contains(QStringLiteral("Keychain 读取失败: status=%1, account=kavelin.apikey.deepseek")
                                    .arg(KeychainStatus::timedOut)));
+        QVERIFY(!KeychainHelper::save(QStringLiteral("sk-late"), QStringLiteral("kavelin.apikey.test-late")));
         KeychainHelper::setBackend(nullptr);
     }
 
-    void fileStoreIsPrivateAndNeverClobbersAnUnreadableFile() {
+    // The real client against a Secret Service that never answers, on a bus of the test's own: the
+    // translation says the key store could not be opened instead of asking for a key.
+    void lockedKeyringIsNotAMissingKey() {
+        QTemporaryDir folder;
+        const QString config = folder.filePath(QStringLiteral("bus.conf"));
+        writeFileBytes(
+            config, "<busconfig><type>session</type><listen>unix:tmpdir=" + QFile::encodeName(folder.path()) +
+                        "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
+                        "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
+                        "<allow own=\"*\"/></policy></busconfig>");
+        QProcess bus;
+        bus.start(QStringLiteral("dbus-daemon"),
+                  {QStringLiteral("--nofork"), QStringLiteral("--print-address"),
+                   QStringLiteral("--config-file=") + config});
+        QVERIFY(bus.waitForStarted());
+        QVERIFY(bus.waitForReadyRead(20000));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                           QString::fromUtf8(bus.readLine().trimmed()));
+
+        QProcess service;
+        environment.insert(QStringLiteral("VYRN_SILENT_SECRET_SERVICE"), QStringLiteral("1"));
+        service.setProcessEnvironment(environment);
+        service.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(service.waitForReadyRead(20000));
+        QCOMPARE(service.readAll(), QByteArray("ready\n"));
+
+        QProcess probe;
+        environment.remove(QStringLiteral("VYRN_SILENT_SECRET_SERVICE"));
+        environment.insert(QStringLiteral("VYRN_LOCKED_KEYRING_PROBE"), QStringLiteral("1"));
+        probe.setProcessEnvironment(environment);
+        probe.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(probe.waitForFinished(60000));
+        const QString output = QString::fromUtf8(probe.readAllStandardOutput());
+        service.kill();
+        bus.kill();
+        service.waitForFinished();
+        bus.waitForFinished();
+        QCOMPARE(probe.exitCode(), 0);
+        QVERIFY2(output.contains(QStringLiteral("outcome=%1 alert=无法打开密钥存储 saved=0\n")
+                                     .arg(int(TranslationEngine::Outcome::Kind::keyStoreUnavailable))),
+                 qPrintable(output));
+        QVERIFY(output.contains(
+            QStringLiteral("无法读取 DeepSeek（国内 · 推荐） API Key: 密钥存储不可用（status=%1，无响应）")
+                .arg(KeychainStatus::timedOut)));
+        QVERIFY(!output.contains(QStringLiteral("未配置")));
+    }
+
+    void fileStoreIsPrivate() {
         const QString path = env.root() + QStringLiteral("/private/keys.json");
         FileKeyStore store(path);
         QCOMPARE(store.write(KeychainHelper::service, QStringLiteral("a"), "secret"),
@@ -97,17 +198,61 @@ private Q_SLOTS:
         QCOMPARE(QFile::permissions(path) & 0x0077, QFileDevice::Permissions()); // nothing for group/other
         QCOMPARE(QFile::permissions(path) & (QFileDevice::ReadOwner | QFileDevice::WriteOwner),
                  QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            file.write("{broken");
-        }
+    }
+
+    // An unreadable key file (emptied by a power loss, broken by hand) is kept for the user and a
+    // new key can be saved.
+    void unreadableKeyFileIsSetAside_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("broken") << QByteArray("{\"com.vyrn.kavelin/a\": \"c2Vj");
+    }
+    void unreadableKeyFileIsSetAside() {
+        QFETCH(QByteArray, content);
+        const QString folder =
+            env.root() + QStringLiteral("/aside-") + QString::fromLatin1(QTest::currentDataTag());
+        const QString path = folder + QStringLiteral("/keys.json");
+        QDir().mkpath(folder);
+        writeFileBytes(path, content);
+        FileKeyStore store(path);
         QByteArray data;
-        QCOMPARE(store.read(KeychainHelper::service, QStringLiteral("a"), &data), FileKeyStore::ioError);
-        QCOMPARE(store.write(KeychainHelper::service, QStringLiteral("b"), "x"), FileKeyStore::ioError);
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), QByteArray("{broken"));
+        QCOMPARE(store.read(KeychainHelper::service, QStringLiteral("a"), &data),
+                 KeychainStatus::itemNotFound);
+        QCOMPARE(store.write(KeychainHelper::service, QStringLiteral("a"), "new"), KeychainStatus::success);
+        QCOMPARE(store.read(KeychainHelper::service, QStringLiteral("a"), &data), KeychainStatus::success);
+        QCOMPARE(data, QByteArray("new"));
+        const QStringList aside = QDir(folder).entryList({QStringLiteral("keys.json.corrupt-*")});
+        QCOMPARE(aside.size(), 1);
+        QCOMPARE(readFileBytes(folder + QLatin1Char('/') + aside.first()), content);
+        QVERIFY(readLog().contains(QStringLiteral("密钥文件无法读取，已移至 ") + folder));
+    }
+
+    // Temporary files of interrupted writes may hold keys: they go at the next start, once no
+    // write in progress can own them.
+    void removesStaleTemporaries_data() {
+        QTest::addColumn<StoreOpener>("open");
+        QTest::newRow("key file") << StoreOpener([](const QString& path) { FileKeyStore store(path); });
+        QTest::newRow("preferences") << StoreOpener([](const QString& path) { PreferenceStore store(path); });
+    }
+    void removesStaleTemporaries() {
+        QFETCH(StoreOpener, open);
+        const QString folder =
+            env.root() + QStringLiteral("/stale-") + QString::fromLatin1(QTest::currentDataTag());
+        QDir().mkpath(folder);
+        const QString path = folder + QStringLiteral("/store.json");
+        const QString stale = path + QStringLiteral(".tmp-a1B2c3");
+        const QString fresh = path + QStringLiteral(".tmp-d4E5f6");
+        const QString other = folder + QStringLiteral("/other.json.tmp-g7H8i9");
+        for (const QString& file : {stale, fresh, other})
+            writeFileBytes(file, "{\"secret\": \"sk-left-behind\"}");
+        const utimbuf twoMinutesAgo{::time(nullptr) - 120, ::time(nullptr) - 120};
+        for (const QString& file : {stale, other})
+            QCOMPARE(::utime(QFile::encodeName(file).constData(), &twoMinutesAgo), 0);
+        open(path);
+        QVERIFY(!QFile::exists(stale));
+        QVERIFY(QFile::exists(fresh));
+        QVERIFY(QFile::exists(other)); // another file's leftovers are not ours to judge
+        QVERIFY(readLog().contains(QStringLiteral("已删除中断写入留下的临时文件: ") + stale));
     }
 
     // Without a Secret Service on the bus the program falls back to the file and says so.
@@ -129,6 +274,10 @@ private Q_SLOTS:
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsSet("VYRN_SILENT_SECRET_SERVICE"))
+        return runSilentSecretService();
+    if (qEnvironmentVariableIsSet("VYRN_LOCKED_KEYRING_PROBE"))
+        return runLockedKeyringProbe();
     if (qEnvironmentVariableIsSet("VYRN_KEYSTORE_PROBE")) {
         TestEnvironment env;
         KeychainHelper::setBackend(KeyStoreFactory::create());

@@ -1,5 +1,5 @@
+#include "engine/AIProvider.h"
 #include "result/HTMLRenderer.h"
-#include "settings/SettingsManager.h"
 #include "support/TestEnvironment.h"
 
 #include "HtmlMarkupCheck.h"
@@ -56,7 +56,8 @@ QString unsafeMarkup(const QString& answer, bool wholePage) {
     QStringList fragments{HTMLRenderer::markdownBodyToHTML(answer),
                           HTMLRenderer::inlineMarkdownToHTML(answer)};
     if (wholePage)
-        fragments << contentOf(HTMLRenderer::renderPage(answer, answer, true, 15));
+        fragments << contentOf(
+            HTMLRenderer::renderPage(answer, answer, true, 15, QStringLiteral("DeepSeek")));
     for (const QString& html : fragments)
         if (const QString problem = markupProblem(html, answer); !problem.isEmpty())
             return problem + QStringLiteral(" in ") + html;
@@ -70,9 +71,6 @@ class TestHTMLRenderer : public QObject {
     TestEnvironment env;
 
 private Q_SLOTS:
-    void initTestCase() { SettingsManager::resetSharedForTesting(env.newPreferencesPath()); }
-    void cleanup() { SettingsManager::shared().setApiProvider(AIProvider::deepseek); }
-
     void parseSections_data() {
         QTest::addColumn<QString>("markdown");
         QTest::addColumn<QStringList>("sections"); // "[heading] body", "[-]" for none
@@ -197,7 +195,8 @@ private Q_SLOTS:
     }
 
     void footerAndSchemeAtRenderTime() {
-        const QString page = HTMLRenderer::shell(QStringLiteral("<p>x</p>"), std::nullopt, true, 17);
+        const QString page = HTMLRenderer::shell(QStringLiteral("<p>x</p>"), std::nullopt, true, 17,
+                                                 AIProviders::shortName(AIProvider::deepseek));
         QVERIFY(page.contains(QStringLiteral("<body class=\"dark\">\n")));
         QVERIFY(page.contains(QStringLiteral("html{font-size:17px}")));
         QVERIFY(
@@ -208,12 +207,13 @@ private Q_SLOTS:
 
     // Qwen, light, 15 px, with the original box.
     void goldenPage() {
-        SettingsManager::shared().setApiProvider(AIProvider::qwen);
         const QString markdown = readFile(QStringLiteral(VYRN_RESULT_TEST_DATA "/answer.md"));
         const QString original = readFile(QStringLiteral(VYRN_RESULT_TEST_DATA "/original.txt"));
         const QString golden = readFile(QStringLiteral(VYRN_RESULT_TEST_DATA "/page-light-15.html"));
         QVERIFY(!markdown.isEmpty() && !golden.isEmpty());
-        QCOMPARE(HTMLRenderer::renderPage(markdown, original, false, 15), golden);
+        QCOMPARE(
+            HTMLRenderer::renderPage(markdown, original, false, 15, AIProviders::shortName(AIProvider::qwen)),
+            golden);
     }
 
     // No answer can contribute markup of its own: every tag in the output is one the

@@ -1,5 +1,4 @@
 #include "result/HTMLRenderer.h"
-#include "settings/SettingsManager.h"
 #include "support/LocalHttpServer.h"
 #include "support/TestEnvironment.h"
 
@@ -75,7 +74,6 @@ class TestResultPageWebView : public QObject {
 
 private Q_SLOTS:
     void initTestCase() {
-        SettingsManager::resetSharedForTesting(env.newPreferencesPath());
         answer = readFile(QStringLiteral(VYRN_RESULT_TEST_DATA "/answer.md"));
         original = readFile(QStringLiteral(VYRN_RESULT_TEST_DATA "/original.txt"));
         QVERIFY(!answer.isEmpty() && !original.isEmpty());
@@ -129,8 +127,9 @@ private Q_SLOTS:
         auto render = [&](const QString& markdown, const QString& originalText) {
             if (!HTMLRenderer::canSplit(markdown, originalText))
                 return QStringLiteral("not splittable");
-            return split ? HTMLRenderer::renderSplit(markdown, originalText, isDark, 15)
-                         : HTMLRenderer::renderPage(markdown, originalText, isDark, 15);
+            const QString label = QStringLiteral("DeepSeek");
+            return split ? HTMLRenderer::renderSplit(markdown, originalText, isDark, 15, label)
+                         : HTMLRenderer::renderPage(markdown, originalText, isDark, 15, label);
         };
         QVERIFY(load(render(answer, original), false));
         // A grab right after loadFinished may still show the previous page.
@@ -165,10 +164,21 @@ private Q_SLOTS:
                 "<svg><image href=%1/svg /></svg><meta http-equiv=refresh content=\"0;url=%1/go\">")
                 .arg(server.baseUrl().toString());
         recorder.takeUrls();
-        QVERIFY(load(render(hostile, hostile + QStringLiteral("\n\nSecond part.")), javaScript));
-        QTest::qWait(400); // late style and image loads would have started by now
-        QCOMPARE(server.requests().size(), 0);
-        QCOMPARE(recorder.takeUrls(), QStringList());
+        // The test's own image and style loads at the very end: once they arrive, every load the
+        // answer's text could have started, earlier in the page, would have arrived before them.
+        QString page = render(hostile, hostile + QStringLiteral("\n\nSecond part."));
+        page.insert(page.lastIndexOf(QStringLiteral("</body>")),
+                    QStringLiteral("<img src=\"%1/last-img\"><div style=\"width:9px;height:9px;"
+                                   "background:url(%1/last-css)\"></div>")
+                        .arg(server.baseUrl().toString()));
+        QVERIFY(load(page, javaScript));
+        QVERIFY(server.waitForRequests(2));
+        QStringList paths;
+        for (const LocalHttpServer::Request& request : server.requests())
+            paths.append(QString::fromUtf8(request.path));
+        paths.sort();
+        QCOMPARE(paths, QStringList({QStringLiteral("/last-css"), QStringLiteral("/last-img")}));
+        QCOMPARE(recorder.takeUrls().size(), 2);
         QVERIFY(view->title() != QStringLiteral("ran"));
     }
 };

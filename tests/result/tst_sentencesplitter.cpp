@@ -51,6 +51,9 @@ private Q_SLOTS:
            {"Hello.\u0301 World. \U0001F600 Next"});
         en("astral capital decides", "Done. \U0001D400lpha", {"Done.", "\U0001D400lpha"});
         en("space with astral modifier is kept", "\u0020\U0001F3FBx. Y", {"\u0020\U0001F3FBx.", "Y"});
+        // U+0600 prefixes the character that follows, here the space: both ends keep it.
+        en("space after a prefix mark is kept", "Ab\u0600 ", {"Ab\u0600 "});
+        zh("space after a prefix mark is kept", "你好\u0600 ", {"你好\u0600 "});
         zh("every terminator ends", "你好。真的？！我很好", {"你好。", "真的？", "！", "我很好"});
         zh("ellipsis stays together", "等等……然后好。……嗯", {"等等……", "然后好。……", "嗯"});
         zh("closing marks kept", "他说：“走吧。”然后「好。」他说",

@@ -1,5 +1,4 @@
 #include "result/HTMLRenderer.h"
-#include "settings/SettingsManager.h"
 #include "support/TestEnvironment.h"
 
 #include "HtmlMarkupCheck.h"
@@ -19,6 +18,7 @@ QString pairHTML(int number, const QString& original, const QString& translation
 
 const QString kWarning = QStringLiteral("<div class=\"split-warning\">⚠️ "
                                         "原文与译文句数不一致，已自动对齐，请留意对照</div>");
+const QString label = QStringLiteral("DeepSeek");
 const QString kListStart = QStringLiteral("<h2>中文翻译</h2><div class=\"split-list\">");
 
 } // namespace
@@ -28,8 +28,6 @@ class TestSplitPage : public QObject {
     TestEnvironment env;
 
 private Q_SLOTS:
-    void initTestCase() { SettingsManager::resetSharedForTesting(env.newPreferencesPath()); }
-
     // An answer that cannot be split is shown as the normal page.
     void canSplit_data() {
         QTest::addColumn<QString>("markdown");
@@ -55,8 +53,8 @@ private Q_SLOTS:
         QFETCH(bool, splits);
         QCOMPARE(HTMLRenderer::canSplit(markdown, original), splits);
         if (!splits)
-            QCOMPARE(HTMLRenderer::renderSplit(markdown, original, false, 15),
-                     HTMLRenderer::renderPage(markdown, original, false, 15));
+            QCOMPARE(HTMLRenderer::renderSplit(markdown, original, false, 15, label),
+                     HTMLRenderer::renderPage(markdown, original, false, 15, label));
     }
 
     void renderSplit_data() {
@@ -92,7 +90,7 @@ private Q_SLOTS:
         QFETCH(QString, markdown);
         QFETCH(QString, original);
         QFETCH(QString, content);
-        const QString page = HTMLRenderer::renderSplit(markdown, original, true, 14);
+        const QString page = HTMLRenderer::renderSplit(markdown, original, true, 14, label);
         QCOMPARE(contentOf(page), content);
         QVERIFY(page.contains(QStringLiteral("<body class=\"dark\">\n\n<div class=\"content\">")));
         QVERIFY(page.contains(QStringLiteral("html{font-size:14px}")));
@@ -112,7 +110,7 @@ private Q_SLOTS:
         QFETCH(QString, markdown);
         QFETCH(QString, original);
         QVERIFY(HTMLRenderer::canSplit(markdown, original));
-        const QString content = contentOf(HTMLRenderer::renderSplit(markdown, original, false, 15));
+        const QString content = contentOf(HTMLRenderer::renderSplit(markdown, original, false, 15, label));
         const QString problem = markupProblem(content, markdown + original);
         QVERIFY2(problem.isEmpty(), qPrintable(problem + QStringLiteral(" in ") + content));
     }

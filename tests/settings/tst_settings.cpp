@@ -14,40 +14,64 @@
 #include <QTest>
 
 #include <atomic>
+#include <cstdio>
+#include <future>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 using Setter = std::function<void(PreferenceStore&)>;
 using Reader = std::function<QVariant(const SettingsManager&)>;
+using FileChange = std::function<void(const QString& path)>;
 Q_DECLARE_METATYPE(Setter)
 Q_DECLARE_METATYPE(Reader)
+Q_DECLARE_METATYPE(FileChange)
+Q_DECLARE_METATYPE(KeyLookup)
+
+char* toString(const KeyLookup& lookup) {
+    switch (lookup.state()) {
+    case KeyLookup::State::found:
+        return QTest::toString(QStringLiteral("found(") + *lookup.key() + QLatin1Char(')'));
+    case KeyLookup::State::notFound:
+        return qstrdup("notFound");
+    case KeyLookup::State::storeUnavailable:
+        return QTest::toString(QStringLiteral("storeUnavailable(") + lookup.reason() + QLatin1Char(')'));
+    }
+    return nullptr;
+}
 
 namespace {
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
 
 Setter store(const char* key, const QJsonValue& value) {
     return [name = QString::fromLatin1(key), value](PreferenceStore& s) { s.setValue(name, value); };
 }
 
-// Child-process mode: write settings as fast as possible until killed.
+QJsonObject readObject(const QString& path) {
+    return QJsonDocument::fromJson(readFileBytes(path)).object();
+}
+
+// Child-process mode: write settings as fast as possible until killed, reporting each round.
 int runWriterLoop(const QString& path) {
     SettingsManager settings(path);
     for (int i = 0;; ++i) {
         settings.setWindowFrame(QStringLiteral("{{%1, %1}, {800, 600}}").arg(i));
         settings.setPopupFontSize(12 + i % 11);
         settings.setCustomPrompt(QString(200 + i % 50, QLatin1Char('p')));
+        [[maybe_unused]] const ssize_t written = ::write(STDOUT_FILENO, "\a", 1);
     }
+}
+
+// Child-process mode: a second instance that writes its own key `count` times once told to go.
+int runKeyWriter(const QString& path, const QString& key, int count) {
+    SettingsManager settings(path);
+    std::printf("ready\n");
+    std::fflush(stdout);
+    char go[8] = {};
+    if (!std::fgets(go, sizeof go, stdin))
+        return 2;
+    for (int i = 1; i <= count; ++i)
+        settings.store().setValue(key, i);
+    return 0;
 }
 
 } // namespace
@@ -88,6 +112,8 @@ private Q_SLOTS:
         QTest::newRow("font text") << store("kavelin.popupFontSize", QStringLiteral("16")) << font
                                    << QVariant(14);
         QTest::newRow("font fraction") << store("kavelin.popupFontSize", 15.5) << font << QVariant(14);
+        QTest::newRow("font beyond 32 bits") << store("kavelin.popupFontSize", 1e12) << font << QVariant(22);
+        QTest::newRow("font below -2^31") << store("kavelin.popupFontSize", -3e9) << font << QVariant(12);
         QTest::newRow("provider absent") << none << provider << QVariant(QStringLiteral("deepseek"));
         QTest::newRow("provider qwen") << store("kavelin.apiProvider", QStringLiteral("qwen")) << provider
                                        << QVariant(QStringLiteral("qwen"));
@@ -204,7 +230,7 @@ private Q_SLOTS:
             SettingsManager settings(path);
             QVERIFY(settings.store().contains(QStringLiteral("kavelin.apikey.deepseek")));
             QVERIFY(!settings.store().contains(QStringLiteral("kavelin.keychain_migrated_v2")));
-            QCOMPARE(settings.activeApiKey(), std::optional<QString>(QStringLiteral("sk-old")));
+            QCOMPARE(settings.activeApiKey(), KeyLookup::found(QStringLiteral("sk-old")));
             const QString log = readLog();
             QVERIFY(log.contains(
                 QStringLiteral("Keychain 写入失败: status=-25293, account=kavelin.apikey.deepseek")));
@@ -214,25 +240,24 @@ private Q_SLOTS:
         keys->writeStatus = KeychainStatus::success;
         SettingsManager retried(path);
         QVERIFY(!retried.store().contains(QStringLiteral("kavelin.apikey.deepseek")));
-        QCOMPARE(retried.activeApiKey(), std::optional<QString>(QStringLiteral("sk-old")));
+        QCOMPARE(retried.activeApiKey(), KeyLookup::found(QStringLiteral("sk-old")));
     }
 
     void apiKeyRoundTrip() {
         SettingsManager settings(env.newPreferencesPath());
-        QVERIFY(!settings.apiKey(AIProvider::deepseek));
+        QCOMPARE(settings.apiKey(AIProvider::deepseek), KeyLookup::notFound());
         QVERIFY(readLog().contains(
             QStringLiteral("Keychain 读取: provider=deepseek, hit=false, fallback to UserDefaults")));
         QVERIFY(settings.setApiKey(QStringLiteral("sk-秘密-123"), AIProvider::deepseek));
-        QCOMPARE(settings.apiKey(AIProvider::deepseek),
-                 std::optional<QString>(QStringLiteral("sk-秘密-123")));
-        QCOMPARE(settings.activeApiKey(), std::optional<QString>(QStringLiteral("sk-秘密-123")));
+        QCOMPARE(settings.apiKey(AIProvider::deepseek), KeyLookup::found(QStringLiteral("sk-秘密-123")));
+        QCOMPARE(settings.activeApiKey(), KeyLookup::found(QStringLiteral("sk-秘密-123")));
         const QString log = readLog();
         QVERIFY(log.contains(QStringLiteral("Keychain 写入: provider=deepseek, len=9")));
         QVERIFY(log.contains(QStringLiteral("Keychain 读取: provider=deepseek, hit=true")));
         QVERIFY(!log.contains(QStringLiteral("sk-秘密")));
 
         QVERIFY(settings.setApiKey(QString(), AIProvider::deepseek));
-        QVERIFY(!settings.activeApiKey());
+        QCOMPARE(settings.activeApiKey(), KeyLookup::notFound());
         QVERIFY(settings.setApiKey(QString(), AIProvider::deepseek)); // a missing item counts as deleted
 
         keys->removeStatus = -25244;
@@ -246,9 +271,64 @@ private Q_SLOTS:
         QVERIFY(settings.setApiKey(QStringLiteral("old"), AIProvider::qwen));
         keys->writeStatus = -1;
         QVERIFY(!settings.setApiKey(QStringLiteral("new"), AIProvider::qwen));
-        QCOMPARE(settings.apiKey(AIProvider::qwen), std::optional<QString>(QStringLiteral("old")));
+        QCOMPARE(settings.apiKey(AIProvider::qwen), KeyLookup::found(QStringLiteral("old")));
         QVERIFY(readLog().contains(
             QStringLiteral("Keychain 写入失败: provider=qwen — 新 key 未被保存，旧 key 仍生效")));
+    }
+
+    // A store that cannot be asked is neither a key nor "no key"; a legacy copy still counts.
+    void keyStoreOutcomes_data() {
+        QTest::addColumn<int>("readStatus");
+        QTest::addColumn<bool>("stored");
+        QTest::addColumn<bool>("legacy");
+        QTest::addColumn<KeyLookup>("expected");
+        const KeyLookup found = KeyLookup::found(QStringLiteral("sk-stored"));
+        const KeyLookup legacyKey = KeyLookup::found(QStringLiteral("sk-legacy"));
+        const KeyLookup unavailable = KeyLookup::storeUnavailable(QStringLiteral("status=-25316，无响应"));
+        QTest::newRow("stored") << KeychainStatus::success << true << false << found;
+        QTest::newRow("none") << KeychainStatus::success << false << false << KeyLookup::notFound();
+        QTest::newRow("none, legacy") << KeychainStatus::success << false << true << legacyKey;
+        QTest::newRow("timed out") << KeychainStatus::timedOut << true << false << unavailable;
+        QTest::newRow("timed out, legacy") << KeychainStatus::timedOut << true << true << legacyKey;
+        QTest::newRow("other failure")
+            << -128 << true << false << KeyLookup::storeUnavailable(QStringLiteral("status=-128"));
+    }
+    void keyStoreOutcomes() {
+        QFETCH(int, readStatus);
+        QFETCH(bool, stored);
+        QFETCH(bool, legacy);
+        QFETCH(KeyLookup, expected);
+        const QString path = env.newPreferencesPath();
+        keys->writeStatus = -1; // keeps the legacy copy where the migration found it
+        if (legacy)
+            PreferenceStore(path).setValue(QStringLiteral("kavelin.apikey.qwen"),
+                                           QStringLiteral("sk-legacy"));
+        SettingsManager settings(path);
+        settings.setApiProvider(AIProvider::qwen);
+        if (stored)
+            keys->items.insert(QStringLiteral("com.vyrn.kavelin/kavelin.apikey.qwen"), "sk-stored");
+        keys->readStatus = readStatus;
+        QCOMPARE(settings.activeApiKey(), expected);
+        QCOMPARE(settings.apiKey(AIProvider::qwen), expected);
+    }
+
+    // A locked keyring can take seconds to answer; every other setting must stay readable meanwhile.
+    void keyStoreIsAskedOutsideTheSettingsLock() {
+        SettingsManager settings(env.newPreferencesPath());
+        std::promise<void> entered, release;
+        std::shared_future<void> released = release.get_future().share();
+        keys->beforeRead = [&entered, released] {
+            entered.set_value();
+            released.wait();
+        };
+        auto reader = std::async(std::launch::async, [&] { return settings.activeProviderAndKey(); });
+        entered.get_future().wait();
+        auto other = std::async(std::launch::async, [&] { return settings.popupFontSize(); });
+        const bool answered = other.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+        release.set_value();
+        QVERIFY2(answered, "a settings read waited for the key store");
+        QCOMPARE(other.get(), 14);
+        QCOMPARE(reader.get().key, KeyLookup::notFound());
     }
 
     void corruptFileIsSetAside_data() {
@@ -260,17 +340,82 @@ private Q_SLOTS:
     void corruptFileIsSetAside() {
         QFETCH(QByteArray, content);
         const QString path = env.newPreferencesPath();
-        writeFile(path, content);
+        writeFileBytes(path, content);
         SettingsManager settings(path);
         QCOMPARE(settings.popupFontSize(), 14);
         const QStringList aside = QDir(QFileInfo(path).absolutePath())
                                       .entryList({QFileInfo(path).fileName() + QStringLiteral(".corrupt-*")});
         QCOMPARE(aside.size(), 1);
-        QCOMPARE(readFile(QFileInfo(path).absolutePath() + QLatin1Char('/') + aside.first()), content);
+        QCOMPARE(readFileBytes(QFileInfo(path).absolutePath() + QLatin1Char('/') + aside.first()), content);
         QVERIFY(readLog().contains(QStringLiteral("偏好设置文件无法读取")));
         // The next write starts a clean file instead of touching the set-aside copy.
         settings.setPopupFontSize(18);
         QCOMPARE(SettingsManager(path).popupFontSize(), 18);
+    }
+
+    // What others write to the file while this instance runs survives its next change.
+    void takesUpChangesMadeOnDisk_data() {
+        QTest::addColumn<FileChange>("change");
+        QTest::addColumn<int>("fontSize"); // read after the change
+        QTest::addColumn<bool>("baseURLKept");
+        const QByteArray edited = R"({"kavelin.popupFontSize": 18, "kavelin.baseURL.deepseek": "http://gw"})";
+        QTest::newRow("replaced, as editors save") << FileChange([edited](const QString& path) {
+            writeFileBytes(path + QStringLiteral(".new"), edited);
+            QVERIFY(::rename(QFile::encodeName(path + QStringLiteral(".new")).constData(),
+                             QFile::encodeName(path).constData()) == 0);
+        }) << 18 << true;
+        QTest::newRow("rewritten in place")
+            << FileChange([edited](const QString& path) { writeFileBytes(path, edited); }) << 18 << true;
+        QTest::newRow("removed") << FileChange([](const QString& path) { QVERIFY(QFile::remove(path)); })
+                                 << 14 << false;
+        // A broken edit is set aside; this run's own values stay.
+        QTest::newRow("broken") << FileChange([](const QString& path) {
+            writeFileBytes(path, "{\"kavelin.");
+        }) << 16 << false;
+    }
+    void takesUpChangesMadeOnDisk() {
+        QFETCH(FileChange, change);
+        QFETCH(int, fontSize);
+        QFETCH(bool, baseURLKept);
+        const QString path = env.newPreferencesPath();
+        SettingsManager settings(path);
+        settings.setPopupFontSize(16);
+        change(path);
+        settings.setWindowFrame(QStringLiteral("{{1, 2}, {3, 4}}"));
+        const QJsonObject file = readObject(path);
+        QCOMPARE(file.value(QStringLiteral("kavelin.windowFrame")).toString(),
+                 QStringLiteral("{{1, 2}, {3, 4}}"));
+        QCOMPARE(file.contains(QStringLiteral("kavelin.baseURL.deepseek")), baseURLKept);
+        QCOMPARE(settings.popupFontSize(), fontSize);
+        QCOMPARE(SettingsManager(path).popupFontSize(), fontSize);
+    }
+
+    // Two instances that both loaded the file, then change different keys at the same time.
+    void twoInstancesKeepEachOthersChanges() {
+        const QString path = env.newPreferencesPath();
+        SettingsManager(path).setPopupFontSize(15);
+        const int count = 60;
+        QProcess writers[2];
+        for (int i = 0; i < 2; ++i) {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("VYRN_SETTINGS_KEY_WRITER"),
+                               QStringLiteral("%1|kavelin.writer%2|%3").arg(path).arg(i).arg(count));
+            writers[i].setProcessEnvironment(environment);
+            writers[i].start(QCoreApplication::applicationFilePath(), {});
+        }
+        for (QProcess& writer : writers) // log lines may come first
+            while (!writer.canReadLine() || writer.readLine() != "ready\n")
+                QVERIFY(writer.canReadLine() || writer.waitForReadyRead(20000));
+        for (QProcess& writer : writers)
+            writer.write("go\n");
+        for (QProcess& writer : writers) {
+            QVERIFY(writer.waitForFinished(60000));
+            QCOMPARE(writer.exitCode(), 0);
+        }
+        const QJsonObject file = readObject(path);
+        QCOMPARE(file.value(QStringLiteral("kavelin.writer0")).toInt(), count);
+        QCOMPARE(file.value(QStringLiteral("kavelin.writer1")).toInt(), count);
+        QCOMPARE(file.value(QStringLiteral("kavelin.popupFontSize")).toInt(), 15);
     }
 
     void killDuringWritesNeverTruncates() {
@@ -283,11 +428,17 @@ private Q_SLOTS:
             writer.setProcessEnvironment(environment);
             writer.start(QCoreApplication::applicationFilePath(), {});
             QVERIFY(writer.waitForStarted());
-            QThread::msleep(40 + QRandomGenerator::global()->bounded(60));
+            // Killed after a varying number of complete rounds, somewhere inside the next one.
+            const int rounds = 1 + QRandomGenerator::global()->bounded(4);
+            QByteArray reports;
+            while (reports.count('\a') < rounds) {
+                QVERIFY(writer.waitForReadyRead(20000));
+                reports += writer.readAll();
+            }
             writer.kill();
             writer.waitForFinished();
             QJsonParseError error{};
-            const QJsonDocument document = QJsonDocument::fromJson(readFile(path), &error);
+            const QJsonDocument document = QJsonDocument::fromJson(readFileBytes(path), &error);
             QVERIFY2(error.error == QJsonParseError::NoError && document.isObject(),
                      qPrintable(error.errorString()));
             QVERIFY(document.object().contains(QStringLiteral("kavelin.popupFontSize")));
@@ -329,6 +480,12 @@ int main(int argc, char** argv) {
         QCoreApplication app(argc, argv);
         TestEnvironment env;
         return runWriterLoop(qEnvironmentVariable("VYRN_SETTINGS_WRITER"));
+    }
+    if (qEnvironmentVariableIsSet("VYRN_SETTINGS_KEY_WRITER")) {
+        QCoreApplication app(argc, argv);
+        TestEnvironment env;
+        const QStringList task = qEnvironmentVariable("VYRN_SETTINGS_KEY_WRITER").split(QLatin1Char('|'));
+        return runKeyWriter(task.value(0), task.value(1), task.value(2).toInt());
     }
     QCoreApplication app(argc, argv);
     TestSettings test;

@@ -5,6 +5,8 @@
 #include <QHash>
 #include <QMutex>
 
+#include <functional>
+
 // An in-memory key store whose failures a test can script.
 class FakeKeyStore final : public KeyStoreBackend {
 public:
@@ -19,6 +21,8 @@ public:
         return KeychainStatus::success;
     }
     int read(const QString& service, const QString& account, QByteArray* data) override {
+        if (beforeRead)
+            beforeRead(); // outside the mutex, as a slow store would be
         QMutexLocker lock(&mutex);
         if (readStatus != KeychainStatus::success)
             return readStatus;
@@ -42,4 +46,6 @@ public:
     int readStatus = KeychainStatus::success;
     int removeStatus = KeychainStatus::success;
     int writes = 0;
+    // Runs at the start of every read, for example to hold it up the way a locked keyring does.
+    std::function<void()> beforeRead;
 };

@@ -13,7 +13,11 @@ public:
     LocalHttpServerWorker(LocalHttpServer* owner, QTcpSocket* socket) : m_owner(owner), m_socket(socket) {
         setParent(socket);
         QObject::connect(socket, &QTcpSocket::readyRead, this, [this] { onData(); });
-        QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        QObject::connect(socket, &QTcpSocket::disconnected, socket, [this] {
+            if (m_awaitingAnswer)
+                m_owner->recordAbandoned();
+            m_socket->deleteLater();
+        });
     }
 
 private:
@@ -48,12 +52,14 @@ private:
     }
 
     void answer(const LocalHttpServer::Response& response) {
+        m_awaitingAnswer = true;
         if (response.neverAnswer)
             return;
         QPointer<QTcpSocket> socket = m_socket;
-        QTimer::singleShot(response.delayMs, m_socket, [socket, response] {
+        QTimer::singleShot(response.delayMs, m_socket, [this, socket, response] {
             if (!socket)
                 return;
+            m_awaitingAnswer = false;
             QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Scripted\r\n";
             head += "Content-Type: " + response.contentType + "\r\n";
             head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
@@ -73,6 +79,7 @@ private:
     LocalHttpServer* m_owner;
     QTcpSocket* m_socket;
     QByteArray m_buffer;
+    bool m_awaitingAnswer = false;
 };
 
 LocalHttpServer::LocalHttpServer() {
@@ -117,6 +124,7 @@ void LocalHttpServer::reset() {
     QMutexLocker lock(&m_mutex);
     m_script.clear();
     m_requests.clear();
+    m_abandoned = 0;
     m_last = Response{};
 }
 
@@ -134,6 +142,24 @@ bool LocalHttpServer::waitForRequests(int count, int timeoutMs) const {
         QThread::msleep(2);
     }
     return requests().size() >= count;
+}
+
+bool LocalHttpServer::waitForAbandoned(int count, int timeoutMs) const {
+    const auto abandoned = [this] {
+        QMutexLocker lock(&m_mutex);
+        return m_abandoned;
+    };
+    QDeadlineTimer deadline(timeoutMs);
+    while (abandoned() < count && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+    return abandoned() >= count;
+}
+
+void LocalHttpServer::recordAbandoned() {
+    QMutexLocker lock(&m_mutex);
+    ++m_abandoned;
 }
 
 LocalHttpServer::Response LocalHttpServer::nextResponse() {

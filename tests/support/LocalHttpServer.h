@@ -43,11 +43,15 @@ public:
     QList<Request> requests() const;
     // Waits (spinning the caller's event loop) until `count` requests have arrived.
     bool waitForRequests(int count, int timeoutMs = 5000) const;
+    // Waits likewise until the client has closed `count` connections whose answer was still
+    // due: after that, those answers can never reach it.
+    bool waitForAbandoned(int count, int timeoutMs = 5000) const;
 
 private:
     friend class LocalHttpServerWorker;
     Response nextResponse();
     void record(const Request& request);
+    void recordAbandoned();
 
     QThread m_thread;
     QTcpServer* m_server = nullptr;
@@ -56,4 +60,5 @@ private:
     std::deque<Response> m_script;
     Response m_last;
     QList<Request> m_requests;
+    int m_abandoned = 0;
 };

@@ -23,3 +23,8 @@ private:
 
 // Reads the whole log file after flushing the logger.
 QString readLog();
+
+// A file's bytes, empty when it cannot be read.
+QByteArray readFileBytes(const QString& path);
+// Replaces a file's content, creating its folder; a failure fails the running test.
+void writeFileBytes(const QString& path, const QByteArray& bytes);

@@ -70,9 +70,13 @@ private Q_SLOTS:
         row("skipped", {200, record("v1.3.0")}, "1.3.0", "");
         row("newer than skipped", {200, record("1.3.1", "http://x.org")}, "1.3.0", "发现新版本 v1.3.1");
         row("ftp url", {200, record("1.3.0", "ftp://example.com/dl")}, "", "");
+        row("url without host", {200, record("1.3.0", "http:")}, "", "");
         row("not JSON", {200, "<html>1.3.0</html>"}, "", "");
         row("status 203", {203, record("1.3.0")}, "", "");
         row("no answer", silent, "", "");
+        QByteArray huge = record("1.3.0");
+        huge.insert(1, "\"padding\":\"" + QByteArray(8 * 1024 * 1024, 'x') + "\",");
+        row("over 8 MB", {200, huge}, "", "");
     }
     void answers() {
         QFETCH(Answer, response);
@@ -178,6 +182,8 @@ private Q_SLOTS:
         row("signs", "+2.-1", "2", false);
         row("space is not a digit", " 2", "1", false);
         row("overflow dropped", "99999999999999999999", "1", false);
+        row("smallest 64-bit component kept", "-9223372036854775808.9", "0.1", false);
+        row("one below dropped", "-9223372036854775809.9", "0.1", true);
     }
     void isNewer() {
         QFETCH(QString, remote);
@@ -193,16 +199,26 @@ private Q_SLOTS:
         checker->check();
         checker->check();
         QVERIFY(finished.wait(5000));
-        QTest::qWait(100);
-        QCOMPARE(server.requests().size(), 1);
+        // A second check would have sent its request with the first; one sent now ends after it.
+        UpdateChecker later;
+        QSignalSpy laterFinished(&later, &UpdateChecker::checkFinished);
+        later.performCheck();
+        QVERIFY(laterFinished.wait(5000));
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(server.requests().size(), 2);
     }
 
     void checkerGoneBeforeTheDelay() {
         checker->setCheckDelay(50ms);
         checker->check();
         checker.reset();
-        QTest::qWait(200);
-        QCOMPARE(server.requests().size(), 0);
+        // A second checker with the same delay, started later, fires after the first would have.
+        UpdateChecker later;
+        later.setCheckDelay(50ms);
+        QSignalSpy finished(&later, &UpdateChecker::checkFinished);
+        later.check();
+        QVERIFY(finished.wait(5000));
+        QCOMPARE(server.requests().size(), 1);
     }
 };
 

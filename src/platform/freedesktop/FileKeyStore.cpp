@@ -1,11 +1,14 @@
 #include "platform/freedesktop/FileKeyStore.h"
 
 #include "app/AtomicFile.h"
+#include "app/Logger.h"
 
 #include <QFile>
 #include <QJsonDocument>
 
-FileKeyStore::FileKeyStore(QString filePath) : m_path(std::move(filePath)) {}
+FileKeyStore::FileKeyStore(QString filePath) : m_path(std::move(filePath)) {
+    AtomicFile::removeStaleTemporaries(m_path);
+}
 
 QString FileKeyStore::name() const {
     return QStringLiteral("未找到 Secret Service，使用仅本用户可读的文件 ") + m_path;
@@ -15,7 +18,7 @@ QString FileKeyStore::itemName(const QString& service, const QString& account) {
     return service + QLatin1Char('/') + account;
 }
 
-int FileKeyStore::loadLocked(QJsonObject* items) const {
+int FileKeyStore::loadLocked(QJsonObject* items) {
     QFile file(m_path);
     if (!file.exists()) {
         *items = {};
@@ -24,16 +27,30 @@ int FileKeyStore::loadLocked(QJsonObject* items) const {
     if (!file.open(QIODevice::ReadOnly))
         return ioError;
     const QJsonDocument document = QJsonDocument::fromJson(file.readAll());
-    if (!document.isObject())
-        return ioError; // never overwrite a file we could not understand
-    *items = document.object();
+    file.close();
+    if (document.isObject()) {
+        *items = document.object();
+        return KeychainStatus::success;
+    }
+    // Kept for the user rather than overwritten; until it is moved away no key could ever be
+    // saved again.
+    const QString aside = AtomicFile::moveAside(m_path);
+    if (aside.isEmpty()) {
+        loge(QStringLiteral("密钥文件无法读取，且无法移走: ") + m_path);
+        return ioError;
+    }
+    loge(QStringLiteral("密钥文件无法读取，已移至 ") + aside +
+         QStringLiteral("；请在偏好设置中重新填写 API Key"));
+    *items = {};
     return KeychainStatus::success;
 }
 
 int FileKeyStore::saveLocked(const QJsonObject& items) {
-    // Owner-only from the moment the temporary file exists.
-    return AtomicFile::write(m_path, QJsonDocument(items).toJson(QJsonDocument::Compact),
-                             QFileDevice::ReadOwner | QFileDevice::WriteOwner, nullptr)
+    // Owner-only from the moment the temporary file exists; flushed, as key changes are rare
+    // and a file emptied by a power loss would lose every key.
+    AtomicFile::WriteOptions options;
+    options.durable = true;
+    return AtomicFile::write(m_path, QJsonDocument(items).toJson(QJsonDocument::Compact), options, nullptr)
                ? KeychainStatus::success
                : ioError;
 }

@@ -7,7 +7,7 @@
 #include <mutex>
 
 // Secrets in a JSON file that only the user can read (0600), for sessions without
-// a Secret Service. Replaced atomically like the preference file.
+// a Secret Service. Replaced atomically like the preference file, and flushed to disk.
 class FileKeyStore final : public KeyStoreBackend {
 public:
     explicit FileKeyStore(QString filePath);
@@ -20,7 +20,7 @@ public:
     static constexpr int ioError = -36;
 
 private:
-    int loadLocked(QJsonObject* items) const;
+    int loadLocked(QJsonObject* items);
     int saveLocked(const QJsonObject& items);
     static QString itemName(const QString& service, const QString& account);
 
