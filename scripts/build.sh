@@ -4,8 +4,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 folder=$1
 shift
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 if [[ ! -f "$folder/build.ninja" ]]; then
-    cmake -S . -B "$folder" -G Ninja "$@"
+    cmake -S . -B "$folder" -G Ninja "${launcher[@]}" "$@"
 else
     cmake "$folder" "$@" >/dev/null
 fi
