@@ -14,6 +14,8 @@ packages=(
 )
 if [[ "${1:-}" == "--test" ]]; then
     packages+=(x11proto-dev xvfb xauth dbus-x11 dbus-daemon libsecret-tools xdotool xclip trayer clang clang-format libclang-rt-14-dev)
+    # the window manager of the end-to-end tests; `import` for looking at the screen
+    packages+=(openbox imagemagick)
 fi
 
 missing=()

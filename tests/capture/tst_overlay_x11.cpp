@@ -1,0 +1,326 @@
+#include "PrivateDisplay.h"
+#include "capture/OverlayView.h"
+#include "capture/ScreenshotEngine.h"
+#include "platform/ScreenCaptureFactory.h"
+#include "support/TestEnvironment.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPainter>
+#include <QProcess>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+// Cells of 8 points, each its own colour, so that any shift of the crop shows.
+class PatternWindow : public QWidget {
+public:
+    PatternWindow() {
+        setWindowTitle(QStringLiteral("VYRN 测试图案"));
+        setFixedSize(400, 240);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        for (int x = 0; x < width(); x += 8)
+            for (int y = 0; y < height(); y += 8)
+                painter.fillRect(x, y, 8, 8, QColor(x / 8 * 5, y / 8 * 8, 255 - x / 8 * 3));
+    }
+};
+
+// A second client of the display, as another program would be.
+class OtherClient {
+public:
+    OtherClient() : m_connection(xcb_connect(nullptr, nullptr)) {
+        m_root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
+    }
+    ~OtherClient() { xcb_disconnect(m_connection); }
+
+    bool grabKeyboard() {
+        std::unique_ptr<xcb_grab_keyboard_reply_t, decltype(&std::free)> reply(
+            xcb_grab_keyboard_reply(m_connection,
+                                    xcb_grab_keyboard(m_connection, 0, m_root, XCB_CURRENT_TIME,
+                                                      XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+                                    nullptr),
+            &std::free);
+        return reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
+    }
+    bool grabPointer() {
+        std::unique_ptr<xcb_grab_pointer_reply_t, decltype(&std::free)> reply(
+            xcb_grab_pointer_reply(m_connection,
+                                   xcb_grab_pointer(m_connection, 0, m_root, 0, XCB_GRAB_MODE_ASYNC,
+                                                    XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE,
+                                                    XCB_CURRENT_TIME),
+                                   nullptr),
+            &std::free);
+        return reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
+    }
+    void ungrab() {
+        xcb_ungrab_keyboard(m_connection, XCB_CURRENT_TIME);
+        xcb_ungrab_pointer(m_connection, XCB_CURRENT_TIME);
+        free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+    }
+    QPoint originOf(WId window) {
+        std::unique_ptr<xcb_translate_coordinates_reply_t, decltype(&std::free)> reply(
+            xcb_translate_coordinates_reply(
+                m_connection, xcb_translate_coordinates(m_connection, xcb_window_t(window), m_root, 0, 0),
+                nullptr),
+            &std::free);
+        return reply ? QPoint(reply->dst_x, reply->dst_y) : QPoint(-1, -1);
+    }
+    // What is on the screen there, whoever drew it.
+    QRgb screenPixel(QPoint native) {
+        std::unique_ptr<xcb_get_image_reply_t, decltype(&std::free)> reply(
+            xcb_get_image_reply(m_connection,
+                                xcb_get_image(m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, m_root,
+                                              int16_t(native.x()), int16_t(native.y()), 1, 1, ~0u),
+                                nullptr),
+            &std::free);
+        return reply ? *reinterpret_cast<const quint32*>(xcb_get_image_data(reply.get())) | 0xff000000u : 0;
+    }
+
+private:
+    xcb_connection_t* m_connection;
+    xcb_window_t m_root = 0;
+};
+
+bool xdotool(const QStringList& arguments) {
+    return QProcess::execute(QStringLiteral("xdotool"), arguments) == 0;
+}
+
+QString number(int value) {
+    return QString::number(value);
+}
+
+// Keyboard and pointer can be grabbed by another program: nobody holds them.
+bool inputFree() {
+    OtherClient probe;
+    return probe.grabKeyboard() && probe.grabPointer();
+}
+
+int mismatches(const QImage& seen, const QImage& expected) {
+    if (seen.size() != expected.size())
+        return -1;
+    int count = 0;
+    for (int y = 0; y < seen.height(); ++y)
+        for (int x = 0; x < seen.width(); ++x)
+            count += (seen.pixel(x, y) & 0xffffff) != (expected.pixel(x, y) & 0xffffff);
+    return count;
+}
+
+struct Delivery {
+    QRectF selection;
+    QImage crop;
+    bool overlayShown = false;
+};
+
+} // namespace
+
+// The real overlay on a real X server with a window manager, driven by xdotool as a user
+// would; runs at 1x and, through QT_SCALE_FACTOR=2, at 2x.
+class TestOverlayX11 : public QObject {
+    Q_OBJECT
+    TestEnvironment env;
+    PatternWindow pattern;
+    QLineEdit typing;
+    QWidget keptAbove{nullptr, Qt::WindowStaysOnTopHint};
+    std::unique_ptr<ScreenshotEngine> engine;
+    QList<Delivery> deliveries;
+    qreal scale = 1;
+
+    QPoint native(QWidget* window, QPoint logical) {
+        return OtherClient().originOf(window->winId()) + logical * scale;
+    }
+
+    // The grabbed pointer's core events reach Qt in whole points; a drag between pixels
+    // inside a point selects the whole point.
+    QPoint onWholePoints(QPoint native) { return (QPointF(native) / scale).toPoint() * scale; }
+
+    void startAndWaitForOverlay() {
+        engine->start([this](const QRectF& selection, const QImage& crop) {
+            deliveries.append({selection, crop, engine->overlayView() && engine->overlayView()->isVisible()});
+        });
+        QVERIFY(engine->overlayView());
+        QSignalSpy painted(engine->overlayView(), &OverlayView::painted);
+        QTRY_VERIFY(engine->holdsInput() && !painted.isEmpty());
+    }
+
+    bool move(QPoint native) {
+        return xdotool({QStringLiteral("mousemove"), number(native.x()), number(native.y())});
+    }
+
+    void focusTypingWindow() {
+        typing.clear();
+        QVERIFY(xdotool(
+            {QStringLiteral("windowactivate"), QStringLiteral("--sync"), number(int(typing.winId()))}));
+        QTRY_VERIFY(typing.hasFocus());
+    }
+
+    // Keys typed now reach the focused window.
+    void keysReachTypingWindow() {
+        QVERIFY(xdotool({QStringLiteral("type"), QStringLiteral("ok")}));
+        QTRY_COMPARE(typing.text(), QStringLiteral("ok"));
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        scale = QGuiApplication::primaryScreen()->devicePixelRatio();
+        pattern.move(40, 40);
+        typing.setWindowTitle(QStringLiteral("VYRN 测试输入"));
+        typing.setGeometry(480, 40, 140, 40);
+        keptAbove.setWindowTitle(QStringLiteral("VYRN 测试置顶"));
+        keptAbove.setGeometry(20, 320, 60, 60);
+        QPalette red = keptAbove.palette();
+        red.setColor(QPalette::Window, QColor(200, 0, 0));
+        keptAbove.setPalette(red);
+        keptAbove.setAutoFillBackground(true);
+        for (QWidget* window :
+             {static_cast<QWidget*>(&pattern), static_cast<QWidget*>(&typing), &keptAbove}) {
+            window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(window));
+        }
+    }
+
+    void init() {
+        engine = std::make_unique<ScreenshotEngine>(ScreenCaptureFactory::create());
+        deliveries.clear();
+    }
+    void cleanup() {
+        engine.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    void dragDeliversTheWindowsPixels_data() {
+        QTest::addColumn<QPoint>("from"); // in the pattern window, points
+        QTest::addColumn<QPoint>("to");
+        QTest::newRow("down and right") << QPoint(20, 30) << QPoint(220, 130);
+        QTest::newRow("up and left") << QPoint(333, 201) << QPoint(101, 17);
+    }
+    void dragDeliversTheWindowsPixels() {
+        QFETCH(QPoint, from);
+        QFETCH(QPoint, to);
+        const QPoint start = onWholePoints(native(&pattern, from)), end = onWholePoints(native(&pattern, to));
+        QVERIFY(move(start));
+        startAndWaitForOverlay();
+        QVERIFY(!inputFree());
+        QVERIFY(xdotool({QStringLiteral("mousedown"), QStringLiteral("1"), QStringLiteral("mousemove"),
+                         number((start.x() + end.x()) / 2), number(end.y()), QStringLiteral("mousemove"),
+                         number(end.x()), number(end.y()), QStringLiteral("mouseup"), QStringLiteral("1")}));
+        QTRY_COMPARE(deliveries.size(), 1);
+        QVERIFY(deliveries.first().overlayShown);
+
+        const QRect pixels(QPoint(std::min(start.x(), end.x()), std::min(start.y(), end.y())),
+                           QSize(std::abs(end.x() - start.x()), std::abs(end.y() - start.y())));
+        const qreal screenHeight = QGuiApplication::primaryScreen()->geometry().height();
+        const QRectF points(pixels.x() / scale, screenHeight - (pixels.y() + pixels.height()) / scale,
+                            pixels.width() / scale, pixels.height() / scale);
+        QCOMPARE(deliveries.first().selection, points);
+        const QImage window = pattern.grab().toImage();
+        const QImage expected = window.copy(pixels.translated(-native(&pattern, QPoint())));
+        QCOMPARE(mismatches(deliveries.first().crop, expected), 0);
+
+        QVERIFY(!engine->overlayView());
+        QVERIFY(inputFree());
+        // Nothing dims the screen any more.
+        OtherClient screen;
+        QTRY_COMPARE(screen.screenPixel(pixels.topLeft() + QPoint(1, 1)), expected.pixel(1, 1) | 0xff000000u);
+    }
+
+    // Every way to end without a selection, with one of our own windows focused (as the
+    // settings window may be): the callback once with the null rectangle while the
+    // overlay is up, no key reaches that window meanwhile, and keys and pointer are free
+    // afterwards.
+    void endsWithoutSelection_data() {
+        QTest::addColumn<QStringList>("actions");
+        QTest::newRow("escape") << QStringList{"key", "z", "z", "Escape"};
+        QTest::newRow("escape while dragging") << QStringList{
+            "mousemove", "200", "200", "mousedown", "1", "mousemove", "260", "240", "key", "Escape"};
+        QTest::newRow("right click") << QStringList{"mousemove", "200", "200", "click", "3"};
+        QTest::newRow("safety timer") << QStringList{};
+    }
+    void endsWithoutSelection() {
+        QFETCH(QStringList, actions);
+        focusTypingWindow();
+        if (actions.isEmpty())
+            engine->setSafetyTimeout(std::chrono::milliseconds(300));
+        startAndWaitForOverlay();
+        if (!actions.isEmpty())
+            QVERIFY(xdotool(actions));
+        QTRY_COMPARE(deliveries.size(), 1);
+        QCOMPARE(deliveries.first().selection, QRectF());
+        QVERIFY(deliveries.first().crop.isNull());
+        QVERIFY(deliveries.first().overlayShown);
+        QVERIFY(!engine->overlayView());
+        QVERIFY(inputFree());
+        // A late release goes to nobody; the keys typed after it prove it was processed.
+        QVERIFY(xdotool({QStringLiteral("mouseup"), QStringLiteral("1")}));
+        keysReachTypingWindow();
+        QCOMPARE(deliveries.size(), 1);
+    }
+
+    // Panels and windows kept above others stay under the overlay.
+    void coversWindowsKeptAbove() {
+        OtherClient screen;
+        const QPoint inside = native(&keptAbove, QPoint(30, 30));
+        QCOMPARE(screen.screenPixel(inside), qRgb(200, 0, 0));
+        startAndWaitForOverlay();
+        const QRgb dimmed = screen.screenPixel(inside); // 85 % of the picture shows through
+        QVERIFY2(std::abs(qRed(dimmed) - 170) <= 1 && qGreen(dimmed) == 0,
+                 qPrintable(QString::number(dimmed, 16)));
+        QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
+        QTRY_COMPARE(deliveries.size(), 1);
+    }
+
+    // Another program's grab (a desktop shortcut's keys still down) is waited out for a
+    // second, then the capture gives up.
+    void waitsForInputHeldElsewhere_data() {
+        QTest::addColumn<bool>("released");
+        QTest::newRow("released in time") << true;
+        QTest::newRow("never released") << false;
+    }
+    void waitsForInputHeldElsewhere() {
+        QFETCH(bool, released);
+        OtherClient other;
+        QVERIFY(other.grabKeyboard());
+        const qsizetype before = readLog().size();
+        engine->start([this](const QRectF& selection, const QImage& crop) {
+            deliveries.append({selection, crop});
+        });
+        QVERIFY(engine->isActive());
+        QVERIFY(!engine->holdsInput());
+        if (released) {
+            other.ungrab();
+            QTRY_VERIFY(engine->holdsInput());
+            QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(deliveries.size(), 1, 5000);
+        QCOMPARE(deliveries.first().selection, QRectF());
+        QCOMPARE(readLog().mid(before).contains(QStringLiteral("遮罩无法获取键盘/鼠标")), !released);
+        QVERIFY(!engine->overlayView());
+        other.ungrab();
+        QVERIFY(inputFree());
+    }
+};
+
+int main(int argc, char** argv) {
+    PrivateDisplay display;
+    const QString failure = display.start(QSize(1280, 800), true);
+    if (!failure.isEmpty()) {
+        qCritical("%s", qPrintable(failure));
+        return 1;
+    }
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication app(argc, argv);
+    TestOverlayX11 test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_overlay_x11.moc"
