@@ -22,10 +22,16 @@ QColor white(qreal alpha) {
     return QColor::fromRgbF(1, 1, 1, float(alpha));
 }
 
-QFont fontOf(QFont font, int pixelSize, QFont::Weight weight) {
-    font.setPixelSize(pixelSize);
+// Sizes are in screen points; set as point sizes (3/4 of them at 96 dpi) they also grow
+// with the desktop's font resolution.
+QFont fontOf(QFont font, qreal points, QFont::Weight weight) {
+    font.setPointSizeF(points * 72 / 96);
     font.setWeight(weight);
     return font;
+}
+
+QFont sizeLabelFont() {
+    return fontOf(QFontDatabase::systemFont(QFontDatabase::FixedFont), 11, QFont::Medium);
 }
 
 QSizeF textSize(const QFont& font, const QString& text) {
@@ -78,9 +84,7 @@ OverlayView::SelectionArea OverlayView::selectionArea() const {
         return {};
     const QRectF selection = m_engine->selectionRect();
     const QRectF inWidget = toWidget(selection);
-    const QSizeF labelText =
-        textSize(fontOf(QFontDatabase::systemFont(QFontDatabase::FixedFont), 11, QFont::Medium),
-                 OverlayLayout::sizeLabelText(selection));
+    const QSizeF labelText = textSize(sizeLabelFont(), OverlayLayout::sizeLabelText(selection));
     const QRectF label = toWidget(OverlayLayout::sizeLabel(selection, labelText).box);
     // Two points around each edge hold the 2-point frame and its anti-aliasing.
     const QRegion frame = QRegion(inWidget.adjusted(-2, -2, 2, 2).toAlignedRect())
@@ -125,7 +129,7 @@ void OverlayView::drawSelection(QPainter& painter, const QRectF& selection) {
     painter.drawRect(inWidget);
 
     const QString text = OverlayLayout::sizeLabelText(selection);
-    const QFont font = fontOf(QFontDatabase::systemFont(QFontDatabase::FixedFont), 11, QFont::Medium);
+    const QFont font = sizeLabelFont();
     const OverlayLayout::SizeLabel label = OverlayLayout::sizeLabel(selection, textSize(font, text));
     QColor boxColor = kSelectionBlue;
     boxColor.setAlphaF(0.85f);

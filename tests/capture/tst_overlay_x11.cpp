@@ -36,6 +36,11 @@ protected:
     }
 };
 
+template <typename T> using Reply = std::unique_ptr<T, decltype(&std::free)>;
+template <typename T> Reply<T> reply(T* data) {
+    return Reply<T>(data, &std::free);
+}
+
 // A second client of the display, as another program would be.
 class OtherClient {
 public:
@@ -45,46 +50,40 @@ public:
     ~OtherClient() { xcb_disconnect(m_connection); }
 
     bool grabKeyboard() {
-        std::unique_ptr<xcb_grab_keyboard_reply_t, decltype(&std::free)> reply(
-            xcb_grab_keyboard_reply(m_connection,
-                                    xcb_grab_keyboard(m_connection, 0, m_root, XCB_CURRENT_TIME,
-                                                      XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
-                                    nullptr),
-            &std::free);
-        return reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
+        auto answer =
+            reply(xcb_grab_keyboard_reply(m_connection,
+                                          xcb_grab_keyboard(m_connection, 0, m_root, XCB_CURRENT_TIME,
+                                                            XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+                                          nullptr));
+        return answer && answer->status == XCB_GRAB_STATUS_SUCCESS;
     }
     bool grabPointer() {
-        std::unique_ptr<xcb_grab_pointer_reply_t, decltype(&std::free)> reply(
-            xcb_grab_pointer_reply(m_connection,
-                                   xcb_grab_pointer(m_connection, 0, m_root, 0, XCB_GRAB_MODE_ASYNC,
-                                                    XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE,
-                                                    XCB_CURRENT_TIME),
-                                   nullptr),
-            &std::free);
-        return reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
+        auto answer = reply(xcb_grab_pointer_reply(m_connection,
+                                                   xcb_grab_pointer(m_connection, 0, m_root, 0,
+                                                                    XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC,
+                                                                    XCB_NONE, XCB_NONE, XCB_CURRENT_TIME),
+                                                   nullptr));
+        return answer && answer->status == XCB_GRAB_STATUS_SUCCESS;
     }
     void ungrab() {
         xcb_ungrab_keyboard(m_connection, XCB_CURRENT_TIME);
         xcb_ungrab_pointer(m_connection, XCB_CURRENT_TIME);
-        free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+        reply(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
     }
     QPoint originOf(WId window) {
-        std::unique_ptr<xcb_translate_coordinates_reply_t, decltype(&std::free)> reply(
-            xcb_translate_coordinates_reply(
-                m_connection, xcb_translate_coordinates(m_connection, xcb_window_t(window), m_root, 0, 0),
-                nullptr),
-            &std::free);
-        return reply ? QPoint(reply->dst_x, reply->dst_y) : QPoint(-1, -1);
+        auto answer = reply(xcb_translate_coordinates_reply(
+            m_connection, xcb_translate_coordinates(m_connection, xcb_window_t(window), m_root, 0, 0),
+            nullptr));
+        return answer ? QPoint(answer->dst_x, answer->dst_y) : QPoint(-1, -1);
     }
     // What is on the screen there, whoever drew it.
     QRgb screenPixel(QPoint native) {
-        std::unique_ptr<xcb_get_image_reply_t, decltype(&std::free)> reply(
-            xcb_get_image_reply(m_connection,
-                                xcb_get_image(m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, m_root,
-                                              int16_t(native.x()), int16_t(native.y()), 1, 1, ~0u),
-                                nullptr),
-            &std::free);
-        return reply ? *reinterpret_cast<const quint32*>(xcb_get_image_data(reply.get())) | 0xff000000u : 0;
+        auto answer =
+            reply(xcb_get_image_reply(m_connection,
+                                      xcb_get_image(m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, m_root,
+                                                    int16_t(native.x()), int16_t(native.y()), 1, 1, ~0u),
+                                      nullptr));
+        return answer ? *reinterpret_cast<const quint32*>(xcb_get_image_data(answer.get())) | 0xff000000u : 0;
     }
 
 private:
@@ -92,12 +91,8 @@ private:
     xcb_window_t m_root = 0;
 };
 
-bool xdotool(const QStringList& arguments) {
-    return QProcess::execute(QStringLiteral("xdotool"), arguments) == 0;
-}
-
-QString number(int value) {
-    return QString::number(value);
+bool xdotool(const QString& command) {
+    return QProcess::execute(QStringLiteral("xdotool"), command.split(u' ')) == 0;
 }
 
 // Keyboard and pointer can be grabbed by another program: nobody holds them.
@@ -153,20 +148,15 @@ class TestOverlayX11 : public QObject {
         QTRY_VERIFY(engine->holdsInput() && !painted.isEmpty());
     }
 
-    bool move(QPoint native) {
-        return xdotool({QStringLiteral("mousemove"), number(native.x()), number(native.y())});
-    }
-
     void focusTypingWindow() {
         typing.clear();
-        QVERIFY(xdotool(
-            {QStringLiteral("windowactivate"), QStringLiteral("--sync"), number(int(typing.winId()))}));
+        QVERIFY(xdotool(QStringLiteral("windowactivate --sync %1").arg(typing.winId())));
         QTRY_VERIFY(typing.hasFocus());
     }
 
     // Keys typed now reach the focused window.
     void keysReachTypingWindow() {
-        QVERIFY(xdotool({QStringLiteral("type"), QStringLiteral("ok")}));
+        QVERIFY(xdotool(QStringLiteral("type ok")));
         QTRY_COMPARE(typing.text(), QStringLiteral("ok"));
     }
 
@@ -208,12 +198,13 @@ private Q_SLOTS:
         QFETCH(QPoint, from);
         QFETCH(QPoint, to);
         const QPoint start = onWholePoints(native(&pattern, from)), end = onWholePoints(native(&pattern, to));
-        QVERIFY(move(start));
+        QVERIFY(xdotool(QStringLiteral("mousemove %1 %2").arg(start.x()).arg(start.y())));
         startAndWaitForOverlay();
         QVERIFY(!inputFree());
-        QVERIFY(xdotool({QStringLiteral("mousedown"), QStringLiteral("1"), QStringLiteral("mousemove"),
-                         number((start.x() + end.x()) / 2), number(end.y()), QStringLiteral("mousemove"),
-                         number(end.x()), number(end.y()), QStringLiteral("mouseup"), QStringLiteral("1")}));
+        QVERIFY(xdotool(QStringLiteral("mousedown 1 mousemove %1 %2 mousemove %3 %2 mouseup 1")
+                            .arg((start.x() + end.x()) / 2)
+                            .arg(end.y())
+                            .arg(end.x())));
         QTRY_COMPARE(deliveries.size(), 1);
         QVERIFY(deliveries.first().overlayShown);
 
@@ -239,15 +230,15 @@ private Q_SLOTS:
     // overlay is up, no key reaches that window meanwhile, and keys and pointer are free
     // afterwards.
     void endsWithoutSelection_data() {
-        QTest::addColumn<QStringList>("actions");
-        QTest::newRow("escape") << QStringList{"key", "z", "z", "Escape"};
-        QTest::newRow("escape while dragging") << QStringList{
-            "mousemove", "200", "200", "mousedown", "1", "mousemove", "260", "240", "key", "Escape"};
-        QTest::newRow("right click") << QStringList{"mousemove", "200", "200", "click", "3"};
-        QTest::newRow("safety timer") << QStringList{};
+        QTest::addColumn<QString>("actions");
+        QTest::newRow("escape") << "key z z Escape";
+        QTest::newRow("escape while dragging")
+            << "mousemove 200 200 mousedown 1 mousemove 260 240 key Escape";
+        QTest::newRow("right click") << "mousemove 200 200 click 3";
+        QTest::newRow("safety timer") << "";
     }
     void endsWithoutSelection() {
-        QFETCH(QStringList, actions);
+        QFETCH(QString, actions);
         focusTypingWindow();
         if (actions.isEmpty())
             engine->setSafetyTimeout(std::chrono::milliseconds(300));
@@ -261,7 +252,7 @@ private Q_SLOTS:
         QVERIFY(!engine->overlayView());
         QVERIFY(inputFree());
         // A late release goes to nobody; the keys typed after it prove it was processed.
-        QVERIFY(xdotool({QStringLiteral("mouseup"), QStringLiteral("1")}));
+        QVERIFY(xdotool(QStringLiteral("mouseup 1")));
         keysReachTypingWindow();
         QCOMPARE(deliveries.size(), 1);
     }
@@ -275,7 +266,7 @@ private Q_SLOTS:
         const QRgb dimmed = screen.screenPixel(inside); // 85 % of the picture shows through
         QVERIFY2(std::abs(qRed(dimmed) - 170) <= 1 && qGreen(dimmed) == 0,
                  qPrintable(QString::number(dimmed, 16)));
-        QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
+        QVERIFY(xdotool(QStringLiteral("key Escape")));
         QTRY_COMPARE(deliveries.size(), 1);
     }
 
@@ -299,7 +290,7 @@ private Q_SLOTS:
         if (released) {
             other.ungrab();
             QTRY_VERIFY(engine->holdsInput());
-            QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
+            QVERIFY(xdotool(QStringLiteral("key Escape")));
         }
         QTRY_COMPARE_WITH_TIMEOUT(deliveries.size(), 1, 5000);
         QCOMPARE(deliveries.first().selection, QRectF());
@@ -318,6 +309,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     qputenv("QT_QPA_PLATFORM", "xcb");
+    // Nothing here draws with OpenGL; Mesa's GLX driver, unloaded at exit, leaves
+    // allocations the leak checker cannot name.
+    qputenv("QT_XCB_GL_INTEGRATION", "none");
     QApplication app(argc, argv);
     TestOverlayX11 test;
     return QTest::qExec(&test, argc, argv);
