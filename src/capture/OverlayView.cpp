@@ -103,12 +103,10 @@ void OverlayView::selectionChanged() {
 
 void OverlayView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    const QRectF picture(m_picture.rect());
-    painter.drawImage(QRectF(rect()), m_picture, picture);
+    drawPicture(painter);
     painter.fillRect(rect(), black(0.15));
-    if (hasSelection()) {
+    if (hasSelection())
         drawSelection(painter, m_engine->selectionRect());
-    }
     if (m_showInstructions)
         drawCenteredInstruction(painter, QStringLiteral("拖拽框选翻译区域"),
                                 QStringLiteral("按 ESC 或右键取消"));
@@ -116,12 +114,17 @@ void OverlayView::paintEvent(QPaintEvent*) {
     Q_EMIT painted();
 }
 
+void OverlayView::drawPicture(QPainter& painter) {
+    // One picture pixel per device pixel, unless Qt rounded the screen's size in points.
+    painter.drawImage(QRectF(rect()), m_picture, QRectF(m_picture.rect()));
+}
+
 void OverlayView::drawSelection(QPainter& painter, const QRectF& selection) {
     const QRectF inWidget = toWidget(selection);
     // The hole in the dim: the picture again, undimmed.
     painter.save();
     painter.setClipRect(inWidget, Qt::IntersectClip);
-    painter.drawImage(QRectF(rect()), m_picture, QRectF(m_picture.rect()));
+    drawPicture(painter);
     painter.restore();
 
     painter.setPen(QPen(kSelectionBlue, 2.0));

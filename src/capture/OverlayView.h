@@ -17,7 +17,6 @@ public:
     OverlayView(ScreenshotEngine* engine, const QImage& picture);
     ~OverlayView() override;
 
-    bool showsInstructions() const { return m_showInstructions; }
     // Repaints what the engine's new selection changed.
     void selectionChanged();
 
@@ -40,6 +39,7 @@ private:
     QRectF toWidget(const QRectF& viewRect) const;
     bool hasSelection() const;
     SelectionArea selectionArea() const;
+    void drawPicture(QPainter& painter);
     void drawSelection(QPainter& painter, const QRectF& selection);
     void drawCenteredInstruction(QPainter& painter, const QString& text, const QString& subText);
 

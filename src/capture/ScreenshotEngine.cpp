@@ -70,7 +70,8 @@ ScreenshotEngine::ScreenshotEngine(std::unique_ptr<ScreenCapture> capture) : m_c
 }
 
 ScreenshotEngine::~ScreenshotEngine() {
-    delete m_overlayView.data();
+    if (QCoreApplication::instance())
+        delete m_overlayView.data();
     cleanup();
 }
 
@@ -109,9 +110,9 @@ void ScreenshotEngine::start(DoneCallback done) {
     m_isActive = true;
 
     m_overlayView = new OverlayView(this, m_fullScreenImage);
-    m_overlayView->setGeometry(chosen.screen->geometry());
     m_overlayView->winId();
     m_overlayView->windowHandle()->setScreen(chosen.screen);
+    m_overlayView->setGeometry(chosen.screen->geometry());
     m_overlayView->show();
     m_grabClock.start();
     grabInput();
@@ -193,16 +194,18 @@ void ScreenshotEngine::cleanup() {
     m_done = {};
     m_fullScreenImage = QImage();
     m_capturedFrame = QRectF();
-    // Without the application the display connection is gone, and the grabs with it.
-    if (QCoreApplication::instance())
+    // Without the application object the display connection, the grabs and the windows
+    // are gone already (the process is ending).
+    if (QCoreApplication::instance()) {
         m_capture->releaseInput();
-    // The crosshair cursor belongs to the overlay and goes with it.
-    if (m_overlayView) {
-        m_overlayView->hide();
-        // Clean-up may run inside one of the overlay's own event handlers.
-        m_overlayView->deleteLater();
-        m_overlayView = nullptr;
+        // The crosshair cursor belongs to the overlay and goes with it.
+        if (m_overlayView) {
+            m_overlayView->hide();
+            // Clean-up may run inside one of the overlay's own event handlers.
+            m_overlayView->deleteLater();
+        }
     }
+    m_overlayView = nullptr;
     m_holdsInput = false;
     m_isSelecting = false;
     m_selectionRect = QRectF();
