@@ -18,6 +18,8 @@ if [[ "${1:-}" == "--test" ]]; then
         x11-xserver-utils
         clang clang-format libclang-rt-14-dev ccache
     )
+    # the window manager of the end-to-end tests; `import` for looking at the screen
+    packages+=(openbox imagemagick)
 fi
 
 missing=()

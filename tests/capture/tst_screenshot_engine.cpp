@@ -1,0 +1,181 @@
+#include "FakeScreenCapture.h"
+#include "capture/OverlayView.h"
+#include "capture/ScreenshotEngine.h"
+#include "platform/null/NullScreenCapture.h"
+#include "support/TestEnvironment.h"
+
+#include <QApplication>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+struct Delivery {
+    QRectF selection;
+    QImage crop;
+    bool overlayShown = false; // when the callback ran
+};
+
+class Recorder {
+public:
+    QList<Delivery> deliveries;
+    ScreenshotEngine* engine = nullptr;
+
+    ScreenshotEngine::DoneCallback callback() {
+        return [this](const QRectF& selection, const QImage& crop) {
+            deliveries.append({selection, crop, engine->overlayView() && engine->overlayView()->isVisible()});
+        };
+    }
+};
+
+QString logSince(qsizetype before) {
+    return readLog().mid(before);
+}
+
+// One line of `log` is "[level] " + time + " " + message.
+bool logged(const QString& log, const QString& level, const QString& message) {
+    const QRegularExpression line(
+        QStringLiteral("^\\[%1\\] [-0-9]+ [:.0-9]+ %2$").arg(level, QRegularExpression::escape(message)),
+        QRegularExpression::MultilineOption);
+    return line.match(log).hasMatch();
+}
+
+} // namespace
+
+// The engine's rules, with a fake display service on Qt's offscreen screen (pictures
+// at 2x).
+class TestScreenshotEngine : public QObject {
+    Q_OBJECT
+    TestEnvironment env;
+    FakeScreenCapture* capture = nullptr;
+    std::unique_ptr<ScreenshotEngine> engine;
+    Recorder recorder;
+
+private Q_SLOTS:
+    void init() {
+        auto fake = std::make_unique<FakeScreenCapture>();
+        fake->picture = QImage(QGuiApplication::primaryScreen()->size() * 2, QImage::Format_RGB32);
+        fake->picture.fill(Qt::darkCyan);
+        capture = fake.get();
+        engine = std::make_unique<ScreenshotEngine>(std::move(fake));
+        recorder = Recorder();
+        recorder.engine = engine.get();
+    }
+    void cleanup() {
+        engine.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    void selections_data() {
+        QTest::addColumn<QPointF>("from");
+        QTest::addColumn<QPointF>("to");
+        QTest::addColumn<QRectF>("selection");
+        QTest::addColumn<QSize>("crop");
+        QTest::newRow("dragged up and right")
+            << QPointF(100, 100) << QPointF(150, 120) << QRectF(100, 100, 50, 20) << QSize(100, 40);
+        QTest::newRow("dragged down and left")
+            << QPointF(150, 120) << QPointF(100, 100) << QRectF(100, 100, 50, 20) << QSize(100, 40);
+        QTest::newRow("10.0 wide: cancelled")
+            << QPointF(100, 100) << QPointF(110, 300) << QRectF() << QSize(0, 0);
+        QTest::newRow("10.5 wide") << QPointF(100, 100) << QPointF(110.5, 300) << QRectF(100, 100, 10.5, 200)
+                                   << QSize(21, 400);
+        QTest::newRow("click: cancelled")
+            << QPointF(100, 100) << QPointF(100, 100) << QRectF() << QSize(0, 0);
+    }
+    void selections() {
+        QFETCH(QPointF, from);
+        QFETCH(QPointF, to);
+        QFETCH(QRectF, selection);
+        QFETCH(QSize, crop);
+        engine->start(recorder.callback());
+        QVERIFY(engine->isActive());
+        engine->mouseDown(from);
+        engine->mouseDragged(to);
+        engine->mouseUp(to);
+        QCOMPARE(recorder.deliveries.size(), 1);
+        const Delivery& delivery = recorder.deliveries.first();
+        QCOMPARE(delivery.selection, selection);
+        QCOMPARE(delivery.crop.size(), crop);
+        QVERIFY(delivery.overlayShown);
+        QVERIFY(!engine->isActive());
+        QVERIFY(!engine->overlayView());
+        QCOMPARE(capture->releases, 1);
+    }
+
+    void secondStartIsRefused() {
+        engine->start(recorder.callback());
+        const qsizetype before = readLog().size();
+        Recorder second;
+        second.engine = engine.get();
+        engine->start(second.callback());
+        QCOMPARE(second.deliveries.size(), 1);
+        QCOMPARE(second.deliveries.first().selection, QRectF());
+        QVERIFY(logged(logSince(before), QStringLiteral("INFO"),
+                       QStringLiteral("截图引擎已在运行中，忽略重复请求")));
+        QVERIFY(recorder.deliveries.isEmpty());
+        QVERIFY(engine->isActive());
+        engine->mouseDown(QPointF(10, 10));
+        engine->mouseUp(QPointF(60, 60));
+        QCOMPARE(recorder.deliveries.size(), 1);
+        QCOMPARE(recorder.deliveries.first().selection, QRectF(10, 10, 50, 50));
+    }
+
+    // A callback that starts the next capture at once keeps it.
+    void callbackMayStartAgain() {
+        bool restarted = false;
+        engine->start([&](const QRectF&, const QImage&) {
+            engine->cleanup();
+            engine->start(recorder.callback());
+            restarted = engine->isActive();
+        });
+        engine->cancel();
+        QVERIFY(restarted);
+        QVERIFY(engine->isActive());
+        QVERIFY(engine->overlayView());
+    }
+
+    void captureFailure_data() {
+        QTest::addColumn<bool>("nullService");
+        QTest::addColumn<QString>("errorLine");
+        QTest::newRow("call failed") << false << QStringLiteral("全屏截图失败 (xcb_get_image)");
+        QTest::newRow("no capture here")
+            << true << QStringLiteral("全屏截图失败 (截图翻译暂时需要 X11 会话)");
+    }
+    void captureFailure() {
+        QFETCH(bool, nullService);
+        QFETCH(QString, errorLine);
+        if (nullService) {
+            engine = std::make_unique<ScreenshotEngine>(
+                std::make_unique<NullScreenCapture>(QStringLiteral("截图翻译暂时需要 X11 会话")));
+            recorder.engine = engine.get();
+        } else {
+            capture->picture = QImage();
+        }
+        const qsizetype before = readLog().size();
+        engine->start(recorder.callback());
+        QCOMPARE(recorder.deliveries.size(), 1);
+        QCOMPARE(recorder.deliveries.first().selection, QRectF());
+        QVERIFY(!recorder.deliveries.first().overlayShown);
+        QVERIFY(!engine->isActive());
+        const QString log = logSince(before);
+        QVERIFY2(logged(log, QStringLiteral("ERROR"), errorLine) &&
+                     logged(log, QStringLiteral("INFO"), QStringLiteral("全屏截图失败")),
+                 qPrintable(log));
+        QCOMPARE(engine->unavailableReason().isEmpty(), !nullService);
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            QVERIFY(!widget->isVisible());
+    }
+};
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qunsetenv("DISPLAY"); // keeps the offscreen plugin off the X server
+    qputenv("QT_SCALE_FACTOR", "1");
+    QApplication app(argc, argv);
+    TestScreenshotEngine test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_screenshot_engine.moc"
