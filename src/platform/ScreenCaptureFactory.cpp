@@ -1,5 +1,7 @@
 #include "platform/ScreenCaptureFactory.h"
 
+#include "app/SessionType.h"
+
 #include "platform/null/NullScreenCapture.h"
 #include "platform/x11/X11ScreenCapture.h"
 
@@ -7,17 +9,8 @@
 
 namespace ScreenCaptureFactory {
 
-namespace {
-bool isWaylandSession() {
-    const QByteArray type = qgetenv("XDG_SESSION_TYPE").toLower();
-    if (!type.isEmpty() && type != "tty" && type != "unspecified")
-        return type == "wayland";
-    return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-}
-} // namespace
-
 std::unique_ptr<ScreenCapture> create() {
-    if (isWaylandSession())
+    if (currentSessionType() == SessionType::Wayland)
         return std::make_unique<NullScreenCapture>(QStringLiteral(
             "截图翻译暂时需要 X11 会话，当前是 Wayland 会话。请注销后在登录界面选择 X11（Xorg）会话，"
             "或先使用划词翻译。"));
