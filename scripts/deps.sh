@@ -10,10 +10,10 @@ packages=(
     libtesseract-dev libleptonica-dev libxcb1-dev libxcb-keysyms1-dev libxcb-xtest0-dev libatspi2.0-dev
     # run
     tesseract-ocr-eng tesseract-ocr-chi-sim tesseract-ocr-chi-tra fonts-noto-cjk gnome-keyring at-spi2-core
-    libsecret-1-0 qt6-qpa-plugins
+    libsecret-1-0 qt6-qpa-plugins fonts-noto-color-emoji
 )
 if [[ "${1:-}" == "--test" ]]; then
-    packages+=(x11proto-dev xvfb xauth dbus-x11 dbus-daemon libsecret-tools xdotool xclip trayer clang clang-format libclang-rt-14-dev)
+    packages+=(x11proto-dev xvfb xauth dbus-x11 dbus-daemon libsecret-tools xdotool xclip trayer openbox x11-utils x11-xserver-utils imagemagick clang clang-format libclang-rt-14-dev)
 fi
 
 missing=()
