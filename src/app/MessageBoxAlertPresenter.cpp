@@ -60,8 +60,11 @@ QMessageBox* buildBox(QWidget* parent, const AlertRequest& alert) {
     box->setTextFormat(Qt::PlainText);
     box->setText(alert.messageText);
     box->setInformativeText(alert.informativeText);
-    if (auto* informative = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+    if (auto* informative = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
         informative->setTextFormat(Qt::PlainText);
+        // Qt sizes the box to the shortest line and wraps Chinese mid-phrase; give lines room.
+        informative->setMinimumWidth(informative->fontMetrics().horizontalAdvance(QStringLiteral("中")) * 24);
+    }
     switch (alert.style) {
     case AlertRequest::Style::Informational:
         box->setIcon(QMessageBox::Information);

@@ -27,16 +27,16 @@ class TestTray : public QObject {
     QMap<QString, int> triggered;
 
     static void click(QPoint at, int button = 1) {
-        X11Desktop::run(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(at.x()),
-                                                    QString::number(at.y()), QStringLiteral("click"),
-                                                    QString::number(button)});
+        X11Desktop::run(QStringLiteral("xdotool"),
+                        {QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+                         QStringLiteral("click"), QString::number(button)});
     }
 
     static QRect geometryOf(qulonglong window) {
         QMap<QString, int> values;
-        const QString shell = X11Desktop::run(
-            QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"),
-                                        QString::number(window)});
+        const QString shell =
+            X11Desktop::run(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"),
+                                                        QStringLiteral("--shell"), QString::number(window)});
         for (const QString& line : shell.split(QLatin1Char('\n')))
             values.insert(line.section(QLatin1Char('='), 0, 0), line.section(QLatin1Char('='), 1).toInt());
         return {values.value(QStringLiteral("X")), values.value(QStringLiteral("Y")),
@@ -44,13 +44,14 @@ class TestTray : public QObject {
     }
 
     static QString windowName(qulonglong window) {
-        return X11Desktop::run(QStringLiteral("xdotool"), {QStringLiteral("getwindowname"), QString::number(window)});
+        return X11Desktop::run(QStringLiteral("xdotool"),
+                               {QStringLiteral("getwindowname"), QString::number(window)});
     }
 
     // The window manager has taken the window in (framed it), so its focus decision is made.
     static bool managed(qulonglong window) {
-        return X11Desktop::run(QStringLiteral("xprop"),
-                               {QStringLiteral("-id"), QString::number(window), QStringLiteral("_NET_FRAME_EXTENTS")})
+        return X11Desktop::run(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window),
+                                                         QStringLiteral("_NET_FRAME_EXTENTS")})
             .contains(QLatin1Char('='));
     }
 
@@ -94,7 +95,8 @@ private Q_SLOTS:
         for (QAction* action : tray.menu()->actions())
             entries.append(action->text());
         QCOMPARE(entries, QStringList({QStringLiteral("📷 截图翻译"), QStringLiteral("📝 划词翻译"), QString(),
-                                       QStringLiteral("⚙️ 偏好设置..."), QString(), QStringLiteral("退出 VYRN")}));
+                                       QStringLiteral("⚙️ 偏好设置..."), QString(),
+                                       QStringLiteral("退出 VYRN")}));
 
         QVERIFY(desktop.startTray());
         QTRY_VERIFY_WITH_TIMEOUT(tray.statusItem()->geometry().width() > 0, 10000);
@@ -104,9 +106,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("entry");
         QTest::addColumn<QString>("action");
         QTest::addColumn<int>("button");
-        QTest::newRow("screenshot, left click") << QStringLiteral("📷 截图翻译") << QStringLiteral("screenshot") << 1;
-        QTest::newRow("selection, right click") << QStringLiteral("📝 划词翻译") << QStringLiteral("selection") << 3;
-        QTest::newRow("settings") << QStringLiteral("⚙️ 偏好设置...") << QStringLiteral("settings") << 1;
+        QTest::newRow("screenshot, left click")
+            << QStringLiteral("📷 截图翻译") << QStringLiteral("screenshot") << 1;
+        QTest::newRow("selection, right click")
+            << QStringLiteral("📝 划词翻译") << QStringLiteral("selection") << 3;
+        QTest::newRow("settings") << QStringLiteral("⚙️ 偏好设置...") << QStringLiteral("settings")
+                                  << 1;
     }
     void menuEntriesReachTheirActions() {
         QFETCH(QString, entry);
@@ -132,27 +137,29 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("buttons");
         QTest::addColumn<bool>("takesFocus");
         QTest::newRow("error") << QStringList{QStringLiteral("确定")} << false;
-        QTest::newRow("question") << QStringList{QStringLiteral("打开偏好设置"), QStringLiteral("取消")} << true;
+        QTest::newRow("question") << QStringList{QStringLiteral("打开偏好设置"), QStringLiteral("取消")}
+                                  << true;
     }
     void onlyQuestionsTakeTheFocus() {
         QFETCH(QStringList, buttons);
         QFETCH(bool, takesFocus);
         QProcess front;
-        front.start(QStringLiteral("xmessage"), {QStringLiteral("-title"), QStringLiteral("vyrn-test-front"),
-                                                 QStringLiteral("-geometry"), QStringLiteral("+50+50"),
-                                                 QStringLiteral("the program in front")});
+        front.start(QStringLiteral("xmessage"),
+                    {QStringLiteral("-title"), QStringLiteral("vyrn-test-front"), QStringLiteral("-geometry"),
+                     QStringLiteral("+50+50"), QStringLiteral("the program in front")});
         QVERIFY(front.waitForStarted());
         qulonglong frontWindow = 0;
-        QTRY_VERIFY_WITH_TIMEOUT((frontWindow = X11Desktop::run(QStringLiteral("xdotool"),
-                                                                {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                                                 QStringLiteral("--name"), QStringLiteral("^vyrn-test-front$")})
-                                                    .toULongLong()) != 0,
-                                 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (frontWindow = X11Desktop::run(QStringLiteral("xdotool"),
+                                           {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                            QStringLiteral("--name"), QStringLiteral("^vyrn-test-front$")})
+                               .toULongLong()) != 0,
+            10000);
         QTRY_COMPARE(X11Desktop::activeWindow(), frontWindow);
 
         MessageBoxAlertPresenter presenter;
-        presenter.open({QStringLiteral("翻译失败"), QStringLiteral("AI 翻译失败。"), AlertRequest::Style::Warning,
-                        buttons},
+        presenter.open({QStringLiteral("翻译失败"), QStringLiteral("AI 翻译失败。"),
+                        AlertRequest::Style::Warning, buttons},
                        {});
         QMessageBox* box = nullptr;
         for (QWidget* widget : QApplication::topLevelWidgets())
