@@ -137,15 +137,12 @@ private Q_SLOTS:
     void flowAlertsFromAWorker_data() {
         QTest::addColumn<bool>("error");
         QTest::addColumn<QString>("title");
-        QTest::addColumn<int>("icon");
-        QTest::newRow("showError") << true << QStringLiteral("翻译失败") << int(QMessageBox::Warning);
-        QTest::newRow("showAlert") << false << QStringLiteral("请先关闭上一个翻译弹窗")
-                                   << int(QMessageBox::Information);
+        QTest::newRow("showError") << true << QStringLiteral("翻译失败");
+        QTest::newRow("showAlert") << false << QStringLiteral("请先关闭上一个翻译弹窗");
     }
     void flowAlertsFromAWorker() {
         QFETCH(bool, error);
         QFETCH(QString, title);
-        QFETCH(int, icon);
         const QString body = QStringLiteral("关闭后即可开始新翻译。");
         std::unique_ptr<QThread> worker(QThread::create([&] {
             if (error)
@@ -158,11 +155,8 @@ private Q_SLOTS:
         QTRY_COMPARE(openBoxes().size(), 1);
         QMessageBox* box = openBoxes().constFirst();
         QCOMPARE(box->thread(), QThread::currentThread());
-        QCOMPARE(box->text(), title);
-        QCOMPARE(box->informativeText(), body);
-        QCOMPARE(int(box->icon()), icon);
-        QCOMPARE(box->buttons().size(), 1);
-        QCOMPARE(box->buttons().constFirst()->text(), QStringLiteral("确定"));
+        QCOMPARE(QStringList({box->text(), box->informativeText(), box->buttons().constFirst()->text()}),
+                 QStringList({title, body, QStringLiteral("确定")}));
     }
 
     // The settings window's confirmations block that window alone, and return at once too.
@@ -182,7 +176,6 @@ private Q_SLOTS:
         Alerts::setNextAnswer(0);
         AlertBoxes::openWindowModal(&settingsWindow, question(), [&answer](int button) { answer = button; });
         QCOMPARE(answer, 0);
-        QCOMPARE(Alerts::lastAlert()->messageText, QStringLiteral("未配置 API Key"));
     }
 };
 

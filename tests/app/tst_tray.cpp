@@ -26,35 +26,6 @@ class TestTray : public QObject {
     LocalHttpServer updateService;
     QMap<QString, int> triggered;
 
-    static void click(QPoint at, int button = 1) {
-        X11Desktop::run(QStringLiteral("xdotool"),
-                        {QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
-                         QStringLiteral("click"), QString::number(button)});
-    }
-
-    static QRect geometryOf(qulonglong window) {
-        QMap<QString, int> values;
-        const QString shell =
-            X11Desktop::run(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"),
-                                                        QStringLiteral("--shell"), QString::number(window)});
-        for (const QString& line : shell.split(QLatin1Char('\n')))
-            values.insert(line.section(QLatin1Char('='), 0, 0), line.section(QLatin1Char('='), 1).toInt());
-        return {values.value(QStringLiteral("X")), values.value(QStringLiteral("Y")),
-                values.value(QStringLiteral("WIDTH")), values.value(QStringLiteral("HEIGHT"))};
-    }
-
-    static QString windowName(qulonglong window) {
-        return X11Desktop::run(QStringLiteral("xdotool"),
-                               {QStringLiteral("getwindowname"), QString::number(window)});
-    }
-
-    // The window manager has taken the window in (framed it), so its focus decision is made.
-    static bool managed(qulonglong window) {
-        return X11Desktop::run(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window),
-                                                         QStringLiteral("_NET_FRAME_EXTENTS")})
-            .contains(QLatin1Char('='));
-    }
-
     void startVyrn(QProcess& vyrn) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("ASAN_OPTIONS"), environment.value(QStringLiteral("ASAN_OPTIONS")) +
@@ -118,14 +89,14 @@ private Q_SLOTS:
         QFETCH(QString, action);
         QFETCH(int, button);
         StatusBarController& tray = StatusBarController::shared();
-        click(tray.statusItem()->geometry().center(), button);
+        X11Desktop::click(tray.statusItem()->geometry().center(), button);
         QTRY_VERIFY(tray.menu()->isVisible());
         QAction* item = nullptr;
         for (QAction* candidate : tray.menu()->actions())
             item = candidate->text() == entry ? candidate : item;
         QVERIFY(item);
         QVERIFY(QTest::qWaitForWindowExposed(tray.menu()));
-        click(tray.menu()->mapToGlobal(tray.menu()->actionGeometry(item).center()));
+        X11Desktop::click(tray.menu()->mapToGlobal(tray.menu()->actionGeometry(item).center()));
         QTRY_COMPARE(triggered.value(action), 1);
         QTRY_VERIFY(!tray.menu()->isVisible());
         QCOMPARE(triggered.values(), QList<int>(triggered.size(), 1));
@@ -166,7 +137,7 @@ private Q_SLOTS:
             box = qobject_cast<QMessageBox*>(widget) ? qobject_cast<QMessageBox*>(widget) : box;
         QVERIFY(box);
         QVERIFY(QTest::qWaitForWindowExposed(box));
-        QTRY_VERIFY(managed(box->winId()));
+        QTRY_VERIFY(X11Desktop::isManaged(box->winId()));
         if (takesFocus)
             QTRY_COMPARE(X11Desktop::activeWindow(), qulonglong(box->winId()));
         else
@@ -184,12 +155,12 @@ private Q_SLOTS:
         startVyrn(vyrn);
         QList<qulonglong> windows;
         QTRY_VERIFY_WITH_TIMEOUT((windows = X11Desktop::windowsOf(vyrn.processId())).size() == 1, 30000);
-        const QRect icon = geometryOf(windows.constFirst());
+        const QRect icon = X11Desktop::geometryOf(windows.constFirst());
         QVERIFY2(icon.width() > 0 && icon.width() <= 48, "the tray icon is the program's only window");
-        click(icon.center());
+        X11Desktop::click(icon.center());
         QTRY_COMPARE(X11Desktop::windowsOf(vyrn.processId()).size(), 2); // the menu
-        X11Desktop::run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Up")});
-        X11Desktop::run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Return")});
+        X11Desktop::key(QStringLiteral("Up"));
+        X11Desktop::key(QStringLiteral("Return"));
         expectCleanExit(vyrn);
     }
 
@@ -202,7 +173,8 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(
             [&] {
                 for (qulonglong window : X11Desktop::windowsOf(vyrn.processId())) {
-                    if (windowName(window) == QStringLiteral("VYRN") && geometryOf(window).width() > 100)
+                    if (X11Desktop::windowName(window) == QStringLiteral("VYRN") &&
+                        X11Desktop::geometryOf(window).width() > 100)
                         return true;
                 }
                 return false;

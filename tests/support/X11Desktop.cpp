@@ -1,6 +1,7 @@
 #include "support/X11Desktop.h"
 
 #include <QDeadlineTimer>
+#include <QMap>
 #include <QTest>
 
 namespace {
@@ -67,12 +68,52 @@ qulonglong X11Desktop::activeWindow() {
     return run(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")}).toULongLong();
 }
 
-QList<qulonglong> X11Desktop::windowsOf(qint64 pid) {
+namespace {
+QList<qulonglong> search(const QString& by, const QString& value) {
     QList<qulonglong> windows;
-    const QString found =
-        run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                        QStringLiteral("--pid"), QString::number(pid)});
+    const QString found = X11Desktop::run(
+        QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"), by, value});
     for (const QString& line : found.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
         windows.append(line.toULongLong());
     return windows;
+}
+} // namespace
+
+QList<qulonglong> X11Desktop::windowsOf(qint64 pid) {
+    return search(QStringLiteral("--pid"), QString::number(pid));
+}
+
+QList<qulonglong> X11Desktop::windowsNamed(const QString& pattern) {
+    return search(QStringLiteral("--name"), pattern);
+}
+
+QString X11Desktop::windowName(qulonglong window) {
+    return run(QStringLiteral("xdotool"), {QStringLiteral("getwindowname"), QString::number(window)});
+}
+
+QRect X11Desktop::geometryOf(qulonglong window) {
+    QMap<QString, int> values;
+    const QString shell =
+        run(QStringLiteral("xdotool"),
+            {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QString::number(window)});
+    for (const QString& line : shell.split(QLatin1Char('\n')))
+        values.insert(line.section(QLatin1Char('='), 0, 0), line.section(QLatin1Char('='), 1).toInt());
+    return {values.value(QStringLiteral("X")), values.value(QStringLiteral("Y")),
+            values.value(QStringLiteral("WIDTH")), values.value(QStringLiteral("HEIGHT"))};
+}
+
+bool X11Desktop::isManaged(qulonglong window) {
+    return run(QStringLiteral("xprop"),
+               {QStringLiteral("-id"), QString::number(window), QStringLiteral("_NET_FRAME_EXTENTS")})
+        .contains(QLatin1Char('='));
+}
+
+void X11Desktop::click(QPoint at, int button) {
+    run(QStringLiteral("xdotool"),
+        {QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+         QStringLiteral("click"), QString::number(button)});
+}
+
+void X11Desktop::key(const QString& keys) {
+    run(QStringLiteral("xdotool"), {QStringLiteral("key"), keys});
 }

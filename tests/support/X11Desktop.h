@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QPoint>
 #include <QProcess>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 
@@ -19,8 +21,16 @@ public:
     static QString run(const QString& program, const QStringList& arguments);
     // The window the window manager says is active, 0 when none.
     static qulonglong activeWindow();
-    // The visible windows of a process.
+    // The visible windows of a process, or with a title matching a regular expression.
     static QList<qulonglong> windowsOf(qint64 pid);
+    static QList<qulonglong> windowsNamed(const QString& pattern);
+    static QString windowName(qulonglong window);
+    static QRect geometryOf(qulonglong window);
+    // The window manager has framed the window, so its focus decision is made.
+    static bool isManaged(qulonglong window);
+    // A click through the X server, as a user's.
+    static void click(QPoint at, int button = 1);
+    static void key(const QString& keys);
 
 private:
     static void stop(QProcess& process);
