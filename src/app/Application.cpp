@@ -66,12 +66,13 @@ int run(int argc, char** argv) {
     Alerts::setPresenter(&alertPresenter);
     KeychainHelper::setBackend(KeyStoreFactory::create());
     SettingsManager::shared();
-    NotificationManager::shared().setService(NotificationServiceFactory::create());
-    StatusBarController::shared().setup();
 
     UnixSignalWatcher signalWatcher({SIGINT, SIGTERM});
     // exit(), not quit(): quit() first asks windows to close, and an open modal alert refuses.
     QObject::connect(&signalWatcher, &UnixSignalWatcher::received, &app, [] { QCoreApplication::exit(0); });
+
+    NotificationManager::shared().setService(NotificationServiceFactory::create());
+    StatusBarController::shared().setup();
 
     UpdateChecker::shared().check();
     const int code = app.exec();

@@ -3,31 +3,19 @@
 #include "app/AppConstants.h"
 #include "app/AppIcon.h"
 #include "app/Logger.h"
+#include "app/SharedInstance.h"
 
-#include <QCoreApplication>
 #include <QThread>
 
 #include <utility>
 
 namespace {
-NotificationManager* g_shared = nullptr;
-
-void destroyShared() {
-    delete g_shared;
-    g_shared = nullptr;
-}
-
 // Server-side pictures are small; this one is shown beside a line or two of text.
 constexpr int kImageSize = 48;
 } // namespace
 
 NotificationManager& NotificationManager::shared() {
-    if (!g_shared) {
-        g_shared = new NotificationManager;
-        // The D-Bus connection must go before the application object does.
-        qAddPostRoutine(destroyShared);
-    }
-    return *g_shared;
+    return sharedInstance<NotificationManager>();
 }
 
 NotificationManager::NotificationManager(QObject* parent) : QObject(parent) {}

@@ -4,6 +4,7 @@
 #include "app/AppIcon.h"
 #include "app/Logger.h"
 #include "app/SettingsWindowHook.h"
+#include "app/SharedInstance.h"
 #include "app/TranslationActions.h"
 
 #include <QCoreApplication>
@@ -11,22 +12,8 @@
 #include <QMenu>
 #include <QSystemTrayIcon>
 
-namespace {
-StatusBarController* g_shared = nullptr;
-
-void destroyShared() {
-    delete g_shared;
-    g_shared = nullptr;
-}
-} // namespace
-
 StatusBarController& StatusBarController::shared() {
-    if (!g_shared) {
-        g_shared = new StatusBarController;
-        // Widgets must go while the application object still exists.
-        qAddPostRoutine(destroyShared);
-    }
-    return *g_shared;
+    return sharedInstance<StatusBarController>();
 }
 
 StatusBarController::StatusBarController() = default;

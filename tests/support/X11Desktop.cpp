@@ -47,9 +47,10 @@ bool X11Desktop::startWindowManager() {
 bool X11Desktop::startTray() {
     m_tray.start(QStringLiteral("trayer"),
                  {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
-                  QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("request"),
-                  QStringLiteral("--height"), QStringLiteral("24"), QStringLiteral("--SetDockType"),
-                  QStringLiteral("true"), QStringLiteral("--transparent"), QStringLiteral("false")});
+                  QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("pixel"),
+                  QStringLiteral("--width"), QStringLiteral("96"), QStringLiteral("--height"),
+                  QStringLiteral("24"), QStringLiteral("--SetDockType"), QStringLiteral("true"),
+                  QStringLiteral("--transparent"), QStringLiteral("false")});
     return m_tray.waitForStarted();
 }
 

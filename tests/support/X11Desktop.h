@@ -13,7 +13,8 @@ public:
     ~X11Desktop();
     // Openbox, unless a window manager already runs; true once one manages the screen.
     bool startWindowManager();
-    // A tray at the top right of the screen; the caller waits until programs see it.
+    // A tray at the top right of the screen, of a fixed width so that icons do not move
+    // as others dock; the caller waits until programs see it.
     bool startTray();
     void stopTray();
 
