@@ -91,8 +91,14 @@ private Q_SLOTS:
         QFETCH(QString, action);
         QFETCH(int, button);
         StatusBarController& tray = StatusBarController::shared();
-        X11Desktop::click(tray.statusItem()->geometry().center(), button);
-        QTRY_VERIFY(tray.menu()->isVisible());
+        // Under load the very first click on the icon is now and then lost before Qt sees it
+        // (an unanswered click opens nothing, so clicking again cannot open two menus).
+        for (int attempt = 0; attempt < 4; ++attempt) {
+            X11Desktop::click(tray.statusItem()->geometry().center(), button);
+            if (QTest::qWaitFor([&] { return tray.menu()->isVisible(); }, 3000))
+                break;
+        }
+        QVERIFY(tray.menu()->isVisible());
         QAction* item = nullptr;
         for (QAction* candidate : tray.menu()->actions())
             item = candidate->text() == entry ? candidate : item;
@@ -153,10 +159,13 @@ private Q_SLOTS:
     // the keyboard, "退出 VYRN" ending it cleanly.
     void programQuitsFromItsTrayMenu() {
         StatusBarController::shared().statusItem()->hide(); // leaves the tray to the program
+        updateService.reset();
         QProcess vyrn;
         startVyrn(vyrn);
-        QList<qulonglong> windows;
-        QTRY_VERIFY_WITH_TIMEOUT((windows = X11Desktop::windowsOf(vyrn.processId())).size() == 1, 30000);
+        // The update check runs 3 s after start: by then the program is in its event loop.
+        QVERIFY(updateService.waitForRequests(1, 30000));
+        const QList<qulonglong> windows = X11Desktop::windowsOf(vyrn.processId());
+        QCOMPARE(windows.size(), 1);
         const QRect icon = X11Desktop::geometryOf(windows.constFirst());
         QVERIFY2(icon.width() > 0 && icon.width() <= 48, "the tray icon is the program's only window");
         X11Desktop::click(icon.center());
