@@ -10,12 +10,12 @@ packages=(
     libtesseract-dev libleptonica-dev libxcb1-dev libxcb-keysyms1-dev libxcb-xtest0-dev libatspi2.0-dev
     # run
     tesseract-ocr-eng tesseract-ocr-chi-sim tesseract-ocr-chi-tra fonts-noto-cjk gnome-keyring at-spi2-core
-    libsecret-1-0 qt6-qpa-plugins
+    libsecret-1-0 qt6-qpa-plugins fonts-noto-color-emoji
 )
 if [[ "${1:-}" == "--test" ]]; then
     packages+=(
         x11proto-dev xvfb xauth dbus-x11 dbus-daemon libsecret-tools xdotool xclip trayer
-        x11-xserver-utils
+        x11-utils x11-xserver-utils
         clang clang-format libclang-rt-14-dev ccache
     )
     # the window manager of the end-to-end tests; `import` for looking at the screen

@@ -2,10 +2,24 @@
 
 #include "app/Logger.h"
 
+#include <QCoreApplication>
+
+#include <utility>
+
 namespace {
 AlertPresenter* g_presenter = nullptr;
 std::optional<int> g_nextAnswer;
 std::optional<AlertRequest> g_lastAlert;
+
+// Always later, also on the main thread: a flow reports a failure and goes on tidying up
+// before the user sees anything.
+void openLater(const AlertRequest& alert) {
+    if (QCoreApplication* app = QCoreApplication::instance())
+        QMetaObject::invokeMethod(
+            app, [alert] { Alerts::open(alert); }, Qt::QueuedConnection);
+    else
+        Alerts::open(alert);
+}
 } // namespace
 
 namespace Alerts {
@@ -14,22 +28,35 @@ void setPresenter(AlertPresenter* presenter) {
     g_presenter = presenter;
 }
 
-void open(const AlertRequest& alert, AlertAnswer onAnswer) {
+bool answeredInAdvance(const AlertRequest& alert, const AlertAnswer& onAnswer) {
     g_lastAlert = alert;
+    if (!g_nextAnswer)
+        return false;
+    const int answer = *std::exchange(g_nextAnswer, std::nullopt);
+    if (onAnswer)
+        onAnswer(answer);
+    return true;
+}
+
+void open(const AlertRequest& alert, AlertAnswer onAnswer) {
     if (!onAnswer)
         onAnswer = [](int) {};
-    if (g_nextAnswer) {
-        const int answer = *g_nextAnswer;
-        g_nextAnswer.reset();
-        onAnswer(answer);
+    if (answeredInAdvance(alert, onAnswer))
         return;
-    }
     if (!g_presenter) {
         logi(QStringLiteral("提示: ") + alert.messageText + QStringLiteral(" — ") + alert.informativeText);
         onAnswer(-1);
         return;
     }
     g_presenter->open(alert, std::move(onAnswer));
+}
+
+void showError(const QString& message) {
+    openLater({QStringLiteral("翻译失败"), message, AlertRequest::Style::Warning, {QStringLiteral("确定")}});
+}
+
+void showAlert(const QString& title, const QString& message) {
+    openLater({title, message, AlertRequest::Style::Informational, {QStringLiteral("确定")}});
 }
 
 void setNextAnswer(int buttonIndex) {

@@ -31,6 +31,13 @@ void setPresenter(AlertPresenter* presenter);
 // Main thread only; never waits for the user. A pending next answer is delivered at once
 // instead of showing anything; without a presenter the alert is logged and counts as dismissed.
 void open(const AlertRequest& alert, AlertAnswer onAnswer = {});
+// For UI code that shows an alert itself: records it as the last alert and, when a test
+// has set the next answer, delivers that answer and returns true.
+bool answeredInAdvance(const AlertRequest& alert, const AlertAnswer& onAnswer);
+// Any thread; the alert opens later on the main thread. The flows' failure alert
+// ("翻译失败" with the message) and their informational alert.
+void showError(const QString& message);
+void showAlert(const QString& title, const QString& message);
 // Test hook: the next alert is answered with `buttonIndex` at once, without a window.
 void setNextAnswer(int buttonIndex);
 // The last alert opened (shown or pre-answered), for tests.

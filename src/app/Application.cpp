@@ -1,10 +1,14 @@
 #include "app/Application.h"
 
 #include "app/AppConstants.h"
+#include "app/AppIcon.h"
 #include "app/Logger.h"
 #include "app/MessageBoxAlertPresenter.h"
+#include "app/NotificationManager.h"
+#include "app/StatusBarController.h"
 #include "app/UnixSignalWatcher.h"
 #include "platform/KeyStoreFactory.h"
+#include "platform/NotificationServiceFactory.h"
 #include "settings/KeychainHelper.h"
 #include "settings/SettingsManager.h"
 #include "update/UpdateChecker.h"
@@ -56,6 +60,7 @@ int run(int argc, char** argv) {
     QApplication::setApplicationDisplayName(APP_DISPLAY_NAME);
     QApplication::setApplicationVersion(APP_SHORT_VERSION);
     QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setWindowIcon(AppIcon::icon());
 
     // Before anything is logged that could tell a watcher the program is up.
     UnixSignalWatcher signalWatcher({SIGINT, SIGTERM});
@@ -66,6 +71,9 @@ int run(int argc, char** argv) {
     Alerts::setPresenter(&alertPresenter);
     KeychainHelper::setBackend(KeyStoreFactory::create());
     SettingsManager::shared();
+
+    NotificationManager::shared().setService(NotificationServiceFactory::create());
+    StatusBarController::shared().setup();
 
     UpdateChecker::shared().check();
     const int code = app.exec();

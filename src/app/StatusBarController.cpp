@@ -1,0 +1,50 @@
+#include "app/StatusBarController.h"
+
+#include "app/AppConstants.h"
+#include "app/AppIcon.h"
+#include "app/Logger.h"
+#include "app/SettingsWindowHook.h"
+#include "app/SharedInstance.h"
+#include "app/TranslationActions.h"
+
+#include <QCoreApplication>
+#include <QCursor>
+#include <QMenu>
+#include <QSystemTrayIcon>
+
+StatusBarController& StatusBarController::shared() {
+    return sharedInstance<StatusBarController>();
+}
+
+StatusBarController::StatusBarController() = default;
+
+StatusBarController::~StatusBarController() {
+    delete m_statusItem;
+}
+
+void StatusBarController::setup() {
+    if (m_statusItem)
+        return;
+    m_menu = std::make_unique<QMenu>();
+    m_menu->addAction(QStringLiteral("📷 截图翻译"), this, [] { TranslationActions::startScreenshot(); });
+    m_menu->addAction(QStringLiteral("📝 划词翻译"), this, [] { TranslationActions::startSelection(); });
+    m_menu->addSeparator();
+    m_menu->addAction(QStringLiteral("⚙️ 偏好设置..."), this, [] { SettingsWindowHook::show(); });
+    m_menu->addSeparator();
+    // exit(), not quit(): quit() first asks every window to close, and any one may refuse.
+    m_menu->addAction(QStringLiteral("退出 ") + APP_NAME, this, [] { QCoreApplication::exit(0); });
+
+    m_statusItem = new QSystemTrayIcon(AppIcon::icon(), this);
+    m_statusItem->setToolTip(APP_NAME);
+    m_statusItem->setContextMenu(m_menu.get());
+    // A click on the book opens the menu too, as the right button does.
+    connect(m_statusItem, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger)
+                    m_menu->popup(QCursor::pos());
+            });
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        logi(QStringLiteral("系统托盘不可用：托盘出现前不显示图标，再次运行 vyrn 可打开偏好设置"));
+    // Shown even without a tray: it docks as soon as one appears.
+    m_statusItem->show();
+}

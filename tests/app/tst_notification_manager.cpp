@@ -1,0 +1,122 @@
+#include "app/NotificationManager.h"
+#include "platform/freedesktop/FreedesktopNotificationService.h"
+#include "platform/null/NullNotificationService.h"
+#include "support/NotificationServer.h"
+#include "support/TestEnvironment.h"
+
+#include <QDBusArgument>
+#include <QSignalSpy>
+#include <QTest>
+
+// Against a notification server on the test session bus, as the desktop's would answer.
+class TestNotificationManager : public QObject {
+    Q_OBJECT
+    TestEnvironment env;
+    std::unique_ptr<NotificationServer> server;
+
+    static std::unique_ptr<NotificationManager> managerOnBus() {
+        auto manager = std::make_unique<NotificationManager>();
+        manager->setService(std::make_unique<FreedesktopNotificationService>());
+        return manager;
+    }
+
+    static int occurrences(const QString& text) { return int(readLog().count(text)); }
+
+private Q_SLOTS:
+    void init() {
+        server = std::make_unique<NotificationServer>();
+        QVERIFY(server->registerOnBus());
+    }
+    void cleanup() { server.reset(); }
+
+    void postsTitleBodyIconAndDefaultAction() {
+        const int named = occurrences(QStringLiteral("通知服务: vyrn-test-notifications"));
+        auto manager = managerOnBus();
+        manager->show(QStringLiteral("VYRN"), QStringLiteral("划词翻译完成，点击查看结果"));
+        manager->show(QStringLiteral("VYRN"), QStringLiteral("翻译完成，点击查看结果"));
+        QTRY_COMPARE(server->calls().size(), 2);
+
+        const NotificationServer::Call call = server->calls().constFirst();
+        QCOMPARE(call.appName, QStringLiteral("VYRN"));
+        QCOMPARE(call.appIcon, QStringLiteral("vyrn"));
+        QCOMPARE(call.summary, QStringLiteral("VYRN"));
+        QCOMPARE(call.body, QStringLiteral("划词翻译完成，点击查看结果"));
+        QCOMPARE(call.actions.mid(0, 1), QStringList{QStringLiteral("default")});
+        QCOMPARE(call.hints.value(QStringLiteral("desktop-entry")).toString(), QStringLiteral("vyrn"));
+        // Not installed here, so the picture travels along, in the structure servers expect.
+        const QDBusArgument image = call.hints.value(QStringLiteral("image-data")).value<QDBusArgument>();
+        QCOMPARE(image.currentSignature(), QStringLiteral("(iiibiiay)"));
+        QCOMPARE(server->calls().at(1).body, QStringLiteral("翻译完成，点击查看结果"));
+        QCOMPARE(occurrences(QStringLiteral("通知服务: vyrn-test-notifications")), named + 1);
+    }
+
+    // Servers send their signals to every client: only a click on our own notification's
+    // body counts, and it counts once.
+    void clickingOurNotificationActivatesOnce() {
+        auto manager = managerOnBus();
+        QSignalSpy activated(manager.get(), &NotificationManager::activated);
+        const uint foreignId =
+            server->Notify(QStringLiteral("other"), 0, {}, QStringLiteral("x"), {}, {}, {}, -1);
+        manager->show(QStringLiteral("VYRN"), QStringLiteral("翻译完成，点击查看结果"));
+        QTRY_COMPARE(server->calls().size(), 2);
+        const uint ours = foreignId + 1;
+
+        server->invokeAction(foreignId, QStringLiteral("default"));
+        server->invokeAction(ours, QStringLiteral("other-action"));
+        server->invokeAction(ours, QStringLiteral("default"), QStringLiteral("token-7"));
+        // Signals arrive in order: once the last one is in, the first two were seen and ignored.
+        QTRY_VERIFY(!activated.isEmpty() && activated.constLast().constFirst() == QStringLiteral("token-7"));
+        QCOMPARE(activated.size(), 1);
+    }
+
+    void refusedNotificationIsOnlyLogged() {
+        server->refuseWith(QStringLiteral("quota exceeded"));
+        auto manager = managerOnBus();
+        manager->show(QStringLiteral("VYRN"), QStringLiteral("翻译完成，点击查看结果"));
+        QTRY_COMPARE(occurrences(QStringLiteral("通知发送失败: quota exceeded")), 1);
+    }
+
+    void missingServerIsLoggedOnce_data() {
+        QTest::addColumn<bool>("sessionBus");
+        QTest::newRow("bus without a server") << true;
+        QTest::newRow("no bus") << false;
+    }
+    void missingServerIsLoggedOnce() {
+        QFETCH(bool, sessionBus);
+        server.reset();
+        auto manager = std::make_unique<NotificationManager>();
+        if (sessionBus)
+            manager->setService(std::make_unique<FreedesktopNotificationService>());
+        else
+            manager->setService(std::make_unique<NullNotificationService>());
+        const int before = occurrences(QStringLiteral("通知服务不可用"));
+        manager->show(QStringLiteral("VYRN"), QStringLiteral("one"));
+        QTRY_COMPARE(occurrences(QStringLiteral("通知服务不可用")), before + 1);
+        manager->show(QStringLiteral("VYRN"), QStringLiteral("two"));
+
+        // A server that starts later still gets the next notification, and the line stays single.
+        if (!sessionBus)
+            return;
+        server = std::make_unique<NotificationServer>();
+        QVERIFY(server->registerOnBus());
+        QTRY_VERIFY(QTest::qWaitFor([&] {
+            manager->show(QStringLiteral("VYRN"), QStringLiteral("three"));
+            return !server->calls().isEmpty();
+        }));
+        QCOMPARE(occurrences(QStringLiteral("通知服务不可用")), before + 1);
+        QCOMPARE(server->calls().constFirst().body, QStringLiteral("three"));
+    }
+
+    void showFromAWorkerThread() {
+        auto manager = managerOnBus();
+        QThread* worker =
+            QThread::create([&] { manager->show(QStringLiteral("VYRN"), QStringLiteral("worker")); });
+        worker->start();
+        QVERIFY(worker->wait(5000));
+        delete worker;
+        QTRY_COMPARE(server->calls().size(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestNotificationManager)
+#include "tst_notification_manager.moc"

@@ -1,0 +1,57 @@
+#include "support/NotificationServer.h"
+
+namespace {
+const QString kName = QStringLiteral("org.freedesktop.Notifications");
+const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
+} // namespace
+
+NotificationServer::NotificationServer()
+    : m_bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus,
+                                          QStringLiteral("vyrn-test-notifications"))) {}
+
+NotificationServer::~NotificationServer() {
+    unregisterFromBus();
+    QDBusConnection::disconnectFromBus(QStringLiteral("vyrn-test-notifications"));
+}
+
+bool NotificationServer::registerOnBus() {
+    return m_bus.registerObject(kPath, this, QDBusConnection::ExportScriptableContents) &&
+           m_bus.registerService(kName);
+}
+
+void NotificationServer::unregisterFromBus() {
+    m_bus.unregisterService(kName);
+    m_bus.unregisterObject(kPath);
+}
+
+void NotificationServer::invokeAction(uint id, const QString& actionKey, const QString& activationToken) {
+    if (!activationToken.isEmpty())
+        Q_EMIT ActivationToken(id, activationToken);
+    Q_EMIT ActionInvoked(id, actionKey);
+}
+
+uint NotificationServer::Notify(const QString& appName, uint replacesId, const QString& appIcon,
+                                const QString& summary, const QString& body, const QStringList& actions,
+                                const QVariantMap& hints, int expireTimeout) {
+    m_calls.append({appName, replacesId, appIcon, summary, body, actions, hints, expireTimeout});
+    if (!m_refusal.isEmpty()) {
+        sendErrorReply(QDBusError::Failed, m_refusal);
+        return 0;
+    }
+    return m_nextId++;
+}
+
+QString NotificationServer::GetServerInformation(QString& vendor, QString& version, QString& specVersion) {
+    vendor = QStringLiteral("VYRN tests");
+    version = QStringLiteral("1.0");
+    specVersion = QStringLiteral("1.2");
+    return QStringLiteral("vyrn-test-notifications");
+}
+
+QStringList NotificationServer::GetCapabilities() {
+    return {QStringLiteral("actions"), QStringLiteral("body")};
+}
+
+void NotificationServer::CloseNotification(uint id) {
+    Q_EMIT NotificationClosed(id, 3);
+}
