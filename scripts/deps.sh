@@ -7,13 +7,14 @@ set -euo pipefail
 packages=(
     # build
     cmake ninja-build g++ pkg-config qt6-base-dev qt6-webengine-dev qtkeychain-qt6-dev
-    libtesseract-dev libleptonica-dev libxcb1-dev libxcb-keysyms1-dev libxcb-xtest0-dev libatspi2.0-dev
+    libtesseract-dev libleptonica-dev libxcb1-dev libxcb-keysyms1-dev libxcb-xtest0-dev libxcb-res0-dev libxcb-xfixes0-dev
+    libatspi2.0-dev
     # run
     tesseract-ocr-eng tesseract-ocr-chi-sim tesseract-ocr-chi-tra fonts-noto-cjk gnome-keyring at-spi2-core
     libsecret-1-0 qt6-qpa-plugins
 )
 if [[ "${1:-}" == "--test" ]]; then
-    packages+=(x11proto-dev xvfb xauth dbus-x11 dbus-daemon libsecret-tools xdotool xclip trayer clang clang-format libclang-rt-14-dev)
+    packages+=(x11proto-dev xvfb xauth dbus-x11 dbus-daemon libsecret-tools xdotool xclip trayer openbox zenity xterm clang clang-format libclang-rt-14-dev)
 fi
 
 missing=()
