@@ -115,7 +115,9 @@ bool hasWindowManager() {
 
 bool hasAccessibilityBus() {
     QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
-    return bus && bus->isServiceRegistered(QStringLiteral("org.a11y.Bus"));
+    // The launcher may still be starting.
+    return bus && QTest::qWaitFor(
+                      [&] { return bus->isServiceRegistered(QStringLiteral("org.a11y.Bus")).value(); }, 5000);
 }
 
 void clearSelections() {
