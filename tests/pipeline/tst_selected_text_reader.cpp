@@ -1,5 +1,6 @@
 #include "pipeline/CopySelectionFallback.h"
 #include "pipeline/SelectedTextReader.h"
+#include "support/AsyncAnswer.h"
 #include "support/FakeSelectionServices.h"
 #include "support/TestEnvironment.h"
 
@@ -26,20 +27,24 @@ PasteboardSnapshot snapshotWithText(const QByteArray& text) {
     return snapshot;
 }
 
-// Collects one answer.
-struct Answer {
-    bool arrived = false;
-    OptionalText text;
-    std::function<void(OptionalText)> callback() {
-        return [this](OptionalText t) {
-            QVERIFY(!arrived);
-            arrived = true;
-            text = std::move(t);
-        };
-    }
+struct CopyCase {
+    QString sourceClass = "Gedit"; // empty: the source is unknown
+    bool keysReleased = true;
+    bool clipboardReadable = true;
+    bool emptyBefore = false;
+    OptionalText copied{};      // what Ctrl+C puts on the clipboard; none: nothing
+    int slowReads = 0;          // reads answering an empty text before the copy shows
+    OptionalText currentText{}; // the clipboard's text when nothing was copied
+    bool restoreWorks = true;
+    OptionalText expected{};
+    int copiesSent = 1;
+    int restores = 1;
+    QString logged{};
 };
 
 } // namespace
+
+Q_DECLARE_METATYPE(CopyCase)
 
 class TestSelectedTextReader : public QObject {
     Q_OBJECT
@@ -48,91 +53,79 @@ class TestSelectedTextReader : public QObject {
 private Q_SLOTS:
     // The synthetic copy: what it answers, whether it sends Ctrl+C and puts the clipboard back.
     void copyFallback_data() {
-        QTest::addColumn<QString>("sourceClass"); // empty: source unknown
-        QTest::addColumn<bool>("keysReleased");
-        QTest::addColumn<bool>("clipboardReadable");
-        QTest::addColumn<bool>("emptyBefore");
-        QTest::addColumn<OptionalText>("copied");      // what Ctrl+C puts on the clipboard; none: nothing
-        QTest::addColumn<int>("slowReads");            // reads answering empty before the copy shows
-        QTest::addColumn<OptionalText>("currentText"); // the clipboard's text when nothing was copied
-        QTest::addColumn<bool>("restoreWorks");
-        QTest::addColumn<OptionalText>("expected");
-        QTest::addColumn<int>("copiesSent");
-        QTest::addColumn<int>("restores");
-        QTest::addColumn<QString>("logged");
-        const OptionalText none;
-        const OptionalText previous = QStringLiteral("previous");
+        QTest::addColumn<CopyCase>("row");
+        const OptionalText previous = QStringLiteral("previous"); // the clipboard's text before
         const OptionalText words = QStringLiteral("selected words");
-
-        QTest::newRow("copy shows at once") << "Gedit" << true << true << false << words << 0 << none << true
-                                            << words << 1 << 1 << "Ctrl+C 获取成功（重试 1 次）";
-        QTest::newRow("slow application") << "Gedit" << true << true << false << words << 2 << none << true
-                                          << words << 1 << 1 << "Ctrl+C 获取成功（重试 3 次）";
+        QTest::newRow("copy shows at once")
+            << CopyCase{.copied = words, .expected = words, .logged = "Ctrl+C 获取成功（重试 1 次）"};
+        QTest::newRow("slow application") << CopyCase{
+            .copied = words, .slowReads = 2, .expected = words, .logged = "Ctrl+C 获取成功（重试 3 次）"};
         QTest::newRow("same text as before, clipboard changed")
-            << "Gedit" << true << true << false << previous << 0 << none << true << previous << 1 << 1
-            << "Ctrl+C 获取成功（重试 1 次）";
-        QTest::newRow("nothing selected")
-            << "Gedit" << true << true << false << none << 0 << previous << true << none << 1 << 0
-            << "Ctrl+C 兜底失败：oldChangeCount=7 → finalChangeCount=7，"
-               "剪贴板当前文本长度=8";
-        QTest::newRow("new text without a change")
-            << "Gedit" << true << true << false << none << 0 << words << true << words << 1 << 0
-            << "Ctrl+C 获取成功（兜底读取）";
-        QTest::newRow("empty clipboard before") << "Gedit" << true << true << true << words << 0 << none
-                                                << true << words << 1 << 1 << "剪贴板已恢复（0 个条目）";
-        QTest::newRow("restored contents") << "Gedit" << true << true << false << words << 0 << none << true
-                                           << words << 1 << 1 << "剪贴板已恢复（1 个条目）";
-        QTest::newRow("restore fails") << "Gedit" << true << true << false << words << 0 << none << false
-                                       << words << 1 << 1 << "剪贴板恢复失败";
-        QTest::newRow("terminal") << "XTerm" << true << true << false << words << 0 << none << true << none
-                                  << 0 << 0 << "终端窗口：不发送 Ctrl+C";
-        QTest::newRow("source unknown") << "" << true << true << false << words << 0 << none << true << none
-                                        << 0 << 0 << "来源窗口未知：不发送 Ctrl+C";
-        QTest::newRow("hotkey still held") << "Gedit" << false << true << false << words << 0 << none << true
-                                           << none << 0 << 0 << "按键 1 秒内未松开：不发送 Ctrl+C";
-        QTest::newRow("clipboard owner silent") << "Gedit" << true << false << false << words << 0 << none
-                                                << true << none << 0 << 0 << "剪贴板所有者无响应";
+            << CopyCase{.copied = previous, .expected = previous, .logged = "Ctrl+C 获取成功（重试 1 次）"};
+        QTest::newRow("nothing selected") << CopyCase{
+            .currentText = previous,
+            .restores = 0,
+            .logged = "Ctrl+C 兜底失败：oldChangeCount=7 → finalChangeCount=7，剪贴板当前文本长度=8"};
+        QTest::newRow("new text without a change") << CopyCase{
+            .currentText = words, .expected = words, .restores = 0, .logged = "Ctrl+C 获取成功（兜底读取）"};
+        QTest::newRow("empty clipboard before") << CopyCase{
+            .emptyBefore = true, .copied = words, .expected = words, .logged = "剪贴板已恢复（0 个条目）"};
+        QTest::newRow("restored contents")
+            << CopyCase{.copied = words, .expected = words, .logged = "剪贴板已恢复（1 个条目）"};
+        QTest::newRow("restore fails") << CopyCase{
+            .copied = words, .restoreWorks = false, .expected = words, .logged = "剪贴板恢复失败"};
+        QTest::newRow("terminal") << CopyCase{.sourceClass = "XTerm",
+                                              .copied = words,
+                                              .copiesSent = 0,
+                                              .restores = 0,
+                                              .logged = "终端窗口：不发送 Ctrl+C"};
+        QTest::newRow("source unknown") << CopyCase{.sourceClass = "",
+                                                    .copied = words,
+                                                    .copiesSent = 0,
+                                                    .restores = 0,
+                                                    .logged = "来源窗口未知：不发送 Ctrl+C"};
+        QTest::newRow("hotkey still held") << CopyCase{.keysReleased = false,
+                                                       .copied = words,
+                                                       .copiesSent = 0,
+                                                       .restores = 0,
+                                                       .logged = "按键 1 秒内未松开：不发送 Ctrl+C"};
+        QTest::newRow("clipboard owner silent") << CopyCase{.clipboardReadable = false,
+                                                            .copied = words,
+                                                            .copiesSent = 0,
+                                                            .restores = 0,
+                                                            .logged = "剪贴板所有者无响应"};
     }
     void copyFallback() {
-        QFETCH(QString, sourceClass);
-        QFETCH(bool, keysReleased);
-        QFETCH(bool, clipboardReadable);
-        QFETCH(bool, emptyBefore);
-        QFETCH(OptionalText, copied);
-        QFETCH(int, slowReads);
-        QFETCH(OptionalText, currentText);
-        QFETCH(bool, restoreWorks);
-        QFETCH(OptionalText, expected);
-        QFETCH(int, copiesSent);
-        QFETCH(int, restores);
-        QFETCH(QString, logged);
-
+        QFETCH(CopyCase, row);
         FakeClipboard clipboard;
         FakeKeyboard keyboard;
-        const PasteboardSnapshot before = emptyBefore ? PasteboardSnapshot{} : snapshotWithText("previous");
-        clipboard.before = clipboardReadable ? std::optional(before) : std::nullopt;
-        clipboard.current = currentText;
-        clipboard.restoreSucceeds = restoreWorks;
-        clipboard.emptyReads = slowReads;
-        keyboard.keysReleased = keysReleased;
-        if (copied)
-            keyboard.onCopy = [&] { clipboard.change(copied); };
+        const PasteboardSnapshot before =
+            row.emptyBefore ? PasteboardSnapshot{} : snapshotWithText("previous");
+        clipboard.before = row.clipboardReadable ? std::optional(before) : std::nullopt;
+        clipboard.current = row.currentText;
+        clipboard.restoreSucceeds = row.restoreWorks;
+        clipboard.emptyReads = row.slowReads;
+        keyboard.keysReleased = row.keysReleased;
+        if (row.copied)
+            keyboard.onCopy = [&] { clipboard.change(row.copied); };
         CopySelectionFallback fallback(clipboard, keyboard);
         fallback.setPollIntervalForTesting(std::chrono::milliseconds(5));
         std::optional<SelectionSource> source;
-        if (!sourceClass.isEmpty())
-            source = sourceOfClass(sourceClass);
+        if (!row.sourceClass.isEmpty())
+            source = sourceOfClass(row.sourceClass);
 
         const qsizetype logMark = readLog().size();
-        Answer answer;
+        AsyncAnswer<OptionalText> answer;
         fallback.run(source, answer.callback());
-        QTRY_VERIFY(answer.arrived);
-        QCOMPARE(answer.text, expected);
-        QCOMPARE(keyboard.copiesSent, copiesSent);
-        QCOMPARE(clipboard.restores, restores);
-        if (restores > 0)
+        QVERIFY(answer.wait());
+        QCOMPARE(answer.value, row.expected);
+        QTest::qWait(10);
+        QCOMPARE(answer.calls, 1);
+        QCOMPARE(keyboard.copiesSent, row.copiesSent);
+        QCOMPARE(clipboard.restores, row.restores);
+        if (row.restores > 0)
             QCOMPARE(clipboard.restored, std::optional(before));
-        QVERIFY2(readLog().mid(logMark).contains(logged), qPrintable(logged));
+        QVERIFY2(readLog().mid(logMark).contains(row.logged), qPrintable(row.logged));
     }
 
     // A copy cancelled while it waits for the clipboard still puts the clipboard back.
@@ -144,14 +137,14 @@ private Q_SLOTS:
         keyboard.onCopy = [&] { clipboard.change(QStringLiteral("unused")); };
         CopySelectionFallback fallback(clipboard, keyboard);
         fallback.setPollIntervalForTesting(std::chrono::milliseconds(5));
-        Answer answer;
+        AsyncAnswer<OptionalText> answer;
         fallback.run(sourceOfClass("Gedit"), answer.callback());
         QTRY_VERIFY(clipboard.emptyReads < 998); // polling
         fallback.cancel();
         QTRY_COMPARE(clipboard.restores, 1);
         QCOMPARE(clipboard.restored, std::optional(snapshotWithText("previous")));
         QTRY_VERIFY(!fallback.isRunning());
-        QVERIFY(!answer.arrived);
+        QVERIFY(!answer.arrived());
     }
 
     // The three readers in turn, and what each passes on.
@@ -207,12 +200,14 @@ private Q_SLOTS:
         reader.findChild<CopySelectionFallback*>()->setPollIntervalForTesting(std::chrono::milliseconds(1));
 
         const qsizetype logMark = readLog().size();
-        Answer answer;
+        AsyncAnswer<OptionalText> answer;
         reader.read(source, answer.callback());
         QVERIFY(reader.isReading());
-        QTRY_VERIFY(answer.arrived);
+        QVERIFY(answer.wait());
         QVERIFY(!reader.isReading());
-        QCOMPARE(answer.text, expected);
+        QTest::qWait(10);
+        QCOMPARE(answer.calls, 1);
+        QCOMPARE(answer.value, expected);
         QCOMPARE(fakes.accessibility->lastPid, source.pid);
         QCOMPARE(fakes.primary->reads, primaryReads);
         QCOMPARE(fakes.keyboard->copiesSent, copiesSent);
@@ -223,23 +218,23 @@ private Q_SLOTS:
         FakeSelectionServices fakes;
         fakes.accessibility->hang = true;
         SelectedTextReader reader(fakes.take());
-        Answer first, second;
+        AsyncAnswer<OptionalText> first, second;
         reader.read(sourceOfClass("Gedit"), first.callback());
         reader.read(sourceOfClass("Gedit"), second.callback());
-        QTRY_VERIFY(second.arrived);
-        QCOMPARE(second.text, OptionalText());
-        QVERIFY(!first.arrived);
+        QVERIFY(second.wait());
+        QCOMPARE(second.value, OptionalText());
+        QVERIFY(!first.arrived());
         reader.cancel();
         QVERIFY(!reader.isReading());
         // Cancelled: a late answer is dropped, and a new read may start.
-        Answer third;
+        AsyncAnswer<OptionalText> third;
         fakes.accessibility->hang = false;
         fakes.accessibility->answer = QStringLiteral("next");
         reader.read(std::nullopt, third.callback());
-        QTRY_VERIFY(third.arrived);
-        QCOMPARE(third.text, OptionalText("next"));
+        QVERIFY(third.wait());
+        QCOMPARE(third.value, OptionalText("next"));
         QCOMPARE(fakes.accessibility->lastPid, 0); // no source: the desktop's focus
-        QVERIFY(!first.arrived);
+        QVERIFY(!first.arrived());
     }
 };
 

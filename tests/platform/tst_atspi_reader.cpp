@@ -1,4 +1,4 @@
-#include "SelectionTestData.h"
+#include "SelectionTestSupport.h"
 #include "platform/atspi/AtspiAccessibilityReader.h"
 #include "support/DesktopPrograms.h"
 #include "support/TestEnvironment.h"
@@ -29,15 +29,11 @@ class TestAtspiReader : public QObject {
     // The reader's answer for the application `pid`, and the log lines of that read.
     std::pair<OptionalText, QString> read(qint64 pid) {
         const qsizetype logMark = readLog().size();
-        bool arrived = false;
-        OptionalText text;
-        reader->read(pid, budget, [&](OptionalText answer) {
-            arrived = true;
-            text = std::move(answer);
-        });
-        if (!QTest::qWaitFor([&] { return arrived; }, 10000))
+        AsyncAnswer<OptionalText> answer;
+        reader->read(pid, budget, answer.callback());
+        if (!answer.wait())
             return {QStringLiteral("(no answer)"), {}};
-        return {text, readLog().mid(logMark)};
+        return {answer.value, readLog().mid(logMark)};
     }
 
     // Starts an application, focuses its window and returns it.
@@ -63,7 +59,7 @@ private Q_SLOTS:
     // GTK 3 always speaks AT-SPI: its text view's selection, with role and depth.
     void gtkTextView() {
         const QString file =
-            SelectionTestData::writeFile(env.root(), "zenity.txt", "Hello 😀 world\nsecond line here\n");
+            SelectionTestSupport::writeFile(env.root(), "zenity.txt", "Hello 😀 world\nsecond line here\n");
         auto zenity =
             focused("zenity", {"--text-info", "--editable", "--filename=" + file, "--title=zenity text"},
                     "zenity text", QProcessEnvironment::systemEnvironment());
@@ -125,14 +121,11 @@ private Q_SLOTS:
 
     void helperMissing() {
         AtspiAccessibilityReader missing(env.root() + "/no-such-reader");
-        bool arrived = false;
-        OptionalText text = QStringLiteral("unset");
-        missing.read(0, budget, [&](OptionalText answer) {
-            arrived = true;
-            text = answer;
-        });
-        QTRY_VERIFY(arrived);
-        QCOMPARE(text, OptionalText());
+        AsyncAnswer<OptionalText> answer;
+        answer.value = QStringLiteral("unset");
+        missing.read(0, budget, answer.callback());
+        QVERIFY(answer.wait());
+        QCOMPARE(answer.value, OptionalText());
         QVERIFY(readLog().contains("Accessibility：无法启动读取进程"));
     }
 };

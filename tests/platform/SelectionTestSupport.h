@@ -1,14 +1,18 @@
 #pragma once
 
+#include "platform/x11/X11Clipboard.h"
+#include "support/AsyncAnswer.h"
+
 #include <QBuffer>
 #include <QByteArray>
 #include <QFile>
 #include <QImage>
+#include <QMap>
 #include <QRandomGenerator>
 #include <QString>
 
-// Contents for the clipboard and selection tests.
-namespace SelectionTestData {
+// Contents and checks shared by the clipboard and selection tests.
+namespace SelectionTestSupport {
 
 inline QByteArray noisePng(int side) {
     // Noise does not compress: a PNG of 420 x 420 is larger than one X11 request.
@@ -40,4 +44,18 @@ inline QString writeFile(const QString& folder, const QString& name, const QByte
     return path;
 }
 
-} // namespace SelectionTestData
+// Every target of the clipboard, as another program (another X connection) reads it.
+inline QMap<QByteArray, PasteboardSnapshot::Entry> clipboardAsAnotherProgram() {
+    X11Clipboard clipboard(X11SelectionConnection::open());
+    AsyncAnswer<std::optional<PasteboardSnapshot>> snapshot;
+    clipboard.capture(snapshot.callback());
+    QMap<QByteArray, PasteboardSnapshot::Entry> entries;
+    if (!snapshot.wait() || !snapshot.value)
+        return entries;
+    for (const PasteboardSnapshot::Item& item : snapshot.value->items)
+        for (const PasteboardSnapshot::Entry& entry : item.types)
+            entries.insert(entry.target, entry);
+    return entries;
+}
+
+} // namespace SelectionTestSupport
