@@ -1,8 +1,8 @@
 // Hotkey to text, per reader, against real programs: AT-SPI and PRIMARY on a GTK text
 // view (zenity), PRIMARY on xterm, the copy fallback on the GTK view, and the whole
-// reader for both programs. Needs an X display with a window manager and the
-// accessibility bus; started without DISPLAY it runs itself inside xvfb-run and
-// dbus-run-session and brings up at-spi-bus-launcher and openbox.
+// reader for both programs. It opens windows, moves the focus and types, so it runs
+// itself inside a private xvfb-run and dbus-run-session, never on the desktop it was
+// started from, and brings up at-spi-bus-launcher and openbox there.
 
 #include "BenchTiming.h"
 
