@@ -125,7 +125,9 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("DISPLAY")) {
         ::execlp("xvfb-run", "xvfb-run", "-a", "-s", "-screen 0 1920x1080x24 -nolisten tcp",
                  "dbus-run-session", "--", argv[0], static_cast<char*>(nullptr));
-        std::fprintf(stderr, "bench_selected_text needs an X display (xvfb-run was not found)\n");
+        std::fprintf(
+            stderr,
+            "bench_selected_text runs on a private X display: install xvfb (scripts/deps.sh --test)\n");
         return 1;
     }
     QCoreApplication app(argc, argv);
