@@ -17,6 +17,10 @@ CopySelectionFallback::CopySelectionFallback(ClipboardAccess& clipboard, Synthet
     m_clipboard.setChangeListener([this] { clipboardChanged(); });
 }
 
+CopySelectionFallback::~CopySelectionFallback() {
+    m_clipboard.setChangeListener(nullptr);
+}
+
 // A callback into `step` that does nothing once this object is gone or a newer run began.
 template <typename... Args>
 auto CopySelectionFallback::guarded(void (CopySelectionFallback::*step)(Args...)) {
@@ -31,7 +35,6 @@ void CopySelectionFallback::run(const std::optional<SelectionSource>& source, Do
     m_done = std::move(done);
     m_running = true;
     m_cancelled = false;
-    m_sent = false;
     m_attempt = 0;
     m_snapshot = {};
     if (!source || source->window == 0) {
@@ -85,7 +88,6 @@ void CopySelectionFallback::afterCapture(std::optional<PasteboardSnapshot> snaps
 }
 
 void CopySelectionFallback::afterSent(bool sent) {
-    m_sent = sent;
     if (!sent) {
         loge(QStringLiteral("Ctrl+C 发送失败"));
         restoreAndFinish(std::nullopt);

@@ -26,6 +26,7 @@ public:
     static constexpr std::chrono::milliseconds keyReleaseLimit{1000};
 
     CopySelectionFallback(ClipboardAccess& clipboard, SyntheticKeyboard& keyboard, QObject* parent = nullptr);
+    ~CopySelectionFallback() override;
 
     // `done` runs once, on the main thread, after the clipboard is back.
     void run(const std::optional<SelectionSource>& source, Done done);
@@ -53,7 +54,6 @@ private:
     Done m_done;
     bool m_running = false;
     bool m_cancelled = false;
-    bool m_sent = false;
     quint64 m_run = 0; // callbacks of an earlier run are ignored
     PasteboardSnapshot m_snapshot;
     quint64 m_oldChangeCount = 0;
