@@ -7,7 +7,8 @@ set -euo pipefail
 packages=(
     # build
     cmake ninja-build g++ pkg-config qt6-base-dev qt6-webengine-dev qtkeychain-qt6-dev
-    libtesseract-dev libleptonica-dev libxcb1-dev libxcb-keysyms1-dev libxcb-xtest0-dev libatspi2.0-dev
+    libtesseract-dev libleptonica-dev libxcb1-dev libxcb-keysyms1-dev libxcb-xtest0-dev libxcb-res0-dev libxcb-xfixes0-dev
+    libatspi2.0-dev
     # run
     tesseract-ocr-eng tesseract-ocr-chi-sim tesseract-ocr-chi-tra fonts-noto-cjk gnome-keyring at-spi2-core
     libsecret-1-0 qt6-qpa-plugins fonts-noto-color-emoji
@@ -20,6 +21,8 @@ if [[ "${1:-}" == "--test" ]]; then
     )
     # the window manager of the end-to-end tests; `import` for looking at the screen
     packages+=(openbox imagemagick)
+    # real programs whose selected text the tests read
+    packages+=(zenity xterm)
 fi
 
 missing=()

@@ -7,7 +7,9 @@ root=$(pwd)
 
 scratch=$(mktemp -d /tmp/vyrn-test.XXXXXX)
 cleanup() {
-    [[ -n "${keyring_pid:-}" ]] && kill "$keyring_pid" 2>/dev/null || true
+    for pid in "${keyring_pid:-}" "${a11y_pid:-}" "${wm_pid:-}"; do
+        [[ -n "$pid" ]] && kill "$pid" 2>/dev/null || true
+    done
     rm -rf "$scratch"
 }
 trap cleanup EXIT
@@ -27,9 +29,31 @@ eval "$(echo -n vyrn-test | gnome-keyring-daemon --unlock --components=secrets)"
 keyring_pid=${GNOME_KEYRING_PID:-}
 export VYRN_TEST_SECRET_SERVICE=1
 
+# A desktop as users have one: a window manager, and the accessibility bus that GTK
+# programs always speak to (Qt programs only when told to: --a11y=0).
+/usr/libexec/at-spi-bus-launcher --launch-immediately --a11y=0 &
+a11y_pid=$!
+desktop_ready() {
+    xdotool get_num_desktops >/dev/null 2>&1 &&
+        dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+            org.freedesktop.DBus.NameHasOwner string:org.a11y.Bus 2>/dev/null | grep -q true
+}
+for _ in $(seq 100); do
+    # A window manager that could not open the display yet is started again.
+    if [[ -z "${wm_pid:-}" ]] || ! kill -0 "$wm_pid" 2>/dev/null; then
+        openbox --sm-disable >/dev/null 2>&1 &
+        wm_pid=$!
+    fi
+    desktop_ready && break
+    sleep 0.05
+done
+desktop_ready || echo "warning: no window manager or accessibility bus; desktop tests will fail" >&2
+
+# VYRN_CTEST_ARGS narrows the run, e.g. VYRN_CTEST_ARGS="-R tst_x11".
 status=0
 for folder in "$@"; do
     echo "=== ctest in $folder ==="
-    ctest --test-dir "$folder" --output-on-failure -j 2 || status=1
+    # shellcheck disable=SC2086
+    ctest --test-dir "$folder" --output-on-failure -j 2 ${VYRN_CTEST_ARGS:-} || status=1
 done
 exit $status

@@ -1,0 +1,142 @@
+#include "../platform/SelectionTestSupport.h"
+#include "pipeline/SelectedTextReader.h"
+#include "platform/SelectionServicesFactory.h"
+#include "support/DesktopPrograms.h"
+#include "support/TestEnvironment.h"
+
+#include <QTest>
+
+using namespace SelectionTestSupport;
+using OptionalText = std::optional<QString>;
+
+namespace {
+
+const QString fixture = QStringLiteral(VYRN_SELECTION_FIXTURE);
+
+} // namespace
+
+// The reader with the real desktop services, against real programs, as the selection
+// flow will use it: source captured first, then the read.
+class TestSelectionEndToEnd : public QObject {
+    Q_OBJECT
+    TestEnvironment env;
+    std::unique_ptr<SelectedTextReader> reader;
+
+    std::pair<OptionalText, QString> readSelection() {
+        const qsizetype logMark = readLog().size();
+        AsyncAnswer<OptionalText> answer;
+        reader->read(reader->captureSource(), answer.callback());
+        if (!answer.wait(15000))
+            return {QStringLiteral("(no answer)"), readLog().mid(logMark)};
+        return {answer.value, readLog().mid(logMark)};
+    }
+
+    static std::unique_ptr<DesktopProgram> focusedFixture(const QStringList& arguments,
+                                                          const QString& title) {
+        auto program = std::make_unique<DesktopProgram>(fixture, arguments + QStringList{"--title", title});
+        const quint32 window = Desktop::waitForWindow(title);
+        if (!program->waitForLine("ready") || !window || !Desktop::activate(window))
+            return nullptr;
+        return program;
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        QVERIFY2(Desktop::hasWindowManager() && Desktop::hasAccessibilityBus(),
+                 "needs a window manager and the accessibility bus: run inside scripts/test-session.sh");
+        reader = std::make_unique<SelectedTextReader>(
+            SelectionServicesFactory::create({QStringLiteral(VYRN_ATSPI_READER)}));
+    }
+
+    void init() { Desktop::clearSelections(); }
+
+    void gtkThroughAccessibility() {
+        const QString file = writeFile(env.root(), "zenity.txt", "The first line\nThe second line\n");
+        DesktopProgram zenity("zenity",
+                              {"--text-info", "--editable", "--filename=" + file, "--title=zenity e2e"});
+        QVERIFY(Desktop::activate(Desktop::waitForWindow("zenity e2e")));
+        Desktop::xdotool({"key", "ctrl+End", "Up", "End", "shift+Home"});
+        const auto [text, log] = readSelection();
+        QCOMPARE(text, OptionalText("The second line"));
+        QVERIFY2(log.contains("Accessibility：获取选中文本 15 字符（role=text, depth=0）"), qPrintable(log));
+    }
+
+    // A terminal: PRIMARY holds the triple-clicked line; Ctrl+C is never sent, so the
+    // program running in it lives on.
+    void terminal() {
+        DesktopProgram xterm("xterm", {"-T", "xterm e2e", "-geometry", "60x5+0+0", "-e", "sh", "-c",
+                                       "echo terminal line to translate; exec sleep 600"});
+        const quint32 window = Desktop::waitForWindow("xterm e2e");
+        QVERIFY(Desktop::activate(window));
+        QTest::qWait(300); // the echo to be drawn before the click
+        Desktop::xdotool({"mousemove", "--window", QString::number(window), "40", "8", "click", "--repeat",
+                          "3", "--delay", "50", "1"});
+        const auto [text, log] = readSelection();
+        QCOMPARE(text.value_or(QString()).trimmed(), "terminal line to translate");
+        QVERIFY2(log.contains("PRIMARY：获取选中文本"), qPrintable(log));
+
+        Desktop::clearSelections();
+        const auto [nothing, fallbackLog] = readSelection();
+        QCOMPARE(nothing, OptionalText());
+        QVERIFY2(fallbackLog.contains("终端窗口：不发送 Ctrl+C"), qPrintable(fallbackLog));
+        QTest::qWait(200);
+        QVERIFY(xterm.isRunning()); // sleep was not interrupted
+    }
+
+    // No accessibility, no PRIMARY: the copy returns the text, and the clipboard that
+    // held text, HTML and an image holds the same targets and bytes afterwards.
+    void copyRestoresClipboard() {
+        DesktopProgram owner(fixture, {"clipboard-owner", "--text", writeFile(env.root(), "t.txt", "before"),
+                                       "--html", writeFile(env.root(), "h.html", "<i>before</i>"), "--png",
+                                       writeFile(env.root(), "p.png", noisePng(420))});
+        QVERIFY(owner.waitForLine("ready"));
+        const auto before = clipboardAsAnotherProgram();
+        QVERIFY(before.contains("image/png"));
+        const QString large = largeText(1024 * 1024);
+        auto source = focusedFixture(
+            {"copy-source", "--text", writeFile(env.root(), "c.txt", large.toUtf8())}, "copy source e2e");
+        QVERIFY(source);
+        const auto [text, log] = readSelection();
+        QVERIFY2(text == large, qPrintable(log));
+        QVERIFY(log.contains("Ctrl+C 获取成功（重试"));
+        QVERIFY(log.contains("剪贴板已恢复（1 个条目）"));
+        QCOMPARE(clipboardAsAnotherProgram(), before);
+    }
+
+    // Nothing selected anywhere: nothing, and the clipboard keeps its owner.
+    void nothingSelected() {
+        DesktopProgram owner(fixture, {"clipboard-owner", "--text", writeFile(env.root(), "t.txt", "kept"),
+                                       "--html", writeFile(env.root(), "h.html", "<i>kept</i>"), "--png",
+                                       writeFile(env.root(), "p.png", noisePng(8))});
+        QVERIFY(owner.waitForLine("ready"));
+        const auto before = clipboardAsAnotherProgram();
+        auto source = focusedFixture({"copy-source", "--ignore-copy"}, "ignoring source");
+        QVERIFY(source);
+        const auto [text, log] = readSelection();
+        QCOMPARE(text, OptionalText());
+        QVERIFY(source->waitForLine("copied")); // the keys did arrive
+        QVERIFY(log.contains("Ctrl+C 兜底失败"));
+        QVERIFY2(log.contains("剪贴板未被改动，无需恢复"), qPrintable(log));
+        QCOMPARE(clipboardAsAnotherProgram(), before);
+    }
+
+    // PRIMARY left behind by another program is not taken for the source's selection.
+    void stalePrimaryIgnored() {
+        DesktopProgram stale(fixture,
+                             {"primary-owner", "--text", writeFile(env.root(), "s.txt", "stale text"),
+                              "--title", "stale owner"});
+        QVERIFY(stale.waitForLine("ready"));
+        auto source = focusedFixture({"copy-source", "--text", writeFile(env.root(), "f.txt", "fresh text")},
+                                     "fresh source");
+        QVERIFY(source);
+        const auto [text, log] = readSelection();
+        QCOMPARE(text, OptionalText("fresh text"));
+        QVERIFY2(log.contains("PRIMARY：所有者不是来源应用，忽略"), qPrintable(log));
+        // The clipboard was empty before the copy, and is again.
+        QVERIFY(log.contains("剪贴板已恢复（0 个条目）"));
+        QVERIFY(clipboardAsAnotherProgram().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestSelectionEndToEnd)
+#include "tst_selection_end_to_end.moc"

@@ -1,0 +1,183 @@
+#include "SelectionTestSupport.h"
+
+#include "platform/x11/X11PrimarySelection.h"
+#include "platform/x11/X11SourceWindow.h"
+#include "platform/x11/X11SyntheticCopy.h"
+#include "support/DesktopPrograms.h"
+#include "support/TestEnvironment.h"
+
+#include <QProcess>
+#include <QTest>
+#include <QWindow>
+
+using namespace SelectionTestSupport;
+
+namespace {
+
+const QString fixture = QStringLiteral(VYRN_SELECTION_FIXTURE);
+
+// The event loop keeps running meanwhile: this process is the one xclip asks.
+QByteArray xclipOutput(const QString& target) {
+    QProcess xclip;
+    QByteArray output;
+    QObject::connect(&xclip, &QProcess::readyReadStandardOutput,
+                     [&] { output += xclip.readAllStandardOutput(); });
+    xclip.start(QStringLiteral("xclip"), {"-o", "-selection", "clipboard", "-t", target});
+    if (!QTest::qWaitFor([&] { return xclip.state() == QProcess::NotRunning; }, 10000))
+        return "(xclip did not finish)";
+    return output + xclip.readAllStandardOutput();
+}
+
+void copyWithXclip(const QByteArray& text) {
+    QProcess xclip;
+    xclip.start(QStringLiteral("xclip"), {"-selection", "clipboard", "-i"});
+    xclip.write(text);
+    xclip.closeWriteChannel();
+    xclip.waitForFinished(10000); // it stays behind, in the background, to serve the text
+}
+
+} // namespace
+
+class TestX11Selection : public QObject {
+    Q_OBJECT
+    TestEnvironment env;
+    std::shared_ptr<X11SelectionConnection> connection;
+
+private Q_SLOTS:
+    void initTestCase() {
+        connection = X11SelectionConnection::open();
+        QVERIFY2(connection, "needs an X server: run inside scripts/test-session.sh");
+        QVERIFY(connection->hasXFixes());
+        QVERIFY(connection->hasXTest());
+    }
+
+    void init() { Desktop::clearSelections(); }
+
+    // Text, HTML and a PNG too large for one request: every target comes back with
+    // the same bytes after another program has taken the clipboard, INCR both ways.
+    void restoreOffersTheSameBytes() {
+        const QByteArray text = "Clipboard text 剪贴板 😀\n";
+        const QByteArray html = "<b>bold</b> 粗体";
+        const QByteArray png = noisePng(420);
+        QVERIFY(png.size() > 300 * 1024);
+        DesktopProgram owner(fixture, {"clipboard-owner", "--text", writeFile(env.root(), "t.txt", text),
+                                       "--html", writeFile(env.root(), "h.html", html), "--png",
+                                       writeFile(env.root(), "p.png", png)});
+        QVERIFY(owner.waitForLine("ready"));
+        const QMap<QByteArray, PasteboardSnapshot::Entry> offered = clipboardAsAnotherProgram();
+        QCOMPARE(offered.value("image/png").data, png);
+
+        X11Clipboard clipboard(connection);
+        AsyncAnswer<std::optional<PasteboardSnapshot>> before;
+        clipboard.capture(before.callback());
+        QVERIFY(before.wait());
+        QVERIFY(before.value);
+        QCOMPARE(before.value->items.size(), 1);
+        QMap<QByteArray, QByteArray> captured;
+        for (const PasteboardSnapshot::Entry& entry : before.value->items.first().types)
+            captured.insert(entry.target, entry.data);
+        QCOMPARE(captured.keys(), offered.keys());
+        QVERIFY(!captured.contains("TARGETS"));
+        QCOMPARE(captured.value("UTF8_STRING"), text);
+        QCOMPARE(captured.value("text/html"), html);
+        QCOMPARE(captured.value("image/png"), png);
+
+        const quint64 count = clipboard.changeCount();
+        copyWithXclip("the copied selection");
+        QTRY_VERIFY(clipboard.changeCount() > count);
+        AsyncAnswer<bool> restored;
+        clipboard.restore(*before.value, restored.callback());
+        QVERIFY(restored.wait());
+        QVERIFY(restored.value);
+        QCOMPARE(connection->selectionOwner(connection->atom("CLIPBOARD")), connection->window());
+
+        QCOMPARE(clipboardAsAnotherProgram(), offered);
+        // And for a program that is not VYRN.
+        QCOMPARE(xclipOutput("text/html"), html);
+        QCOMPARE(xclipOutput("image/png"), png);
+    }
+
+    // An owner that never answers costs a bounded wait, and nothing is taken from it.
+    void silentOwnerIsGivenUp() {
+        xcb_connection_t* silent = xcb_connect(nullptr, nullptr);
+        const xcb_window_t window = xcb_generate_id(silent);
+        xcb_create_window(silent, XCB_COPY_FROM_PARENT, window, connection->root(), 0, 0, 1, 1, 0,
+                          XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+        xcb_set_selection_owner(silent, window, connection->atom("CLIPBOARD"), XCB_CURRENT_TIME);
+        xcb_set_selection_owner(silent, window, XCB_ATOM_PRIMARY, XCB_CURRENT_TIME);
+        xcb_flush(silent);
+        QTRY_COMPARE(connection->selectionOwner(XCB_ATOM_PRIMARY), window);
+
+        X11Clipboard clipboard(connection);
+        AsyncAnswer<std::optional<PasteboardSnapshot>> snapshot;
+        clipboard.capture(snapshot.callback());
+        QVERIFY(snapshot.wait());
+        QVERIFY(!snapshot.value);
+        QVERIFY(readLog().contains("剪贴板所有者 300 ms 内未答复可用格式（TARGETS）"));
+
+        X11PrimarySelection primary(connection);
+        AsyncAnswer<std::optional<QString>> text;
+        primary.readText(text.callback());
+        QVERIFY(text.wait());
+        QVERIFY(!text.value);
+        xcb_disconnect(silent);
+    }
+
+    // A selection of 1 MB arrives whole, in pieces; the owner is told by its process.
+    void largePrimarySelection() {
+        const QString text = largeText(1024 * 1024);
+        DesktopProgram owner(fixture,
+                             {"primary-owner", "--text", writeFile(env.root(), "big.txt", text.toUtf8()),
+                              "--title", "primary owner"});
+        QVERIFY(owner.waitForLine("ready"));
+        X11PrimarySelection primary(connection);
+        QTRY_VERIFY(primary.owner().has_value());
+        QCOMPARE(primary.owner()->pid, owner.pid());
+        AsyncAnswer<std::optional<QString>> read;
+        primary.readText(read.callback());
+        QVERIFY(read.wait());
+        QVERIFY(read.value);
+        QCOMPARE(read.value->size(), text.size());
+        QCOMPARE(*read.value, text);
+    }
+
+    void sourceWindow() {
+        QVERIFY2(Desktop::hasWindowManager(), "needs a window manager: run inside scripts/test-session.sh");
+        DesktopProgram source(fixture, {"copy-source", "--title", "source window"});
+        QVERIFY(source.waitForLine("ready"));
+        const quint32 window = Desktop::waitForWindow("source window");
+        QVERIFY(Desktop::activate(window));
+        X11SourceWindow probe(connection);
+        const std::optional<SelectionSource> found = probe.capture();
+        QVERIFY(found);
+        QCOMPARE(found->window, window);
+        QCOMPARE(found->pid, source.pid());
+        QCOMPARE(found->windowInstance, "vyrn_selection_fixture");
+
+        QWindow own;
+        own.setTitle("own window");
+        own.resize(200, 100);
+        own.show();
+        QVERIFY(Desktop::activate(Desktop::waitForWindow("own window")));
+        QVERIFY(!probe.capture()); // VYRN's own window is never the source
+    }
+
+    // A key still held (the hotkey's Shift) holds the copy back until it is up.
+    void heldKeyHoldsTheCopyBack() {
+        X11SyntheticCopy keyboard(connection);
+        Desktop::xdotool({"keydown", "shift"});
+        AsyncAnswer<bool> held;
+        keyboard.waitUntilNoKeyDown(std::chrono::milliseconds(100), held.callback());
+        const bool answered = held.wait();
+        Desktop::xdotool({"keyup", "shift"});
+        QVERIFY(answered);
+        QVERIFY(!held.value);
+        AsyncAnswer<bool> released;
+        keyboard.waitUntilNoKeyDown(std::chrono::milliseconds(1000), released.callback());
+        QVERIFY(released.wait());
+        QVERIFY(released.value);
+    }
+};
+
+QTEST_MAIN(TestX11Selection)
+#include "tst_x11_selection.moc"
