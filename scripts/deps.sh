@@ -13,7 +13,9 @@ packages=(
     libsecret-1-0 qt6-qpa-plugins
 )
 if [[ "${1:-}" == "--test" ]]; then
-    packages+=(x11proto-dev xvfb xauth dbus-x11 dbus-daemon libsecret-tools xdotool xclip trayer clang clang-format libclang-rt-14-dev)
+    packages+=(x11proto-dev xvfb xauth dbus-x11 dbus-daemon libsecret-tools xdotool xclip trayer clang clang-format libclang-rt-14-dev
+        # real Latin sans and serif fonts for the drawn OCR crops
+        fonts-dejavu-core fonts-liberation2 fonts-noto-core)
 fi
 
 missing=()
