@@ -53,7 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     line.box.setRight(std::max(x, 1));
     const RecognizedLine kept = RecognizedLineRules::withoutSolidShapes(line);
     (void)RecognizedLineRules::isNoise(kept);
-    for (const LineSegment& segment : RecognizedLineRules::splitAtColumnGaps(kept))
+    for (const LineSegment& segment :
+         RecognizedLineRules::splitAtColumnGaps(kept, RecognizedLineRules::medianLineHeight({kept})))
         if (segment.text.isEmpty() || segment.box.top() != line.box.top() ||
             segment.box.bottom() != line.box.bottom())
             std::abort();

@@ -2,10 +2,23 @@
 
 #include <QChar>
 
+#include <algorithm>
+#include <vector>
+
 namespace RecognizedLineRules {
 
-double lineHeight(const RecognizedLine& line) {
-    return double(line.box.height());
+double medianLineHeight(const QList<RecognizedLine>& lines) {
+    std::vector<int> heights;
+    heights.reserve(lines.size());
+    for (const RecognizedLine& line : lines)
+        heights.push_back(line.box.height());
+    if (heights.empty())
+        return 0;
+    const auto middle = heights.begin() + std::ptrdiff_t(heights.size() / 2);
+    std::nth_element(heights.begin(), middle, heights.end());
+    if (heights.size() % 2 == 1)
+        return *middle;
+    return (*middle + *std::max_element(heights.begin(), middle)) / 2.0;
 }
 
 bool isSolidShape(const RecognizedWord& word) {
@@ -31,8 +44,8 @@ bool isDecoration(const QString& word) {
     return true;
 }
 
-QList<LineSegment> splitAtColumnGaps(const RecognizedLine& line) {
-    const double maximumGap = lineHeight(line) * kColumnGapInLineHeights;
+QList<LineSegment> splitAtColumnGaps(const RecognizedLine& line, double lineHeight) {
+    const double maximumGap = lineHeight * kColumnGapInLineHeights;
     QList<LineSegment> segments;
     QList<RecognizedWord> piece;
     const auto close = [&] {

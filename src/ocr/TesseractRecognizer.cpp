@@ -222,12 +222,16 @@ RecognitionOutcome TesseractRecognizer::recognize(const QImage& image, const std
                                           QStringLiteral("Tesseract Recognize 返回 %1").arg(rc));
 
     const double width = gray.width(), height = gray.height();
-    QList<TextObservation> observations;
+    QList<RecognizedLine> lines;
     for (const RecognizedLine& read : readLines(*api.get(), prepared)) {
-        const RecognizedLine line = RecognizedLineRules::withoutSolidShapes(read);
-        if (RecognizedLineRules::isNoise(line))
-            continue;
-        for (const LineSegment& segment : RecognizedLineRules::splitAtColumnGaps(line)) {
+        RecognizedLine line = RecognizedLineRules::withoutSolidShapes(read);
+        if (!RecognizedLineRules::isNoise(line))
+            lines.append(std::move(line));
+    }
+    const double lineHeight = RecognizedLineRules::medianLineHeight(lines);
+    QList<TextObservation> observations;
+    for (const RecognizedLine& line : lines) {
+        for (const LineSegment& segment : RecognizedLineRules::splitAtColumnGaps(line, lineHeight)) {
             const QRectF box(segment.box.x(), segment.box.y(), segment.box.width(), segment.box.height());
             observations.append({segment.text, QRectF(box.x() / width, 1.0 - box.bottom() / height,
                                                       box.width() / width, box.height() / height)});

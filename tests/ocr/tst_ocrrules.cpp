@@ -26,7 +26,7 @@ RecognizedWord word(const char* text, int left, int width, float confidence = 95
 }
 
 // Words laid out left to right, 20 px high; "+N" sets the gap before the next word.
-RecognizedLine lineOf(const char* words) {
+RecognizedLine lineOf(const char* words, int boxHeight = 20) {
     RecognizedLine line;
     int x = 10, gap = 0;
     for (const QString& text : QString::fromUtf8(words).split(u' ')) {
@@ -37,7 +37,7 @@ RecognizedLine lineOf(const char* words) {
         line.words.append({text, QRect(x + gap, 100, int(text.size()) * 9, 20), 95, 0.3});
         x += gap + int(text.size()) * 9;
     }
-    line.box = QRect(10, 100, x - 10, 20);
+    line.box = QRect(10, 100, x - 10, boxHeight);
     return line;
 }
 
@@ -130,8 +130,13 @@ private Q_SLOTS:
     void splitAtColumnGaps_data() {
         QTest::addColumn<RecognizedLine>("line");
         QTest::addColumn<QString>("expected"); // pieces joined by '/'
-        QTest::newRow("justified, a line height apart")
-            << lineOf("wide +20 justified +24 line") << QStringLiteral("wide justified line");
+        // The crop's lines are 20 px high: gaps wider than that separate columns.
+        QTest::newRow("gap of one line height")
+            << lineOf("wide +20 justified +18 line") << QStringLiteral("wide justified line");
+        QTest::newRow("gap just over one line height")
+            << lineOf("wide +21 justified +18 line") << QStringLiteral("wide/justified line");
+        QTest::newRow("a taller box of its own does not widen the gap")
+            << lineOf("Jupiter +25 778.5 +5 million", 30) << QStringLiteral("Jupiter/778.5 million");
         QTest::newRow("table row") << lineOf("Kenya +60 Nairobi +45 54 +5 million")
                                    << QStringLiteral("Kenya/Nairobi/54 million");
         QTest::newRow("what a column gap reads as does not bridge it")
@@ -145,7 +150,7 @@ private Q_SLOTS:
     void splitAtColumnGaps() {
         QFETCH(RecognizedLine, line);
         QFETCH(QString, expected);
-        const QList<LineSegment> segments = RecognizedLineRules::splitAtColumnGaps(line);
+        const QList<LineSegment> segments = RecognizedLineRules::splitAtColumnGaps(line, 20);
         QStringList texts;
         for (int i = 0; i < segments.size(); ++i) {
             texts.append(segments[i].text);
@@ -156,6 +161,18 @@ private Q_SLOTS:
             QVERIFY(i == 0 || segments[i - 1].box.right() < segments[i].box.left());
         }
         QCOMPARE(texts.join(u'/'), expected);
+    }
+
+    void medianLineHeight() {
+        const auto lines = [](std::initializer_list<int> heights) {
+            QList<RecognizedLine> out;
+            for (int h : heights)
+                out.append(lineOf("x", h));
+            return out;
+        };
+        QCOMPARE(RecognizedLineRules::medianLineHeight({}), 0.0);
+        QCOMPARE(RecognizedLineRules::medianLineHeight(lines({30, 20, 22})), 22.0);
+        QCOMPARE(RecognizedLineRules::medianLineHeight(lines({30, 20, 22, 14})), 21.0);
     }
 
     void noise_data() {
