@@ -6,13 +6,14 @@
 //   BENCH_OCR_ROUNDS=n      runs per crop (3)
 //   BENCH_OCR_FILTER=text   only crops whose "class/name" contains it
 //   BENCH_OCR_VERBOSE=1     one line per crop; 2 adds the text sent when it is not perfect
-//   BENCH_OCR_DUMP=folder   writes every crop as a PNG
+//   BENCH_OCR_DUMP=folder   writes every crop as a PNG, and as prepared for recognition
 //   BENCH_OCR_LANGUAGES=l   Tesseract languages instead of the default ones
 
 #include "BenchTiming.h"
 #include "DrawnSet.h"
 #include "app/AppConstants.h"
 #include "ocr/OCREngine.h"
+#include "ocr/OCRImagePreparation.h"
 #include "ocr/TableExtractor.h"
 #include "ocr/TesseractRecognizer.h"
 #include "text/TextPreprocessor.h"
@@ -212,11 +213,14 @@ int main(int argc, char** argv) {
         if (!filter.isEmpty() && !id.contains(filter))
             continue;
         const DrawnScreens::Screen screen = sample.draw();
-        if (!dump.isEmpty())
-            screen.picture.image.save(
+        if (!dump.isEmpty()) {
+            const QString file =
                 dump + QLatin1Char('/') +
-                QString(id).replace(QRegularExpression(QStringLiteral("[^\\w.-]+")), QStringLiteral("_")) +
-                QStringLiteral(".png"));
+                QString(id).replace(QRegularExpression(QStringLiteral("[^\\w.-]+")), QStringLiteral("_"));
+            screen.picture.image.save(file + QStringLiteral(".png"));
+            OCRImagePreparation::prepare(screen.picture.image)
+                .gray.save(file + QStringLiteral(".prepared.png"));
+        }
         const Result r = evaluate(engine, screen, rounds);
         const bool expectsTable = !screen.cells.isEmpty();
         if (!byKind.contains(sample.kind))
