@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         x += width;
     }
     line.box.setRight(std::max(x, 1));
-    const RecognizedLine kept = RecognizedLineRules::withoutSolidShapes(line);
+    const RecognizedLine kept = RecognizedLineRules::withoutNoiseWords(line);
     (void)RecognizedLineRules::isNoise(kept);
     for (const LineSegment& segment :
          RecognizedLineRules::splitAtColumnGaps(kept, RecognizedLineRules::medianLineHeight({kept})))

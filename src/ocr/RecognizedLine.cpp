@@ -26,8 +26,23 @@ bool isSolidShape(const RecognizedWord& word) {
            word.inkCoverage >= kSolidShapeMinimumCoverage;
 }
 
-RecognizedLine withoutSolidShapes(RecognizedLine line) {
-    line.words.removeIf(isSolidShape);
+namespace {
+
+bool hasLetterOrDigit(const QString& text) {
+    for (const char32_t c : text.toUcs4())
+        if (QChar::isLetterOrNumber(c))
+            return true;
+    return false;
+}
+
+} // namespace
+
+bool isStrayMark(const RecognizedWord& word) {
+    return word.confidence < kMinimumMarkConfidence && !hasLetterOrDigit(word.text);
+}
+
+RecognizedLine withoutNoiseWords(RecognizedLine line) {
+    line.words.removeIf([](const RecognizedWord& word) { return isSolidShape(word) || isStrayMark(word); });
     return line;
 }
 
@@ -86,7 +101,7 @@ QList<LineSegment> splitAtColumnGaps(const RecognizedLine& line, double lineHeig
 }
 
 bool isNoise(const RecognizedLine& line) {
-    bool hasLetterOrDigit = false;
+    bool letterOrDigit = false;
     double confidenceSum = 0;
     int words = 0;
     for (const RecognizedWord& word : line.words) {
@@ -94,10 +109,9 @@ bool isNoise(const RecognizedLine& line) {
             continue;
         ++words;
         confidenceSum += word.confidence;
-        for (const char32_t c : word.text.toUcs4())
-            hasLetterOrDigit = hasLetterOrDigit || QChar::isLetterOrNumber(c);
+        letterOrDigit = letterOrDigit || hasLetterOrDigit(word.text);
     }
-    return !hasLetterOrDigit || words == 0 || confidenceSum / words < kMinimumLineConfidence;
+    return !letterOrDigit || words == 0 || confidenceSum / words < kMinimumLineConfidence;
 }
 
 bool isCJK(char32_t c) {

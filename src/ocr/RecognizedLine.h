@@ -58,8 +58,12 @@ QString removeSpacesBetweenCJK(const QString& text);
 bool isCJK(char32_t codePoint);
 
 bool isSolidShape(const RecognizedWord& word);
-// The line without its solid shapes.
-RecognizedLine withoutSolidShapes(RecognizedLine line);
+// A "word" of punctuation or symbols only, read with less than this confidence, is what
+// the recogniser made of an empty gap (a stray "。" between two table cells).
+inline constexpr float kMinimumMarkConfidence = 60;
+bool isStrayMark(const RecognizedWord& word);
+// The line without its solid shapes and stray marks.
+RecognizedLine withoutNoiseWords(RecognizedLine line);
 
 // A word that is what icons, bullets and the sides of boxes read as ("@", "|",
 // "[", "●"): no letter or digit, only bracket, bar and symbol characters.

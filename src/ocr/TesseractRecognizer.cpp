@@ -229,7 +229,7 @@ RecognitionOutcome TesseractRecognizer::recognize(const QImage& image, const std
     const double width = gray.width(), height = gray.height();
     QList<RecognizedLine> lines;
     for (const RecognizedLine& read : readLines(*api.get(), prepared)) {
-        RecognizedLine line = RecognizedLineRules::withoutSolidShapes(read);
+        RecognizedLine line = RecognizedLineRules::withoutNoiseWords(read);
         if (!RecognizedLineRules::isNoise(line))
             lines.append(std::move(line));
     }

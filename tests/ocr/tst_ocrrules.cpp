@@ -180,13 +180,17 @@ private Q_SLOTS:
     void noise_data() {
         QTest::addColumn<QList<RecognizedWord>>("words");
         QTest::addColumn<bool>("noise");
-        QTest::addColumn<int>("wordsLeft"); // after solid shapes are dropped
+        QTest::addColumn<int>("wordsLeft"); // after solid shapes and stray marks are dropped
         QTest::newRow("text") << QList{word("Hello", 0, 50)} << false << 1;
         QTest::newRow("no letter or digit") << QList{word("—", 0, 20), word("~", 30, 10)} << true << 2;
         QTest::newRow("low confidence") << QList{word("Il", 0, 20, 30), word("x", 30, 10, 60)} << true << 2;
         QTest::newRow("filled dot dropped, narrow stem kept")
             << QList{word("9", 0, 20, 95, 0.8), word("I", 30, 4, 95, 1.0)} << false << 1;
         QTest::newRow("only a filled dot") << QList{word("9", 0, 20, 95, 0.8)} << true << 0;
+        // Marks without letters or digits read with less than 60 % confidence are gaps.
+        QTest::newRow("unsure mark in a gap")
+            << QList{word("Hello", 0, 50), word("。", 60, 10, 59), word("x1", 90, 20, 59)} << false << 2;
+        QTest::newRow("sure mark kept") << QList{word("Hello", 0, 50), word("—", 60, 10, 60)} << false << 2;
     }
     void noise() {
         QFETCH(QList<RecognizedWord>, words);
@@ -195,7 +199,7 @@ private Q_SLOTS:
         RecognizedLine line;
         line.box = QRect(0, 100, 400, 20);
         line.words = words;
-        const RecognizedLine kept = RecognizedLineRules::withoutSolidShapes(line);
+        const RecognizedLine kept = RecognizedLineRules::withoutNoiseWords(line);
         QCOMPARE(kept.words.size(), wordsLeft);
         QCOMPARE(RecognizedLineRules::isNoise(kept), noise);
     }
