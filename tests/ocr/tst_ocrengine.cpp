@@ -4,7 +4,7 @@
 #include "ocr/TableExtractor.h"
 #include "ocr/TesseractRecognizer.h"
 #include "settings/SettingsManager.h"
-#include "support/DrawnText.h"
+#include "support/DrawnScreens.h"
 #include "support/TestEnvironment.h"
 
 #include <QDebug>
@@ -17,6 +17,7 @@
 
 using namespace DrawnText;
 Q_DECLARE_METATYPE(DrawnText::Picture)
+Q_DECLARE_METATYPE(DrawnScreens::Screen)
 
 namespace {
 
@@ -226,6 +227,75 @@ private Q_SLOTS:
         const QString reason =
             content.isNull() ? QStringLiteral("缺少语言数据文件 ") : QStringLiteral("无法加载语言数据文件 ");
         QVERIFY2(log.contains(QStringLiteral(" OCR 执行失败: ") + reason + file), qPrintable(log));
+    }
+
+    // The screenshot chain on screen-like crops: tables come out cell for cell, other
+    // layouts as flat text without a table.
+    void screens_data() {
+        using namespace DrawnScreens;
+        QTest::addColumn<Screen>("screen");
+        QTest::addColumn<double>("maxErrorRate"); // of flat text; tables must match exactly
+        const QList<QStringList> planets{
+            {QStringLiteral("Planet"), QStringLiteral("Mean distance"), QStringLiteral("Moons")},
+            {QStringLiteral("Mercury"), QStringLiteral("57.9 million km"), QStringLiteral("0")},
+            {QStringLiteral("Venus"), QStringLiteral("108.2 million km"), QStringLiteral("0")},
+            {QStringLiteral("Jupiter"), QStringLiteral("778.5 million km"), QStringLiteral("95")},
+            {QStringLiteral("Saturn"), QStringLiteral("1,432 million km"), QStringLiteral("146")}};
+        const QList<QStringList> verbs{
+            {QStringLiteral("Verb"), QStringLiteral("Past tense"), QStringLiteral("Past participle")},
+            {QStringLiteral("go"), QStringLiteral("went"), QStringLiteral("gone")},
+            {QStringLiteral("buy"), QStringLiteral("bought"), QStringLiteral("bought")},
+            {QStringLiteral("speak"), QStringLiteral("spoke"), QStringLiteral("spoken")}};
+        TableStyle zebra;
+        zebra.pixelSize = 13;
+        zebra.rowGap = 0.7;
+        zebra.zebra = true;
+        QTest::newRow("compact table, 13 px, zebra") << table(planets, zebra) << 0.0;
+        TableStyle header;
+        header.family = QStringLiteral("Liberation Serif");
+        header.pixelSize = 16;
+        header.rowGap = 0.8;
+        header.darkHeader = true;
+        QTest::newRow("compact table, serif, dark header") << table(verbs, header) << 0.0;
+        TableStyle hidpi;
+        hidpi.family = QStringLiteral("Liberation Sans");
+        hidpi.scale = 2;
+        hidpi.rowGap = 0.9;
+        hidpi.rules = true;
+        hidpi.theme = Theme::Dark;
+        QTest::newRow("compact table, 2x, dark theme, rules") << table(sampleTable(), hidpi) << 0.0;
+
+        QTest::newRow("settings dialog")
+            << settingsDialog({QStringLiteral("Liberation Sans"), 14, 1, Theme::Light}) << 0.02;
+        QTest::newRow("dark navigation bar and buttons")
+            << navigationBar({QStringLiteral("DejaVu Sans"), 13, 1, Theme::Light}) << 0.01;
+        QTest::newRow("coloured buttons")
+            << colouredButtons({QStringLiteral("Noto Sans"), 14, 1, Theme::Light}) << 0.0;
+        ProseStyle serif;
+        serif.family = QStringLiteral("Noto Serif");
+        serif.pixelSize = 16;
+        serif.scale = 2;
+        serif.width = 500;
+        QTest::newRow("32 px serif on a 2x screen")
+            << paragraphs({QStringLiteral("He had held the book back, hoping that the bad weather would hold "
+                                          "and that nobody would ask for it.")},
+                          serif)
+            << 0.01;
+    }
+    void screens() {
+        QFETCH(DrawnScreens::Screen, screen);
+        QFETCH(double, maxErrorRate);
+        const auto blocks = recognize(screen.picture.image);
+        QVERIFY(blocks);
+        const std::optional<QString> table = TableExtractor::tableMarkdown(*blocks);
+        if (!screen.cells.isEmpty()) {
+            QCOMPARE(table.value_or(TableExtractor::flatText(*blocks)),
+                     TableExtractor::formatMarkdownTable(screen.cells));
+            return;
+        }
+        QVERIFY2(!table, qPrintable(*table));
+        const QString text = TableExtractor::flatText(*blocks);
+        QVERIFY2(characterErrorRate(screen.reference(), text) <= maxErrorRate, qPrintable(text));
     }
 
     // OCR, then the table extractor, as the screenshot flow runs them.
