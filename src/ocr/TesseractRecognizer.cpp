@@ -121,7 +121,8 @@ private:
         const int rc = api->Init(config.dataPath.isEmpty() ? nullptr : path.constData(),
                                  config.languages.toUtf8().constData(), tesseract::OEM_LSTM_ONLY, nullptr, 0,
                                  &names, &values, false);
-        QString loadedFrom = QString::fromLocal8Bit(api->GetDatapath());
+        const char* datapath = api->GetDatapath();
+        QString loadedFrom = datapath ? QString::fromLocal8Bit(datapath) : QString();
         while (loadedFrom.size() > 1 && loadedFrom.endsWith(QLatin1Char('/')))
             loadedFrom.chop(1);
         std::vector<std::string> loaded;
