@@ -13,9 +13,11 @@ packages=(
     libsecret-1-0 qt6-qpa-plugins
 )
 if [[ "${1:-}" == "--test" ]]; then
-    packages+=(x11proto-dev xvfb xauth dbus-x11 dbus-daemon libsecret-tools xdotool xclip trayer clang clang-format libclang-rt-14-dev
-        # real Latin sans and serif fonts for the drawn OCR crops
-        fonts-dejavu-core fonts-liberation2 fonts-noto-core)
+    packages+=(x11proto-dev xvfb xauth dbus-x11 dbus-daemon libsecret-tools xdotool xclip trayer clang clang-format libclang-rt-14-dev)
+fi
+if [[ "${1:-}" == "--test" ]]; then
+    # real Latin sans and serif fonts for the drawn OCR crops
+    packages+=(fonts-dejavu-core fonts-liberation2 fonts-noto-core)
 fi
 
 missing=()
