@@ -36,23 +36,27 @@ double meanBrightness(const QImage& gray) {
     return double(sum) / (double(gray.width()) * gray.height());
 }
 
-int groundLevel(const QImage& gray) {
+namespace {
+
+std::array<quint64, 256> histogramOf(const QImage& gray) {
     std::array<quint64, 256> histogram{};
     for (int y = 0; y < gray.height(); ++y) {
         const uchar* row = gray.constScanLine(y);
         for (int x = 0; x < gray.width(); ++x)
             ++histogram[row[x]];
     }
+    return histogram;
+}
+
+} // namespace
+
+int groundLevel(const QImage& gray) {
+    const std::array<quint64, 256> histogram = histogramOf(gray);
     return int(std::max_element(histogram.begin(), histogram.end()) - histogram.begin());
 }
 
 int otsuThreshold(const QImage& gray) {
-    std::array<quint64, 256> histogram{};
-    for (int y = 0; y < gray.height(); ++y) {
-        const uchar* row = gray.constScanLine(y);
-        for (int x = 0; x < gray.width(); ++x)
-            ++histogram[row[x]];
-    }
+    const std::array<quint64, 256> histogram = histogramOf(gray);
     const double total = double(gray.width()) * gray.height();
     double sumAll = 0;
     for (int i = 0; i < 256; ++i)

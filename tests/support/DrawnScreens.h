@@ -217,6 +217,10 @@ struct UiStyle {
 
 namespace detail {
 
+inline QFont bodyFont(const Sheet& sheet, const UiStyle& style) {
+    return sheet.font(style.family, style.pixelSize, QFont::Normal, false, QFont::PreferVerticalHinting);
+}
+
 inline void checkbox(Sheet& sheet, double x, double y, double size, bool checked, const Palette& colours) {
     if (checked) {
         sheet.fill(QRectF(x, y, size, size), colours.accent, 3);
@@ -260,8 +264,7 @@ inline double button(Sheet& sheet, double x, double y, const QString& label, con
 inline Screen settingsDialog(const UiStyle& style) {
     const Palette c = palette(style.theme);
     Sheet sheet(480, 400, style.scale, c.page);
-    const QFont normal =
-        sheet.font(style.family, style.pixelSize, QFont::Normal, false, QFont::PreferVerticalHinting);
+    const QFont normal = detail::bodyFont(sheet, style);
     const QFont bold =
         sheet.font(style.family, style.pixelSize, QFont::Bold, false, QFont::PreferVerticalHinting);
     const QFont title = sheet.font(style.family, style.pixelSize * 1.3, QFont::Bold);
@@ -322,8 +325,7 @@ inline Screen navigationBar(const UiStyle& style, QColor bar = QColor(0x1f, 0x29
                             QColor buttonFill = QColor(0x25, 0x63, 0xeb)) {
     const Palette c = palette(style.theme);
     Sheet sheet(720, 250, style.scale, c.page);
-    const QFont normal =
-        sheet.font(style.family, style.pixelSize, QFont::Normal, false, QFont::PreferVerticalHinting);
+    const QFont normal = detail::bodyFont(sheet, style);
     const QFont brand = sheet.font(style.family, style.pixelSize * 1.25, QFont::Bold);
     const QFont heading = sheet.font(style.family, style.pixelSize * 1.9, QFont::Bold);
     const QFont body =
@@ -361,8 +363,7 @@ inline Screen navigationBar(const UiStyle& style, QColor bar = QColor(0x1f, 0x29
 inline Screen colouredButtons(const UiStyle& style) {
     const Palette c = palette(style.theme);
     Sheet sheet(560, 110, style.scale, c.page);
-    const QFont normal =
-        sheet.font(style.family, style.pixelSize, QFont::Normal, false, QFont::PreferVerticalHinting);
+    const QFont normal = detail::bodyFont(sheet, style);
     const QFont bold =
         sheet.font(style.family, style.pixelSize, QFont::DemiBold, false, QFont::PreferVerticalHinting);
     sheet.text(20, 18, QStringLiteral("3 documents selected"), normal, c.text);
@@ -381,8 +382,7 @@ inline Screen colouredButtons(const UiStyle& style) {
 inline Screen tabsAndList(const UiStyle& style) {
     const Palette c = palette(style.theme);
     Sheet sheet(560, 210, style.scale, c.page);
-    const QFont normal =
-        sheet.font(style.family, style.pixelSize, QFont::Normal, false, QFont::PreferVerticalHinting);
+    const QFont normal = detail::bodyFont(sheet, style);
     const double lh = sheet.lineHeight(normal);
     double x = 16;
     const QStringList tabs{QStringLiteral("General"), QStringLiteral("Appearance"),
@@ -411,8 +411,7 @@ inline Screen tabsAndList(const UiStyle& style) {
 inline Screen signInCard(const UiStyle& style) {
     const Palette c = palette(style.theme);
     Sheet sheet(400, 330, style.scale, c.stripe);
-    const QFont normal =
-        sheet.font(style.family, style.pixelSize, QFont::Normal, false, QFont::PreferVerticalHinting);
+    const QFont normal = detail::bodyFont(sheet, style);
     const QFont title = sheet.font(style.family, style.pixelSize * 1.45, QFont::Bold);
     const double lh = sheet.lineHeight(normal);
     sheet.fill(QRectF(20, 14, 360, 302), c.page, 8);
@@ -446,8 +445,7 @@ inline Screen signInCard(const UiStyle& style) {
 inline Screen contextMenu(const UiStyle& style) {
     const Palette c = palette(style.theme);
     Sheet sheet(300, 250, style.scale, c.stripe);
-    const QFont normal =
-        sheet.font(style.family, style.pixelSize, QFont::Normal, false, QFont::PreferVerticalHinting);
+    const QFont normal = detail::bodyFont(sheet, style);
     const double lh = sheet.lineHeight(normal), pitch = lh + 12;
     sheet.fill(QRectF(10, 10, 280, 230), c.page, 6);
     sheet.outline(QRectF(10, 10, 280, 230), c.rule, 1, 6);
@@ -478,8 +476,7 @@ inline Screen contextMenu(const UiStyle& style) {
 inline Screen confirmation(const UiStyle& style) {
     const Palette c = palette(style.theme);
     Sheet sheet(460, 170, style.scale, c.page);
-    const QFont normal =
-        sheet.font(style.family, style.pixelSize, QFont::Normal, false, QFont::PreferVerticalHinting);
+    const QFont normal = detail::bodyFont(sheet, style);
     const QFont bold = sheet.font(style.family, style.pixelSize * 1.15, QFont::Bold);
     sheet.ellipse(QRectF(22, 22, 36, 36), QColor(0xd9, 0x30, 0x25), true);
     sheet.rule(39, 30, 39, 44, Qt::white, 3);
