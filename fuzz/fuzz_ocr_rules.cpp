@@ -29,7 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (prepared.gray.size() != image.size() * prepared.scale ||
         prepared.gray.format() != QImage::Format_Grayscale8)
         std::abort();
-    if (prepared.textHeight < 0 || prepared.textHeight > height)
+    if (prepared.textHeight < 0 || prepared.textHeight > height || prepared.glyphHeight < 0 ||
+        prepared.glyphHeight > height)
         std::abort();
 
     // The same bytes as UTF-16 text and as words of one line.
@@ -51,9 +52,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         x += width;
     }
     line.box.setRight(std::max(x, 1));
-    const RecognizedLine kept = RecognizedLineRules::withoutSolidShapes(line);
+    const RecognizedLine kept = RecognizedLineRules::withoutNoiseWords(line);
     (void)RecognizedLineRules::isNoise(kept);
-    for (const LineSegment& segment : RecognizedLineRules::splitAtColumnGaps(kept))
+    for (const LineSegment& segment :
+         RecognizedLineRules::splitAtColumnGaps(kept, RecognizedLineRules::medianLineHeight({kept})))
         if (segment.text.isEmpty() || segment.box.top() != line.box.top() ||
             segment.box.bottom() != line.box.bottom())
             std::abort();

@@ -24,6 +24,10 @@ if [[ "${1:-}" == "--test" ]]; then
     # real programs whose selected text the tests read
     packages+=(zenity xterm)
 fi
+if [[ "${1:-}" == "--test" ]]; then
+    # real Latin sans and serif fonts for the drawn OCR crops
+    packages+=(fonts-dejavu-core fonts-liberation2 fonts-noto-core)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -2,9 +2,42 @@
 
 #include "app/Logger.h"
 #include "ocr/TesseractRecognizer.h"
+#include "settings/SettingsManager.h"
+
+#include <mutex>
+
+namespace {
+
+// Tesseract with the languages the preferences ask for, read on every call. A change of
+// language set loads the new one on its next use; the old one goes once no call uses it.
+class PreferredLanguagesRecognizer final : public TextRecognizer {
+public:
+    RecognitionOutcome recognize(const QImage& image, const std::atomic<bool>* cancel) override {
+        return current()->recognize(image, cancel);
+    }
+    bool warmUp() override { return current()->warmUp(); }
+
+private:
+    std::shared_ptr<TesseractRecognizer> current() {
+        const bool traditional = SettingsManager::shared().ocrTraditionalChinese();
+        std::lock_guard lock(m_mutex);
+        if (!m_recognizer || m_traditional != traditional) {
+            m_recognizer =
+                std::make_shared<TesseractRecognizer>(TesseractRecognizer::Config::defaults(traditional));
+            m_traditional = traditional;
+        }
+        return m_recognizer;
+    }
+
+    std::mutex m_mutex;
+    std::shared_ptr<TesseractRecognizer> m_recognizer;
+    bool m_traditional = false;
+};
+
+} // namespace
 
 OCREngine& OCREngine::shared() {
-    static OCREngine engine(std::make_unique<TesseractRecognizer>());
+    static OCREngine engine(std::make_unique<PreferredLanguagesRecognizer>());
     return engine;
 }
 

@@ -16,7 +16,7 @@ class TextRecognizer;
 // the calling thread (never call it on the GUI thread); safe from several threads.
 class OCREngine {
 public:
-    static OCREngine& shared(); // Tesseract with eng+chi_sim+chi_tra
+    static OCREngine& shared(); // Tesseract, languages as the preferences say
 
     explicit OCREngine(std::unique_ptr<TextRecognizer> recognizer);
     ~OCREngine();

@@ -2,10 +2,23 @@
 
 #include <QChar>
 
+#include <algorithm>
+#include <vector>
+
 namespace RecognizedLineRules {
 
-double lineHeight(const RecognizedLine& line) {
-    return double(line.box.height());
+double medianLineHeight(const QList<RecognizedLine>& lines) {
+    std::vector<int> heights;
+    heights.reserve(lines.size());
+    for (const RecognizedLine& line : lines)
+        heights.push_back(line.box.height());
+    if (heights.empty())
+        return 0;
+    const auto middle = heights.begin() + std::ptrdiff_t(heights.size() / 2);
+    std::nth_element(heights.begin(), middle, heights.end());
+    if (heights.size() % 2 == 1)
+        return *middle;
+    return (*middle + *std::max_element(heights.begin(), middle)) / 2.0;
 }
 
 bool isSolidShape(const RecognizedWord& word) {
@@ -13,8 +26,23 @@ bool isSolidShape(const RecognizedWord& word) {
            word.inkCoverage >= kSolidShapeMinimumCoverage;
 }
 
-RecognizedLine withoutSolidShapes(RecognizedLine line) {
-    line.words.removeIf(isSolidShape);
+namespace {
+
+bool hasLetterOrDigit(const QString& text) {
+    for (const char32_t c : text.toUcs4())
+        if (QChar::isLetterOrNumber(c))
+            return true;
+    return false;
+}
+
+} // namespace
+
+bool isStrayMark(const RecognizedWord& word) {
+    return word.confidence < kMinimumMarkConfidence && !hasLetterOrDigit(word.text);
+}
+
+RecognizedLine withoutNoiseWords(RecognizedLine line) {
+    line.words.removeIf([](const RecognizedWord& word) { return isSolidShape(word) || isStrayMark(word); });
     return line;
 }
 
@@ -31,8 +59,8 @@ bool isDecoration(const QString& word) {
     return true;
 }
 
-QList<LineSegment> splitAtColumnGaps(const RecognizedLine& line) {
-    const double maximumGap = lineHeight(line) * kColumnGapInLineHeights;
+QList<LineSegment> splitAtColumnGaps(const RecognizedLine& line, double lineHeight) {
+    const double maximumGap = lineHeight * kColumnGapInLineHeights;
     QList<LineSegment> segments;
     QList<RecognizedWord> piece;
     const auto close = [&] {
@@ -73,7 +101,7 @@ QList<LineSegment> splitAtColumnGaps(const RecognizedLine& line) {
 }
 
 bool isNoise(const RecognizedLine& line) {
-    bool hasLetterOrDigit = false;
+    bool letterOrDigit = false;
     double confidenceSum = 0;
     int words = 0;
     for (const RecognizedWord& word : line.words) {
@@ -81,10 +109,9 @@ bool isNoise(const RecognizedLine& line) {
             continue;
         ++words;
         confidenceSum += word.confidence;
-        for (const char32_t c : word.text.toUcs4())
-            hasLetterOrDigit = hasLetterOrDigit || QChar::isLetterOrNumber(c);
+        letterOrDigit = letterOrDigit || hasLetterOrDigit(word.text);
     }
-    return !hasLetterOrDigit || words == 0 || confidenceSum / words < kMinimumLineConfidence;
+    return !letterOrDigit || words == 0 || confidenceSum / words < kMinimumLineConfidence;
 }
 
 bool isCJK(char32_t c) {

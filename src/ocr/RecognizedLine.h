@@ -25,8 +25,10 @@ struct LineSegment {
 
 namespace RecognizedLineRules {
 
-// A gap between two words wider than this many line heights separates columns.
-inline constexpr double kColumnGapInLineHeights = 1.4;
+// A gap between two words wider than this many line heights separates columns. The line
+// height is the crop's median: a row with a descender or an icon has a taller box, and its
+// column gaps are no wider for it.
+inline constexpr double kColumnGapInLineHeights = 1.0;
 // Below this mean word confidence a line is noise. Real screen text measured 85-97
 // per word; what icons were read as scored from 60 up, so this only catches the
 // worst and the shape rule below does the rest.
@@ -36,14 +38,15 @@ inline constexpr float kMinimumLineConfidence = 50;
 inline constexpr double kSolidShapeMinimumAspect = 0.6;
 inline constexpr double kSolidShapeMinimumCoverage = 0.7;
 
-// The height that scales the column-gap rule: the ink height of the line. (Tesseract's
-// own row height in single-block mode is a block-wide estimate, half again too large.)
-double lineHeight(const RecognizedLine& line);
+// The height that scales the column-gap rule: the median ink height of the lines, 0 for
+// none. (Tesseract's own row height in single-block mode is a block-wide estimate, half
+// again too large.)
+double medianLineHeight(const QList<RecognizedLine>& lines);
 
-// Cuts a line wherever two neighbouring words stand a column gap apart; each piece
-// spans the line's full height. Words with no text are skipped, and so are
-// decorations (see isDecoration) at either end of a piece.
-QList<LineSegment> splitAtColumnGaps(const RecognizedLine& line);
+// Cuts a line wherever two neighbouring words stand more than kColumnGapInLineHeights times
+// `lineHeight` apart; each piece spans the line's full height. Words with no text are
+// skipped, and so are decorations (see isDecoration) at either end of a piece.
+QList<LineSegment> splitAtColumnGaps(const RecognizedLine& line, double lineHeight);
 
 // True when the line holds nothing worth reporting: no letter or digit, or a mean
 // word confidence below kMinimumLineConfidence.
@@ -55,8 +58,12 @@ QString removeSpacesBetweenCJK(const QString& text);
 bool isCJK(char32_t codePoint);
 
 bool isSolidShape(const RecognizedWord& word);
-// The line without its solid shapes.
-RecognizedLine withoutSolidShapes(RecognizedLine line);
+// A "word" of punctuation or symbols only, read with less than this confidence, is what
+// the recogniser made of an empty gap (a stray "。" between two table cells).
+inline constexpr float kMinimumMarkConfidence = 60;
+bool isStrayMark(const RecognizedWord& word);
+// The line without its solid shapes and stray marks.
+RecognizedLine withoutNoiseWords(RecognizedLine line);
 
 // A word that is what icons, bullets and the sides of boxes read as ("@", "|",
 // "[", "●"): no letter or digit, only bracket, bar and symbol characters.

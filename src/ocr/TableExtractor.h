@@ -15,8 +15,8 @@ class TableExtractor {
 public:
     TableExtractor() = delete;
 
-    // Nothing when the blocks are not taken as a table of at least two columns and two
-    // rows with two filled cells each.
+    // Nothing when the blocks are not taken as a table: at least two columns, at least two
+    // rows and half of all rows with two filled cells, no cell of more than three lines.
     static std::optional<QString> tableMarkdown(const QList<OCRBlock>& blocks);
     static QString flatText(const QList<OCRBlock>& blocks);
 

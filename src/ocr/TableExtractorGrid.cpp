@@ -84,13 +84,44 @@ QList<qsizetype> assignColumns(const QList<Box>& boxes, const QList<Band>& colum
     return assignment;
 }
 
-// Vertical centres of the cells of every column: within a column, blocks closer than
-// 0.9 of their median height belong to one (wrapped) cell.
+// Blocks that overlap vertically by at least this share of the lower of the two lie on
+// one line.
+constexpr double kSameLineOverlap = 0.5;
+// Within a column, a block this close below the cell above (in median block heights)
+// continues it, as a wrapped cell does.
+constexpr double kWrappedLineGap = 0.9;
+
+bool onSameLine(const Box& a, const Box& b) {
+    const double overlap = std::min(a.maxY, b.maxY) - std::max(a.minY, b.minY);
+    return overlap >= kSameLineOverlap * std::min(a.height, b.height);
+}
+
+// Whether each block has a block of another column on its line. Such a block starts a
+// row: a wrapped cell's next line is alone on its line, whereas the rows of a compact
+// table lie closer than the wrap gap, because line boxes reach from ascender to descender.
+QList<bool> sharesLineWithOtherColumn(const QList<Box>& boxes, const QList<qsizetype>& assignment) {
+    const QList<qsizetype> byTop =
+        BlockGeometry::stableOrder(boxes.size(), [&boxes](qsizetype i) { return boxes[i].minY; });
+    QList<bool> shares(boxes.size(), false);
+    for (qsizetype k = 0; k < byTop.size(); ++k) {
+        const qsizetype a = byTop[k];
+        for (qsizetype j = k + 1; j < byTop.size() && boxes[byTop[j]].minY <= boxes[a].maxY; ++j) {
+            const qsizetype b = byTop[j];
+            if (assignment[a] != assignment[b] && onSameLine(boxes[a], boxes[b]))
+                shares[a] = shares[b] = true;
+        }
+    }
+    return shares;
+}
+
+// Vertical centres of the cells of every column: within a column, a block alone on its
+// line and closer than kWrappedLineGap median heights to the block above continues its cell.
 QList<double> cellCentres(const QList<Box>& boxes, const QList<qsizetype>& assignment,
                           qsizetype columnCount) {
     QList<QList<qsizetype>> members(columnCount);
     for (qsizetype i = 0; i < boxes.size(); ++i)
         members[assignment[i]].append(i);
+    const QList<bool> startsRow = sharesLineWithOtherColumn(boxes, assignment);
 
     QList<double> centres;
     for (const QList<qsizetype>& column : members) {
@@ -102,13 +133,14 @@ QList<double> cellCentres(const QList<Box>& boxes, const QList<qsizetype>& assig
         heights.reserve(column.size());
         for (const qsizetype i : column)
             heights.append(boxes[i].height);
-        const double threshold = *TableExtractor::median(heights) * 0.9;
+        const double threshold = *TableExtractor::median(heights) * kWrappedLineGap;
 
         const Box& first = boxes[column[byTop.first()]];
         double top = first.minY, bottom = first.maxY, lastBottom = first.maxY;
         for (qsizetype k = 1; k < byTop.size(); ++k) {
-            const Box& box = boxes[column[byTop[k]]];
-            if (!(box.minY - lastBottom <= threshold)) {
+            const qsizetype i = column[byTop[k]];
+            const Box& box = boxes[i];
+            if (startsRow[i] || !(box.minY - lastBottom <= threshold)) {
                 centres.append((top + bottom) * 0.5);
                 top = box.minY;
                 bottom = box.maxY;
@@ -164,6 +196,10 @@ qsizetype nearestRow(const QList<Band>& rows, double y) {
     return best;
 }
 
+// More lines than this in one cell, or fewer than half of the rows with two filled cells,
+// and the blocks are not taken as a table.
+constexpr qsizetype kMaximumCellLines = 3;
+
 struct CellEntry {
     qsizetype row, column;
     double y;
@@ -214,6 +250,9 @@ std::optional<QString> TableExtractor::tableMarkdown(const QList<OCRBlock>& bloc
         while (end < entries.size() && entries[end].row == entries[i].row &&
                entries[end].column == entries[i].column)
             texts.append(blocks[entries[end++].block].text);
+        // A column that swallowed a paragraph is a layout, not a table cell.
+        if (texts.size() > kMaximumCellLines)
+            return std::nullopt;
         cells.append({entries[i].row, entries[i].column, texts.join(QLatin1Char(' '))});
         i = end;
     }
@@ -227,7 +266,8 @@ std::optional<QString> TableExtractor::tableMarkdown(const QList<OCRBlock>& bloc
             ++wellFilledRows;
         i = end;
     }
-    if (wellFilledRows < 2)
+    // Dialogs and forms have a few label-and-value lines among many single ones.
+    if (wellFilledRows < 2 || wellFilledRows * 2 < rows.size())
         return std::nullopt;
 
     QList<QStringList> grid(rows.size(), QStringList(columns.size()));

@@ -97,55 +97,61 @@ public:
         idle.push_back(std::move(api));
     }
 
-    QStringList dataFiles() const {
-        QStringList files;
-        for (const QString& language : config.languages.split(QLatin1Char('+'), Qt::SkipEmptyParts))
-            files.append(config.dataPath + QLatin1Char('/') + language + QStringLiteral(".traineddata"));
-        return files;
+    QString dataFolder() const {
+        std::lock_guard lock(mutex);
+        return folder;
     }
 
     const Config config;
 
 private:
     std::variant<Api, InitFailure> create() {
-        const QStringList files = dataFiles();
-        if (files.isEmpty())
+        const QStringList languages = config.languages.split(QLatin1Char('+'), Qt::SkipEmptyParts);
+        if (languages.isEmpty())
             return InitFailure{QStringLiteral("未配置识别语言")};
-        for (const QString& file : files) {
-            const QFileInfo info(file);
-            if (!info.isFile() || !info.isReadable())
-                return InitFailure{QStringLiteral("缺少语言数据文件 ") + file};
-        }
         QElapsedTimer timer;
         timer.start();
         Api api = std::make_unique<tesseract::TessBaseAPI>();
-        // Tesseract reports problems on stderr; ours go to the log instead.
+        // Tesseract reports problems on stderr, from the start of Init on; ours go to the log.
+        api->SetVariable("debug_file", "/dev/null");
         const std::vector<std::string> names{"debug_file"};
         const std::vector<std::string> values{"/dev/null"};
+        // No folder: Tesseract's own choice, TESSDATA_PREFIX or where it was installed.
         const QByteArray path = config.dataPath.toLocal8Bit();
-        const QByteArray languages = config.languages.toUtf8();
-        const int rc = api->Init(path.constData(), languages.constData(), tesseract::OEM_LSTM_ONLY, nullptr,
-                                 0, &names, &values, false);
+        const int rc = api->Init(config.dataPath.isEmpty() ? nullptr : path.constData(),
+                                 config.languages.toUtf8().constData(), tesseract::OEM_LSTM_ONLY, nullptr, 0,
+                                 &names, &values, false);
+        const char* datapath = api->GetDatapath();
+        QString loadedFrom = datapath ? QString::fromLocal8Bit(datapath) : QString();
+        while (loadedFrom.size() > 1 && loadedFrom.endsWith(QLatin1Char('/')))
+            loadedFrom.chop(1);
         std::vector<std::string> loaded;
         if (rc == 0)
             api->GetLoadedLanguagesAsVector(&loaded);
-        QStringList unloadable;
-        for (const QString& file : files) {
-            const std::string language = QFileInfo(file).completeBaseName().toStdString();
-            if (rc != 0 || std::find(loaded.begin(), loaded.end(), language) == loaded.end())
-                unloadable.append(file);
+        QStringList missing, unloadable;
+        for (const QString& language : languages) {
+            if (rc == 0 && std::find(loaded.begin(), loaded.end(), language.toStdString()) != loaded.end())
+                continue;
+            const QString file = loadedFrom + QLatin1Char('/') + language + QStringLiteral(".traineddata");
+            const QFileInfo info(file);
+            (info.isFile() && info.isReadable() ? unloadable : missing).append(file);
         }
+        if (!missing.isEmpty())
+            return InitFailure{QStringLiteral("缺少语言数据文件 ") + missing.join(QStringLiteral(", "))};
         if (!unloadable.isEmpty())
             return InitFailure{QStringLiteral("无法加载语言数据文件 ") +
                                unloadable.join(QStringLiteral(", "))};
         api->SetPageSegMode(tesseract::PSM_SINGLE_BLOCK);
-        logi(QStringLiteral("OCR: Tesseract 已初始化 (%1), 用时 %2 ms")
-                 .arg(config.languages)
+        logi(QStringLiteral("OCR: Tesseract 已初始化 (%1, %2), 用时 %3 ms")
+                 .arg(config.languages, loadedFrom)
                  .arg(timer.elapsed()));
+        std::lock_guard lock(mutex);
+        folder = loadedFrom;
         return api;
     }
 
-    std::mutex mutex;
+    mutable std::mutex mutex;
+    QString folder;
     std::vector<Api> idle;
 };
 
@@ -168,19 +174,19 @@ private:
 
 } // namespace
 
-TesseractRecognizer::Config TesseractRecognizer::Config::defaults() {
-    // TESSDATA_PREFIX is Tesseract's own override; honour it like its tools do.
-    const QString prefix = qEnvironmentVariable("TESSDATA_PREFIX");
-    return {prefix.isEmpty() ? QStringLiteral("/usr/share/tesseract-ocr/5/tessdata") : prefix,
-            QStringLiteral("eng+chi_sim+chi_tra")};
+TesseractRecognizer::Config TesseractRecognizer::Config::defaults(bool traditionalChinese) {
+    // With the traditional model loaded, simplified text comes back in traditional
+    // characters, and every recognition takes a quarter longer.
+    return {QString(),
+            traditionalChinese ? QStringLiteral("eng+chi_sim+chi_tra") : QStringLiteral("eng+chi_sim")};
 }
 
 TesseractRecognizer::TesseractRecognizer(Config config) : m_pool(std::make_unique<Pool>(std::move(config))) {}
 
 TesseractRecognizer::~TesseractRecognizer() = default;
 
-QStringList TesseractRecognizer::dataFiles() const {
-    return m_pool->dataFiles();
+QString TesseractRecognizer::dataFolder() const {
+    return m_pool->dataFolder();
 }
 
 bool TesseractRecognizer::warmUp() {
@@ -222,12 +228,16 @@ RecognitionOutcome TesseractRecognizer::recognize(const QImage& image, const std
                                           QStringLiteral("Tesseract Recognize 返回 %1").arg(rc));
 
     const double width = gray.width(), height = gray.height();
-    QList<TextObservation> observations;
+    QList<RecognizedLine> lines;
     for (const RecognizedLine& read : readLines(*api.get(), prepared)) {
-        const RecognizedLine line = RecognizedLineRules::withoutSolidShapes(read);
-        if (RecognizedLineRules::isNoise(line))
-            continue;
-        for (const LineSegment& segment : RecognizedLineRules::splitAtColumnGaps(line)) {
+        RecognizedLine line = RecognizedLineRules::withoutNoiseWords(read);
+        if (!RecognizedLineRules::isNoise(line))
+            lines.append(std::move(line));
+    }
+    const double lineHeight = RecognizedLineRules::medianLineHeight(lines);
+    QList<TextObservation> observations;
+    for (const RecognizedLine& line : lines) {
+        for (const LineSegment& segment : RecognizedLineRules::splitAtColumnGaps(line, lineHeight)) {
             const QRectF box(segment.box.x(), segment.box.y(), segment.box.width(), segment.box.height());
             observations.append({segment.text, QRectF(box.x() / width, 1.0 - box.bottom() / height,
                                                       box.width() / width, box.height() / height)});

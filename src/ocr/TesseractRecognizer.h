@@ -7,15 +7,16 @@
 #include <memory>
 
 // Tesseract behind the recogniser interface. Instances of the Tesseract API are
-// expensive to create (three languages take ~0.6 s) and not thread-safe, so they
+// expensive to create (two languages take ~0.35 s) and not thread-safe, so they
 // are kept warm in a small pool: each recognition borrows one for its duration
 // and concurrent recognitions each get their own.
 class TesseractRecognizer final : public TextRecognizer {
 public:
     struct Config {
-        QString dataPath;  // folder holding <language>.traineddata
+        QString dataPath;  // folder holding <language>.traineddata; empty: Tesseract's own
         QString languages; // Tesseract's "eng+chi_sim" form, first one primary
-        static Config defaults();
+        // English and simplified Chinese, and traditional Chinese when asked for.
+        static Config defaults(bool traditionalChinese = false);
     };
 
     explicit TesseractRecognizer(Config config = Config::defaults());
@@ -24,8 +25,8 @@ public:
     RecognitionOutcome recognize(const QImage& image, const std::atomic<bool>* cancel) override;
     bool warmUp() override;
 
-    // The traineddata file of each configured language, in order.
-    QStringList dataFiles() const;
+    // The folder the language data was loaded from; empty before the first load.
+    QString dataFolder() const;
 
     class Pool;
 

@@ -369,6 +369,11 @@ void SettingsManager::setTelemetryEnabled(bool value) {
     m_store->setValue(key("telemetryEnabled"), value);
 }
 
+bool SettingsManager::ocrTraditionalChinese() const {
+    std::lock_guard guard(m_lock);
+    return looseBoolean(m_store->value(key("ocrTraditionalChinese"))).value_or(false);
+}
+
 std::optional<QString> SettingsManager::skipUpdateVersion() const {
     return m_store->text(key("skipUpdateVersion"));
 }

@@ -109,6 +109,9 @@ public:
     void setTelemetryEnabled(bool value);
     std::optional<QString> skipUpdateVersion() const;
     void setSkipUpdateVersion(const std::optional<QString>& value);
+    // `kavelin.ocrTraditionalChinese`: OCR also loads the traditional Chinese model. Off
+    // unless set: that model turns simplified text traditional and slows every recognition.
+    bool ocrTraditionalChinese() const;
 
     void migrateLegacyPrompt();
 

@@ -3,7 +3,8 @@
 #include "ocr/OCREngine.h"
 #include "ocr/TableExtractor.h"
 #include "ocr/TesseractRecognizer.h"
-#include "support/DrawnText.h"
+#include "settings/SettingsManager.h"
+#include "support/DrawnScreens.h"
 #include "support/TestEnvironment.h"
 
 #include <QDebug>
@@ -16,6 +17,7 @@
 
 using namespace DrawnText;
 Q_DECLARE_METATYPE(DrawnText::Picture)
+Q_DECLARE_METATYPE(DrawnScreens::Screen)
 
 namespace {
 
@@ -43,9 +45,27 @@ bool boxMatches(const QRectF& recognised, const QRectF& drawn) {
 class TestOCREngine : public QObject {
     Q_OBJECT
     TestEnvironment env;
+    QString m_dataFolder; // where Tesseract finds its data by itself
+
+    // Sets kavelin.ocrTraditionalChinese in a fresh preference file, as a hand edit would;
+    // a null value leaves it unset.
+    void setTraditionalChinese(const QString& value) {
+        const QString path = env.newPreferencesPath();
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(value.isNull() ? "{}" : "{\"kavelin.ocrTraditionalChinese\": " + value.toUtf8() + "}");
+        file.close();
+        SettingsManager::resetSharedForTesting(path);
+    }
 
 private Q_SLOTS:
-    void initTestCase() { QVERIFY(OCREngine::shared().warmUp()); }
+    void initTestCase() {
+        QVERIFY(OCREngine::shared().warmUp());
+        TesseractRecognizer english(TesseractRecognizer::Config{QString(), QStringLiteral("eng")});
+        QVERIFY(english.warmUp());
+        m_dataFolder = english.dataFolder();
+        QVERIFY(QFile::exists(m_dataFolder + QStringLiteral("/eng.traineddata")));
+    }
 
     // Every drawn line or table cell comes out as a block of its own, where it was drawn.
     void readsLinesAndCells_data() {
@@ -104,22 +124,37 @@ private Q_SLOTS:
         QVERIFY(readLog().mid(logStart).contains(QStringLiteral(" OCR: 识别到 0 块文本（含坐标）\n")));
     }
 
-    void chineseWithoutSpaces() {
-        const QStringList lines{QStringLiteral("中文识别测试"), QStringLiteral("繁體中文字幕"),
-                                QStringLiteral("OCR 识别结果")};
+    // Simplified Chinese stays simplified unless the preference adds the traditional model.
+    void chineseFollowsThePreference() {
+        const QStringList simplified{QStringLiteral("龙井茶和长城"), QStringLiteral("中文识别测试"),
+                                     QStringLiteral("OCR 识别结果")};
+        const qsizetype logStart = readLog().size();
         const auto blocks =
-            recognize(prose(lines, 24, Theme::Light, 1, QStringLiteral("Noto Sans CJK SC")).image);
+            recognize(prose(simplified, 24, Theme::Light, 1, QStringLiteral("Noto Sans CJK SC")).image);
         QVERIFY(blocks);
-        QCOMPARE(blocks->size(), lines.size());
-        for (int i = 0; i < 2; ++i) {
-            QVERIFY2(characterErrorRate(lines[i], blocks->at(i).text) <= 0.2, describe(*blocks));
-            QVERIFY2(!blocks->at(i).text.contains(u' '), describe(*blocks));
-        }
-        // The space after the Latin word stays; the Hanzi may come out in either script.
+        QCOMPARE(blocks->size(), simplified.size());
+        QVERIFY2(blocks->at(0).text.contains(QStringLiteral("龙井")) &&
+                     blocks->at(0).text.contains(QStringLiteral("长城")),
+                 describe(*blocks));
+        QVERIFY2(characterErrorRate(simplified[1], blocks->at(1).text) <= 0.2 &&
+                     !blocks->at(1).text.contains(u' '),
+                 describe(*blocks));
+        // The space after the Latin word stays.
         const QString mixed = blocks->at(2).text;
         QVERIFY2(mixed.startsWith(QStringLiteral("OCR ")) && mixed.size() == 8 &&
                      !mixed.mid(4).contains(u' '),
                  describe(*blocks));
+        QVERIFY(!readLog().mid(logStart).contains(QStringLiteral("chi_tra")));
+
+        setTraditionalChinese(QStringLiteral("true"));
+        const QStringList traditional{QStringLiteral("繁體中文字幕")};
+        const auto read =
+            recognize(prose(traditional, 24, Theme::Light, 1, QStringLiteral("Noto Sans CJK TC")).image);
+        setTraditionalChinese(QString());
+        QVERIFY(read && read->size() == 1);
+        QVERIFY2(characterErrorRate(traditional[0], read->at(0).text) <= 0.2, describe(*read));
+        QVERIFY(readLog().mid(logStart).contains(
+            QStringLiteral("OCR: Tesseract 已初始化 (eng+chi_sim+chi_tra, ")));
     }
 
     void cancellation() {
@@ -155,18 +190,22 @@ private Q_SLOTS:
 
     void missingOrBrokenDataFile_data() {
         QTest::addColumn<QString>("languages");
-        QTest::addColumn<QByteArray>("content"); // of the file of the language other than eng; null: none
-        QTest::newRow("missing") << QStringLiteral("eng+chi_sim") << QByteArray();
-        QTest::newRow("garbage") << QStringLiteral("eng+xyz") << QByteArray("not a traineddata file");
-        QTest::newRow("primary missing") << QStringLiteral("abc+eng") << QByteArray();
+        QTest::addColumn<QByteArray>("content");   // of the file of the language other than eng; null: none
+        QTest::addColumn<bool>("fromEnvironment"); // the folder given as TESSDATA_PREFIX, not configured
+        QTest::newRow("missing") << QStringLiteral("eng+chi_sim") << QByteArray() << false;
+        QTest::newRow("garbage") << QStringLiteral("eng+xyz") << QByteArray("not a traineddata file")
+                                 << false;
+        QTest::newRow("primary missing") << QStringLiteral("abc+eng") << QByteArray() << false;
+        QTest::newRow("missing under TESSDATA_PREFIX")
+            << QStringLiteral("eng+chi_sim") << QByteArray() << true;
     }
     void missingOrBrokenDataFile() {
         QFETCH(QString, languages);
         QFETCH(QByteArray, content);
+        QFETCH(bool, fromEnvironment);
         QTemporaryDir data;
-        QVERIFY(
-            QFile::link(TesseractRecognizer::Config::defaults().dataPath + QStringLiteral("/eng.traineddata"),
-                        data.filePath(QStringLiteral("eng.traineddata"))));
+        QVERIFY(QFile::link(m_dataFolder + QStringLiteral("/eng.traineddata"),
+                            data.filePath(QStringLiteral("eng.traineddata"))));
         QStringList broken = languages.split(u'+');
         broken.removeAll(QStringLiteral("eng"));
         const QString file = data.filePath(broken.first() + QStringLiteral(".traineddata"));
@@ -174,14 +213,89 @@ private Q_SLOTS:
         if (!content.isNull())
             QVERIFY(out.open(QIODevice::WriteOnly) && out.write(content) == content.size());
         out.close();
-        OCREngine engine(
-            std::make_unique<TesseractRecognizer>(TesseractRecognizer::Config{data.path(), languages}));
+        if (fromEnvironment)
+            qputenv("TESSDATA_PREFIX", data.path().toLocal8Bit());
+        OCREngine engine(std::make_unique<TesseractRecognizer>(
+            TesseractRecognizer::Config{fromEnvironment ? QString() : data.path(), languages}));
         const qsizetype logStart = readLog().size();
-        QVERIFY(!engine.recognizeWithPositions(table(sampleTable(), 15, Theme::Light).image));
+        const bool failed = !engine.recognizeWithPositions(table(sampleTable(), 15, Theme::Light).image);
         const QString log = readLog().mid(logStart);
+        const bool warmUpFailed = !engine.warmUp();
+        qunsetenv("TESSDATA_PREFIX");
+        QVERIFY(failed && warmUpFailed);
         QCOMPARE(log.count(QStringLiteral("[ERROR]")), 1);
-        QVERIFY2(log.contains(QStringLiteral(" OCR 执行失败: ")) && log.contains(file), qPrintable(log));
-        QVERIFY(!engine.warmUp());
+        const QString reason =
+            content.isNull() ? QStringLiteral("缺少语言数据文件 ") : QStringLiteral("无法加载语言数据文件 ");
+        QVERIFY2(log.contains(QStringLiteral(" OCR 执行失败: ") + reason + file), qPrintable(log));
+    }
+
+    // The screenshot chain on screen-like crops: tables come out cell for cell, other
+    // layouts as flat text without a table.
+    void screens_data() {
+        using namespace DrawnScreens;
+        QTest::addColumn<Screen>("screen");
+        QTest::addColumn<double>("maxErrorRate"); // of flat text; tables must match exactly
+        const QList<QStringList> planets{
+            {QStringLiteral("Planet"), QStringLiteral("Mean distance"), QStringLiteral("Moons")},
+            {QStringLiteral("Mercury"), QStringLiteral("57.9 million km"), QStringLiteral("0")},
+            {QStringLiteral("Venus"), QStringLiteral("108.2 million km"), QStringLiteral("0")},
+            {QStringLiteral("Jupiter"), QStringLiteral("778.5 million km"), QStringLiteral("95")},
+            {QStringLiteral("Saturn"), QStringLiteral("1,432 million km"), QStringLiteral("146")}};
+        const QList<QStringList> verbs{
+            {QStringLiteral("Verb"), QStringLiteral("Past tense"), QStringLiteral("Past participle")},
+            {QStringLiteral("go"), QStringLiteral("went"), QStringLiteral("gone")},
+            {QStringLiteral("buy"), QStringLiteral("bought"), QStringLiteral("bought")},
+            {QStringLiteral("speak"), QStringLiteral("spoke"), QStringLiteral("spoken")}};
+        TableStyle zebra;
+        zebra.pixelSize = 13;
+        zebra.rowGap = 0.7;
+        zebra.zebra = true;
+        QTest::newRow("compact table, 13 px, zebra") << table(planets, zebra) << 0.0;
+        TableStyle header;
+        header.family = QStringLiteral("Liberation Serif");
+        header.pixelSize = 16;
+        header.rowGap = 0.8;
+        header.darkHeader = true;
+        QTest::newRow("compact table, serif, dark header") << table(verbs, header) << 0.0;
+        TableStyle hidpi;
+        hidpi.family = QStringLiteral("Liberation Sans");
+        hidpi.scale = 2;
+        hidpi.rowGap = 0.9;
+        hidpi.rules = true;
+        hidpi.theme = Theme::Dark;
+        QTest::newRow("compact table, 2x, dark theme, rules") << table(sampleTable(), hidpi) << 0.0;
+
+        QTest::newRow("settings dialog")
+            << settingsDialog({QStringLiteral("Liberation Sans"), 14, 1, Theme::Light}) << 0.02;
+        QTest::newRow("dark navigation bar and buttons")
+            << navigationBar({QStringLiteral("DejaVu Sans"), 13, 1, Theme::Light}) << 0.01;
+        QTest::newRow("coloured buttons")
+            << colouredButtons({QStringLiteral("Noto Sans"), 14, 1, Theme::Light}) << 0.0;
+        ProseStyle serif;
+        serif.family = QStringLiteral("Noto Serif");
+        serif.pixelSize = 16;
+        serif.scale = 2;
+        serif.width = 500;
+        QTest::newRow("32 px serif on a 2x screen")
+            << paragraphs({QStringLiteral("He had held the book back, hoping that the bad weather would hold "
+                                          "and that nobody would ask for it.")},
+                          serif)
+            << 0.01;
+    }
+    void screens() {
+        QFETCH(DrawnScreens::Screen, screen);
+        QFETCH(double, maxErrorRate);
+        const auto blocks = recognize(screen.picture.image);
+        QVERIFY(blocks);
+        const std::optional<QString> table = TableExtractor::tableMarkdown(*blocks);
+        if (!screen.cells.isEmpty()) {
+            QCOMPARE(table.value_or(TableExtractor::flatText(*blocks)),
+                     TableExtractor::formatMarkdownTable(screen.cells));
+            return;
+        }
+        QVERIFY2(!table, qPrintable(*table));
+        const QString text = TableExtractor::flatText(*blocks);
+        QVERIFY2(characterErrorRate(screen.reference(), text) <= maxErrorRate, qPrintable(text));
     }
 
     // OCR, then the table extractor, as the screenshot flow runs them.

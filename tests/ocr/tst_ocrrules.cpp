@@ -1,9 +1,11 @@
+#include "ocr/InkComponents.h"
 #include "ocr/OCREngine.h"
 #include "ocr/OCRImagePreparation.h"
 #include "ocr/RecognizedLine.h"
 #include "ocr/TextRecognizer.h"
 #include "support/TestEnvironment.h"
 
+#include <QGuiApplication>
 #include <QPainter>
 #include <QTest>
 
@@ -26,7 +28,7 @@ RecognizedWord word(const char* text, int left, int width, float confidence = 95
 }
 
 // Words laid out left to right, 20 px high; "+N" sets the gap before the next word.
-RecognizedLine lineOf(const char* words) {
+RecognizedLine lineOf(const char* words, int boxHeight = 20) {
     RecognizedLine line;
     int x = 10, gap = 0;
     for (const QString& text : QString::fromUtf8(words).split(u' ')) {
@@ -37,7 +39,7 @@ RecognizedLine lineOf(const char* words) {
         line.words.append({text, QRect(x + gap, 100, int(text.size()) * 9, 20), 95, 0.3});
         x += gap + int(text.size()) * 9;
     }
-    line.box = QRect(10, 100, x - 10, 20);
+    line.box = QRect(10, 100, x - 10, boxHeight);
     return line;
 }
 
@@ -130,8 +132,13 @@ private Q_SLOTS:
     void splitAtColumnGaps_data() {
         QTest::addColumn<RecognizedLine>("line");
         QTest::addColumn<QString>("expected"); // pieces joined by '/'
-        QTest::newRow("justified, a line height apart")
-            << lineOf("wide +20 justified +24 line") << QStringLiteral("wide justified line");
+        // The crop's lines are 20 px high: gaps wider than that separate columns.
+        QTest::newRow("gap of one line height")
+            << lineOf("wide +20 justified +18 line") << QStringLiteral("wide justified line");
+        QTest::newRow("gap just over one line height")
+            << lineOf("wide +21 justified +18 line") << QStringLiteral("wide/justified line");
+        QTest::newRow("a taller box of its own does not widen the gap")
+            << lineOf("Jupiter +25 778.5 +5 million", 30) << QStringLiteral("Jupiter/778.5 million");
         QTest::newRow("table row") << lineOf("Kenya +60 Nairobi +45 54 +5 million")
                                    << QStringLiteral("Kenya/Nairobi/54 million");
         QTest::newRow("what a column gap reads as does not bridge it")
@@ -145,7 +152,7 @@ private Q_SLOTS:
     void splitAtColumnGaps() {
         QFETCH(RecognizedLine, line);
         QFETCH(QString, expected);
-        const QList<LineSegment> segments = RecognizedLineRules::splitAtColumnGaps(line);
+        const QList<LineSegment> segments = RecognizedLineRules::splitAtColumnGaps(line, 20);
         QStringList texts;
         for (int i = 0; i < segments.size(); ++i) {
             texts.append(segments[i].text);
@@ -158,16 +165,32 @@ private Q_SLOTS:
         QCOMPARE(texts.join(u'/'), expected);
     }
 
+    void medianLineHeight() {
+        const auto lines = [](std::initializer_list<int> heights) {
+            QList<RecognizedLine> out;
+            for (int h : heights)
+                out.append(lineOf("x", h));
+            return out;
+        };
+        QCOMPARE(RecognizedLineRules::medianLineHeight({}), 0.0);
+        QCOMPARE(RecognizedLineRules::medianLineHeight(lines({30, 20, 22})), 22.0);
+        QCOMPARE(RecognizedLineRules::medianLineHeight(lines({30, 20, 22, 14})), 21.0);
+    }
+
     void noise_data() {
         QTest::addColumn<QList<RecognizedWord>>("words");
         QTest::addColumn<bool>("noise");
-        QTest::addColumn<int>("wordsLeft"); // after solid shapes are dropped
+        QTest::addColumn<int>("wordsLeft"); // after solid shapes and stray marks are dropped
         QTest::newRow("text") << QList{word("Hello", 0, 50)} << false << 1;
         QTest::newRow("no letter or digit") << QList{word("—", 0, 20), word("~", 30, 10)} << true << 2;
         QTest::newRow("low confidence") << QList{word("Il", 0, 20, 30), word("x", 30, 10, 60)} << true << 2;
         QTest::newRow("filled dot dropped, narrow stem kept")
             << QList{word("9", 0, 20, 95, 0.8), word("I", 30, 4, 95, 1.0)} << false << 1;
         QTest::newRow("only a filled dot") << QList{word("9", 0, 20, 95, 0.8)} << true << 0;
+        // Marks without letters or digits read with less than 60 % confidence are gaps.
+        QTest::newRow("unsure mark in a gap")
+            << QList{word("Hello", 0, 50), word("。", 60, 10, 59), word("x1", 90, 20, 59)} << false << 2;
+        QTest::newRow("sure mark kept") << QList{word("Hello", 0, 50), word("—", 60, 10, 60)} << false << 2;
     }
     void noise() {
         QFETCH(QList<RecognizedWord>, words);
@@ -176,7 +199,7 @@ private Q_SLOTS:
         RecognizedLine line;
         line.box = QRect(0, 100, 400, 20);
         line.words = words;
-        const RecognizedLine kept = RecognizedLineRules::withoutSolidShapes(line);
+        const RecognizedLine kept = RecognizedLineRules::withoutNoiseWords(line);
         QCOMPARE(kept.words.size(), wordsLeft);
         QCOMPARE(RecognizedLineRules::isNoise(kept), noise);
     }
@@ -185,8 +208,9 @@ private Q_SLOTS:
         QTest::addColumn<QImage>("image");
         QTest::addColumn<bool>("inverted");
         QTest::addColumn<int>("scale");
-        QTest::newRow("small dark-on-light") << bands(10, Qt::black, Qt::white) << false << 2;
-        QTest::newRow("large dark-on-light") << bands(20, Qt::black, Qt::white) << false << 1;
+        // Ink lines under 15 px are upscaled.
+        QTest::newRow("ink lines 14 px") << bands(14, Qt::black, Qt::white) << false << 2;
+        QTest::newRow("ink lines 15 px") << bands(15, Qt::black, Qt::white) << false << 1;
         QTest::newRow("small light-on-dark")
             << bands(10, QColor(230, 230, 230), QColor(25, 25, 25)) << true << 2;
         QImage transparent(200, 80, QImage::Format_ARGB32);
@@ -205,25 +229,200 @@ private Q_SLOTS:
         QVERIFY(OCRImagePreparation::meanBrightness(prepared.gray) > 128); // text ends up dark on light
     }
 
-    void removesRulesButNotGlyphs() {
+    void inkComponents() {
+        QImage gray(40, 20, QImage::Format_Grayscale8);
+        gray.fill(255);
+        for (const QPoint p : {QPoint(1, 1), QPoint(2, 2), QPoint(3, 1), QPoint(10, 5), QPoint(10, 7)})
+            gray.setPixel(p, 0);
+        const InkComponents ink = InkComponents::find(gray, 100);
+        QCOMPARE(ink.components.size(), 3); // diagonal neighbours touch, a gap of one pixel does not
+        QCOMPARE(ink.components[0].box, QRect(1, 1, 3, 2));
+        QCOMPARE(ink.components[0].pixels, 3);
+    }
+
+    // Glyph height: the 80th percentile of glyph-like shapes, here heights 4 to 13.
+    void glyphHeight_data() {
+        QTest::addColumn<QList<QRect>>("extra");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("glyphs alone") << QList<QRect>{} << 12;
+        QTest::newRow("specks ignored") << QList<QRect>{{300, 10, 2, 2}} << 12;
+        QTest::newRow("3 px shapes count") << QList<QRect>{{300, 10, 6, 3}, {320, 10, 6, 3}} << 11;
+        QTest::newRow("rules ignored") << QList<QRect>{{300, 10, 200, 3}, {300, 30, 25, 3}} << 12;
+        QTest::newRow("solid bars ignored") << QList<QRect>{{300, 60, 100, 40}, {300, 120, 100, 40}} << 12;
+        // Underlined words are one shape, no taller than a glyph but much wider: combs 4 px high.
+        QTest::newRow("wider than 8 heights ignored")
+            << QList<QRect>{{300, 10, 36, 4}, {300, 30, 36, 4}} << 12;
+        QTest::newRow("up to 8 heights counted") << QList<QRect>{{300, 10, 32, 4}, {300, 30, 32, 4}} << 11;
+    }
+    void glyphHeight() {
+        QFETCH(QList<QRect>, extra);
+        QFETCH(int, expected);
+        QImage gray(600, 200, QImage::Format_Grayscale8);
+        gray.fill(255);
+        QPainter painter(&gray);
+        for (int h = 4; h <= 13; ++h) // an outlined box is no solid block
+            painter.fillRect(QRect(10 + h * 20, 10, 6, h), Qt::black);
+        for (const QRect& r : extra) {
+            if (r.height() > 4) {
+                painter.fillRect(r, Qt::black);
+                continue;
+            }
+            painter.fillRect(r.adjusted(0, r.height() - 1, 0, 0), Qt::black);
+            for (int x = r.left(); x <= r.right(); x += 3)
+                painter.fillRect(QRect(x, r.top(), 1, r.height()), Qt::black);
+        }
+        painter.end();
+        QCOMPARE(InkComponents::find(gray, 128).glyphHeight(), expected);
+    }
+
+    // A rule is thin and longer than the glyphs: 3 glyph heights tall or 4 long, at least
+    // 24 px tall or 40 px long.
+    void removeRules_data() {
+        QTest::addColumn<int>("glyphHeight");
+        QTest::addColumn<QRect>("shape");
+        QTest::addColumn<bool>("cleared");
+        QTest::newRow("vertical, 3 glyph heights") << 10 << QRect(100, 10, 1, 30) << true;
+        QTest::newRow("vertical, just under") << 10 << QRect(100, 10, 1, 29) << false;
+        QTest::newRow("2x stem of 2.9 glyph heights") << 20 << QRect(100, 10, 3, 58) << false;
+        QTest::newRow("2x rule of 3 glyph heights") << 20 << QRect(100, 10, 2, 60) << true;
+        QTest::newRow("vertical floor") << 5 << QRect(100, 10, 1, 24) << true;
+        QTest::newRow("vertical under the floor") << 5 << QRect(100, 10, 1, 23) << false;
+        QTest::newRow("horizontal, 4 glyph heights") << 20 << QRect(20, 50, 80, 1) << true;
+        QTest::newRow("horizontal, just under") << 20 << QRect(20, 50, 79, 1) << false;
+        QTest::newRow("horizontal floor") << 5 << QRect(20, 50, 40, 2) << true;
+        QTest::newRow("horizontal under the floor") << 5 << QRect(20, 50, 39, 2) << false;
+        QTest::newRow("3 px thick") << 10 << QRect(20, 50, 200, 3) << true;
+        QTest::newRow("4 px thick") << 10 << QRect(20, 50, 200, 4) << false;
+        QTest::newRow("solid area") << 10 << QRect(20, 20, 200, 80) << false;
+    }
+    void removeRules() {
+        QFETCH(int, glyphHeight);
+        QFETCH(QRect, shape);
+        QFETCH(bool, cleared);
         QImage gray(300, 120, QImage::Format_Grayscale8);
         gray.fill(255);
         QPainter painter(&gray);
-        for (int y : {5, 60, 115})
-            painter.drawLine(5, y, 295, y); // grid rows
-        for (int x : {5, 150, 295})
-            painter.drawLine(x, 5, x, 115);                  // grid columns
-        painter.fillRect(QRect(40, 20, 5, 30), Qt::black);   // a thick stem
-        painter.fillRect(QRect(60, 30, 30, 4), Qt::black);   // a bold dash
-        painter.fillRect(QRect(100, 20, 12, 12), Qt::black); // a dot
+        painter.fillRect(shape, Qt::black);
+        painter.fillRect(QRect(250, 100, 5, 8), Qt::black); // a glyph, so that the image has two levels
         painter.end();
-        OCRImagePreparation::removeRules(gray);
-        for (const QPoint rule : {QPoint(100, 60), QPoint(150, 90), QPoint(150, 60)})
-            QCOMPARE(gray.pixelColor(rule).value(), 255);
-        for (const QPoint glyph : {QPoint(42, 35), QPoint(75, 31), QPoint(105, 25)})
-            QCOMPARE(gray.pixelColor(glyph).value(), 0);
+        const int removed = OCRImagePreparation::removeRules(gray, glyphHeight);
+        QCOMPARE(removed, cleared ? shape.width() * shape.height() : 0);
+    }
+
+    // Serif stems of large text on a 2x screen are glyphs, the table rule beside them is not.
+    void largeSerifKeepsItsStems() {
+        QImage image(700, 140, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        QFont font(QStringLiteral("DejaVu Serif"));
+        font.setPixelSize(32);
+        painter.setFont(font);
+        painter.setPen(QColor(34, 34, 34));
+        painter.drawText(QPointF(20, 60), QStringLiteral("he held the book back, deep in thought"));
+        painter.fillRect(QRect(680, 5, 2, 130), QColor(200, 200, 200).darker(200));
+        painter.end();
+        QImage gray = OCRImagePreparation::toGrayOverWhite(image);
+        const QImage before = gray.copy();
+        const int glyph = InkComponents::find(gray, 128).glyphHeight();
+        QVERIFY2(glyph >= 20 && glyph <= 26, qPrintable(QString::number(glyph)));
+        OCRImagePreparation::removeRules(gray, glyph);
+        QCOMPARE(gray.copy(0, 0, 670, 140), before.copy(0, 0, 670, 140));
+        QCOMPARE(gray.pixelColor(681, 70).value(), 255);
+    }
+
+    // A filled area holding text becomes a white ground with dark text; glyph height 10.
+    void normalizeFilledAreas_data() {
+        QTest::addColumn<QRect>("area");
+        QTest::addColumn<int>("fillLevel");
+        QTest::addColumn<int>("textLevel");
+        QTest::addColumn<QSize>("text"); // centred in the area
+        QTest::addColumn<bool>("normalized");
+        QTest::addColumn<int>("glyphHeight");
+        QTest::newRow("dark bar, light text")
+            << QRect(50, 50, 200, 40) << 40 << 230 << QSize(120, 16) << true << 10;
+        QTest::newRow("mid-tone band, dark text")
+            << QRect(50, 50, 200, 40) << 150 << 20 << QSize(120, 16) << true << 10;
+        QTest::newRow("band darker than the page by 41")
+            << QRect(50, 50, 200, 40) << 214 << 20 << QSize(120, 16) << true << 10;
+        QTest::newRow("band darker than the page by 39")
+            << QRect(50, 50, 200, 40) << 216 << 20 << QSize(120, 16) << false << 10;
+        QTest::newRow("1.5 glyph heights tall")
+            << QRect(50, 50, 200, 15) << 40 << 230 << QSize(120, 7) << true << 10;
+        QTest::newRow("1.4 glyph heights tall")
+            << QRect(50, 50, 200, 14) << 40 << 230 << QSize(120, 6) << false << 10;
+        QTest::newRow("3 glyph heights wide")
+            << QRect(50, 50, 30, 15) << 40 << 230 << QSize(10, 7) << true << 10;
+        QTest::newRow("2.9 glyph heights wide")
+            << QRect(50, 50, 29, 15) << 40 << 230 << QSize(10, 7) << false << 10;
+        // Light text stands out from the fill by more than 48 grey levels, else it is no text.
+        QTest::newRow("light text 49 levels above the fill")
+            << QRect(50, 50, 200, 40) << 40 << 89 << QSize(120, 16) << true << 10;
+        QTest::newRow("marks 47 levels above the fill")
+            << QRect(50, 50, 200, 40) << 40 << 87 << QSize(120, 16) << true << 10;
+        // Without glyphs to measure, an area is at least 12 px tall and 24 px wide.
+        QTest::newRow("no glyphs, 12 x 24 px")
+            << QRect(50, 50, 24, 12) << 40 << 230 << QSize(8, 4) << true << 0;
+        QTest::newRow("no glyphs, 11 px tall")
+            << QRect(50, 50, 24, 11) << 40 << 230 << QSize(8, 4) << false << 0;
+        QTest::newRow("no glyphs, 23 px wide")
+            << QRect(50, 50, 23, 12) << 40 << 230 << QSize(8, 4) << false << 0;
+        // 100 x 30 with 20 px tall text: ink covers 66 % or 64 % of the box.
+        QTest::newRow("fill 66 %") << QRect(50, 50, 100, 30) << 40 << 230 << QSize(51, 20) << true << 10;
+        QTest::newRow("fill 64 %") << QRect(50, 50, 100, 30) << 40 << 230 << QSize(54, 20) << false << 10;
+        QTest::newRow("square icon under 5 glyph heights")
+            << QRect(50, 50, 49, 49) << 40 << 230 << QSize(6, 30) << false << 10;
+        QTest::newRow("square area of 5 glyph heights")
+            << QRect(50, 50, 50, 50) << 40 << 230 << QSize(6, 30) << true << 10;
+        QTest::newRow("small area 1.45 times as wide as tall")
+            << QRect(50, 50, 45, 31) << 40 << 230 << QSize(20, 10) << false << 10;
+        QTest::newRow("small area 1.55 times as wide as tall")
+            << QRect(50, 50, 48, 31) << 40 << 230 << QSize(20, 10) << true << 10;
+    }
+    void normalizeFilledAreas() {
+        QFETCH(QRect, area);
+        QFETCH(int, fillLevel);
+        QFETCH(int, textLevel);
+        QFETCH(QSize, text);
+        QFETCH(bool, normalized);
+        QFETCH(int, glyphHeight);
+        QImage gray(300, 150, QImage::Format_Grayscale8);
+        gray.fill(255);
+        QPainter painter(&gray);
+        painter.fillRect(area, QColor(fillLevel, fillLevel, fillLevel));
+        // Dark text as separate strokes, so that it is no filled area itself.
+        const QRect textBox =
+            QRect(QPoint(0, 0), text).translated(area.center() - QRect(QPoint(0, 0), text).center());
+        const QColor textColour(textLevel, textLevel, textLevel);
+        if (textLevel > fillLevel)
+            painter.fillRect(textBox, textColour);
+        else
+            for (int x = textBox.left(); x < textBox.right(); x += 4)
+                painter.fillRect(QRect(x, textBox.top(), 2, textBox.height()), textColour);
+        painter.end();
+        const QImage before = gray.copy();
+        const InkComponents ink = InkComponents::find(gray, OCRImagePreparation::groundLevel(gray) -
+                                                                OCRImagePreparation::kInkContrast);
+        QCOMPARE(OCRImagePreparation::normalizeFilledAreas(gray, ink, glyphHeight), normalized ? 1 : 0);
+        if (!normalized) {
+            QCOMPARE(gray, before);
+            return;
+        }
+        // White ground, dark text, no frame left around the area.
+        QCOMPARE(gray.pixelColor(area.topLeft() + QPoint(2, 2)).value(), 255);
+        const bool faint = textLevel > fillLevel && textLevel - fillLevel <= 48;
+        const int level = gray.pixelColor(textBox.left(), textBox.center().y()).value();
+        QVERIFY2(faint ? level == 255 : level < 230, qPrintable(QString::number(level)));
+        for (int x = area.left() - 1; x <= area.right() + 1; ++x)
+            for (int y : {area.top() - 1, area.top(), area.bottom(), area.bottom() + 1})
+                QCOMPARE(gray.pixelColor(x, y).value(), 255);
     }
 };
 
-QTEST_GUILESS_MAIN(TestOCRRules)
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen"); // fonts for the drawn text
+    QGuiApplication app(argc, argv);
+    TestOCRRules test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_ocrrules.moc"

@@ -63,6 +63,113 @@ private Q_SLOTS:
                       block("e2", 300, 140, 100)}
             << QStringLiteral("| h1 | h2 |\n|---------|---|\n| long text | v |\n| e1 | e2 |");
 
+        // Rows 11 px apart at 20 px line boxes, closer than the wrap gap: every block has a
+        // neighbour on its line, so none continues the cell above.
+        const Grid planets{{QStringLiteral("Planet"), QStringLiteral("Mean distance")},
+                           {QStringLiteral("Mercury"), QStringLiteral("57.9 million km")},
+                           {QStringLiteral("Venus"), QStringLiteral("108.2 million km")},
+                           {QStringLiteral("Earth"), QStringLiteral("149.6 million km")},
+                           {QStringLiteral("Mars"), QStringLiteral("227.9 million km")},
+                           {QStringLiteral("Jupiter"), QStringLiteral("778.5 million km")}};
+        Blocks compact;
+        for (int r = 0; r < planets.size(); ++r)
+            compact << block(planets[r][0], 10, r * 31, 70) << block(planets[r][1], 120, r * 31, 130);
+        QTest::newRow("compact rows stay apart") << compact << TableExtractor::formatMarkdownTable(planets);
+
+        // A line alone in its column continues the cell above when at most 0.9 line heights
+        // (18 px) below it.
+        const auto wrapped = [](double gap) {
+            return Blocks{block("h1", 10, 0, 100),          block("h2", 300, 0, 100),
+                          block("long", 10, 60, 100),       block("v", 300, 60, 100),
+                          block("text", 10, 80 + gap, 100), block("e1", 10, 160, 100),
+                          block("e2", 300, 160, 100)};
+        };
+        QTest::newRow("wrap gap just below the limit")
+            << wrapped(17.9)
+            << QStringLiteral("| h1 | h2 |\n|---------|---|\n| long text | v |\n| e1 | e2 |");
+        QTest::newRow("wrap gap just above the limit")
+            << wrapped(18.1)
+            << QStringLiteral("| h1 | h2 |\n|----|---|\n| long | v |\n| text |  |\n| e1 | e2 |");
+
+        // "text" 3 px below "long" is a wrapped line unless "w" in the other column shares its
+        // line, by at least half a line height (10 px).
+        const auto besideWrap = [](double overlap) {
+            return Blocks{block("h1", 10, 0, 100),    block("h2", 300, 0, 100),
+                          block("long", 10, 60, 100), block("v", 300, 60, 100),
+                          block("text", 10, 83, 100), block("w", 300, 103 - overlap, 100),
+                          block("e1", 10, 160, 100),  block("e2", 300, 160, 100)};
+        };
+        QTest::newRow("neighbour overlapping less than half")
+            << besideWrap(9)
+            << QStringLiteral("| h1 | h2 |\n|---------|---|\n| long text | v w |\n| e1 | e2 |");
+        QTest::newRow("neighbour overlapping more than half")
+            << besideWrap(11)
+            << QStringLiteral("| h1 | h2 |\n|----|---|\n| long | v |\n| text | w |\n| e1 | e2 |");
+
+        // At most three lines in a cell.
+        const auto tallCell = [](int lines) {
+            Blocks blocks{block("h1", 10, 0, 100), block("h2", 300, 0, 100), block("b1", 300, 60, 100),
+                          block("e1", 10, 200, 100), block("e2", 300, 200, 100)};
+            for (int i = 0; i < lines; ++i)
+                blocks.append(block(QStringLiteral("a%1").arg(i + 1), 10, 60 + i * 23, 100));
+            return blocks;
+        };
+        QTest::newRow("three lines in a cell")
+            << tallCell(3) << QStringLiteral("| h1 | h2 |\n|--------|---|\n| a1 a2 a3 | b1 |\n| e1 | e2 |");
+        QTest::newRow("four lines in a cell") << tallCell(4) << QString();
+
+        // Rows 40 px apart; the first two have three filled cells, the others one.
+        const auto sparseRows = [](int rows) {
+            Blocks blocks;
+            for (int r = 0; r < rows; ++r) {
+                blocks.append(block(QStringLiteral("k%1").arg(r), 10, r * 40, 60));
+                if (r < 2)
+                    blocks << block(QStringLiteral("v%1").arg(r), 200, r * 40, 60)
+                           << block(QStringLiteral("w%1").arg(r), 400, r * 40, 60);
+            }
+            return blocks;
+        };
+        QTest::newRow("half of the rows well filled")
+            << sparseRows(4)
+            << QStringLiteral(
+                   "| k0 | v0 | w0 |\n|---|---|---|\n| k1 | v1 | w1 |\n| k2 |  |  |\n| k3 |  |  |");
+        QTest::newRow("fewer than half of the rows well filled") << sparseRows(5) << QString();
+        QTest::newRow("one well-filled row") << sparseRows(2).mid(0, 4) << QString();
+
+        // "x2" joins the first column when it overlaps "x1" by at least 30 % of the narrower.
+        const auto shifted = [](double x) {
+            return Blocks{block("x1", 0, 0, 100),    block("y1", 300, 0, 100), block("x2", x, 40, 100),
+                          block("y2", 300, 40, 100), block("x3", 0, 80, 100),  block("y3", 300, 80, 100)};
+        };
+        QTest::newRow("column overlap 35 %")
+            << shifted(65) << QStringLiteral("| x1 | y1 |\n|---|---|\n| x2 | y2 |\n| x3 | y3 |");
+        QTest::newRow("column overlap 25 %")
+            << shifted(75) << QStringLiteral("| x1 |  | y1 |\n|---|---|---|\n|  | x2 | y2 |\n| x3 |  | y3 |");
+
+        // Rows are cut where cell centres are more than 20 px apart (median spacing 0 here)...
+        const auto pitched = [](double pitch) {
+            Blocks blocks;
+            for (int r = 0; r < 3; ++r)
+                blocks << block(QStringLiteral("a%1").arg(r), 10, r * pitch, 100, 10)
+                       << block(QStringLiteral("b%1").arg(r), 300, r * pitch, 100, 10);
+            return blocks;
+        };
+        QTest::newRow("rows 20 px apart") << pitched(20) << QString();
+        QTest::newRow("rows 21 px apart")
+            << pitched(21) << QStringLiteral("| a0 | b0 |\n|---|---|\n| a1 | b1 |\n| a2 | b2 |");
+        // ...or more than 1.5 times the median spacing, when that is larger: each row's second
+        // cell sits 20 px below its first, so rows must be more than 30 px apart.
+        const auto staggered = [](double gap) {
+            Blocks blocks;
+            for (int r = 0; r < 3; ++r)
+                blocks << block(QStringLiteral("a%1").arg(r), 10, r * (20 + gap), 100)
+                       << block(QStringLiteral("b%1").arg(r), 300, r * (20 + gap) + 20, 100);
+            return blocks;
+        };
+        QTest::newRow("staggered rows 29 px apart") << staggered(29) << QString();
+        QTest::newRow("staggered rows 31 px apart")
+            << staggered(31) << QStringLiteral("| a0 | b0 |\n|---|---|\n| a1 | b1 |\n| a2 | b2 |");
+
         // "tie" lies wholly inside both column extents (0-100 and 80-200): the first wins.
         QTest::newRow("equal overlap picks the left column")
             << Blocks{block("left", 0, 0, 100), block("right", 80, 0, 120), block("tie", 85, 40, 10),
@@ -88,8 +195,39 @@ private Q_SLOTS:
         QTest::newRow("indented line starts a paragraph")
             << Blocks{block("A", 10, 0, 290), block("B", 30, 30, 270), block("C", 10, 60, 290)}
             << QStringLiteral("A\n\nB\nC");
-        QTest::newRow("wide gap starts a paragraph")
+        // Thresholds: gap 1.5 line heights (30 px), indent 8 px past the median left edge,
+        // short line 80 % of the typical width.
+        QTest::newRow("gap just above 1.5 lines")
             << Blocks{block("A", 10, 0, 290), block("B", 10, 51, 290)} << QStringLiteral("A\n\nB");
+        QTest::newRow("gap just below 1.5 lines")
+            << Blocks{block("A", 10, 0, 290), block("B", 10, 49, 290)} << QStringLiteral("A\nB");
+        QTest::newRow("indent just above 8 px")
+            << Blocks{block("A", 10, 0, 290), block("B", 18.1, 24, 270), block("C", 10, 48, 290)}
+            << QStringLiteral("A\n\nB\nC");
+        QTest::newRow("indent just below 8 px")
+            << Blocks{block("A", 10, 0, 290), block("B", 17.9, 24, 270), block("C", 10, 48, 290)}
+            << QStringLiteral("A\nB\nC");
+        // Widths 300, 300, w, 300: the typical width is their mean, 80 % of it ends a paragraph.
+        const auto middle = [](double width) {
+            return Blocks{block("A", 10, 0, 300), block("B", 10, 24, 300), block("C", 10, 48, width),
+                          block("D", 10, 72, 300)};
+        };
+        QTest::newRow("line just under 80 %") << middle(220) << QStringLiteral("A\nB\nC\n\nD");
+        QTest::newRow("line just over 80 %") << middle(230) << QStringLiteral("A\nB\nC\nD");
+        // Only lines wider than 60 % of the median width count towards the typical width: the
+        // last line (175 or 195 px against a median of 300) decides whether "P" (225) is short.
+        const auto lastLine = [](double width) {
+            Blocks blocks;
+            const double widths[] = {300, 300, 225, 300, 300, 300, width};
+            for (int i = 0; i < 7; ++i)
+                blocks.append(
+                    block(i == 2 ? QStringLiteral("P") : QString::number(i), 10, i * 24, widths[i]));
+            return blocks;
+        };
+        QTest::newRow("narrow line left out of the typical width")
+            << lastLine(175) << QStringLiteral("0\n1\nP\n\n3\n4\n5\n6");
+        QTest::newRow("wider line counted in the typical width")
+            << lastLine(195) << QStringLiteral("0\n1\nP\n3\n4\n5\n6");
         // Tops 0.4 px apart compare by x, so P leads its line; 0.6 px apart, Q comes first
         // and still joins R's line.
         QTest::newRow("tops 0.4 apart read left to right")
