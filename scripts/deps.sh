@@ -23,8 +23,6 @@ if [[ "${1:-}" == "--test" ]]; then
     packages+=(openbox imagemagick)
     # real programs whose selected text the tests read
     packages+=(zenity xterm)
-fi
-if [[ "${1:-}" == "--test" ]]; then
     # real Latin sans and serif fonts for the drawn OCR crops
     packages+=(fonts-dejavu-core fonts-liberation2 fonts-noto-core)
 fi
