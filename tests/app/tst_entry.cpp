@@ -1,6 +1,7 @@
 #include "settings/PreferenceStore.h"
 #include "settings/SettingsManager.h"
 #include "support/LocalHttpServer.h"
+#include "support/PrivateSessionBus.h"
 #include "support/TestEnvironment.h"
 
 #include <QFile>
@@ -15,14 +16,15 @@ class TestEntry : public QObject {
     Q_OBJECT
     TestEnvironment env;
     LocalHttpServer updateService;
+    PrivateSessionBus bus; // the program under test is the only VYRN on it
 
     static QByteArray environmentOf(qint64 pid) {
         QFile file(QStringLiteral("/proc/%1/environ").arg(pid));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
-    static QProcessEnvironment childEnvironment() {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment childEnvironment() const {
+        QProcessEnvironment environment = bus.environment(QProcessEnvironment::systemEnvironment());
         environment.remove(QStringLiteral("OMP_THREAD_LIMIT"));
         // Leaks inside Qt's plugins are reported after the plugins are unloaded, with
         // stacks no suppression can name; the unit tests keep leak checking on.

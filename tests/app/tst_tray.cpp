@@ -5,6 +5,7 @@
 #include "settings/PreferenceStore.h"
 #include "settings/SettingsManager.h"
 #include "support/LocalHttpServer.h"
+#include "support/PrivateSessionBus.h"
 #include "support/TestEnvironment.h"
 #include "support/X11Desktop.h"
 
@@ -24,10 +25,11 @@ class TestTray : public QObject {
     TestEnvironment env;
     X11Desktop desktop;
     LocalHttpServer updateService;
+    PrivateSessionBus bus; // the program under test is the only VYRN on it
     QMap<QString, int> triggered;
 
     void startVyrn(QProcess& vyrn) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        QProcessEnvironment environment = bus.environment(QProcessEnvironment::systemEnvironment());
         environment.insert(QStringLiteral("ASAN_OPTIONS"), environment.value(QStringLiteral("ASAN_OPTIONS")) +
                                                                QStringLiteral(":detect_leaks=0"));
         vyrn.setProcessEnvironment(environment);
