@@ -57,17 +57,21 @@ void AppDelegate::applicationDidFinishLaunching(const LaunchOptions& options) {
     reregisterHotkey();
     logFirstRunWithoutKey();
 
-    if (options.openSettingsWindow)
-        QTimer::singleShot(settingsWindowDelay, this, [] { SettingsWindowHook::show(); });
+    const AppRequest request = options.request;
+    const bool plainStart = request.action == AppAction::Activate;
+    if (plainStart && options.background)
+        X11StartupFeedback::completeLaunch(request.startupId);
+    else if (plainStart)
+        QTimer::singleShot(settingsWindowDelay, this, [this, request] { perform(request); });
 
     QStringList ready = registeredHotkeys();
     ready.append(QStringLiteral("点击托盘图标操作"));
     logi(APP_DISPLAY_NAME + QStringLiteral(" 就绪 — ") + ready.join(QStringLiteral(" | ")));
 
     UpdateChecker::shared().check();
-    if (const std::optional<AppAction> action = options.action) {
+    if (!plainStart) {
         QMetaObject::invokeMethod(
-            this, [this, action] { run(*action); }, Qt::QueuedConnection);
+            this, [this, request] { perform(request); }, Qt::QueuedConnection);
     }
 }
 
@@ -75,8 +79,7 @@ void AppDelegate::handleRequest(const AppRequest& request) {
     const QString name = appActionName(request.action);
     logi(name.isEmpty() ? QStringLiteral("再次启动 vyrn：打开偏好设置")
                         : QStringLiteral("收到命令行操作: --") + name);
-    X11StartupFeedback::completeLaunch(request.startupId);
-    run(request.action);
+    perform(request);
 }
 
 void AppDelegate::applicationWillTerminate() {
@@ -87,8 +90,9 @@ void AppDelegate::applicationWillTerminate() {
     logi(APP_DISPLAY_NAME + QStringLiteral(" 已退出"));
 }
 
-void AppDelegate::run(AppAction action) {
-    switch (action) {
+void AppDelegate::perform(const AppRequest& request) {
+    X11StartupFeedback::completeLaunch(request.startupId);
+    switch (request.action) {
     case AppAction::Activate:
     case AppAction::Settings:
         SettingsWindowHook::show();

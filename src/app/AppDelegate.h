@@ -27,10 +27,11 @@ class AppDelegate : public QObject {
     Q_OBJECT
 public:
     struct LaunchOptions {
-        // Off for --background (autostart) and for starts caused by an action.
-        bool openSettingsWindow = true;
-        // Runs once launching has finished.
-        std::optional<AppAction> action;
+        // What this start was asked for: a plain start opens the settings window after a
+        // moment, an action runs once launching has finished.
+        AppRequest request;
+        // --background (autostart): no settings window.
+        bool background = false;
     };
 
     // Takes the settings store, which runs its migrations.
@@ -56,7 +57,8 @@ public:
 private:
     enum class Flow { Screenshot, Selection };
     void hotkeyPressed(Flow flow, quint32 pressTime);
-    void run(AppAction action);
+    // Ends the launch's feedback (the window opened for it may take the focus) and runs it.
+    void perform(const AppRequest& request);
     void logFirstRunWithoutKey();
     void announceWaylandLimits();
 

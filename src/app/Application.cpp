@@ -129,9 +129,13 @@ public:
             m_setPlatform = true;
         }
         QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+        // Qt would hand the launch to the first window it maps, the tray icon's; the owner
+        // completes it with the window opened for it.
+        qunsetenv("DESKTOP_STARTUP_ID");
     }
 
-    // Programs VYRN starts (a browser, a file viewer) keep the session's own choices.
+    // Programs VYRN starts (a browser, a file viewer) keep the session's own choices and
+    // get no launch of VYRN's to claim.
     void restoreEnvironment() {
         if (m_setPlatform && m_hadPlatform)
             qputenv("QT_QPA_PLATFORM", m_platform);
@@ -230,10 +234,7 @@ int run(int argc, char** argv) {
          QStringLiteral(" 启动 ====="));
     AppDelegate delegate;
     QObject::connect(&instance, &SessionBusInstance::requested, &delegate, &AppDelegate::handleRequest);
-    AppDelegate::LaunchOptions options;
-    options.openSettingsWindow = !line.background && !line.action;
-    options.action = line.action;
-    delegate.applicationDidFinishLaunching(options);
+    delegate.applicationDidFinishLaunching({request, line.background});
 
     const int code = app.exec();
     instance.release();

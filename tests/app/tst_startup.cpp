@@ -110,18 +110,20 @@ private Q_SLOTS:
     // Autostart and a desktop shortcut's action start the program without its settings
     // window. The update check runs 3 s after launch, well after the window would have opened.
     void someStartsSkipTheSettingsWindow_data() {
-        QTest::addColumn<QString>("argument");
+        QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("actionLine");
-        QTest::newRow("autostart") << QStringLiteral("--background") << QString();
-        QTest::newRow("screenshot action") << QStringLiteral("--screenshot") << kScreenshot;
-        QTest::newRow("settings action") << QStringLiteral("--settings") << kSettingsHook;
+        QTest::newRow("autostart") << QStringList{QStringLiteral("--background")} << QString();
+        QTest::newRow("screenshot action") << QStringList{QStringLiteral("--screenshot")} << kScreenshot;
+        QTest::newRow("settings action") << QStringList{QStringLiteral("--settings")} << kSettingsHook;
+        QTest::newRow("autostart with an action")
+            << QStringList{QStringLiteral("--background"), QStringLiteral("--selection")} << kSelection;
     }
     void someStartsSkipTheSettingsWindow() {
-        QFETCH(QString, argument);
+        QFETCH(QStringList, arguments);
         QFETCH(QString, actionLine);
         PrivateSessionBus bus;
         VyrnProcess vyrn(bus.environment(VyrnProcess::environment()));
-        QVERIFY(vyrn.start({argument}));
+        QVERIFY(vyrn.start(arguments));
         QVERIFY(updateService.waitForRequests(1, 30000));
         QVERIFY(vyrn.waitFor(kReady));
         QCOMPARE(vyrn.count(kSettingsHook), actionLine == kSettingsHook ? 1 : 0);
