@@ -147,16 +147,7 @@ private Q_SLOTS:
                  qPrintable(vyrn.output()));
         QVERIFY(
             vyrn.output().contains(QStringLiteral("VYRN 就绪 — Super+Shift+T 划词翻译 | 点击托盘图标操作")));
-        QTRY_VERIFY_WITH_TIMEOUT(
-            [&] {
-                for (qulonglong window : X11Desktop::windowsOf(vyrn.pid())) {
-                    if (X11Desktop::windowName(window) == QStringLiteral("VYRN") &&
-                        X11Desktop::geometryOf(window).width() > 100)
-                        return true;
-                }
-                return false;
-            }(),
-            30000);
+        QTRY_VERIFY_WITH_TIMEOUT(X11Desktop::showsAlert(vyrn.pid()), 30000);
         press(QStringLiteral("super+shift+t"));
         QVERIFY(vyrn.waitFor(kSelection));
         QCOMPARE(readFileBytes(SettingsManager::preferencesPath()), preferences);

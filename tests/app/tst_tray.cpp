@@ -183,16 +183,7 @@ private Q_SLOTS:
         updateService.enqueue(newer);
         QProcess vyrn;
         startVyrn(vyrn);
-        QTRY_VERIFY_WITH_TIMEOUT(
-            [&] {
-                for (qulonglong window : X11Desktop::windowsOf(vyrn.processId())) {
-                    if (X11Desktop::windowName(window) == QStringLiteral("VYRN") &&
-                        X11Desktop::geometryOf(window).width() > 100)
-                        return true;
-                }
-                return false;
-            }(),
-            30000);
+        QTRY_VERIFY_WITH_TIMEOUT(X11Desktop::showsAlert(vyrn.processId()), 30000);
         ::kill(pid_t(vyrn.processId()), SIGTERM);
         expectCleanExit(vyrn);
     }

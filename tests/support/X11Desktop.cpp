@@ -4,6 +4,8 @@
 #include <QMap>
 #include <QTest>
 
+#include <algorithm>
+
 namespace {
 bool windowManagerRuns() {
     const QString check = X11Desktop::run(
@@ -101,6 +103,13 @@ QRect X11Desktop::geometryOf(qulonglong window) {
         values.insert(line.section(QLatin1Char('='), 0, 0), line.section(QLatin1Char('='), 1).toInt());
     return {values.value(QStringLiteral("X")), values.value(QStringLiteral("Y")),
             values.value(QStringLiteral("WIDTH")), values.value(QStringLiteral("HEIGHT"))};
+}
+
+bool X11Desktop::showsAlert(qint64 pid) {
+    const QList<qulonglong> windows = windowsOf(pid);
+    return std::any_of(windows.begin(), windows.end(), [](qulonglong window) {
+        return windowName(window) == QStringLiteral("VYRN") && geometryOf(window).width() > 100;
+    });
 }
 
 bool X11Desktop::isManaged(qulonglong window) {
