@@ -57,7 +57,8 @@ public:
 
 private:
     bool search(xcb_window_t window, qint64 pid, bool insideAnother) {
-        xcb_query_tree_reply_t* tree = xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, window), nullptr);
+        xcb_query_tree_reply_t* tree =
+            xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, window), nullptr);
         if (!tree)
             return false;
         const xcb_window_t* children = xcb_query_tree_children(tree);
@@ -75,7 +76,8 @@ private:
 
     bool ownedBy(xcb_window_t window, qint64 pid) {
         xcb_get_property_reply_t* reply = xcb_get_property_reply(
-            m_connection, xcb_get_property(m_connection, 0, window, m_pidAtom, XCB_ATOM_CARDINAL, 0, 1), nullptr);
+            m_connection, xcb_get_property(m_connection, 0, window, m_pidAtom, XCB_ATOM_CARDINAL, 0, 1),
+            nullptr);
         const bool owned = reply && xcb_get_property_value_length(reply) == 4 &&
                            *static_cast<const uint32_t*>(xcb_get_property_value(reply)) == uint32_t(pid);
         free(reply);
@@ -133,9 +135,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     QProcess tray;
-    tray.start(QStringLiteral("trayer"), {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
-                                          QStringLiteral("right"), QStringLiteral("--widthtype"),
-                                          QStringLiteral("pixel"), QStringLiteral("--width"), QStringLiteral("96")});
+    tray.start(QStringLiteral("trayer"),
+               {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
+                QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("pixel"),
+                QStringLiteral("--width"), QStringLiteral("96")});
     PrivateSessionBus bus;
     QTemporaryDir home;
     if (!tray.waitForStarted() || !bus.isRunning() || !home.isValid()) {
@@ -146,7 +149,8 @@ int main(int argc, char** argv) {
     // The update check (3 s after launch) must not wait for a network during the PSS reading.
     QFile preferences(home.filePath(QStringLiteral(".config/vyrn/preferences.json")));
     preferences.open(QIODevice::WriteOnly);
-    preferences.write(R"({"kavelin.updateBaseURL": "http://127.0.0.1:9", "kavelin.telemetryEnabled": false})");
+    preferences.write(
+        R"({"kavelin.updateBaseURL": "http://127.0.0.1:9", "kavelin.telemetryEnabled": false})");
     preferences.close();
     const QProcessEnvironment environment = programEnvironment(bus, home.path());
     TrayWatch watch;

@@ -13,7 +13,7 @@
 namespace {
 
 // A key of the [Desktop Entry] group (QSettings reads desktop files wrongly: it takes
-// ';' and '\\' as its own syntax).
+// ';' and backslashes as its own syntax).
 QString entryValue(const QByteArray& text, const QByteArray& key) {
     bool inEntry = false;
     for (const QByteArray& raw : text.split('\n')) {

@@ -36,12 +36,16 @@ bool X11Desktop::startWindowManager() {
     if (windowManagerRuns())
         return true;
     m_windowManager.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_windowManager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
-    if (!m_windowManager.waitForStarted())
-        return false;
     for (QDeadlineTimer deadline(10000); !windowManagerRuns(); QTest::qWait(50)) {
         if (deadline.hasExpired())
             return false;
+        // Started again when it could not open the display: an X server whose last client
+        // has just left resets and refuses connections for a moment.
+        if (m_windowManager.state() == QProcess::NotRunning) {
+            m_windowManager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+            if (!m_windowManager.waitForStarted())
+                return false;
+        }
     }
     return true;
 }
