@@ -2,18 +2,7 @@
 
 #include "app/AppConstants.h"
 
-#include <algorithm>
-#include <array>
-#include <utility>
-
 namespace {
-
-constexpr std::array<std::pair<const char*, AppAction>, 4> kActionOptions{{
-    {"--screenshot", AppAction::Screenshot},
-    {"--selection", AppAction::Selection},
-    {"--settings", AppAction::Settings},
-    {"--quit", AppAction::Quit},
-}};
 
 CommandLine invalid(const QString& error) {
     CommandLine line;
@@ -41,16 +30,16 @@ CommandLine parseCommandLine(const QStringList& arguments) {
             line.background = true;
             continue;
         }
-        const auto option =
-            std::find_if(kActionOptions.begin(), kActionOptions.end(),
-                         [&](const auto& entry) { return argument == QLatin1String(entry.first); });
-        if (option == kActionOptions.end()) {
+        // The options of the actions are their names: --screenshot, --selection, ...
+        const std::optional<AppAction> action =
+            argument.startsWith(QLatin1String("--")) ? appActionNamed(argument.mid(2)) : std::nullopt;
+        if (!action) {
             return invalid(argument.startsWith(QLatin1Char('-')) ? QStringLiteral("未知选项: ") + argument
                                                                  : QStringLiteral("多余的参数: ") + argument);
         }
-        if (line.action && *line.action != option->second)
+        if (line.action && *line.action != *action)
             return invalid(QStringLiteral("一次只能指定一个操作: ") + argument);
-        line.action = option->second;
+        line.action = action;
     }
     if (help)
         line.kind = CommandLine::Kind::Help;

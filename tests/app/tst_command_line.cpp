@@ -52,18 +52,6 @@ private Q_SLOTS:
             QCOMPARE(line.background, background);
         }
     }
-
-    // The desktop file's actions and the bus's action names are one list.
-    void actionNamesRoundTrip() {
-        for (AppAction action :
-             {AppAction::Screenshot, AppAction::Selection, AppAction::Settings, AppAction::Quit}) {
-            const QString name = appActionName(action);
-            QCOMPARE(appActionNamed(name), action);
-            QCOMPARE(parseCommandLine({QStringLiteral("--") + name}).action, action);
-        }
-        QCOMPARE(appActionName(AppAction::Activate), QString());
-        QCOMPARE(appActionNamed(QString()), std::nullopt);
-    }
 };
 
 QTEST_APPLESS_MAIN(TestCommandLine)
