@@ -1,5 +1,3 @@
-#include "settings/PreferenceStore.h"
-#include "settings/SettingsManager.h"
 #include "support/LocalHttpServer.h"
 #include "support/PrivateSessionBus.h"
 #include "support/TestEnvironment.h"
@@ -59,11 +57,7 @@ class TestEntry : public QObject {
     }
 
 private Q_SLOTS:
-    void initTestCase() {
-        PreferenceStore preferences(SettingsManager::preferencesPath());
-        preferences.setValue(QStringLiteral("kavelin.updateBaseURL"), updateService.baseUrl().toString());
-        preferences.setValue(QStringLiteral("kavelin.telemetryEnabled"), false);
-    }
+    void initTestCase() { pointUpdateCheckAt(updateService.baseUrl()); }
 
     void init() { updateService.reset(); }
 

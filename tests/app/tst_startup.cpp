@@ -1,4 +1,3 @@
-#include "settings/PreferenceStore.h"
 #include "settings/SettingsManager.h"
 #include "support/LocalHttpServer.h"
 #include "support/NotificationServer.h"
@@ -39,9 +38,7 @@ class TestStartup : public QObject {
 private Q_SLOTS:
     void initTestCase() {
         QVERIFY(desktop.startWindowManager());
-        PreferenceStore preferences(SettingsManager::preferencesPath());
-        preferences.setValue(QStringLiteral("kavelin.updateBaseURL"), updateService.baseUrl().toString());
-        preferences.setValue(QStringLiteral("kavelin.telemetryEnabled"), false);
+        pointUpdateCheckAt(updateService.baseUrl());
     }
 
     void init() { updateService.reset(); }

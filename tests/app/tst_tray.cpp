@@ -2,8 +2,6 @@
 #include "app/SettingsWindowHook.h"
 #include "app/StatusBarController.h"
 #include "app/TranslationActions.h"
-#include "settings/PreferenceStore.h"
-#include "settings/SettingsManager.h"
 #include "support/LocalHttpServer.h"
 #include "support/PrivateSessionBus.h"
 #include "support/TestEnvironment.h"
@@ -48,9 +46,7 @@ class TestTray : public QObject {
 private Q_SLOTS:
     void initTestCase() {
         QVERIFY(desktop.startWindowManager());
-        PreferenceStore preferences(SettingsManager::preferencesPath());
-        preferences.setValue(QStringLiteral("kavelin.updateBaseURL"), updateService.baseUrl().toString());
-        preferences.setValue(QStringLiteral("kavelin.telemetryEnabled"), false);
+        pointUpdateCheckAt(updateService.baseUrl());
         TranslationActions::setScreenshotHandler([this] { ++triggered[QStringLiteral("screenshot")]; });
         TranslationActions::setSelectionHandler([this] { ++triggered[QStringLiteral("selection")]; });
         SettingsWindowHook::setShowHandler([this] { ++triggered[QStringLiteral("settings")]; });
