@@ -147,13 +147,6 @@ private Q_SLOTS:
         holder.waitForFinished();
     }
 
-    // Without an X server for the hotkeys the handling as a whole fails, in one line.
-    void keyboardHandlingUnavailable() {
-        delegate->presentHotkeyConflictAlert(
-            {{QStringLiteral("键盘事件处理器"), QString(), QStringLiteral("无法连接 X 服务器")}});
-        QCOMPARE(conflictAlertText(), alertFor({QStringLiteral("键盘事件处理器：无法连接 X 服务器")}));
-    }
-
     void cleanupTestCase() {
         delegate->applicationWillTerminate();
         delegate.reset();
