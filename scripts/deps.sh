@@ -17,6 +17,7 @@ if [[ "${1:-}" == "--test" ]]; then
     packages+=(
         x11proto-dev xvfb xauth dbus-x11 dbus-daemon libsecret-tools xdotool xclip trayer
         x11-utils x11-xserver-utils
+        desktop-file-utils libglib2.0-bin
         clang clang-format libclang-rt-14-dev ccache
     )
     # the window manager of the end-to-end tests; `import` for looking at the screen

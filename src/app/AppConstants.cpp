@@ -4,17 +4,15 @@
 
 #include <QDir>
 
-QString APP_NAME = QStringLiteral("VYRN");
-QString APP_DISPLAY_NAME = QStringLiteral("VYRN");
-QString LOG_PATH;
-QString APP_SHORT_VERSION = QStringLiteral(VYRN_VERSION_STRING);
-QString APP_BUILD_VERSION = QStringLiteral(VYRN_BUILD_NUMBER_STRING);
-QString APP_FULL_VERSION = APP_SHORT_VERSION + QStringLiteral(" (") + APP_BUILD_VERSION + QStringLiteral(")");
-int DEFAULT_HOTKEY_KEYCODE = 17;
-int DEFAULT_SELECTION_HOTKEY_KEYCODE = 17;
-int DEFAULT_SPLIT_HOTKEY_KEYCODE = 2;
+const QString APP_NAME = QStringLiteral("VYRN");
+const QString APP_DISPLAY_NAME = QStringLiteral("VYRN");
+const QString APP_SHORT_VERSION = QStringLiteral(VYRN_VERSION_STRING);
+const QString APP_BUILD_VERSION = QStringLiteral(VYRN_BUILD_NUMBER_STRING);
+const QString APP_FULL_VERSION = QStringLiteral(VYRN_VERSION_STRING " (" VYRN_BUILD_NUMBER_STRING ")");
 
 namespace {
+QString g_logPath;
+
 // The XDG base-directory rule: an unset, empty or relative value means the default under $HOME.
 QString xdgDirectory(const char* variable, const QString& fallbackUnderHome) {
     const QString value = qEnvironmentVariable(variable);
@@ -23,6 +21,8 @@ QString xdgDirectory(const char* variable, const QString& fallbackUnderHome) {
     return QDir::homePath() + QLatin1Char('/') + fallbackUnderHome;
 }
 } // namespace
+
+const QString& LOG_PATH = g_logPath;
 
 namespace AppConstants {
 
@@ -35,15 +35,8 @@ QString configDirectory() {
 }
 
 void initialize() {
-    APP_NAME = QStringLiteral("VYRN");
-    APP_DISPLAY_NAME = QStringLiteral("VYRN");
-    LOG_PATH = defaultLogPath();
-    DEFAULT_HOTKEY_KEYCODE = 17;
-    DEFAULT_SELECTION_HOTKEY_KEYCODE = 17;
-    DEFAULT_SPLIT_HOTKEY_KEYCODE = 2;
-    APP_SHORT_VERSION = QStringLiteral(VYRN_VERSION_STRING);
-    APP_BUILD_VERSION = QStringLiteral(VYRN_BUILD_NUMBER_STRING);
-    APP_FULL_VERSION = APP_SHORT_VERSION + QStringLiteral(" (") + APP_BUILD_VERSION + QStringLiteral(")");
+    if (g_logPath.isEmpty())
+        g_logPath = defaultLogPath();
 }
 
 } // namespace AppConstants

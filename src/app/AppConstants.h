@@ -2,19 +2,20 @@
 
 #include <QString>
 
-// Program-wide constants, fixed once by the entry function before anything else runs.
-extern QString APP_NAME;
-extern QString APP_DISPLAY_NAME;
-extern QString LOG_PATH;
-extern QString APP_SHORT_VERSION;
-extern QString APP_BUILD_VERSION;
-extern QString APP_FULL_VERSION;
-extern int DEFAULT_HOTKEY_KEYCODE;
-extern int DEFAULT_SELECTION_HOTKEY_KEYCODE;
-extern int DEFAULT_SPLIT_HOTKEY_KEYCODE;
+// Program-wide constants. All but LOG_PATH are fixed at compile time; LOG_PATH follows the
+// XDG folders and is fixed by AppConstants::initialize() before anything is logged.
+extern const QString APP_NAME;
+extern const QString APP_DISPLAY_NAME;
+extern const QString APP_SHORT_VERSION;
+extern const QString APP_BUILD_VERSION;
+extern const QString APP_FULL_VERSION;
+extern const QString& LOG_PATH;
+inline constexpr int DEFAULT_HOTKEY_KEYCODE = 17;
+inline constexpr int DEFAULT_SELECTION_HOTKEY_KEYCODE = 17;
+inline constexpr int DEFAULT_SPLIT_HOTKEY_KEYCODE = 2;
 
 namespace AppConstants {
-// Sets every constant above from the compiled-in version and the XDG folders.
+// Fixes LOG_PATH from the environment; later calls change nothing.
 void initialize();
 // $XDG_STATE_HOME/vyrn/vyrn.log, with the XDG default when the variable is unset or relative.
 QString defaultLogPath();

@@ -1,41 +1,177 @@
 #include "app/Application.h"
 
 #include "app/AppConstants.h"
+#include "app/AppDelegate.h"
 #include "app/AppIcon.h"
+#include "app/CommandLine.h"
 #include "app/Logger.h"
-#include "app/MessageBoxAlertPresenter.h"
-#include "app/NotificationManager.h"
-#include "app/StatusBarController.h"
+#include "app/SessionType.h"
 #include "app/UnixSignalWatcher.h"
-#include "platform/KeyStoreFactory.h"
-#include "platform/NotificationServiceFactory.h"
-#include "settings/KeychainHelper.h"
-#include "settings/SettingsManager.h"
-#include "update/UpdateChecker.h"
+#include "platform/freedesktop/SessionBusInstance.h"
+#include "platform/x11/X11DisplayProbe.h"
 
 #include <QApplication>
 
-#include <cstdlib>
-#include <cstring>
+#include <chrono>
+#include <cstdio>
+#include <optional>
 #include <unistd.h>
 
 namespace {
 
-// Tesseract's OpenMP pool reads OMP_THREAD_LIMIT once, when the runtime loads, so
-// the limit must be in the environment before the process starts: re-execute once.
-void ensureSingleThreadedOpenMP(char** argv) {
-    const char* limit = std::getenv("OMP_THREAD_LIMIT");
-    if (limit && std::strcmp(limit, "1") == 0)
-        return;
-    ::setenv("OMP_THREAD_LIMIT", "1", 1);
-    ::execv("/proc/self/exe", argv);
-    // execv failed: carry on, only slower.
+// A running instance that takes longer than this to answer is taken for hung.
+constexpr std::chrono::milliseconds kAnswerLimit{1000};
+
+void print(std::FILE* stream, const QString& text) {
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fflush(stream);
 }
 
-// Qt would abort with an English platform-plugin message; say what to do instead.
-bool hasGraphicalSession() {
-    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
-           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+// Set for the process that VYRN replaces itself with once it knows no instance runs.
+const char* const kAskedMarker = "VYRN_INSTANCE_ASKED";
+
+// Becomes the running instance in a fresh process: the one that asked the bus had a
+// QCoreApplication, and Tesseract's OpenMP pool reads OMP_THREAD_LIMIT only when the
+// runtime loads, so the limit must be in the environment from the process's start.
+void reexecuteAsTheInstance(char** argv) {
+    ::setenv("OMP_THREAD_LIMIT", "1", 1);
+    ::setenv(kAskedMarker, "1", 1);
+    ::execv("/proc/self/exe", argv);
+    // execv failed: carry on; the bus is asked again below, and OCR is only slower.
+    ::unsetenv(kAskedMarker);
+}
+
+// Test platforms draw nowhere and need no display.
+bool headlessPlatform() {
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    return platform == "offscreen" || platform == "minimal";
+}
+
+AppRequest requestOf(const CommandLine& line) {
+    AppRequest request = line.request();
+    request.startupId = qgetenv("DESKTOP_STARTUP_ID");
+    request.activationToken = qgetenv("XDG_ACTIVATION_TOKEN");
+    return request;
+}
+
+// Hands the request to a running instance. The exit code when this start is done, or
+// nothing when it is to become the running instance itself.
+std::optional<int> handOver(const AppRequest& request) {
+    using Outcome = SessionBusInstance::Delivery::Outcome;
+    const SessionBusInstance::Delivery delivery = SessionBusInstance::deliver(request, kAnswerLimit);
+    switch (delivery.outcome) {
+    case Outcome::Delivered:
+        return 0;
+    case Outcome::NoAnswer:
+        print(stderr,
+              QStringLiteral("已有 VYRN 实例无响应\n") +
+                  (delivery.pid ? QStringLiteral("请结束它（kill %1）后重新启动 VYRN。\n").arg(delivery.pid)
+                                : QStringLiteral("请结束它后重新启动 VYRN。\n")));
+        return 1;
+    case Outcome::Refused:
+        print(stderr, QStringLiteral("正在运行的 VYRN 拒绝了请求: ") + delivery.problem + QLatin1Char('\n'));
+        return 1;
+    case Outcome::NoInstance:
+    case Outcome::NoBus:
+        break;
+    }
+    return std::nullopt;
+}
+
+// Asked before the full program starts, so that passing a request on costs no display
+// connection and no second execution.
+std::optional<int> handOverEarly(int argc, char** argv, const CommandLine& line, const AppRequest& request) {
+    QCoreApplication application(argc, argv);
+    if (line.action != AppAction::Quit)
+        return handOver(request);
+    const SessionBusInstance::Delivery delivery = SessionBusInstance::deliver(request, kAnswerLimit);
+    if (delivery.outcome == SessionBusInstance::Delivery::Outcome::NoInstance) {
+        print(stdout, QStringLiteral("没有正在运行的 VYRN\n"));
+        return 0;
+    }
+    if (delivery.outcome == SessionBusInstance::Delivery::Outcome::NoBus) {
+        print(stderr, QStringLiteral("无法连接 D-Bus 会话总线（") + delivery.problem +
+                          QStringLiteral("），找不到正在运行的 VYRN。请在桌面会话中运行此命令。\n"));
+        return 1;
+    }
+    return handOver(request).value_or(0);
+}
+
+// Empty when VYRN's windows can open here, else why not.
+QString displayProblem() {
+    if (headlessPlatform())
+        return {};
+    switch (currentSessionType()) {
+    case SessionType::None:
+        return QStringLiteral(
+            "没有图形桌面会话（未设置 DISPLAY）：VYRN 需要在 X11 桌面中运行，请在桌面会话的终端里启动它。");
+    case SessionType::Wayland:
+        if (qEnvironmentVariableIsEmpty("DISPLAY"))
+            return QStringLiteral("Wayland 会话中没有 X11 兼容服务（Xwayland）：VYRN 的窗口需要它。"
+                                  "请启用 Xwayland，或在登录界面选择 X11（Xorg）会话。");
+        break;
+    case SessionType::X11:
+        break;
+    }
+    return x11DisplayProblem();
+}
+
+// Everything Qt reads only while the application object is being made.
+class BeforeApplication {
+public:
+    BeforeApplication() {
+        // VYRN's windows use X11 in both session types; in a Wayland session through its
+        // compatibility server, where the result panel can still be placed.
+        if (!headlessPlatform()) {
+            m_platform = qgetenv("QT_QPA_PLATFORM");
+            m_hadPlatform = qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
+            qputenv("QT_QPA_PLATFORM", "xcb");
+            m_setPlatform = true;
+        }
+        QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+        // Qt would hand the launch to the first window it maps, the tray icon's; the owner
+        // completes it with the window opened for it.
+        qunsetenv("DESKTOP_STARTUP_ID");
+    }
+
+    // Programs VYRN starts (a browser, a file viewer) keep the session's own choices and
+    // get no launch of VYRN's to claim.
+    void restoreEnvironment() {
+        if (m_setPlatform && m_hadPlatform)
+            qputenv("QT_QPA_PLATFORM", m_platform);
+        else if (m_setPlatform)
+            qunsetenv("QT_QPA_PLATFORM");
+        qunsetenv("XDG_ACTIVATION_TOKEN");
+    }
+
+private:
+    QByteArray m_platform;
+    bool m_hadPlatform = false;
+    bool m_setPlatform = false;
+};
+
+// The running instance's name on the session bus; nothing when another start owns it and
+// took the request (then the exit code).
+std::optional<int> becomeTheRunningInstance(SessionBusInstance& instance, const AppRequest& request) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        QString problem;
+        switch (instance.claim(&problem)) {
+        case SessionBusInstance::Claim::Owner:
+            return std::nullopt;
+        case SessionBusInstance::Claim::NoBus:
+            logi(QStringLiteral("无法连接 D-Bus 会话总线（") + problem +
+                 QStringLiteral(
+                     "）：VYRN 单独运行，vyrn --screenshot 等命令行操作和再次启动 vyrn 都无法到达它"));
+            return std::nullopt;
+        case SessionBusInstance::Claim::TakenByAnother:
+            if (const std::optional<int> code = handOver(request))
+                return code;
+            break; // the owner left meanwhile: try again
+        }
+    }
+    logi(QStringLiteral("会话总线上的 ") + SessionBusInstance::serviceName +
+         QStringLiteral(" 反复易主：VYRN 单独运行"));
+    return std::nullopt;
 }
 
 } // namespace
@@ -43,22 +179,45 @@ bool hasGraphicalSession() {
 namespace Application {
 
 int run(int argc, char** argv) {
-    ensureSingleThreadedOpenMP(argv);
     AppConstants::initialize();
-    logi(QStringLiteral("===== ") + APP_DISPLAY_NAME + QLatin1Char(' ') + APP_FULL_VERSION +
-         QStringLiteral(" 启动 ====="));
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const CommandLine line = parseCommandLine(arguments);
+    switch (line.kind) {
+    case CommandLine::Kind::Help:
+        print(stdout, commandLineUsage());
+        return 0;
+    case CommandLine::Kind::Version:
+        print(stdout, commandLineVersion() + QLatin1Char('\n'));
+        return 0;
+    case CommandLine::Kind::Invalid:
+        print(stderr, QStringLiteral("vyrn: ") + line.error + QStringLiteral("\n\n") + commandLineUsage());
+        return 2;
+    case CommandLine::Kind::Run:
+        break;
+    }
+    const AppRequest request = requestOf(line);
+    const bool asked = qEnvironmentVariableIsSet(kAskedMarker);
+    ::unsetenv(kAskedMarker);
+    if (!asked || line.action == AppAction::Quit) {
+        if (const std::optional<int> code = handOverEarly(argc, argv, line, request))
+            return *code;
+        reexecuteAsTheInstance(argv);
+    }
 
-    if (!hasGraphicalSession()) {
-        loge(QStringLiteral(
-            "没有图形桌面会话（未设置 DISPLAY）：VYRN 需要在 X11 桌面中运行，请在桌面会话的终端里启动它。"));
+    if (const QString problem = displayProblem(); !problem.isEmpty()) {
+        loge(problem);
         Logger::shared().flush();
         return 1;
     }
-    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    BeforeApplication beforeApplication;
     QApplication app(argc, argv);
+    beforeApplication.restoreEnvironment();
     QApplication::setApplicationName(QStringLiteral("vyrn"));
     QApplication::setApplicationDisplayName(APP_DISPLAY_NAME);
     QApplication::setApplicationVersion(APP_SHORT_VERSION);
+    QApplication::setDesktopFileName(QStringLiteral("vyrn"));
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(AppIcon::icon());
 
@@ -67,18 +226,19 @@ int run(int argc, char** argv) {
     // exit(), not quit(): quit() first asks windows to close, and an open modal alert refuses.
     QObject::connect(&signalWatcher, &UnixSignalWatcher::received, &app, [] { QCoreApplication::exit(0); });
 
-    MessageBoxAlertPresenter alertPresenter;
-    Alerts::setPresenter(&alertPresenter);
-    KeychainHelper::setBackend(KeyStoreFactory::create());
-    SettingsManager::shared();
+    SessionBusInstance instance;
+    if (const std::optional<int> code = becomeTheRunningInstance(instance, request))
+        return *code;
 
-    NotificationManager::shared().setService(NotificationServiceFactory::create());
-    StatusBarController::shared().setup();
+    logi(QStringLiteral("===== ") + APP_DISPLAY_NAME + QLatin1Char(' ') + APP_FULL_VERSION +
+         QStringLiteral(" 启动 ====="));
+    AppDelegate delegate;
+    QObject::connect(&instance, &SessionBusInstance::requested, &delegate, &AppDelegate::handleRequest);
+    delegate.applicationDidFinishLaunching({request, line.background});
 
-    UpdateChecker::shared().check();
     const int code = app.exec();
-    Alerts::setPresenter(nullptr);
-    logi(APP_DISPLAY_NAME + QStringLiteral(" 已退出"));
+    instance.release();
+    delegate.applicationWillTerminate();
     Logger::shared().flush();
     return code;
 }

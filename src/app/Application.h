@@ -1,6 +1,7 @@
 #pragma once
 
-// The entry function: constants, start line, settings store, event loop, clean exit.
+// The entry function: the command line, one running instance per session, the owner's
+// launch, the event loop and a clean exit.
 namespace Application {
 int run(int argc, char** argv);
 }

@@ -86,7 +86,8 @@ UpdateChecker& UpdateChecker::shared() {
 }
 
 UpdateChecker::UpdateChecker(QObject* parent)
-    : QObject(parent), m_openUrl([](const QUrl& url) { QDesktopServices::openUrl(url); }) {}
+    : QObject(parent), m_openUrl([](const QUrl& url) { QDesktopServices::openUrl(url); }),
+      m_currentVersion(APP_SHORT_VERSION) {}
 
 void UpdateChecker::check() {
     if (m_hasChecked)
@@ -121,7 +122,7 @@ void UpdateChecker::performCheck() {
     }
 
     QNetworkRequest request(*url);
-    request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("VYRN/") + APP_SHORT_VERSION);
+    request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("VYRN/") + m_currentVersion);
     request.setTransferTimeout(int(m_requestTimeout.count()));
     if (!m_network)
         m_network = new QNetworkAccessManager(this);
@@ -144,7 +145,7 @@ void UpdateChecker::handleReply(QNetworkReply* reply) {
         return;
     }
     const std::optional<QString> skipped = SettingsManager::shared().skipUpdateVersion();
-    if (!isNewer(record->version, APP_SHORT_VERSION) || (skipped && *skipped == record->version)) {
+    if (!isNewer(record->version, m_currentVersion) || (skipped && *skipped == record->version)) {
         Q_EMIT checkFinished();
         return;
     }
@@ -193,7 +194,7 @@ void UpdateChecker::showUpdateAlert(const QString& version, const QString& url) 
     alert.style = AlertRequest::Style::Informational;
     alert.messageText = QStringLiteral("发现新版本 v") + version;
     if (applicationHasWindow()) {
-        alert.informativeText = QStringLiteral("当前版本：v") + APP_SHORT_VERSION +
+        alert.informativeText = QStringLiteral("当前版本：v") + m_currentVersion +
                                 QStringLiteral("\n最新版本：v") + version +
                                 QStringLiteral("\n\n点击「前往下载」打开下载页面。");
     } else {

@@ -50,6 +50,7 @@ public:
     void setCheckDelay(std::chrono::milliseconds delay) { m_checkDelay = delay; }
     void setRequestTimeout(std::chrono::milliseconds timeout) { m_requestTimeout = timeout; }
     void setUrlOpener(UrlOpener opener) { m_openUrl = std::move(opener); }
+    void setCurrentVersion(const QString& version) { m_currentVersion = version; }
 
 Q_SIGNALS:
     // A check has run to its end: failed, found nothing, or its alert was answered.
@@ -62,5 +63,6 @@ private:
     std::chrono::milliseconds m_checkDelay{3000};
     std::chrono::milliseconds m_requestTimeout{10000};
     UrlOpener m_openUrl;
+    QString m_currentVersion; // APP_SHORT_VERSION unless a test sets another
     QNetworkAccessManager* m_network = nullptr;
 };

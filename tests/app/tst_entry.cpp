@@ -1,6 +1,5 @@
-#include "settings/PreferenceStore.h"
-#include "settings/SettingsManager.h"
 #include "support/LocalHttpServer.h"
+#include "support/PrivateSessionBus.h"
 #include "support/TestEnvironment.h"
 
 #include <QFile>
@@ -15,14 +14,15 @@ class TestEntry : public QObject {
     Q_OBJECT
     TestEnvironment env;
     LocalHttpServer updateService;
+    PrivateSessionBus bus; // the program under test is the only VYRN on it
 
     static QByteArray environmentOf(qint64 pid) {
         QFile file(QStringLiteral("/proc/%1/environ").arg(pid));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
-    static QProcessEnvironment childEnvironment() {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment childEnvironment() const {
+        QProcessEnvironment environment = bus.environment(QProcessEnvironment::systemEnvironment());
         environment.remove(QStringLiteral("OMP_THREAD_LIMIT"));
         // Leaks inside Qt's plugins are reported after the plugins are unloaded, with
         // stacks no suppression can name; the unit tests keep leak checking on.
@@ -57,11 +57,7 @@ class TestEntry : public QObject {
     }
 
 private Q_SLOTS:
-    void initTestCase() {
-        PreferenceStore preferences(SettingsManager::preferencesPath());
-        preferences.setValue(QStringLiteral("kavelin.updateBaseURL"), updateService.baseUrl().toString());
-        preferences.setValue(QStringLiteral("kavelin.telemetryEnabled"), false);
-    }
+    void initTestCase() { pointUpdateCheckAt(updateService.baseUrl()); }
 
     void init() { updateService.reset(); }
 

@@ -2,9 +2,8 @@
 #include "app/SettingsWindowHook.h"
 #include "app/StatusBarController.h"
 #include "app/TranslationActions.h"
-#include "settings/PreferenceStore.h"
-#include "settings/SettingsManager.h"
 #include "support/LocalHttpServer.h"
+#include "support/PrivateSessionBus.h"
 #include "support/TestEnvironment.h"
 #include "support/X11Desktop.h"
 
@@ -24,10 +23,11 @@ class TestTray : public QObject {
     TestEnvironment env;
     X11Desktop desktop;
     LocalHttpServer updateService;
+    PrivateSessionBus bus; // the program under test is the only VYRN on it
     QMap<QString, int> triggered;
 
     void startVyrn(QProcess& vyrn) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        QProcessEnvironment environment = bus.environment(QProcessEnvironment::systemEnvironment());
         environment.insert(QStringLiteral("ASAN_OPTIONS"), environment.value(QStringLiteral("ASAN_OPTIONS")) +
                                                                QStringLiteral(":detect_leaks=0"));
         vyrn.setProcessEnvironment(environment);
@@ -46,9 +46,7 @@ class TestTray : public QObject {
 private Q_SLOTS:
     void initTestCase() {
         QVERIFY(desktop.startWindowManager());
-        PreferenceStore preferences(SettingsManager::preferencesPath());
-        preferences.setValue(QStringLiteral("kavelin.updateBaseURL"), updateService.baseUrl().toString());
-        preferences.setValue(QStringLiteral("kavelin.telemetryEnabled"), false);
+        pointUpdateCheckAt(updateService.baseUrl());
         TranslationActions::setScreenshotHandler([this] { ++triggered[QStringLiteral("screenshot")]; });
         TranslationActions::setSelectionHandler([this] { ++triggered[QStringLiteral("selection")]; });
         SettingsWindowHook::setShowHandler([this] { ++triggered[QStringLiteral("settings")]; });
@@ -181,16 +179,7 @@ private Q_SLOTS:
         updateService.enqueue(newer);
         QProcess vyrn;
         startVyrn(vyrn);
-        QTRY_VERIFY_WITH_TIMEOUT(
-            [&] {
-                for (qulonglong window : X11Desktop::windowsOf(vyrn.processId())) {
-                    if (X11Desktop::windowName(window) == QStringLiteral("VYRN") &&
-                        X11Desktop::geometryOf(window).width() > 100)
-                        return true;
-                }
-                return false;
-            }(),
-            30000);
+        QTRY_VERIFY_WITH_TIMEOUT(X11Desktop::showsAlert(vyrn.processId()), 30000);
         ::kill(pid_t(vyrn.processId()), SIGTERM);
         expectCleanExit(vyrn);
     }

@@ -5,9 +5,11 @@ const QString kName = QStringLiteral("org.freedesktop.Notifications");
 const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
 } // namespace
 
-NotificationServer::NotificationServer()
-    : m_bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus,
-                                          QStringLiteral("vyrn-test-notifications"))) {}
+NotificationServer::NotificationServer(const QString& busAddress)
+    : m_bus(busAddress.isEmpty()
+                ? QDBusConnection::connectToBus(QDBusConnection::SessionBus,
+                                                QStringLiteral("vyrn-test-notifications"))
+                : QDBusConnection::connectToBus(busAddress, QStringLiteral("vyrn-test-notifications"))) {}
 
 NotificationServer::~NotificationServer() {
     unregisterFromBus();

@@ -25,7 +25,8 @@ public:
         int expireTimeout = 0;
     };
 
-    NotificationServer();
+    // On the session bus, or on the bus at `busAddress`.
+    explicit NotificationServer(const QString& busAddress = {});
     ~NotificationServer() override;
 
     // False when the bus refused the name (another server owns it).

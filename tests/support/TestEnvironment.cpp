@@ -2,6 +2,8 @@
 
 #include "app/AppConstants.h"
 #include "app/Logger.h"
+#include "settings/PreferenceStore.h"
+#include "settings/SettingsManager.h"
 
 #include <QDir>
 #include <QFile>
@@ -24,6 +26,12 @@ QString TestEnvironment::logPath() const {
 
 QString TestEnvironment::newPreferencesPath() {
     return configDir() + QStringLiteral("/prefs-") + QString::number(++m_counter) + QStringLiteral(".json");
+}
+
+void pointUpdateCheckAt(const QUrl& baseUrl) {
+    PreferenceStore preferences(SettingsManager::preferencesPath());
+    preferences.setValue(QStringLiteral("kavelin.updateBaseURL"), baseUrl.toString());
+    preferences.setValue(QStringLiteral("kavelin.telemetryEnabled"), false);
 }
 
 QString readLog() {

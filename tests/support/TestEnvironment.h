@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include <memory>
 
@@ -20,6 +21,10 @@ private:
     QTemporaryDir m_dir;
     int m_counter = 0;
 };
+
+// The real program started in this environment checks for updates at `baseUrl`, without
+// statistics.
+void pointUpdateCheckAt(const QUrl& baseUrl);
 
 // Reads the whole log file after flushing the logger.
 QString readLog();

@@ -1,5 +1,4 @@
 #include "app/Alerts.h"
-#include "app/AppConstants.h"
 #include "settings/SettingsManager.h"
 #include "support/LocalHttpServer.h"
 #include "support/TestEnvironment.h"
@@ -49,9 +48,9 @@ private Q_SLOTS:
         Alerts::resetForTesting();
         pointAt(server.baseUrl().toString());
         settings().setSkipUpdateVersion(std::nullopt);
-        APP_SHORT_VERSION = QStringLiteral("1.2.9");
         opened.clear();
         checker = std::make_unique<UpdateChecker>();
+        checker->setCurrentVersion(QStringLiteral("1.2.9"));
         checker->setUrlOpener([this](const QUrl& url) { opened.append(url); });
     }
 
@@ -106,7 +105,7 @@ private Q_SLOTS:
         QFETCH(QString, basePath);
         settings().setTelemetryEnabled(statistics);
         pointAt(server.baseUrl().toString() + basePath);
-        APP_SHORT_VERSION = QStringLiteral("1.4.2");
+        checker->setCurrentVersion(QStringLiteral("1.4.2"));
         server.enqueue({304, {}});
         QVERIFY(runCheck());
         QCOMPARE(server.requests().size(), 1);

@@ -1,0 +1,164 @@
+#include "app/AppDelegate.h"
+#include "app/HotkeyHook.h"
+#include "app/HotkeyNames.h"
+#include "app/TranslationActions.h"
+#include "settings/SettingsManager.h"
+#include "support/TestEnvironment.h"
+#include "support/X11Desktop.h"
+
+#include <QApplication>
+#include <QProcess>
+#include <QTest>
+
+namespace {
+constexpr int kT = 17;
+constexpr int kSuper = CarbonModifier::control, kCtrl = CarbonModifier::command,
+              kShift = CarbonModifier::shift;
+
+struct Hotkey {
+    int keyCode = 0;
+    int modifiers = 0;
+};
+} // namespace
+
+Q_DECLARE_METATYPE(Hotkey)
+
+// The two global hotkeys as the owner registers them, on the test's X server, with
+// another program holding combinations where a row says so.
+class TestAppDelegate : public QObject {
+    Q_OBJECT
+    TestEnvironment env;
+    std::unique_ptr<AppDelegate> delegate;
+    int screenshots = 0;
+    int selections = 0;
+
+    SettingsManager& settings() { return SettingsManager::shared(); }
+
+    void configure(Hotkey screenshot, Hotkey selection) {
+        settings().setHotkeyKeyCode(screenshot.keyCode);
+        settings().setHotkeyModifiers(screenshot.modifiers);
+        settings().setSelectionHotkeyKeyCode(selection.keyCode);
+        settings().setSelectionHotkeyModifiers(selection.modifiers);
+    }
+
+    // The alert is opened later on the main thread; afterwards, lastAlert() tells.
+    QString conflictAlertText() {
+        QCoreApplication::sendPostedEvents();
+        const std::optional<AlertRequest> alert = Alerts::lastAlert();
+        if (!alert)
+            return {};
+        [&] {
+            QCOMPARE(alert->messageText, QStringLiteral("快捷键注册失败"));
+            QCOMPARE(alert->buttons, QStringList{QStringLiteral("知道了")});
+        }();
+        return alert->informativeText;
+    }
+
+    static QString alertFor(const QStringList& lines) {
+        return QStringLiteral("以下快捷键无法使用：\n\n") + lines.join(QLatin1Char('\n')) +
+               QStringLiteral("\n\n请前往 设置 → 快捷键，修改为其他组合。");
+    }
+
+    // Presses `keys` and waits until the press has reached an entry point.
+    void pressAndWait(const QString& keys) {
+        const int before = screenshots + selections;
+        X11Desktop::key(keys);
+        QTRY_VERIFY_WITH_TIMEOUT(screenshots + selections > before, 10000);
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        SettingsManager::resetSharedForTesting(env.newPreferencesPath());
+        delegate = std::make_unique<AppDelegate>();
+        TranslationActions::setScreenshotHandler([this] { ++screenshots; });
+        TranslationActions::setSelectionHandler([this] { ++selections; });
+    }
+
+    void init() {
+        Alerts::resetForTesting();
+        Alerts::setNextAnswer(0);
+        screenshots = selections = 0;
+    }
+
+    void registration_data() {
+        QTest::addColumn<Hotkey>("screenshot");
+        QTest::addColumn<Hotkey>("selection");
+        QTest::addColumn<Hotkey>("heldElsewhere"); // key code 0: nothing held
+        QTest::addColumn<QStringList>("registered");
+        QTest::addColumn<QStringList>("alertLines");
+        const Hotkey none{};
+        // A combination another program held is free again two rows later at the latest.
+        QTest::newRow("held by another program")
+            << Hotkey{kT, kSuper} << Hotkey{kT, kSuper | kShift} << Hotkey{kT, kSuper}
+            << QStringList{QStringLiteral("Super+Shift+T 划词翻译")}
+            << QStringList{QStringLiteral("截图翻译「Super+T」：该键已被其他程序占用")};
+        QTest::newRow("a known shortcut held")
+            << Hotkey{kT, kCtrl} << Hotkey{kT, kSuper | kShift} << Hotkey{kT, kCtrl}
+            << QStringList{QStringLiteral("Super+Shift+T 划词翻译")}
+            << QStringList{QStringLiteral("截图翻译「Ctrl+T」：Ctrl+T 新建标签页")};
+        QTest::newRow("defaults") << Hotkey{kT, kSuper} << Hotkey{kT, kSuper | kShift} << none
+                                  << QStringList{QStringLiteral("Super+T 截图翻译"),
+                                                 QStringLiteral("Super+Shift+T 划词翻译")}
+                                  << QStringList();
+        QTest::newRow("swapped") << Hotkey{kT, kSuper | kShift} << Hotkey{kT, kSuper} << none
+                                 << QStringList{QStringLiteral("Super+Shift+T 截图翻译"),
+                                                QStringLiteral("Super+T 划词翻译")}
+                                 << QStringList();
+        QTest::newRow("the same combination twice")
+            << Hotkey{kT, kSuper} << Hotkey{kT, kSuper} << none
+            << QStringList{QStringLiteral("Super+T 截图翻译")}
+            << QStringList{QStringLiteral("划词翻译「Super+T」：已被 VYRN 的另一个快捷键使用")};
+    }
+    // Rows run in order on one delegate, so each starts from the grabs of the row before:
+    // the swap only works when both old grabs are released before either is made anew.
+    void registration() {
+        QFETCH(Hotkey, screenshot);
+        QFETCH(Hotkey, selection);
+        QFETCH(Hotkey, heldElsewhere);
+        QFETCH(QStringList, registered);
+        QFETCH(QStringList, alertLines);
+        QProcess holder;
+        if (heldElsewhere.keyCode) {
+            holder.start(QStringLiteral(HOTKEY_HOLDER),
+                         {QString::number(heldElsewhere.keyCode), QString::number(heldElsewhere.modifiers)});
+            QVERIFY(holder.waitForReadyRead(10000));
+            QCOMPARE(holder.readAll().trimmed(), QByteArray("held"));
+        }
+        configure(screenshot, selection);
+        const QString storedDisplay = settings().hotkeyDisplay();
+        HotkeyHook::reregisterHotkey();
+
+        QCOMPARE(delegate->registeredHotkeys(), registered);
+        QCOMPARE(conflictAlertText(), alertLines.isEmpty() ? QString() : alertFor(alertLines));
+        // Only a registration rewrites the stored text.
+        const bool screenshotRegistered = registered.constFirst().endsWith(QStringLiteral("截图翻译"));
+        QCOMPARE(settings().hotkeyDisplay(),
+                 screenshotRegistered ? hotkeyDisplayString(screenshot.keyCode, screenshot.modifiers)
+                                      : storedDisplay);
+
+        for (const QString& hotkey : registered) {
+            const QString keys = hotkey.section(QLatin1Char(' '), 0, 0).toLower();
+            pressAndWait(keys);
+        }
+        const int expected = int(registered.size());
+        QCOMPARE(screenshots + selections, expected);
+        QCOMPARE(screenshots, int(registered.filter(QStringLiteral("截图翻译")).size()));
+        holder.kill();
+        holder.waitForFinished();
+    }
+
+    void cleanupTestCase() {
+        delegate->applicationWillTerminate();
+        delegate.reset();
+    }
+};
+
+int main(int argc, char** argv) {
+    // The GLX integration leaks a block from a library it unloads again; nothing here draws.
+    qputenv("QT_XCB_GL_INTEGRATION", "none");
+    QApplication app(argc, argv);
+    TestAppDelegate test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_app_delegate.moc"

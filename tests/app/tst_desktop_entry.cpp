@@ -1,0 +1,93 @@
+#include "app/CommandLine.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+// What `cmake --install` puts on a machine, and the menu entry as desktops read it.
+class TestDesktopEntry : public QObject {
+    Q_OBJECT
+    QTemporaryDir scratch;
+    QString prefix;
+
+    static QString run(const QString& program, const QStringList& arguments, int* exitCode) {
+        QProcess process;
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(program, arguments);
+        process.waitForFinished(120000);
+        *exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        return QString::fromUtf8(process.readAll());
+    }
+
+    // The key of a group, read the way the desktop entry format is (no INI escapes).
+    QString value(const QString& group, const QString& key) {
+        QFile file(prefix + QStringLiteral("/share/applications/vyrn.desktop"));
+        [&] { QVERIFY(file.open(QIODevice::ReadOnly)); }();
+        QString current;
+        for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
+            if (line.startsWith(QLatin1Char('[')))
+                current = line.mid(1).chopped(1);
+            else if (current == group && line.startsWith(key + QLatin1Char('=')))
+                return line.mid(key.size() + 1);
+        }
+        return {};
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        // A prefix that needs quoting in Exec lines; the component install leaves the build
+        // folder's own install_manifest.txt (what scripts/install.sh --uninstall reads) alone.
+        prefix = scratch.filePath(QStringLiteral("my prefix"));
+        int exitCode = 0;
+        const QString output =
+            run(QStringLiteral("cmake"),
+                {QStringLiteral("--install"), QStringLiteral(VYRN_BUILD_DIR), QStringLiteral("--component"),
+                 QStringLiteral("Unspecified"), QStringLiteral("--prefix"), prefix},
+                &exitCode);
+        QVERIFY2(exitCode == 0, qPrintable(output));
+    }
+
+    void installsOnlyItsOwnFiles() {
+        QStringList files;
+        for (QDirIterator it(prefix, QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
+            files.append(QDir(prefix).relativeFilePath(it.next()));
+        files.sort();
+        QStringList expected{QStringLiteral("bin/vyrn"), QStringLiteral("share/applications/vyrn.desktop"),
+                             QStringLiteral("share/icons/hicolor/scalable/apps/vyrn.svg")};
+        for (int size : {16, 22, 24, 32, 48, 64, 128, 256, 512})
+            expected.append(QStringLiteral("share/icons/hicolor/%1x%1/apps/vyrn.png").arg(size));
+        expected.sort();
+        QCOMPARE(files, expected);
+        QVERIFY(QFileInfo(prefix + QStringLiteral("/bin/vyrn")).isExecutable());
+    }
+
+    void entryIsValid() {
+        int exitCode = 0;
+        const QString report = run(QStringLiteral("desktop-file-validate"),
+                                   {prefix + QStringLiteral("/share/applications/vyrn.desktop")}, &exitCode);
+        QVERIFY2(exitCode == 0 && report.isEmpty(), qPrintable(report));
+        QCOMPARE(value(QStringLiteral("Desktop Entry"), QStringLiteral("Icon")), QStringLiteral("vyrn"));
+    }
+
+    // Every desktop action starts the installed program with the option of the same action.
+    void actionsRunTheInstalledProgram() {
+        const QString program = QLatin1Char('"') + prefix + QStringLiteral("/bin/vyrn\"");
+        QCOMPARE(value(QStringLiteral("Desktop Entry"), QStringLiteral("Exec")), program);
+        const QStringList actions = value(QStringLiteral("Desktop Entry"), QStringLiteral("Actions"))
+                                        .split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        QCOMPARE(actions.size(), 4);
+        for (const QString& action : actions) {
+            const QString exec = value(QStringLiteral("Desktop Action ") + action, QStringLiteral("Exec"));
+            QVERIFY2(exec.startsWith(program + QLatin1Char(' ')), qPrintable(exec));
+            const CommandLine line = parseCommandLine(exec.mid(program.size() + 1).split(QLatin1Char(' ')));
+            QCOMPARE(line.kind, CommandLine::Kind::Run);
+            QVERIFY(line.action);
+            QCOMPARE(appActionName(*line.action), action);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDesktopEntry)
+#include "tst_desktop_entry.moc"

@@ -1,0 +1,242 @@
+#include "settings/SettingsManager.h"
+#include "support/LocalHttpServer.h"
+#include "support/NotificationServer.h"
+#include "support/PrivateSessionBus.h"
+#include "support/TestEnvironment.h"
+#include "support/VyrnProcess.h"
+#include "support/X11Desktop.h"
+
+#include <QTest>
+
+#include <csignal>
+
+namespace {
+const QString kReady = QStringLiteral(" 就绪 — ");
+const QString kSettingsHook = QStringLiteral("设置窗口尚不可用，无法打开偏好设置");
+const QString kScreenshot = QStringLiteral("截图翻译尚不可用");
+const QString kSelection = QStringLiteral("划词翻译尚不可用");
+} // namespace
+
+// The real program as a desktop starts it: one instance per session bus, requests from
+// later starts, the global hotkeys pressed through the X server, and its exits. Each test
+// gives the program a session bus of its own.
+class TestStartup : public QObject {
+    Q_OBJECT
+    TestEnvironment env;
+    X11Desktop desktop;
+    LocalHttpServer updateService;
+
+    static void press(const QString& keys) { X11Desktop::key(keys); }
+
+    // Another program holding a combination, from before VYRN starts until the end of the test.
+    static bool hold(QProcess& holder, int keyCode, int modifiers) {
+        holder.start(QStringLiteral(HOTKEY_HOLDER), {QString::number(keyCode), QString::number(modifiers)});
+        return holder.waitForStarted() && holder.waitForReadyRead(10000) &&
+               holder.readAll().trimmed() == "held";
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        QVERIFY(desktop.startWindowManager());
+        pointUpdateCheckAt(updateService.baseUrl());
+    }
+
+    void init() { updateService.reset(); }
+
+    void commandLine_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QString>("errors");
+        QTest::newRow("help") << QStringList{QStringLiteral("--help")} << 0
+                              << QStringLiteral("用法: vyrn [选项]") << QString();
+        QTest::newRow("version") << QStringList{QStringLiteral("--version")} << 0
+                                 << QStringLiteral("VYRN 0.1.0 (") << QString();
+        QTest::newRow("unknown option") << QStringList{QStringLiteral("--frobnicate")} << 2 << QString()
+                                        << QStringLiteral("vyrn: 未知选项: --frobnicate\n\n用法: vyrn");
+        QTest::newRow("quit with none running") << QStringList{QStringLiteral("--quit")} << 0
+                                                << QStringLiteral("没有正在运行的 VYRN") << QString();
+    }
+    void commandLine() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, output);
+        QFETCH(QString, errors);
+        PrivateSessionBus bus;
+        QVERIFY(bus.isRunning());
+        const VyrnProcess::Finished finished =
+            VyrnProcess::run(arguments, bus.environment(VyrnProcess::environment()));
+        QCOMPARE(finished.exitCode, exitCode);
+        QVERIFY2(finished.output.contains(output), qPrintable(finished.output));
+        QVERIFY2(finished.errors.contains(errors), qPrintable(finished.errors));
+        QVERIFY(!finished.output.contains(QStringLiteral("启动 ====="))); // nothing was started
+    }
+
+    // Launch, the delayed settings window, the hotkeys, later starts handing their requests
+    // over, and --quit. Counts are checked at the end: each request was handled once.
+    void oneInstanceTakesEveryRequest() {
+        PrivateSessionBus bus;
+        const QProcessEnvironment environment = bus.environment(VyrnProcess::environment());
+        VyrnProcess vyrn(environment);
+        QVERIFY(vyrn.start());
+        QVERIFY(vyrn.waitFor(kReady));
+        QVERIFY2(
+            vyrn.output().contains(QStringLiteral("VYRN 就绪 — Super+T 截图翻译 | Super+Shift+T 划词翻译 | "
+                                                  "点击托盘图标操作")),
+            qPrintable(vyrn.output()));
+        QVERIFY(vyrn.waitFor(kSettingsHook)); // the settings window, after its delay
+        QVERIFY(vyrn.output().indexOf(kSettingsHook) > vyrn.output().indexOf(kReady));
+
+        QCOMPARE(VyrnProcess::run({}, environment).exitCode, 0); // reopen: the settings window
+        QVERIFY(vyrn.waitFor(kSettingsHook, 2));
+        QCOMPARE(VyrnProcess::run({QStringLiteral("--screenshot")}, environment).exitCode, 0);
+        QVERIFY(vyrn.waitFor(kScreenshot, 1));
+        press(QStringLiteral("super+t"));
+        QVERIFY(vyrn.waitFor(kScreenshot, 2));
+        press(QStringLiteral("super+shift+t"));
+        QVERIFY(vyrn.waitFor(kSelection, 1));
+
+        const VyrnProcess::Finished quit = VyrnProcess::run({QStringLiteral("--quit")}, environment);
+        QCOMPARE(quit.exitCode, 0);
+        QVERIFY(vyrn.waitForCleanExit());
+        QCOMPARE(vyrn.count(kSettingsHook), 2);
+        QCOMPARE(vyrn.count(kScreenshot), 2);
+        QCOMPARE(vyrn.count(kSelection), 1);
+    }
+
+    // Autostart and a desktop shortcut's action start the program without its settings
+    // window. The update check runs 3 s after launch, well after the window would have opened.
+    void someStartsSkipTheSettingsWindow_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("actionLine");
+        QTest::newRow("autostart") << QStringList{QStringLiteral("--background")} << QString();
+        QTest::newRow("screenshot action") << QStringList{QStringLiteral("--screenshot")} << kScreenshot;
+        QTest::newRow("settings action") << QStringList{QStringLiteral("--settings")} << kSettingsHook;
+        QTest::newRow("autostart with an action")
+            << QStringList{QStringLiteral("--background"), QStringLiteral("--selection")} << kSelection;
+    }
+    void someStartsSkipTheSettingsWindow() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, actionLine);
+        PrivateSessionBus bus;
+        VyrnProcess vyrn(bus.environment(VyrnProcess::environment()));
+        QVERIFY(vyrn.start(arguments));
+        QVERIFY(updateService.waitForRequests(1, 30000));
+        QVERIFY(vyrn.waitFor(kReady));
+        QCOMPARE(vyrn.count(kSettingsHook), actionLine == kSettingsHook ? 1 : 0);
+        if (!actionLine.isEmpty())
+            QCOMPARE(vyrn.count(actionLine), 1);
+        vyrn.signal(SIGTERM);
+        QVERIFY(vyrn.waitForCleanExit());
+    }
+
+    // A combination another program holds: the alert, the other hotkey works, settings stay,
+    // and SIGTERM with the alert open ends the program cleanly and lets its grabs go.
+    void busyHotkeyIsExplained() {
+        QProcess holder;
+        QVERIFY(hold(holder, 17, 4096)); // Super+T
+        const QByteArray preferences = readFileBytes(SettingsManager::preferencesPath());
+        PrivateSessionBus bus;
+        VyrnProcess vyrn(bus.environment(VyrnProcess::environment()));
+        QVERIFY(vyrn.start());
+        QVERIFY(vyrn.waitFor(kReady));
+        QVERIFY2(vyrn.output().contains(QStringLiteral("截图快捷键注册失败: Super+T — 该键已被其他程序占用")),
+                 qPrintable(vyrn.output()));
+        QVERIFY(
+            vyrn.output().contains(QStringLiteral("VYRN 就绪 — Super+Shift+T 划词翻译 | 点击托盘图标操作")));
+        QTRY_VERIFY_WITH_TIMEOUT(X11Desktop::showsAlert(vyrn.pid()), 30000);
+        press(QStringLiteral("super+shift+t"));
+        QVERIFY(vyrn.waitFor(kSelection));
+        QCOMPARE(readFileBytes(SettingsManager::preferencesPath()), preferences);
+
+        vyrn.signal(SIGTERM);
+        QVERIFY(vyrn.waitForCleanExit());
+        // Super+Shift+T is free again (once the server has read the program's last requests).
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [] {
+                QProcess next;
+                return hold(next, 17, 4096 | 512);
+            }(),
+            10000);
+    }
+
+    // A hung instance is reported at once; a killed one leaves nothing that stops the next.
+    void hungOrKilledInstance() {
+        PrivateSessionBus bus;
+        const QProcessEnvironment environment = bus.environment(VyrnProcess::environment());
+        VyrnProcess vyrn(environment);
+        QVERIFY(vyrn.start({QStringLiteral("--background")}));
+        QVERIFY(vyrn.waitFor(kReady));
+        vyrn.signal(SIGSTOP);
+        const VyrnProcess::Finished second = VyrnProcess::run({QStringLiteral("--settings")}, environment);
+        QCOMPARE(second.exitCode, 1);
+        QVERIFY2(second.errors.startsWith(QStringLiteral("已有 VYRN 实例无响应\n")),
+                 qPrintable(second.errors));
+        QVERIFY(second.errors.contains(QStringLiteral("kill %1").arg(vyrn.pid())));
+
+        vyrn.signal(SIGKILL);
+        QVERIFY(vyrn.process().waitForFinished(10000));
+        VyrnProcess next(environment);
+        QVERIFY(next.start({QStringLiteral("--background")}));
+        QVERIFY(next.waitFor(kReady));
+        next.signal(SIGTERM);
+        QVERIFY(next.waitForCleanExit());
+    }
+
+    void simultaneousStartsLeaveOne() {
+        PrivateSessionBus bus;
+        const QProcessEnvironment environment = bus.environment(VyrnProcess::environment());
+        VyrnProcess first(environment), second(environment);
+        QVERIFY(first.start({QStringLiteral("--background")}));
+        QVERIFY(second.start({QStringLiteral("--background")}));
+        QTRY_VERIFY_WITH_TIMEOUT(first.process().state() == QProcess::NotRunning ||
+                                     second.process().state() == QProcess::NotRunning,
+                                 30000);
+        VyrnProcess& left = first.process().state() == QProcess::NotRunning ? first : second;
+        VyrnProcess& running = &left == &first ? second : first;
+        QCOMPARE(left.process().exitCode(), 0);
+        QVERIFY(running.waitFor(kReady));
+        // The one that left handed its start over: the running one was asked to reopen.
+        QVERIFY(running.waitFor(QStringLiteral("再次启动 vyrn：打开偏好设置")));
+        QCOMPARE(VyrnProcess::run({QStringLiteral("--quit")}, environment).exitCode, 0);
+        QVERIFY(running.waitForCleanExit());
+    }
+
+    void runsAloneWithoutSessionBus() {
+        QProcessEnvironment environment = VyrnProcess::environment();
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                           QStringLiteral("unix:path=") + env.root() + QStringLiteral("/no-bus"));
+        VyrnProcess vyrn(environment);
+        QVERIFY(vyrn.start({QStringLiteral("--background")}));
+        QVERIFY(vyrn.waitFor(kReady));
+        QVERIFY(vyrn.output().contains(QStringLiteral("无法连接 D-Bus 会话总线")));
+        QVERIFY(vyrn.output().contains(QStringLiteral("VYRN 单独运行")));
+        vyrn.signal(SIGTERM);
+        QVERIFY(vyrn.waitForCleanExit());
+    }
+
+    // Windows still use the X11 compatibility server; hotkeys are not grabbed, and the user
+    // is told once what works.
+    void waylandSessionSaysWhatWorks() {
+        PrivateSessionBus bus;
+        NotificationServer notifications(bus.address());
+        QVERIFY(notifications.registerOnBus());
+        QProcessEnvironment environment = bus.environment(VyrnProcess::environment());
+        environment.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
+        environment.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("vyrn-test-no-wayland"));
+        VyrnProcess vyrn(environment);
+        QVERIFY(vyrn.start({QStringLiteral("--background")}));
+        QVERIFY(vyrn.waitFor(kReady));
+        QVERIFY(vyrn.output().contains(QStringLiteral("VYRN 就绪 — 点击托盘图标操作")));
+        QCOMPARE(vyrn.count(QStringLiteral("Wayland 会话: 可用：")), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(notifications.calls().size(), 1, 30000);
+        QCOMPARE(notifications.calls().constFirst().summary,
+                 QStringLiteral("VYRN 在 Wayland 会话中功能有限"));
+        QVERIFY(notifications.calls().constFirst().body.contains(QStringLiteral("vyrn --selection")));
+        vyrn.signal(SIGTERM);
+        QVERIFY(vyrn.waitForCleanExit());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStartup)
+#include "tst_startup.moc"
