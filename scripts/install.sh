@@ -2,8 +2,9 @@
 # Builds VYRN and installs it for the current user:
 #   scripts/install.sh [--prefix DIR]      default prefix: ~/.local
 #   scripts/install.sh --uninstall         removes what the last install put there
-# Installs the program (DIR/bin/vyrn), its menu entry (DIR/share/applications/vyrn.desktop)
-# and its icon (DIR/share/icons/hicolor/*/apps/vyrn.*); nothing else.
+# Installs the program (DIR/bin/vyrn), its menu entry (DIR/share/applications/vyrn.desktop),
+# its icon (DIR/share/icons/hicolor/*/apps/vyrn.*) and its accessibility reader
+# (DIR/libexec/vyrn/vyrn-atspi-reader); nothing else.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -54,13 +54,15 @@ private Q_SLOTS:
         for (QDirIterator it(prefix, QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
             files.append(QDir(prefix).relativeFilePath(it.next()));
         files.sort();
-        QStringList expected{QStringLiteral("bin/vyrn"), QStringLiteral("share/applications/vyrn.desktop"),
+        QStringList expected{QStringLiteral("bin/vyrn"), QStringLiteral("libexec/vyrn/vyrn-atspi-reader"),
+                             QStringLiteral("share/applications/vyrn.desktop"),
                              QStringLiteral("share/icons/hicolor/scalable/apps/vyrn.svg")};
         for (int size : {16, 22, 24, 32, 48, 64, 128, 256, 512})
             expected.append(QStringLiteral("share/icons/hicolor/%1x%1/apps/vyrn.png").arg(size));
         expected.sort();
         QCOMPARE(files, expected);
         QVERIFY(QFileInfo(prefix + QStringLiteral("/bin/vyrn")).isExecutable());
+        QVERIFY(QFileInfo(prefix + QStringLiteral("/libexec/vyrn/vyrn-atspi-reader")).isExecutable());
     }
 
     void entryIsValid() {

@@ -40,9 +40,14 @@ AtspiAccessibilityReader::~AtspiAccessibilityReader() {
 }
 
 QString AtspiAccessibilityReader::defaultHelperPath() {
-    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/vyrn-atspi-reader");
-    if (QFileInfo(beside).isExecutable())
-        return beside;
+    // Beside the program in a build folder; under its prefix's libexec when installed, wherever
+    // the prefix is (scripts/install.sh picks it after configuring).
+    const QString bin = QCoreApplication::applicationDirPath();
+    for (const QString& candidate : {bin + QStringLiteral("/vyrn-atspi-reader"),
+                                     bin + QStringLiteral("/../libexec/vyrn/vyrn-atspi-reader")}) {
+        if (QFileInfo(candidate).isExecutable())
+            return QFileInfo(candidate).canonicalFilePath();
+    }
     return QStringLiteral(VYRN_LIBEXEC_DIR "/vyrn-atspi-reader");
 }
 
