@@ -116,8 +116,11 @@ public:
         while (to > from && isBlank(m_text.single(to - 1)))
             --to;
         if (from < to) {
-            m_out.texts.append(m_text.slice(from, to).toString());
-            m_out.lengths.push_back(to - from);
+            // Counted alone, as pairSentences() counts the same text: a piece can split into
+            // other clusters than it had inside the whole (a mark after a cut-off blank).
+            const QString piece = m_text.slice(from, to).toString();
+            m_out.lengths.push_back(GraphemeText::length(piece));
+            m_out.texts.append(piece);
         }
     }
 

@@ -108,6 +108,12 @@ private Q_SLOTS:
         // 10, 10 against 5, 5, 5, 5.
         row("Chinese group", "Abcdefghi. Jklmnopqr.", "一二三四。一二三四。一二三四。一二三四。",
             {{"Abcdefghi.", "一二三四。\n一二三四。"}, {"Jklmnopqr.", "一二三四。\n一二三四。"}});
+        // A piece counted inside the whole text can hold other clusters than the same piece
+        // counted alone; both ways of pairing must weigh it the same.
+        row("pieces weighed as they stand alone", QStringLiteral("b. Hh\uFFFD\uFFFD"),
+            QStringLiteral("\uFFFD\n\u0F1F\uFF01\uFFFD\uFFFD\u0301\uFFFD"),
+            {{"b.", QStringLiteral("\uFFFD")},
+             {QStringLiteral("Hh\uFFFD\uFFFD"), QStringLiteral("\u0F1F\uFF01\n\uFFFD\uFFFD\u0301\uFFFD")}});
         row("no English length left", "Aa. B.", "一。二。三。四。五。六。七。",
             {{"Aa.", "一。\n二。\n三。\n四。"}, {"B.", "五。\n六。\n七。"}});
     }
