@@ -16,6 +16,7 @@
 #include "platform/x11/X11StartupFeedback.h"
 #include "settings/KeychainHelper.h"
 #include "settings/SettingsManager.h"
+#include "settings/SettingsWindowController.h"
 #include "update/UpdateChecker.h"
 
 #include <QCoreApplication>
@@ -41,9 +42,11 @@ const QString kWaylandBody =
 AppDelegate::AppDelegate() : m_settings(openSettingsStore()) {
     Alerts::setPresenter(&m_alertPresenter);
     HotkeyHook::setReregisterHandler([this] { reregisterHotkey(); });
+    SettingsWindowHook::setShowHandler([] { SettingsWindowController::shared().show(); });
 }
 
 AppDelegate::~AppDelegate() {
+    SettingsWindowHook::setShowHandler({});
     HotkeyHook::setReregisterHandler({});
     Alerts::setPresenter(nullptr);
 }

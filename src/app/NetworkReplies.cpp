@@ -21,6 +21,10 @@ bool wasCutForSize(const QNetworkReply* reply) {
     return reply->property(cutForSizeProperty).toBool();
 }
 
+bool isTransportError(QNetworkReply::NetworkError error) {
+    return error > QNetworkReply::NoError && error <= QNetworkReply::UnknownNetworkError;
+}
+
 QString errorText(QNetworkReply::NetworkError error) {
     using E = QNetworkReply::NetworkError;
     switch (error) {

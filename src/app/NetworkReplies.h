@@ -15,6 +15,10 @@ constexpr qint64 maxBodyBytes = 8 * 1024 * 1024;
 void limitBodySize(QNetworkReply* reply);
 bool wasCutForSize(const QNetworkReply* reply);
 
+// Qt answers an HTTP error status with a content, protocol or server error code and keeps
+// the status and body; only these network-layer codes mean the exchange broke.
+bool isTransportError(QNetworkReply::NetworkError error);
+
 // A short Chinese text for a network error, with the English technical term kept, for log
 // lines and for what the user is shown. Qt's own texts are English only.
 QString errorText(QNetworkReply::NetworkError error);

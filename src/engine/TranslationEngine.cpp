@@ -6,6 +6,7 @@
 #include "app/WebAddress.h"
 #include "engine/PromptTemplates.h"
 #include "engine/ResponseParser.h"
+#include "settings/ApiKeyInput.h"
 #include "settings/SettingsManager.h"
 #include "text/GraphemeCount.h"
 
@@ -18,16 +19,6 @@
 #include <QThread>
 
 #include <algorithm>
-
-namespace {
-
-// Qt answers an HTTP error status with a content, protocol or server error code and
-// keeps the status and body; only the network-layer codes mean the exchange broke.
-bool isTransportError(QNetworkReply::NetworkError error) {
-    return error > QNetworkReply::NoError && error <= QNetworkReply::UnknownNetworkError;
-}
-
-} // namespace
 
 struct TranslationEngine::PreparedRequest {
     quint64 generation = 0;
@@ -51,12 +42,7 @@ TranslationEngine::TranslationEngine() {
 std::optional<QByteArray> TranslationEngine::authorizationValue(const QString& key) {
     // A line break would end the header early and let the rest of the key become
     // headers of its own; such a key is refused, never cleaned up behind the user's back.
-    const bool hasControl = std::any_of(key.begin(), key.end(), [](QChar c) {
-        const QChar::Category category = c.category();
-        return category == QChar::Other_Control || category == QChar::Separator_Line ||
-               category == QChar::Separator_Paragraph;
-    });
-    if (hasControl)
+    if (containsControlCharacter(key))
         return std::nullopt;
     return QByteArrayLiteral("Bearer ") + key.toUtf8();
 }
@@ -208,7 +194,8 @@ void TranslationEngine::finish(QNetworkReply* reply, const Completion& completio
     }
     const QVariant statusAttribute = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const QNetworkReply::NetworkError error = reply->error();
-    if (error != QNetworkReply::NoError && (isTransportError(error) || !statusAttribute.isValid())) {
+    if (error != QNetworkReply::NoError &&
+        (NetworkReplies::isTransportError(error) || !statusAttribute.isValid())) {
         loge(QStringLiteral("API 失败: 网络: ") + NetworkReplies::errorText(error));
         completion(Outcome::failure());
         return;

@@ -12,7 +12,7 @@
 
 namespace {
 const QString kReady = QStringLiteral(" 就绪 — ");
-const QString kSettingsHook = QStringLiteral("设置窗口尚不可用，无法打开偏好设置");
+const QString kSettingsHook = QStringLiteral("打开偏好设置窗口");
 const QString kScreenshot = QStringLiteral("截图翻译尚不可用");
 const QString kSelection = QStringLiteral("划词翻译尚不可用");
 } // namespace

@@ -1,0 +1,34 @@
+#include "settings/SettingsWindowRules.h"
+
+#include "settings/SettingsManager.h"
+
+#include <algorithm>
+
+ConnectionTarget resolveConnectionTarget(const std::optional<QString>& modelInput, AIProvider provider) {
+    const QString model = modelInput ? modelInput->trimmed() : QString();
+    return {AIProviders::endpointURL(provider),
+            model.isEmpty() ? AIProviders::defaultModel(provider) : model};
+}
+
+TemplateSaveAction resolveTemplateSave(bool usesDefault, const QString& content) {
+    using Kind = TemplateSaveAction::Kind;
+    if (usesDefault)
+        return {Kind::useDefault, {}};
+    if (content.trimmed().isEmpty())
+        return {Kind::rejectEmpty, {}};
+    return {Kind::saveCustom, content};
+}
+
+ModelChoices modelChoices(AIProvider provider) {
+    ModelChoices choices;
+    choices.models =
+        provider == AIProvider::qwen
+            ? QStringList{QStringLiteral("qwen-turbo"), QStringLiteral("qwen-plus"),
+                          QStringLiteral("qwen-max")}
+            : QStringList{QStringLiteral("deepseek-v4-flash"), QStringLiteral("deepseek-v4-pro")};
+    const std::optional<QString> stored = SettingsManager::shared().modelOverride(provider);
+    if (stored && !stored->trimmed().isEmpty() && !choices.models.contains(*stored))
+        choices.models.append(*stored);
+    choices.selected = std::max(0, int(choices.models.indexOf(AIProviders::defaultModel(provider))));
+    return choices;
+}

@@ -1,0 +1,212 @@
+#include "app/HotkeyNames.h"
+#include "platform/HotkeyService.h"
+#include "settings/HotkeyRecorder.h"
+#include "settings/KeychainHelper.h"
+#include "settings/SettingsManager.h"
+#include "settings/SettingsWindow.h"
+#include "settings/SettingsWindowController.h"
+#include "support/FakeKeyStore.h"
+#include "support/TestEnvironment.h"
+#include "support/X11Desktop.h"
+
+#include <QApplication>
+#include <QTest>
+
+#include <xcb/xcb.h>
+
+using Hotkey = SettingsWindowController::Hotkey;
+Q_DECLARE_METATYPE(Hotkey)
+Q_DECLARE_METATYPE(StatusTone)
+Q_DECLARE_METATYPE(std::optional<int>)
+
+namespace {
+
+const QString kRecordAgain = QStringLiteral("\n点击「保存并应用」使快捷键生效");
+const QString kBareKey =
+    QStringLiteral("❌ 单个字母不能作为快捷键\n请同时按住 Ctrl / Alt / Super / Shift 之一再按字母");
+
+// Whether some client holds the whole keyboard: another client's grab attempt says so.
+bool keyboardIsHeld() {
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    xcb_grab_keyboard_reply_t* reply = xcb_grab_keyboard_reply(
+        connection,
+        xcb_grab_keyboard(connection, 0, root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+        nullptr);
+    const bool held = !reply || reply->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
+    free(reply);
+    xcb_ungrab_keyboard(connection, XCB_CURRENT_TIME);
+    xcb_disconnect(connection);
+    return held;
+}
+
+} // namespace
+
+// The recorders of the hotkeys tab with real key presses through the X server, while VYRN
+// holds Super+T as its global hotkey.
+class TestHotkeyRecorder : public QObject {
+    Q_OBJECT
+    TestEnvironment env;
+    std::unique_ptr<HotkeyRegistration> screenshotHotkey;
+    int screenshotPresses = 0;
+
+    SettingsWindowController& controller() { return SettingsWindowController::shared(); }
+    SettingsWindow::HotkeySection section(Hotkey hotkey) {
+        return controller().window()->hotkeySections[int(hotkey)];
+    }
+    void openWindow() {
+        controller().show();
+        QVERIFY(QTest::qWaitForWindowExposed(controller().window()));
+        QTRY_VERIFY(X11Desktop::isManaged(controller().window()->winId()));
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        KeychainHelper::setBackend(std::make_unique<FakeKeyStore>());
+        SettingsManager::resetSharedForTesting(env.newPreferencesPath());
+        KeyGrabResult<HotkeyRegistration> registered =
+            HotkeyService::shared().registerHotkey(17, CarbonModifier::control);
+        QVERIFY(registered);
+        screenshotHotkey = std::move(registered.handle);
+        connect(screenshotHotkey.get(), &HotkeyRegistration::pressed, this, [this] { ++screenshotPresses; });
+        openWindow();
+    }
+
+    void init() { QTRY_VERIFY(!keyboardIsHeld()); }
+
+    void records_data() {
+        QTest::addColumn<Hotkey>("hotkey");
+        QTest::addColumn<QStringList>("presses");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<std::optional<int>>("keyCode");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<StatusTone>("tone");
+        const int super = CarbonModifier::control, shift = CarbonModifier::shift,
+                  ctrl = CarbonModifier::command;
+        const auto accepted = [](const QString& display) {
+            return QStringLiteral("✅ 已录制：") + display + kRecordAgain;
+        };
+        QTest::newRow("VYRN's own hotkey")
+            << Hotkey::screenshot << QStringList{QStringLiteral("super+t")} << QStringLiteral("Super+T")
+            << accepted(QStringLiteral("Super+T")) << std::optional<int>(17) << super << StatusTone::success;
+        QTest::newRow("Shift+1 is the 1 key")
+            << Hotkey::selection << QStringList{QStringLiteral("shift+1")} << QStringLiteral("Shift+1")
+            << accepted(QStringLiteral("Shift+1")) << std::optional<int>(18) << shift << StatusTone::success;
+        QTest::newRow("a modifier alone waits for its key")
+            << Hotkey::split << QStringList{QStringLiteral("shift"), QStringLiteral("super+alt+y")}
+            << QStringLiteral("Super+Alt+Y") << accepted(QStringLiteral("Super+Alt+Y"))
+            << std::optional<int>(16) << (super | CarbonModifier::option) << StatusTone::success;
+        QTest::newRow("a known shortcut warns")
+            << Hotkey::screenshot << QStringList{QStringLiteral("ctrl+q")} << QStringLiteral("Ctrl+Q")
+            << accepted(QStringLiteral("Ctrl+Q")) +
+                   QStringLiteral("\n⚠️ 可能与系统快捷键冲突：Ctrl+Q 退出当前应用")
+            << std::optional<int>(12) << ctrl << StatusTone::warning;
+        QTest::newRow("a bare letter")
+            << Hotkey::screenshot << QStringList{QStringLiteral("a")} << QStringLiteral("Super+T") << kBareKey
+            << std::optional<int>() << 0 << StatusTone::failure;
+        QTest::newRow("Esc where it is not allowed alone")
+            << Hotkey::split << QStringList{QStringLiteral("Escape")} << QStringLiteral("Super+D") << kBareKey
+            << std::optional<int>() << 0 << StatusTone::failure;
+        QTest::newRow("Esc on the close recorder")
+            << Hotkey::closePanel << QStringList{QStringLiteral("Escape")} << QStringLiteral("Esc")
+            << accepted(QStringLiteral("Esc")) << std::optional<int>(53) << 0 << StatusTone::success;
+        QTest::newRow("` on the toggle recorder")
+            << Hotkey::togglePanel << QStringList{QStringLiteral("grave")} << QStringLiteral("`")
+            << accepted(QStringLiteral("`")) << std::optional<int>(50) << 0 << StatusTone::success;
+        QTest::newRow("a key stored hotkeys cannot name")
+            << Hotkey::screenshot << QStringList{QStringLiteral("Menu")} << QStringLiteral("Super+T")
+            << QStringLiteral("❌ 该键无法用作快捷键") << std::optional<int>() << 0 << StatusTone::failure;
+    }
+    // Every ending releases the keyboard, and no key pressed for a recorder reaches VYRN's
+    // own hotkey.
+    void records() {
+        QFETCH(Hotkey, hotkey);
+        QFETCH(QStringList, presses);
+        QFETCH(QString, title);
+        QFETCH(QString, status);
+        QFETCH(std::optional<int>, keyCode);
+        QFETCH(int, modifiers);
+        QFETCH(StatusTone, tone);
+        HotkeyRecorder& recorder = controller().recorder(hotkey);
+        recorder.reset();
+        QTest::mouseClick(section(hotkey).button, Qt::LeftButton);
+        QVERIFY(recorder.isRecording());
+        QVERIFY(keyboardIsHeld());
+        QVERIFY(section(hotkey).statusLabel->text().startsWith(QStringLiteral("请按下组合键...")));
+
+        for (const QString& keys : presses)
+            X11Desktop::key(keys);
+        QTRY_VERIFY(!recorder.isRecording());
+        QCOMPARE(section(hotkey).button->text(), QStringLiteral("  ") + title + QStringLiteral("  "));
+        QCOMPARE(section(hotkey).statusLabel->text(), status);
+        QCOMPARE(section(hotkey).button->tone(), tone);
+        QCOMPARE(recorder.recordedKeyCode(), keyCode);
+        QCOMPARE(recorder.recordedModifiers(), modifiers);
+        QTRY_VERIFY(!keyboardIsHeld());
+        QCOMPARE(screenshotPresses, 0);
+    }
+
+    void colourReturnsAfterRejection() {
+        HotkeyRecorder& recorder = controller().recorder(Hotkey::selection);
+        QTest::mouseClick(section(Hotkey::selection).button, Qt::LeftButton);
+        X11Desktop::key(QStringLiteral("b"));
+        QTRY_COMPARE(section(Hotkey::selection).button->tone(), StatusTone::failure);
+        QTRY_COMPARE_WITH_TIMEOUT(section(Hotkey::selection).button->tone(), StatusTone::secondary, 5000);
+        QVERIFY(!recorder.recordedKeyCode());
+    }
+
+    void oneRecorderAtATime() {
+        QTest::mouseClick(section(Hotkey::screenshot).button, Qt::LeftButton);
+        const QString before = section(Hotkey::selection).button->text();
+        QTest::mouseClick(section(Hotkey::selection).button, Qt::LeftButton);
+        QVERIFY(controller().recorder(Hotkey::screenshot).isRecording());
+        QVERIFY(!controller().recorder(Hotkey::selection).isRecording());
+        QCOMPARE(section(Hotkey::selection).button->text(), before);
+        controller().recorder(Hotkey::screenshot).cancel();
+        QVERIFY(!keyboardIsHeld()); // at once, not at the next event
+    }
+
+    void timeOut() {
+        HotkeyRecorder& recorder = controller().recorder(Hotkey::screenshot);
+        recorder.setTimeout(std::chrono::milliseconds(200));
+        QTest::mouseClick(section(Hotkey::screenshot).button, Qt::LeftButton);
+        QVERIFY(keyboardIsHeld());
+        QTRY_COMPARE(section(Hotkey::screenshot).statusLabel->text(), QStringLiteral("录制超时，请重试"));
+        QCOMPARE(section(Hotkey::screenshot).button->text(), QStringLiteral("  Super+T  "));
+        QVERIFY(!keyboardIsHeld());
+        recorder.setTimeout(HotkeyRecorder::defaultTimeout);
+    }
+
+    // Closing the window abandons the recording: the keyboard is free, Super+T is VYRN's
+    // hotkey again, and the next window starts with nothing recorded.
+    void closingTheWindowEndsRecording() {
+        QTest::mouseClick(section(Hotkey::screenshot).button, Qt::LeftButton);
+        QVERIFY(keyboardIsHeld());
+        controller().window()->close();
+        QTRY_VERIFY(!controller().window());
+        QVERIFY(!keyboardIsHeld());
+        QVERIFY(!controller().recorder(Hotkey::screenshot).isRecording());
+        X11Desktop::key(QStringLiteral("super+t"));
+        QTRY_COMPARE(screenshotPresses, 1);
+        openWindow();
+        QCOMPARE(section(Hotkey::screenshot).statusLabel->text(),
+                 QStringLiteral("点击上方按钮开始录制新快捷键"));
+    }
+
+    void cleanupTestCase() {
+        if (controller().window())
+            controller().window()->close();
+        screenshotHotkey.reset();
+    }
+};
+
+int main(int argc, char** argv) {
+    // The GLX integration leaks a block from a library it unloads again; nothing here draws GL.
+    qputenv("QT_XCB_GL_INTEGRATION", "none");
+    QApplication app(argc, argv);
+    TestHotkeyRecorder test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_hotkey_recorder.moc"
