@@ -138,21 +138,52 @@ std::optional<bool> PreferenceStore::boolean(const QString& key) const {
 }
 
 bool PreferenceStore::setValue(const QString& key, const QJsonValue& value) {
-    std::lock_guard guard(m_mutex);
-    const WriterLock writers(m_path);
-    takeUpChangesOnDiskLocked();
-    m_values.insert(key, value);
-    return saveLocked();
+    return change(key, value);
 }
 
 bool PreferenceStore::remove(const QString& key) {
+    return change(key, std::nullopt);
+}
+
+bool PreferenceStore::change(const QString& key, const std::optional<QJsonValue>& value) {
     std::lock_guard guard(m_mutex);
-    const WriterLock writers(m_path);
-    takeUpChangesOnDiskLocked();
-    if (!m_values.contains(key))
+    if (m_batches > 0) {
+        m_pending.insert(key, value);
+    } else {
+        const WriterLock writers(m_path);
+        takeUpChangesOnDiskLocked();
+        if (!value && !m_values.contains(key))
+            return true;
+    }
+    if (value)
+        m_values.insert(key, *value);
+    else
+        m_values.remove(key);
+    if (m_batches > 0)
         return true;
-    m_values.remove(key);
     return saveLocked();
+}
+
+PreferenceStore::Batch::Batch(PreferenceStore& store) : m_store(store) {
+    std::lock_guard guard(store.m_mutex);
+    ++store.m_batches;
+}
+
+PreferenceStore::Batch::~Batch() {
+    std::lock_guard guard(m_store.m_mutex);
+    if (--m_store.m_batches > 0 || m_store.m_pending.isEmpty())
+        return;
+    const WriterLock writers(m_store.m_path);
+    // What others wrote meanwhile, with this batch's changes on top.
+    m_store.takeUpChangesOnDiskLocked();
+    for (auto it = m_store.m_pending.cbegin(); it != m_store.m_pending.cend(); ++it) {
+        if (it.value())
+            m_store.m_values.insert(it.key(), *it.value());
+        else
+            m_store.m_values.remove(it.key());
+    }
+    m_store.m_pending.clear();
+    m_store.saveLocked();
 }
 
 bool PreferenceStore::saveLocked() {

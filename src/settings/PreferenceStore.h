@@ -2,6 +2,7 @@
 
 #include "app/AtomicFile.h"
 
+#include <QHash>
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QString>
@@ -32,15 +33,31 @@ public:
     bool setValue(const QString& key, const QJsonValue& value);
     bool remove(const QString& key);
 
+    // While one exists, changes are read back at once but reach the file together when the
+    // last one ends: one write for a whole save, and no file that holds half of it.
+    class Batch {
+    public:
+        explicit Batch(PreferenceStore& store);
+        ~Batch();
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        PreferenceStore& m_store;
+    };
+
 private:
     enum class ReadResult { read, missing, unreadable };
     ReadResult readFile(QJsonObject* values, QString* problem);
     void load();
     void takeUpChangesOnDiskLocked();
     bool saveLocked();
+    bool change(const QString& key, const std::optional<QJsonValue>& value);
 
     QString m_path;
     mutable std::mutex m_mutex;
     QJsonObject m_values;
     AtomicFile::FileStamp m_stamp; // of the file as last read or written
+    int m_batches = 0;
+    QHash<QString, std::optional<QJsonValue>> m_pending; // changes held back by a batch; nothing: removed
 };

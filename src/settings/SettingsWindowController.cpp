@@ -218,6 +218,7 @@ void SettingsWindowController::providerChanged(int index) {
     const AIProvider outgoing = settings().apiProvider();
     if (!chosen || *chosen == outgoing)
         return;
+    const PreferenceStore::Batch oneWrite(settings().store());
     if (ProviderCard* card = m_window->providerCard()) {
         storeKey(outgoing, resolveKeySave(card->keyState(), card->keyFieldText()));
         settings().setModelOverride(card->modelTitle(), outgoing);
@@ -378,6 +379,7 @@ void SettingsWindowController::saveConfirmed() {
     if (!m_window)
         return;
     SettingsManager& store = settings();
+    const PreferenceStore::Batch oneWrite(store.store());
     const AIProvider provider = store.apiProvider();
     ProviderCard* card = m_window->providerCard();
     const QString fieldText = card ? card->keyFieldText() : QString();
@@ -439,6 +441,7 @@ void SettingsWindowController::resetConfirmed() {
     if (!m_window)
         return;
     SettingsManager& store = settings();
+    const PreferenceStore::Batch oneWrite(store.store());
     store.setCustomPrompt(std::nullopt);
     store.setUsesDefaultPrompt(true);
     m_window->templateModeSeg->setSelectedSegment(0);

@@ -5,10 +5,9 @@
 #include "platform/freedesktop/SecretServiceKeyStore.h"
 #include "settings/KeychainHelper.h"
 #include "settings/SettingsManager.h"
+#include "support/SilentSecretService.h"
 #include "support/TestEnvironment.h"
 
-#include <QDBusConnection>
-#include <QDBusVirtualObject>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -24,25 +23,6 @@ Q_DECLARE_METATYPE(StoreFactory)
 Q_DECLARE_METATYPE(StoreOpener)
 
 namespace {
-
-// Owns org.freedesktop.secrets and never answers, as a keyring waiting behind an unlock
-// prompt that nobody sees.
-class SilentSecretService final : public QDBusVirtualObject {
-public:
-    QString introspect(const QString&) const override { return {}; }
-    bool handleMessage(const QDBusMessage&, const QDBusConnection&) override { return true; }
-};
-
-int runSilentSecretService() {
-    SilentSecretService service;
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.registerVirtualObject(QStringLiteral("/"), &service, QDBusConnection::SubPath) ||
-        !bus.registerService(QStringLiteral("org.freedesktop.secrets")))
-        return 1;
-    std::printf("ready\n");
-    std::fflush(stdout);
-    return QCoreApplication::exec();
-}
 
 // Against the silent service: what the translation engine and a key change make of it.
 int runLockedKeyringProbe() {
@@ -145,41 +125,15 @@ private Q_SLOTS:
     // The real client against a Secret Service that never answers, on a bus of the test's own: the
     // translation says the key store could not be opened instead of asking for a key.
     void lockedKeyringIsNotAMissingKey() {
-        QTemporaryDir folder;
-        const QString config = folder.filePath(QStringLiteral("bus.conf"));
-        writeFileBytes(
-            config, "<busconfig><type>session</type><listen>unix:tmpdir=" + QFile::encodeName(folder.path()) +
-                        "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
-                        "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
-                        "<allow own=\"*\"/></policy></busconfig>");
-        QProcess bus;
-        bus.start(QStringLiteral("dbus-daemon"),
-                  {QStringLiteral("--nofork"), QStringLiteral("--print-address"),
-                   QStringLiteral("--config-file=") + config});
-        QVERIFY(bus.waitForStarted());
-        QVERIFY(bus.waitForReadyRead(20000));
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
-                           QString::fromUtf8(bus.readLine().trimmed()));
-
-        QProcess service;
-        environment.insert(QStringLiteral("VYRN_SILENT_SECRET_SERVICE"), QStringLiteral("1"));
-        service.setProcessEnvironment(environment);
-        service.start(QCoreApplication::applicationFilePath(), {});
-        QVERIFY(service.waitForReadyRead(20000));
-        QCOMPARE(service.readAll(), QByteArray("ready\n"));
-
+        SilentSecretService silent;
+        QVERIFY(silent.isRunning());
+        QProcessEnvironment environment = silent.environment(QProcessEnvironment::systemEnvironment());
         QProcess probe;
-        environment.remove(QStringLiteral("VYRN_SILENT_SECRET_SERVICE"));
         environment.insert(QStringLiteral("VYRN_LOCKED_KEYRING_PROBE"), QStringLiteral("1"));
         probe.setProcessEnvironment(environment);
         probe.start(QCoreApplication::applicationFilePath(), {});
         QVERIFY(probe.waitForFinished(60000));
         const QString output = QString::fromUtf8(probe.readAllStandardOutput());
-        service.kill();
-        bus.kill();
-        service.waitForFinished();
-        bus.waitForFinished();
         QCOMPARE(probe.exitCode(), 0);
         QVERIFY2(output.contains(QStringLiteral("outcome=%1 alert=无法打开密钥存储 saved=0\n")
                                      .arg(int(TranslationEngine::Outcome::Kind::keyStoreUnavailable))),
@@ -274,8 +228,6 @@ private Q_SLOTS:
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    if (qEnvironmentVariableIsSet("VYRN_SILENT_SECRET_SERVICE"))
-        return runSilentSecretService();
     if (qEnvironmentVariableIsSet("VYRN_LOCKED_KEYRING_PROBE"))
         return runLockedKeyringProbe();
     if (qEnvironmentVariableIsSet("VYRN_KEYSTORE_PROBE")) {

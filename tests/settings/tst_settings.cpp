@@ -390,6 +390,33 @@ private Q_SLOTS:
         QCOMPARE(SettingsManager(path).popupFontSize(), fontSize);
     }
 
+    // A batch of changes reads back at once, reaches the file in one write when the outer
+    // batch ends, and keeps what another writer wrote meanwhile.
+    void batchWritesOnce() {
+        const QString path = env.newPreferencesPath();
+        SettingsManager settings(path);
+        settings.setPopupFontSize(16);
+        settings.setWindowFrame(QStringLiteral("{{0, 0}, {1, 1}}"));
+        {
+            const PreferenceStore::Batch outer(settings.store());
+            {
+                const PreferenceStore::Batch inner(settings.store());
+                settings.setHotkeyKeyCode(16);
+                settings.setWindowFrame(std::nullopt);
+            }
+            QCOMPARE(settings.hotkeyKeyCode(), 16);
+            SettingsManager(path).setDefaultSplitMode(false); // another writer
+            settings.setHotkeyModifiers(512);
+            QVERIFY(!readObject(path).contains(QStringLiteral("kavelin.hotkeyKeyCode")));
+        }
+        const QJsonObject file = readObject(path);
+        QCOMPARE(file.value(QStringLiteral("kavelin.hotkeyKeyCode")).toInt(), 16);
+        QCOMPARE(file.value(QStringLiteral("kavelin.hotkeyModifiers")).toInt(), 512);
+        QVERIFY(!file.contains(QStringLiteral("kavelin.windowFrame")));
+        QCOMPARE(file.value(QStringLiteral("kavelin.defaultSplitMode")), QJsonValue(false));
+        QCOMPARE(file.value(QStringLiteral("kavelin.popupFontSize")).toInt(), 16);
+    }
+
     // Two instances that both loaded the file, then change different keys at the same time.
     void twoInstancesKeepEachOthersChanges() {
         const QString path = env.newPreferencesPath();

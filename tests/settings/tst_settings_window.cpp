@@ -1,0 +1,430 @@
+#include "app/AppDelegate.h"
+#include "app/Autostart.h"
+#include "app/HotkeyNames.h"
+#include "app/TranslationActions.h"
+#include "engine/PromptTemplates.h"
+#include "settings/HotkeyRecorder.h"
+#include "settings/KeychainHelper.h"
+#include "settings/ProviderCard.h"
+#include "settings/SegmentedControl.h"
+#include "settings/SettingsManager.h"
+#include "settings/SettingsWindow.h"
+#include "settings/SettingsWindowController.h"
+#include "settings/StatusStyle.h"
+#include "support/LocalHttpServer.h"
+#include "support/TestEnvironment.h"
+#include "support/X11Desktop.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolButton>
+
+using Hotkey = SettingsWindowController::Hotkey;
+Q_DECLARE_METATYPE(LocalHttpServer::Response)
+Q_DECLARE_METATYPE(StatusTone)
+
+namespace {
+
+std::optional<QString> storedKey(AIProvider provider) {
+    return KeychainHelper::readQuietly(QStringLiteral("kavelin.apikey.") + AIProviders::rawValue(provider))
+        .key();
+}
+
+QJsonObject preferenceFile() {
+    return QJsonDocument::fromJson(readFileBytes(SettingsManager::shared().store().filePath())).object();
+}
+
+LocalHttpServer::Response silence() {
+    LocalHttpServer::Response response;
+    response.neverAnswer = true;
+    return response;
+}
+
+LocalHttpServer::Response answer(int status) {
+    return {status, R"({"choices":[{"message":{"content":"hi"}}]})"};
+}
+
+} // namespace
+
+// The preferences window as a user meets it, with the real key store of the session, the
+// local chat-completions server and the program's own hotkey registration.
+class TestSettingsWindow : public QObject {
+    Q_OBJECT
+    TestEnvironment env;
+    LocalHttpServer server;
+    std::unique_ptr<AppDelegate> delegate;
+    int screenshots = 0;
+
+    SettingsWindowController& controller() { return SettingsWindowController::shared(); }
+    SettingsWindow& window() { return *controller().window(); }
+    ProviderCard& card() { return *window().providerCard(); }
+    SettingsManager& settings() { return SettingsManager::shared(); }
+
+    void openWindow() {
+        controller().show();
+        QVERIFY(QTest::qWaitForWindowExposed(controller().window()));
+        QTRY_VERIFY(X11Desktop::isManaged(window().winId()));
+        QTRY_COMPARE(card().keyState(), KeyFieldState::known);
+    }
+    void closeWindow() {
+        if (controller().window())
+            window().close();
+        QTRY_VERIFY(!controller().window());
+    }
+    void record(Hotkey hotkey, const QString& keys) {
+        QTest::mouseClick(window().hotkeySections[int(hotkey)].button, Qt::LeftButton);
+        X11Desktop::key(keys);
+        QTRY_VERIFY(controller().recorder(hotkey).recordedKeyCode().has_value());
+        QTRY_VERIFY(!controller().recorder(hotkey).isBusy());
+    }
+    void save() {
+        QTest::mouseClick(window().saveButton, Qt::LeftButton);
+        QVERIFY(controller().keyStoreQueue().waitForIdle());
+    }
+    void clickThroughX(QWidget* widget, QPoint at) {
+        const QPoint global = widget->mapToGlobal(at);
+        X11Desktop::run(QStringLiteral("xdotool"),
+                        {QStringLiteral("mousemove"), QString::number(global.x()),
+                         QString::number(global.y()), QStringLiteral("click"), QStringLiteral("1")});
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        TranslationActions::setScreenshotHandler([this] { ++screenshots; });
+    }
+
+    // Each test on a preference file of its own, with the program's owner (which takes the
+    // session's key store) made for it.
+    void init() {
+        closeWindow();
+        QVERIFY(controller().keyStoreQueue().waitForIdle());
+        delegate.reset();
+        SettingsManager::resetSharedForTesting(env.newPreferencesPath());
+        delegate = std::make_unique<AppDelegate>();
+        settings().store().setValue(QStringLiteral("kavelin.baseURL.deepseek"), server.baseUrl().toString());
+        for (AIProvider provider : AIProviders::allCases())
+            QVERIFY(settings().setApiKey(std::nullopt, provider));
+        server.reset();
+        Alerts::resetForTesting();
+        screenshots = 0;
+        openWindow();
+    }
+
+    // The outgoing provider's key and model are stored at once; the other provider's key
+    // is loaded; a blank field removes the key it showed.
+    void switchingProviderKeepsEachKey() {
+        closeWindow();
+        QVERIFY(settings().setApiKey(QStringLiteral("sk-qwen-stored"), AIProvider::qwen));
+        openWindow();
+        QVERIFY(card().keyFieldText().isEmpty());
+        QGuiApplication::clipboard()->setText(QStringLiteral("  sk-deep-pasted \n"));
+        card().keyField()->setFocus();
+        QTRY_VERIFY(card().keyField()->hasFocus());
+        X11Desktop::key(QStringLiteral("ctrl+v"));
+        QTRY_VERIFY(card().keyFieldText().contains(QStringLiteral("sk-deep-pasted")));
+        QTest::mouseClick(card().eyeButton(), Qt::LeftButton);
+        QCOMPARE(card().keyField()->echoMode(), QLineEdit::Normal);
+        QVERIFY(card().keyFieldText().contains(QStringLiteral("sk-deep-pasted")));
+        card().modelPopup()->setCurrentIndex(1);
+
+        QTest::keyClick(window().providerPopup, Qt::Key_Down);
+        QCOMPARE(settings().apiProvider(), AIProvider::qwen);
+        QTRY_COMPARE(card().keyState(), KeyFieldState::known);
+        QCOMPARE(card().keyFieldText(), QStringLiteral("sk-qwen-stored"));
+        QCOMPARE(card().keyField()->echoMode(), QLineEdit::Password);
+        QCOMPARE(storedKey(AIProvider::deepseek), std::optional<QString>(QStringLiteral("sk-deep-pasted")));
+        QCOMPARE(settings().modelOverride(AIProvider::deepseek),
+                 std::optional<QString>(QStringLiteral("deepseek-v4-pro")));
+
+        card().keyField()->clear();
+        QTest::keyClick(window().providerPopup, Qt::Key_Up);
+        QTRY_COMPARE(card().keyState(), KeyFieldState::known);
+        QCOMPARE(card().keyFieldText(), QStringLiteral("sk-deep-pasted"));
+        QCOMPARE(card().modelTitle(), QStringLiteral("deepseek-v4-pro"));
+        QCOMPARE(storedKey(AIProvider::qwen), std::nullopt);
+    }
+
+    void testsTheConnection_data() {
+        QTest::addColumn<LocalHttpServer::Response>("response");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<StatusTone>("tone");
+        QTest::addColumn<QByteArray>("sentKey"); // empty: nothing was sent
+        const QByteArray typed("sk-typed");
+        QTest::newRow("200") << answer(200) << QStringLiteral(" sk-typed\n") << QString()
+                             << QStringLiteral("连接成功 (HTTP 200)") << StatusTone::success << typed;
+        QTest::newRow("401") << answer(401) << QStringLiteral("sk-typed") << QString()
+                             << QStringLiteral("API Key 无效 (HTTP 401)") << StatusTone::failure << typed;
+        QTest::newRow("403") << answer(403) << QStringLiteral("sk-typed") << QString()
+                             << QStringLiteral("API Key 无效 (HTTP 403)") << StatusTone::failure << typed;
+        QTest::newRow("429") << answer(429) << QStringLiteral("sk-typed") << QString()
+                             << QStringLiteral("服务器返回 HTTP 429") << StatusTone::warning << typed;
+        QTest::newRow("blank field: the stored key")
+            << answer(200) << QString() << QStringLiteral("sk-stored")
+            << QStringLiteral("连接成功 (HTTP 200)") << StatusTone::success << QByteArray("sk-stored");
+        QTest::newRow("no key anywhere")
+            << answer(200) << QString() << QString() << QStringLiteral("请先输入 API Key")
+            << StatusTone::failure << QByteArray();
+        QTest::newRow("line break inside the key")
+            << answer(200) << QStringLiteral("sk-ty\nped") << QString()
+            << QStringLiteral("API Key 中间含有换行或其他控制字符，请重新粘贴") << StatusTone::failure
+            << QByteArray();
+    }
+    void testsTheConnection() {
+        QFETCH(LocalHttpServer::Response, response);
+        QFETCH(QString, field);
+        QFETCH(QString, stored);
+        QFETCH(QString, status);
+        QFETCH(StatusTone, tone);
+        QFETCH(QByteArray, sentKey);
+        if (!stored.isEmpty()) {
+            closeWindow();
+            QVERIFY(settings().setApiKey(stored, AIProvider::deepseek));
+            openWindow();
+            card().keyField()->clear();
+        }
+        server.enqueue(response);
+        card().keyField()->setText(field);
+        QTest::mouseClick(card().testButton(), Qt::LeftButton);
+        QTRY_COMPARE(card().testStatusLabel()->text(), status);
+        QCOMPARE(card().testStatusLabel()->palette().color(QPalette::WindowText),
+                 StatusStyle::toneColor(tone, card().palette()));
+        const QList<LocalHttpServer::Request> requests = server.requests();
+        QCOMPARE(requests.size(), sentKey.isEmpty() ? 0 : 1);
+        if (sentKey.isEmpty())
+            return;
+        QCOMPARE(requests[0].method, QByteArray("POST"));
+        QCOMPARE(requests[0].path, QByteArray("/chat/completions"));
+        QCOMPARE(requests[0].headers.value("authorization"), QByteArray("Bearer ") + sentKey);
+        QCOMPARE(requests[0].headers.value("content-type"), QByteArray("application/json"));
+        QCOMPARE(
+            QJsonDocument::fromJson(requests[0].body).object(),
+            QJsonDocument::fromJson(
+                R"({"model":"deepseek-v4-flash","messages":[{"role":"user","content":"hi"}],"max_tokens":1})")
+                .object());
+    }
+
+    // The window stays usable while the server keeps silent, until the time-out reports it;
+    // a new test ends the silent one.
+    void silentServer() {
+        controller().connectionTest().setTimeout(std::chrono::milliseconds(1500));
+        server.enqueue(silence());
+        card().keyField()->setText(QStringLiteral("sk-typed"));
+        QTest::mouseClick(card().testButton(), Qt::LeftButton);
+        QCOMPARE(card().testStatusLabel()->text(), QStringLiteral("测试中..."));
+        clickThroughX(window().tabView->tabBar(), window().tabView->tabBar()->tabRect(2).center());
+        QTRY_COMPARE(window().tabView->currentIndex(), 2);
+        QCOMPARE(card().testStatusLabel()->text(), QStringLiteral("测试中..."));
+        QTRY_COMPARE(card().testStatusLabel()->text(), QStringLiteral("连接失败: 请求超时 (timeout)"));
+
+        server.reset();
+        server.enqueue(silence());
+        server.enqueue(answer(200));
+        QTest::mouseClick(card().testButton(), Qt::LeftButton);
+        QVERIFY(server.waitForRequests(1));
+        QTest::mouseClick(card().testButton(), Qt::LeftButton);
+        QVERIFY(server.waitForAbandoned(1));
+        QTRY_COMPARE(card().testStatusLabel()->text(), QStringLiteral("连接成功 (HTTP 200)"));
+        controller().connectionTest().setTimeout(ConnectionTest::defaultTimeout);
+    }
+
+    void savesAndReregisters_data() {
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<bool>("heldElsewhere");
+        QTest::newRow("a free combination") << QStringLiteral("super+y") << false;
+        QTest::newRow("one another program holds") << QStringLiteral("super+u") << true;
+    }
+    void savesAndReregisters() {
+        QFETCH(QString, keys);
+        QFETCH(bool, heldElsewhere);
+        const int keyCode = keys.endsWith(QLatin1Char('y')) ? 16 : 32;
+        const QString display = hotkeyDisplayString(keyCode, CarbonModifier::control);
+        QProcess holder;
+        if (heldElsewhere) {
+            holder.start(QStringLiteral(HOTKEY_HOLDER),
+                         {QString::number(keyCode), QString::number(CarbonModifier::control)});
+            QVERIFY(holder.waitForReadyRead(10000));
+            QCOMPARE(holder.readAll().trimmed(), QByteArray("held"));
+        }
+        record(Hotkey::screenshot, keys);
+        window().defaultSplitSeg->setSelectedSegment(0);
+        QTest::mouseClick(window().templateModeSeg->findChildren<QToolButton*>().at(1), Qt::LeftButton);
+        window().templateTextView->setPlainText(QStringLiteral("只翻译：\n"));
+        card().keyField()->setText(QStringLiteral("sk-saved"));
+        Alerts::setNextAnswer(0);
+        save();
+
+        const QJsonObject file = preferenceFile();
+        QCOMPARE(file.value(QStringLiteral("kavelin.hotkeyKeyCode")).toInt(), keyCode);
+        QCOMPARE(file.value(QStringLiteral("kavelin.hotkeyModifiers")).toInt(), CarbonModifier::control);
+        QCOMPARE(file.value(QStringLiteral("kavelin.hotkeyDisplay")).toString(), display);
+        QCOMPARE(file.value(QStringLiteral("kavelin.defaultSplitMode")), QJsonValue(false));
+        QCOMPARE(file.value(QStringLiteral("kavelin.prompt.custom")).toString(),
+                 QStringLiteral("只翻译：\n"));
+        QCOMPARE(file.value(QStringLiteral("kavelin.prompt.usesDefault")), QJsonValue(false));
+        QCOMPARE(file.value(QStringLiteral("kavelin.model.deepseek")).toString(),
+                 QStringLiteral("deepseek-v4-flash"));
+        QCOMPARE(storedKey(AIProvider::deepseek), std::optional<QString>(QStringLiteral("sk-saved")));
+        QVERIFY(readLog().contains(QStringLiteral("保存设置: provider=deepseek, keyLen=8")));
+
+        if (heldElsewhere) {
+            QTRY_VERIFY(Alerts::lastAlert().has_value());
+            QVERIFY(Alerts::lastAlert()->informativeText.contains(
+                QStringLiteral("截图翻译「") + display + QStringLiteral("」：该键已被其他程序占用")));
+        } else {
+            QTRY_VERIFY(delegate->registeredHotkeys().contains(display + QStringLiteral(" 截图翻译")));
+            X11Desktop::key(keys);
+            QTRY_COMPARE(screenshots, 1);
+        }
+        holder.kill();
+        holder.waitForFinished();
+    }
+
+    // A recorded combination that applications use is saved only when the user confirms.
+    void conflictAsksFirst_data() {
+        QTest::addColumn<int>("answer");
+        QTest::newRow("取消") << 1;
+        QTest::newRow("确定") << 0;
+    }
+    void conflictAsksFirst() {
+        QFETCH(int, answer);
+        record(Hotkey::closePanel, QStringLiteral("ctrl+w"));
+        card().keyField()->setText(QStringLiteral("sk-new"));
+        const QJsonObject before = preferenceFile();
+        Alerts::setNextAnswer(answer);
+        save();
+        QCOMPARE(Alerts::lastAlert()->messageText, QStringLiteral("快捷键可能与系统冲突"));
+        QCOMPARE(Alerts::lastAlert()->informativeText,
+                 QStringLiteral("以下快捷键在大多数应用中是常用功能：\n\n「Ctrl+W」：Ctrl+W 关闭窗口\n\n"
+                                "全局注册后，这些应用内按此键将触发翻译而非原功能。确定要使用吗？"));
+        if (answer == 1) {
+            QCOMPARE(preferenceFile(), before);
+            QCOMPARE(storedKey(AIProvider::deepseek), std::nullopt);
+        } else {
+            QCOMPARE(settings().closePanelHotkeyKeyCode(), 13);
+            QCOMPARE(settings().closePanelHotkeyModifiers(), CarbonModifier::command);
+        }
+    }
+
+    void resetKeepsKeysAndProvider_data() {
+        QTest::addColumn<int>("answer");
+        QTest::newRow("恢复默认") << 0;
+        QTest::newRow("取消") << 1;
+    }
+    void resetKeepsKeysAndProvider() {
+        QFETCH(int, answer);
+        closeWindow();
+        QVERIFY(settings().setApiKey(QStringLiteral("sk-kept"), AIProvider::qwen));
+        settings().setApiProvider(AIProvider::qwen);
+        settings().setModelOverride(QStringLiteral("qwen-max"), AIProvider::qwen);
+        settings().setCustomPrompt(QStringLiteral("自定义"));
+        settings().setUsesDefaultPrompt(false);
+        settings().setSplitHotkeyKeyCode(16);
+        settings().setDefaultSplitMode(false);
+        settings().setTelemetryEnabled(false);
+        openWindow();
+        const QJsonObject before = preferenceFile();
+        Alerts::setNextAnswer(answer);
+        QTest::mouseClick(window().resetButton, Qt::LeftButton);
+        QCOMPARE(Alerts::lastAlert()->messageText, QStringLiteral("恢复默认设置"));
+        if (answer == 1) {
+            QCOMPARE(preferenceFile(), before);
+            return;
+        }
+        QCOMPARE(settings().customPrompt(), std::nullopt);
+        QVERIFY(settings().usesDefaultPrompt());
+        QCOMPARE(window().templateTextView->toPlainText(), PromptTemplates::defaultPromptTemplate());
+        QCOMPARE(settings().splitHotkeyKeyCode(), 2);
+        QVERIFY(settings().defaultSplitMode());
+        QCOMPARE(window().hotkeySections[int(Hotkey::split)].button->text(), QStringLiteral("  Super+D  "));
+        QCOMPARE(window().hotkeySections[int(Hotkey::split)].statusLabel->text(),
+                 QStringLiteral("已恢复默认快捷键 Super+D"));
+        QCOMPARE(settings().apiProvider(), AIProvider::qwen);
+        QCOMPARE(settings().modelOverride(AIProvider::qwen),
+                 std::optional<QString>(QStringLiteral("qwen-max")));
+        QVERIFY(!settings().telemetryEnabled());
+        QCOMPARE(storedKey(AIProvider::qwen), std::optional<QString>(QStringLiteral("sk-kept")));
+    }
+
+    // What is not saved is not stored: a blank custom template, a key with a control
+    // character; the rest of the save still happens.
+    void refusedInputIsNotStored() {
+        QVERIFY(settings().setApiKey(QStringLiteral("sk-old"), AIProvider::deepseek));
+        QTest::mouseClick(window().templateModeSeg->findChildren<QToolButton*>().at(1), Qt::LeftButton);
+        window().templateTextView->setPlainText(QStringLiteral(" \n "));
+        card().keyField()->setText(QStringLiteral("sk-ne\u0007w"));
+        window().defaultSplitSeg->setSelectedSegment(0);
+        save();
+        QVERIFY(settings().usesDefaultPrompt());
+        QCOMPARE(settings().customPrompt(), std::nullopt);
+        QCOMPARE(window().templateTextView->toPlainText(), PromptTemplates::defaultPromptTemplate());
+        QCOMPARE(storedKey(AIProvider::deepseek), std::optional<QString>(QStringLiteral("sk-old")));
+        QVERIFY(card().keyStatusLabel()->isVisible());
+        QVERIFY(
+            card().keyStatusLabel()->text().startsWith(QStringLiteral("API Key 中间含有换行或其他控制字符")));
+        QVERIFY(!settings().defaultSplitMode());
+    }
+
+    // Shown again while open, the window keeps what is being edited; closed, it keeps
+    // nothing but what was saved.
+    void keepsOnlyWhatIsSaved() {
+        card().keyField()->setText(QStringLiteral("sk-unsaved"));
+        controller().show();
+        QCOMPARE(card().keyFieldText(), QStringLiteral("sk-unsaved"));
+        closeWindow();
+        openWindow();
+        QCOMPARE(card().keyFieldText(), QString());
+        QTRY_COMPARE(QApplication::activeWindow(), controller().window()); // it takes the focus
+    }
+
+    void launchAtLogin() {
+        QCheckBox* box = window().launchAtLoginCheckbox;
+        const auto toggle = [box] {
+            QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+        };
+        QVERIFY(!box->isChecked());
+        toggle();
+        QVERIFY(Autostart::isEnabled());
+        toggle();
+        QVERIFY(!QFile::exists(Autostart::entryPath()));
+        // A file where the autostart folder belongs: the box goes back and says why.
+        const QString folder = QFileInfo(Autostart::entryPath()).absolutePath();
+        QVERIFY(QDir(folder).removeRecursively());
+        writeFileBytes(folder, "not a folder");
+        toggle();
+        QVERIFY(!box->isChecked());
+        QVERIFY(window().launchAtLoginStatus->isVisible());
+        QVERIFY(window().launchAtLoginStatus->text().startsWith(QStringLiteral("无法写入 ")));
+        QFile::remove(folder);
+    }
+
+    void cleanupTestCase() {
+        closeWindow();
+        delegate->applicationWillTerminate();
+        delegate.reset();
+    }
+};
+
+int main(int argc, char** argv) {
+    // The GLX integration leaks a block from a library it unloads again; nothing here draws GL.
+    qputenv("QT_XCB_GL_INTEGRATION", "none");
+    QApplication app(argc, argv);
+    TestSettingsWindow test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_settings_window.moc"

@@ -1,0 +1,115 @@
+#include "platform/freedesktop/SecretServiceKeyStore.h"
+#include "settings/KeychainHelper.h"
+#include "settings/ProviderCard.h"
+#include "settings/SegmentedControl.h"
+#include "settings/SettingsManager.h"
+#include "settings/SettingsWindow.h"
+#include "settings/SettingsWindowController.h"
+#include "support/SilentSecretService.h"
+#include "support/TestEnvironment.h"
+#include "support/X11Desktop.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+
+namespace {
+const char childMark[] = "VYRN_TEST_SILENT_KEYRING_BUS";
+} // namespace
+
+// The window against the desktop's real Secret Service client while the keyring never
+// answers (the whole test runs on a bus where a silent service owns the name).
+class TestSettingsWindowLockedKeyring : public QObject {
+    Q_OBJECT
+    TestEnvironment env;
+
+    SettingsWindowController& controller() { return SettingsWindowController::shared(); }
+    SettingsWindow& window() { return *controller().window(); }
+    ProviderCard& card() { return *window().providerCard(); }
+    SettingsManager& settings() { return SettingsManager::shared(); }
+
+private Q_SLOTS:
+    void initTestCase() {
+        KeychainHelper::setBackend(std::make_unique<SecretServiceKeyStore>(std::chrono::milliseconds(1000)));
+        SettingsManager::resetSharedForTesting(env.newPreferencesPath());
+    }
+
+    // The field waits, the window does not; a key it could not read is neither shown as
+    // missing nor deleted, and the other settings are saved.
+    void unreadableKeyIsKept() {
+        controller().show();
+        QVERIFY(QTest::qWaitForWindowExposed(controller().window()));
+        QVERIFY(card().keyField()->isReadOnly());
+        QCOMPARE(card().keyField()->placeholderText(), QStringLiteral("正在读取 API Key..."));
+        QTabBar* tabs = window().tabView->tabBar();
+        const QPoint tab = tabs->mapToGlobal(tabs->tabRect(2).center());
+        X11Desktop::run(QStringLiteral("xdotool"),
+                        {QStringLiteral("mousemove"), QString::number(tab.x()), QString::number(tab.y()),
+                         QStringLiteral("click"), QStringLiteral("1")});
+        QTRY_COMPARE(window().tabView->currentIndex(), 2);
+        QCOMPARE(card().keyState(), KeyFieldState::loading);
+        window().tabView->setCurrentIndex(0);
+
+        QTRY_COMPARE(card().keyState(), KeyFieldState::unavailable);
+        QVERIFY(!card().keyField()->isReadOnly());
+        QVERIFY(card().keyFieldText().isEmpty());
+        QVERIFY(card().keyStatusLabel()->text().startsWith(
+            QStringLiteral("⚠️ 密钥存储不可用（status=%1，无响应）")
+                .arg(KeychainStatus::timedOut)));
+
+        QTest::keyClick(window().providerPopup, Qt::Key_Down);
+        QCOMPARE(settings().apiProvider(), AIProvider::qwen);
+        QCOMPARE(settings().modelOverride(AIProvider::deepseek),
+                 std::optional<QString>(QStringLiteral("deepseek-v4-flash")));
+        QTRY_COMPARE_WITH_TIMEOUT(card().keyState(), KeyFieldState::unavailable, 10000);
+        window().defaultSplitSeg->setSelectedSegment(0);
+        QTest::mouseClick(window().saveButton, Qt::LeftButton);
+        QVERIFY(!settings().defaultSplitMode());
+        QVERIFY(controller().keyStoreQueue().waitForIdle());
+        const QString log = readLog();
+        QVERIFY(log.contains(QStringLiteral("未能读取已保存的 DeepSeek（国内 · 推荐） API Key，保留它不变")));
+        QVERIFY(log.contains(QStringLiteral("未能读取已保存的 千问（阿里云 · 国内） API Key，保留它不变")));
+        QVERIFY(!log.contains(QStringLiteral("Keychain 删除")));
+        QVERIFY(!log.contains(QStringLiteral("Keychain 写入")));
+
+        // A key typed meanwhile is tried; the store's silence is reported, not taken for a save.
+        card().keyField()->setText(QStringLiteral("sk-new"));
+        QTest::mouseClick(window().saveButton, Qt::LeftButton);
+        QVERIFY(controller().keyStoreQueue().waitForIdle());
+        QVERIFY(card().keyStatusLabel()->text().startsWith(
+            QStringLiteral("⚠️ 未能确认 千问（阿里云 · 国内） 的 API Key 已保存")));
+        window().close();
+    }
+};
+
+int main(int argc, char** argv) {
+    if (!qEnvironmentVariableIsSet(childMark)) {
+        // The session bus is chosen when a process first uses it: run the test anew on the
+        // silent service's bus.
+        QCoreApplication app(argc, argv);
+        SilentSecretService silent;
+        if (!silent.isRunning())
+            return 1;
+        QProcessEnvironment environment = silent.environment(QProcessEnvironment::systemEnvironment());
+        environment.insert(QString::fromLatin1(childMark), QStringLiteral("1"));
+        QProcess child;
+        child.setProcessEnvironment(environment);
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start(QCoreApplication::applicationFilePath(), app.arguments().mid(1));
+        if (!child.waitForFinished(240000))
+            return 1;
+        return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : 1;
+    }
+    // The GLX integration leaks a block from a library it unloads again; nothing here draws GL.
+    qputenv("QT_XCB_GL_INTEGRATION", "none");
+    QApplication app(argc, argv);
+    TestSettingsWindowLockedKeyring test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_settings_window_locked_keyring.moc"
