@@ -22,7 +22,7 @@ void addPath(QGridLayout* grid, int row, const QString& title, const QString& pa
     auto* value = new QLabel(path, parent);
     value->setTextInteractionFlags(Qt::TextSelectableByMouse);
     value->setWordWrap(true);
-    grid->addWidget(value, row, 1);
+    grid->addWidget(value, row, 1, Qt::AlignTop);
     const QString folder = QFileInfo(path).absolutePath();
     auto* open =
         new QLabel(QStringLiteral("<a href=\"%1\">打开文件夹</a>")

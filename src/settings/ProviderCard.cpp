@@ -32,7 +32,7 @@ QLabel* statusLabel(qreal size, QWidget* parent) {
 
 ProviderCard::ProviderCard(AIProvider provider, QWidget* parent) : QWidget(parent), m_provider(provider) {
     auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(4, 8, 4, 8);
+    column->setContentsMargins(0, 8, 0, 8);
     column->setSpacing(6);
 
     auto* registerLabel = statusLabel(12, this);
