@@ -5,6 +5,7 @@
 #include "app/MessageBoxAlertPresenter.h"
 #include "app/UnixSignalWatcher.h"
 #include "platform/KeyStoreFactory.h"
+#include "result/ResultWebEngine.h"
 #include "settings/KeychainHelper.h"
 #include "settings/SettingsManager.h"
 #include "update/UpdateChecker.h"
@@ -51,6 +52,7 @@ int run(int argc, char** argv) {
         return 1;
     }
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    ResultWebEngine::registerUrlScheme();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vyrn"));
     QApplication::setApplicationDisplayName(APP_DISPLAY_NAME);

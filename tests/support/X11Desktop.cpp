@@ -1,0 +1,120 @@
+#include "support/X11Desktop.h"
+
+#include <QDeadlineTimer>
+#include <QMap>
+#include <QTest>
+
+namespace {
+bool windowManagerRuns() {
+    const QString check = X11Desktop::run(
+        QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")});
+    const QString id = check.section(QLatin1Char('#'), 1).trimmed();
+    // A window manager that went away may leave the property behind: its window must exist.
+    return !id.isEmpty() && X11Desktop::run(QStringLiteral("xprop"),
+                                            {QStringLiteral("-id"), id, QStringLiteral("_NET_WM_NAME")})
+                                .contains(QLatin1Char('='));
+}
+} // namespace
+
+X11Desktop::~X11Desktop() {
+    stop(m_tray);
+    stop(m_windowManager);
+}
+
+void X11Desktop::stop(QProcess& process) {
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(5000))
+        process.kill();
+    process.waitForFinished(5000);
+}
+
+bool X11Desktop::startWindowManager() {
+    if (windowManagerRuns())
+        return true;
+    m_windowManager.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_windowManager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+    if (!m_windowManager.waitForStarted())
+        return false;
+    for (QDeadlineTimer deadline(10000); !windowManagerRuns(); QTest::qWait(50)) {
+        if (deadline.hasExpired())
+            return false;
+    }
+    return true;
+}
+
+bool X11Desktop::startTray() {
+    m_tray.start(QStringLiteral("trayer"),
+                 {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
+                  QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("pixel"),
+                  QStringLiteral("--width"), QStringLiteral("96"), QStringLiteral("--height"),
+                  QStringLiteral("24"), QStringLiteral("--SetDockType"), QStringLiteral("true"),
+                  QStringLiteral("--transparent"), QStringLiteral("false")});
+    return m_tray.waitForStarted();
+}
+
+void X11Desktop::stopTray() {
+    stop(m_tray);
+}
+
+QString X11Desktop::run(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    process.waitForFinished(10000);
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+qulonglong X11Desktop::activeWindow() {
+    return run(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")}).toULongLong();
+}
+
+namespace {
+QList<qulonglong> search(const QString& by, const QString& value) {
+    QList<qulonglong> windows;
+    const QString found = X11Desktop::run(
+        QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"), by, value});
+    for (const QString& line : found.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        windows.append(line.toULongLong());
+    return windows;
+}
+} // namespace
+
+QList<qulonglong> X11Desktop::windowsOf(qint64 pid) {
+    return search(QStringLiteral("--pid"), QString::number(pid));
+}
+
+QList<qulonglong> X11Desktop::windowsNamed(const QString& pattern) {
+    return search(QStringLiteral("--name"), pattern);
+}
+
+QString X11Desktop::windowName(qulonglong window) {
+    return run(QStringLiteral("xdotool"), {QStringLiteral("getwindowname"), QString::number(window)});
+}
+
+QRect X11Desktop::geometryOf(qulonglong window) {
+    QMap<QString, int> values;
+    const QString shell =
+        run(QStringLiteral("xdotool"),
+            {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QString::number(window)});
+    for (const QString& line : shell.split(QLatin1Char('\n')))
+        values.insert(line.section(QLatin1Char('='), 0, 0), line.section(QLatin1Char('='), 1).toInt());
+    return {values.value(QStringLiteral("X")), values.value(QStringLiteral("Y")),
+            values.value(QStringLiteral("WIDTH")), values.value(QStringLiteral("HEIGHT"))};
+}
+
+bool X11Desktop::isManaged(qulonglong window) {
+    return run(QStringLiteral("xprop"),
+               {QStringLiteral("-id"), QString::number(window), QStringLiteral("_NET_FRAME_EXTENTS")})
+        .contains(QLatin1Char('='));
+}
+
+void X11Desktop::click(QPoint at, int button) {
+    run(QStringLiteral("xdotool"),
+        {QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+         QStringLiteral("click"), QString::number(button)});
+}
+
+void X11Desktop::key(const QString& keys) {
+    run(QStringLiteral("xdotool"), {QStringLiteral("key"), keys});
+}
