@@ -3,7 +3,6 @@
 #include <QBuffer>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
-#include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
 #include <QWebEngineUrlSchemeHandler>
@@ -29,25 +28,6 @@ private:
     ResultWebEngine* m_engine;
 };
 
-// The pages are built from escaped text and never ask for anything; should one ever
-// try (a renderer fault, a dropped link), nothing leaves the machine.
-class LocalRequestsOnly : public QWebEngineUrlRequestInterceptor {
-public:
-    explicit LocalRequestsOnly(ResultWebEngine* engine)
-        : QWebEngineUrlRequestInterceptor(engine), m_engine(engine) {}
-
-    void interceptRequest(QWebEngineUrlRequestInfo& info) override {
-        if (info.requestUrl().scheme().toLatin1() == ResultWebEngine::schemeName())
-            return;
-        info.block(true);
-        QMetaObject::invokeMethod(m_engine, "requestBlocked", Qt::QueuedConnection,
-                                  Q_ARG(QUrl, info.requestUrl()));
-    }
-
-private:
-    ResultWebEngine* m_engine;
-};
-
 const QByteArray& ResultWebEngine::schemeName() {
     static const QByteArray name = QByteArrayLiteral("vyrn");
     return name;
@@ -55,19 +35,18 @@ const QByteArray& ResultWebEngine::schemeName() {
 
 void ResultWebEngine::registerUrlScheme() {
     QWebEngineUrlScheme scheme(schemeName());
-    scheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
-    scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::LocalScheme |
-                    QWebEngineUrlScheme::NoAccessAllowed);
+    // One host, so that every answer is a page of the same site and reuses the page
+    // process: pages without a host, or with NoAccessAllowed, each start a new one.
+    scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
+    scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::LocalScheme);
     QWebEngineUrlScheme::registerScheme(scheme);
 }
 
 ResultWebEngine::ResultWebEngine(QObject* parent)
-    : QObject(parent), m_profile(new QWebEngineProfile(this)), m_source(new ResultPageSource(this)),
-      m_filter(new LocalRequestsOnly(this)) {
+    : QObject(parent), m_profile(new QWebEngineProfile(this)), m_source(new ResultPageSource(this)) {
     m_profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
     m_profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
     m_profile->installUrlSchemeHandler(schemeName(), m_source);
-    m_profile->setUrlRequestInterceptor(m_filter);
     QWebEngineSettings* settings = m_profile->settings();
     settings->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
     settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
@@ -83,12 +62,12 @@ ResultWebEngine::ResultWebEngine(QObject* parent)
 }
 
 ResultWebEngine::~ResultWebEngine() {
-    // The profile must go before the handler and the filter it points to.
+    // The profile must go before the handler it points to.
     delete m_profile;
 }
 
 QUrl ResultWebEngine::publish(const QByteArray& page) {
-    const QUrl address(QString::fromLatin1(schemeName()) + QStringLiteral(":page/") +
+    const QUrl address(QString::fromLatin1(schemeName()) + QStringLiteral("://result/") +
                        QString::number(m_nextPage++));
     m_pages.insert(address, page);
     return address;

@@ -16,7 +16,6 @@ public:
     // Pages of any size: they are served by the engine, not handed over as a data URL
     // (which the engine refuses above 2 MB). `background` shows until the page paints.
     void showPage(const QString& html, const QColor& background);
-    ResultWebEngine& engine() const { return m_engine; }
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;

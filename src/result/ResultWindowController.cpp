@@ -169,8 +169,11 @@ void ResultWindowController::prepareWebEngine() {
         if (m_open)
             Q_EMIT pageLoaded(ok);
     });
-    // A first page starts the page process now rather than with the answer.
-    m_panel->webView()->showPage(QString(), m_panel->palette().color(QPalette::Window));
+    // A page like an answer's starts the page process now and has it load the fonts and
+    // the style sheet, rather than with the answer.
+    m_panel->webView()->showPage(HTMLRenderer::renderSplit(QStringLiteral("## 中文翻译\n第一句。第二句。"),
+                                                           QStringLiteral("One. Two."), false, 14, QString()),
+                                 Qt::white);
     logi(QStringLiteral("网页引擎已启动 (") + QString::number(timer.elapsed()) + QStringLiteral(" ms)"));
 }
 
