@@ -93,14 +93,17 @@ QString grabFailureReason(const KeyGrabFailure& failure) {
 } // namespace
 
 ResultWindowController& ResultWindowController::shared() {
-    if (!g_shared) {
+    static ResultWindowController* const instance = [] {
         g_shared = new ResultWindowController;
+        // show() may be the first call, from a flow's worker: the controller lives on the main thread.
+        g_shared->moveToThread(QCoreApplication::instance()->thread());
         qAddPostRoutine([] {
             delete g_shared;
             g_shared = nullptr;
         });
-    }
-    return *g_shared;
+        return g_shared;
+    }();
+    return *instance;
 }
 
 ResultWindowController::ResultWindowController()
@@ -119,9 +122,10 @@ ResultWindowController::ResultWindowController()
                &SettingsManager::splitHotkeyModifiers,
                &ResultWindowController::toggleSplitMode,
                {}}}} {
-    // Asked now, so that the portal's answer is in before the first page is drawn.
-    DesktopColorScheme::shared();
     connect(qApp, &QCoreApplication::aboutToQuit, this, &ResultWindowController::shutdown);
+    // Asked early, so that the portal's answer is in before the first page is drawn.
+    QMetaObject::invokeMethod(
+        this, [] { DesktopColorScheme::shared(); }, Qt::QueuedConnection);
 }
 
 ResultWindowController::~ResultWindowController() {
