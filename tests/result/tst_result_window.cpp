@@ -6,7 +6,9 @@
 #include "result/ResultWebView.h"
 #include "result/ResultWindowController.h"
 #include "settings/SettingsManager.h"
+#include "support/KeyWindow.h"
 #include "support/LocalHttpServer.h"
+#include "support/PixelCount.h"
 #include "support/TestEnvironment.h"
 #include "support/X11Desktop.h"
 
@@ -18,11 +20,7 @@
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QKeyEvent>
 #include <QMap>
-#include <QPainter>
-#include <QRasterWindow>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
@@ -34,21 +32,6 @@
 namespace {
 
 constexpr int kJ = 38, kF2 = 120, kEscape = 53;
-
-// The application the user reads in: records every key press that reaches it.
-class KeyWindow : public QRasterWindow {
-public:
-    QList<QPair<int, Qt::KeyboardModifiers>> keys;
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override { keys.append({event->key(), event->modifiers()}); }
-    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(QRect(QPoint(), size()), Qt::white); }
-};
-
-QString readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
 
 // The panel's outer frame as the X server has it, in Qt's coordinates.
 QRect x11Frame(qulonglong window) {
@@ -87,18 +70,6 @@ QRect expectedFrame(const QRectF& source, const std::optional<QString>& saved) {
     const QRectF frame =
         PanelGeometry::placement({frames}, 0, PanelGeometry::flipped(source, bottom), savedFrame);
     return PanelGeometry::flipped(frame, bottom).toRect();
-}
-
-int countPixels(const QImage& image, QRgb color, QRect area, int tolerance) {
-    int count = 0;
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x) {
-            const QRgb p = image.pixel(x, y);
-            const int d =
-                qAbs(qRed(p) - qRed(color)) + qAbs(qGreen(p) - qGreen(color)) + qAbs(qBlue(p) - qBlue(color));
-            count += tolerance >= 0 ? d <= tolerance : d > -tolerance;
-        }
-    return count;
 }
 
 // The desktop's settings portal, on a connection of its own on the test bus. Like the
@@ -159,22 +130,8 @@ class TestResultWindow : public QObject {
 
     SettingsManager& settings() { return SettingsManager::shared(); }
 
-    // Sends `keys`, then a marker key nobody grabs, and gives what the window got before
-    // the marker: everything sent earlier has been delivered once the marker arrives.
-    QList<QPair<int, Qt::KeyboardModifiers>> pressAndMark(const QStringList& keys) {
-        const qsizetype before = window.keys.size();
-        X11Desktop::run(QStringLiteral("xdotool"),
-                        QStringList{QStringLiteral("key")} + keys + QStringList{QStringLiteral("m")});
-        const auto marked = [&] {
-            return window.keys.size() > before && window.keys.last().first == Qt::Key_M;
-        };
-        [&] { QTRY_VERIFY_WITH_TIMEOUT(marked(), 10000); }();
-        return window.keys.mid(before, window.keys.size() - before - 1);
-    }
-    static bool contains(const QList<QPair<int, Qt::KeyboardModifiers>>& keys, int key) {
-        return std::any_of(keys.begin(), keys.end(),
-                           [key](const auto& pressed) { return pressed.first == key; });
-    }
+    KeyWindow::Keys pressAndMark(const QStringList& keys) { return window.pressAndMark(keys); }
+    static bool contains(const KeyWindow::Keys& keys, int key) { return KeyWindow::contains(keys, key); }
 
     // Opens a panel beside `source` (Qt coordinates) and waits until it is framed and painted.
     qulonglong open(const QString& markdown, const QString& originalText, const QRectF& source) {
@@ -233,8 +190,8 @@ class TestResultWindow : public QObject {
 private Q_SLOTS:
     void initTestCase() {
         SettingsManager::resetSharedForTesting(env.newPreferencesPath());
-        answer = readFile(QStringLiteral(VYRN_RESULT_TEST_DATA "/answer.md"));
-        original = readFile(QStringLiteral(VYRN_RESULT_TEST_DATA "/original.txt"));
+        answer = QString::fromUtf8(readFileBytes(QStringLiteral(VYRN_RESULT_TEST_DATA "/answer.md")));
+        original = QString::fromUtf8(readFileBytes(QStringLiteral(VYRN_RESULT_TEST_DATA "/original.txt")));
         QVERIFY(!answer.isEmpty() && !original.isEmpty());
         QVERIFY(desktop.startWindowManager());
         window.setTitle(QStringLiteral("reader"));
@@ -418,27 +375,26 @@ private Q_SLOTS:
         }
     }
 
-    // A new answer while a panel is open replaces it: the old one's keys and split mode go.
+    // A new answer while a panel is open replaces it: the old one's keys and split mode
+    // go. The flows may hand it over from any thread.
     void newAnswerReplacesTheOpenPanel() {
         open(answer, original, QRectF(1500, 300, 200, 80));
         QSignalSpy closed(results, &ResultWindowController::panelClosed);
         const qsizetype logged = readLog().size();
-        open(QStringLiteral("## 中文翻译\n只有一句。"), QStringLiteral("Only one."), QRectF(15, 500, 10, 10));
-        QCOMPARE(closed.count(), 1);
+        std::thread worker([&] {
+            results->show(QStringLiteral("## 中文翻译\n只有一句。"), QStringLiteral("Only one."),
+                          QRectF(10, 10, 10, 10));
+        });
+        worker.join();
+        QTRY_COMPARE(closed.count(), 1);
+        QTRY_VERIFY(results->isPanelOpen());
+        QCOMPARE(results->panel()->thread(), QThread::currentThread());
         QVERIFY(!results->isSplitMode());
         const QString log = readLog().mid(logged);
         QVERIFY(log.indexOf(QStringLiteral("ESC tap: 已移除")) <
                 log.indexOf(QStringLiteral("ESC tap: 已安装")));
         QVERIFY(!contains(pressAndMark({QStringLiteral("Escape")}), Qt::Key_Escape));
         QTRY_VERIFY(!results->isPanelOpen());
-    }
-
-    // The flows may hand the answer over from any thread; the panel opens on the main one.
-    void showFromAnotherThread() {
-        std::thread worker([&] { results->show(answer, original, QRectF(10, 10, 10, 10)); });
-        worker.join();
-        QTRY_VERIFY(results->isPanelOpen());
-        QCOMPARE(results->panel()->thread(), QThread::currentThread());
     }
 
     void fontButtons_data() {
