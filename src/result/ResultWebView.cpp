@@ -4,6 +4,7 @@
 
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 
 namespace {
@@ -24,6 +25,10 @@ protected:
 ResultWebView::ResultWebView(ResultWebEngine& engine, QWidget* parent)
     : QWebEngineView(parent), m_engine(engine) {
     setPage(new ResultPage(engine.profile(), this));
+    connect(page(), &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& loading) {
+        if (loading.url() == m_address && loading.status() != QWebEngineLoadingInfo::LoadStartedStatus)
+            Q_EMIT pageLoaded(loading.status() == QWebEngineLoadingInfo::LoadSucceededStatus);
+    });
 }
 
 ResultWebView::~ResultWebView() {

@@ -17,6 +17,10 @@ public:
     // (which the engine refuses above 2 MB). `background` shows until the page paints.
     void showPage(const QString& html, const QColor& background);
 
+Q_SIGNALS:
+    // The page last shown has loaded (not one it replaced before it was done).
+    void pageLoaded(bool ok);
+
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 

@@ -169,7 +169,7 @@ void ResultWindowController::prepareWebEngine() {
     connect(m_panel, &ResultPanel::closing, this, &ResultWindowController::panelClosing);
     connect(m_panel, &ResultPanel::exposed, this, &ResultWindowController::panelExposed);
     connect(m_panel, &ResultPanel::frameChanged, this, &ResultWindowController::panelFrameChanged);
-    connect(m_panel->webView(), &QWebEngineView::loadFinished, this, [this](bool ok) {
+    connect(m_panel->webView(), &ResultWebView::pageLoaded, this, [this](bool ok) {
         if (m_open)
             Q_EMIT pageLoaded(ok);
     });
