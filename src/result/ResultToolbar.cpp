@@ -65,11 +65,12 @@ void ResultToolbar::styleSegments() {
     const QPalette& colours = palette();
     const auto colour = [&](QPalette::ColorRole role) { return colours.color(role).name(); };
     const QString segment =
-        QStringLiteral("QPushButton{border:1px solid %1;background:%2;color:%3;%6}"
+        QStringLiteral("QPushButton{border:1px solid %1;background:%2;color:%3;%7}"
                        "QPushButton:checked{background:%4;color:%5;border-color:%4}"
-                       "QPushButton:disabled{color:%1}")
+                       "QPushButton:disabled{color:%6}")
             .arg(colour(QPalette::Mid), colour(QPalette::Button), colour(QPalette::ButtonText),
-                 colour(QPalette::Highlight), colour(QPalette::HighlightedText));
+                 colour(QPalette::Highlight), colour(QPalette::HighlightedText),
+                 colours.color(QPalette::Disabled, QPalette::ButtonText).name());
     m_whole->setStyleSheet(
         segment.arg(QStringLiteral("border-top-left-radius:5px;border-bottom-left-radius:5px")));
     m_split->setStyleSheet(segment.arg(
