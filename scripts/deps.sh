@@ -18,7 +18,6 @@ if [[ "${1:-}" == "--test" ]]; then
         x11-xserver-utils
         clang clang-format libclang-rt-14-dev ccache
     )
-    packages+=(openbox x11-utils) # the result window's tests: a window manager, xprop and xwininfo
 fi
 
 missing=()

@@ -4,6 +4,8 @@
 #include <QMap>
 #include <QTest>
 
+#include <algorithm>
+
 namespace {
 bool windowManagerRuns() {
     const QString check = X11Desktop::run(
@@ -34,12 +36,16 @@ bool X11Desktop::startWindowManager() {
     if (windowManagerRuns())
         return true;
     m_windowManager.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_windowManager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
-    if (!m_windowManager.waitForStarted())
-        return false;
     for (QDeadlineTimer deadline(10000); !windowManagerRuns(); QTest::qWait(50)) {
         if (deadline.hasExpired())
             return false;
+        // Started again when it could not open the display: an X server whose last client
+        // has just left resets and refuses connections for a moment.
+        if (m_windowManager.state() == QProcess::NotRunning) {
+            m_windowManager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+            if (!m_windowManager.waitForStarted())
+                return false;
+        }
     }
     return true;
 }
@@ -101,6 +107,13 @@ QRect X11Desktop::geometryOf(qulonglong window) {
         values.insert(line.section(QLatin1Char('='), 0, 0), line.section(QLatin1Char('='), 1).toInt());
     return {values.value(QStringLiteral("X")), values.value(QStringLiteral("Y")),
             values.value(QStringLiteral("WIDTH")), values.value(QStringLiteral("HEIGHT"))};
+}
+
+bool X11Desktop::showsAlert(qint64 pid) {
+    const QList<qulonglong> windows = windowsOf(pid);
+    return std::any_of(windows.begin(), windows.end(), [](qulonglong window) {
+        return windowName(window) == QStringLiteral("VYRN") && geometryOf(window).width() > 100;
+    });
 }
 
 bool X11Desktop::isManaged(qulonglong window) {

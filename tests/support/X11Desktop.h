@@ -27,6 +27,9 @@ public:
     static QList<qulonglong> windowsNamed(const QString& pattern);
     static QString windowName(qulonglong window);
     static QRect geometryOf(qulonglong window);
+    // One of the process's alerts is on screen: a window titled with the program's name
+    // that is wider than its tray icon.
+    static bool showsAlert(qint64 pid);
     // The window manager has framed the window, so its focus decision is made.
     static bool isManaged(qulonglong window);
     // A click through the X server, as a user's.
