@@ -14,6 +14,7 @@
 #include "platform/KeyStoreFactory.h"
 #include "platform/NotificationServiceFactory.h"
 #include "platform/x11/X11StartupFeedback.h"
+#include "result/ResultWindowController.h"
 #include "settings/KeychainHelper.h"
 #include "settings/SettingsManager.h"
 #include "update/UpdateChecker.h"
@@ -51,6 +52,9 @@ AppDelegate::~AppDelegate() {
 void AppDelegate::applicationDidFinishLaunching(const LaunchOptions& options) {
     NotificationManager::shared().setService(NotificationServiceFactory::create());
     StatusBarController::shared().setup();
+    // "点击查看结果": a click on the finished translation's notification brings its panel up.
+    connect(&NotificationManager::shared(), &NotificationManager::activated,
+            &ResultWindowController::shared(), &ResultWindowController::raisePanel);
     if (currentSessionType() == SessionType::Wayland)
         announceWaylandLimits();
 
