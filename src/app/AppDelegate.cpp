@@ -14,12 +14,14 @@
 #include "platform/KeyStoreFactory.h"
 #include "platform/NotificationServiceFactory.h"
 #include "platform/x11/X11StartupFeedback.h"
+#include "result/ResultWindowController.h"
 #include "settings/KeychainHelper.h"
 #include "settings/SettingsManager.h"
 #include "settings/SettingsWindowController.h"
 #include "update/UpdateChecker.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 #include <QThreadPool>
 #include <QTimer>
 
@@ -54,6 +56,9 @@ AppDelegate::~AppDelegate() {
 void AppDelegate::applicationDidFinishLaunching(const LaunchOptions& options) {
     NotificationManager::shared().setService(NotificationServiceFactory::create());
     StatusBarController::shared().setup();
+    // "点击查看结果": a click on the finished translation's notification brings its panel up.
+    connect(&NotificationManager::shared(), &NotificationManager::activated,
+            &ResultWindowController::shared(), &ResultWindowController::raisePanel);
     if (currentSessionType() == SessionType::Wayland)
         announceWaylandLimits();
 
@@ -222,11 +227,14 @@ void AppDelegate::hotkeyPressed(Flow flow, quint32 pressTime) {
 void AppDelegate::logFirstRunWithoutKey() {
     // The key store may take seconds (a locked keyring): never on the main thread. A store
     // that cannot be asked logs its own line; it is not a first run.
-    QThreadPool::globalInstance()->start([] {
+    // The line is written from the main loop, so it never follows "VYRN 已退出".
+    QThreadPool::globalInstance()->start([self = QPointer<AppDelegate>(this)] {
         const KeyLookup lookup = SettingsManager::shared().activeApiKey();
         const std::optional<QString> key = lookup.key();
-        if (lookup.state() == KeyLookup::State::notFound || (key && key->isEmpty()))
-            logi(QStringLiteral("首次运行，API Key 未配置"));
+        if (!self || (lookup.state() != KeyLookup::State::notFound && !(key && key->isEmpty())))
+            return;
+        QMetaObject::invokeMethod(
+            self, [] { logi(QStringLiteral("首次运行，API Key 未配置")); }, Qt::QueuedConnection);
     });
 }
 

@@ -9,6 +9,7 @@
 #include "app/UnixSignalWatcher.h"
 #include "platform/freedesktop/SessionBusInstance.h"
 #include "platform/x11/X11DisplayProbe.h"
+#include "result/ResultWebEngine.h"
 
 #include <QApplication>
 
@@ -129,6 +130,7 @@ public:
             m_setPlatform = true;
         }
         QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+        ResultWebEngine::registerUrlScheme();
         // Qt would hand the launch to the first window it maps, the tray icon's; the owner
         // completes it with the window opened for it.
         qunsetenv("DESKTOP_STARTUP_ID");

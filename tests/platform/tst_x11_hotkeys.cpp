@@ -2,12 +2,10 @@
 #include "platform/HotkeyService.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11HotkeyService.h"
+#include "support/KeyWindow.h"
 #include "support/TestEnvironment.h"
 
-#include <QKeyEvent>
-#include <QPainter>
 #include <QProcess>
-#include <QRasterWindow>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -19,16 +17,6 @@ namespace {
 
 constexpr int kT = 17, kD = 2, kEscape = 53;
 constexpr int kSuper = CarbonModifier::control, kCtrl = CarbonModifier::command;
-
-// The focused application: records every key press that reaches it.
-class KeyWindow : public QRasterWindow {
-public:
-    QList<QPair<int, Qt::KeyboardModifiers>> keys;
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override { keys.append({event->key(), event->modifiers()}); }
-    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(QRect(QPoint(), size()), Qt::white); }
-};
 
 void xdotool(const QStringList& arguments) {
     QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), arguments), 0);
@@ -58,27 +46,14 @@ class TestX11Hotkeys : public QObject {
     KeyWindow window;
     bool superMoved = false;
 
-    // Sends `keys` (xdotool names, in order), then a marker key nobody grabs, and
-    // waits until the window has the marker: everything before it has been
-    // delivered by then. Returns what the window got before the marker.
-    QList<QPair<int, Qt::KeyboardModifiers>> pressAndMark(const QStringList& keys) {
+    KeyWindow::Keys pressAndMark(const QStringList& keys) {
         if (!window.isActive()) {
             window.requestActivate();
             [&] { QVERIFY(QTest::qWaitForWindowActive(&window)); }();
         }
-        const qsizetype before = window.keys.size();
-        xdotool(QStringList{QStringLiteral("key")} + keys + QStringList{QStringLiteral("m")});
-        const auto marked = [&] {
-            return window.keys.size() > before && window.keys.last().first == Qt::Key_M;
-        };
-        [&] { QTRY_VERIFY_WITH_TIMEOUT(marked(), 10000); }();
-        return window.keys.mid(before, window.keys.size() - before - 1);
+        return window.pressAndMark(keys);
     }
-
-    static bool contains(const QList<QPair<int, Qt::KeyboardModifiers>>& keys, int key) {
-        return std::any_of(keys.begin(), keys.end(),
-                           [key](const auto& pressed) { return pressed.first == key; });
-    }
+    static bool contains(const KeyWindow::Keys& keys, int key) { return KeyWindow::contains(keys, key); }
 
 private Q_SLOTS:
     void initTestCase() {

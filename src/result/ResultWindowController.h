@@ -1,0 +1,110 @@
+#pragma once
+
+#include <QMargins>
+#include <QObject>
+#include <QRectF>
+#include <QString>
+
+#include <array>
+#include <memory>
+
+class ResultPanel;
+class ResultWebEngine;
+class ResultWebView;
+class SettingsManager;
+class TemporaryKeyGrab;
+
+// Owns the floating result panel, its web view, and the three panel keys (close, move to
+// the other half of the screen, split view), which are grabbed only while a panel is open.
+// Main thread only, except show().
+//
+//   ResultWindowController& results = ResultWindowController::shared();
+//   results.prepareWebEngine();          // once the flow's loading panel has painted
+//   results.show(answer, original, ResultWindowController::toBottomLeft(selection));
+//   connect(&results, &ResultWindowController::panelClosed, ...);
+class ResultWindowController : public QObject {
+    Q_OBJECT
+public:
+    static ResultWindowController& shared();
+
+    // Any thread; returns at once. The panel opens on the main thread, after closing an
+    // open one, on the half of the screen away from `screenshotRect` (where the source
+    // text is, in the coordinates toBottomLeft() gives).
+    void show(const QString& markdown, const QString& originalText, const QRectF& screenshotRect);
+    bool isPanelOpen() const { return m_open; }
+
+    // Starts the web engine, the panel's window and a page process for the first answer,
+    // so that it shows sooner. The first call blocks the main thread for 0.1 to 0.3 s and
+    // adds some 130 MB: make it once the flow's loading panel has painted, never during the
+    // selection drag or at start-up.
+    void prepareWebEngine();
+
+    // Qt's global coordinates (origin top left, y downwards) to the ones show() takes:
+    // origin at the primary screen's bottom-left corner, y upwards.
+    static QRectF toBottomLeft(const QRectF& rect);
+
+    // The open panel and its view; null while none is open.
+    ResultPanel* panel() const;
+    ResultWebView* webView() const;
+    bool isSplitMode() const { return m_splitMode; }
+
+public Q_SLOTS:
+    // Brings an open panel to the front and gives it the keyboard (a notification was clicked).
+    void raisePanel();
+    // Grabs the panel keys again after the settings changed them while a panel is open.
+    void reloadHotkeys();
+    void closePanel();
+    void moveToOtherHalf();
+    void toggleSplitMode();
+    void increaseFontSize();
+    void decreaseFontSize();
+    void reloadWebView();
+    // Closes the panel and frees it with the web engine. Runs when the event loop ends:
+    // later, once the application object is going, web views can no longer be destroyed.
+    void shutdown();
+
+Q_SIGNALS:
+    // The panel is gone and its keys are free: the next translation may start.
+    void panelClosed();
+    // A page of the open panel finished loading (each opening, split switch, font change).
+    void pageLoaded(bool ok);
+
+private:
+    struct PanelKey {
+        const char* tag;
+        int (SettingsManager::*keyCode)() const;
+        int (SettingsManager::*modifiers)() const;
+        void (ResultWindowController::*action)();
+        std::unique_ptr<TemporaryKeyGrab> grab;
+    };
+
+    ResultWindowController();
+    ~ResultWindowController() override;
+
+    void showNow(const QString& markdown, const QString& originalText, const QRectF& screenshotRect);
+    void grabPanelKeys();
+    void releasePanelKeys();
+    void chooseSplit(bool split);
+    void changeFontSize(int step);
+    void panelClosing();
+    void panelExposed();
+    void panelFrameChanged();
+    void place(const QRectF& frame);
+    QRectF currentFrame() const;
+    void saveFrame(const QRectF& frame);
+
+    ResultWebEngine* m_engine = nullptr;
+    // Hidden, not destroyed, while closed: the next answer reuses its window and page process.
+    ResultPanel* m_panel = nullptr;
+    bool m_open = false;
+    std::array<PanelKey, 3> m_keys;
+    QString m_markdown;
+    QString m_originalText;
+    bool m_splitMode = false;
+    bool m_canSplit = false;
+    // The frame the panel was last given or seen at, and whether the window manager has
+    // shown it yet (before that, its moves are the manager's placement, not the user's).
+    QRectF m_frame;
+    bool m_settled = false;
+    QMargins m_frameMargins;
+};

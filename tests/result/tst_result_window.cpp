@@ -1,0 +1,514 @@
+#include "platform/DesktopColorScheme.h"
+#include "result/PanelGeometry.h"
+#include "result/ResultPanel.h"
+#include "result/ResultToolbar.h"
+#include "result/ResultWebEngine.h"
+#include "result/ResultWebView.h"
+#include "result/ResultWindowController.h"
+#include "settings/SettingsManager.h"
+#include "support/KeyWindow.h"
+#include "support/LocalHttpServer.h"
+#include "support/PixelCount.h"
+#include "support/TestEnvironment.h"
+#include "support/X11Desktop.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QClipboard>
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QElapsedTimer>
+#include <QMap>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTest>
+#include <QThread>
+#include <QWindow>
+
+#include <thread>
+
+namespace {
+
+constexpr int kJ = 38, kF2 = 120, kEscape = 53;
+
+// The panel's outer frame as the X server has it, in Qt's coordinates.
+QRect x11Frame(qulonglong window) {
+    const QString extents =
+        X11Desktop::run(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window),
+                                                  QStringLiteral("_NET_FRAME_EXTENTS")});
+    const QStringList values = extents.section(QLatin1Char('='), 1).split(QLatin1Char(','));
+    if (values.size() != 4)
+        return {};
+    const QMargins margins(values[0].toInt(), values[2].toInt(), values[1].toInt(), values[3].toInt());
+    // xwininfo, not xdotool: xdotool counts a framed window's offset twice.
+    QMap<QString, int> numbers;
+    const QString info =
+        X11Desktop::run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window)});
+    for (const QString& line : info.split(QLatin1Char('\n')))
+        numbers.insert(line.section(QLatin1Char(':'), 0, 0).trimmed(),
+                       line.section(QLatin1Char(':'), 1).trimmed().toInt());
+    return QRect(numbers.value(QStringLiteral("Absolute upper-left X")),
+                 numbers.value(QStringLiteral("Absolute upper-left Y")),
+                 numbers.value(QStringLiteral("Width")), numbers.value(QStringLiteral("Height")))
+        .marginsAdded(margins);
+}
+
+QString xprop(qulonglong window, const QString& name) {
+    return X11Desktop::run(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window), name});
+}
+
+// The expected frame in Qt's coordinates for a source rectangle in Qt's coordinates.
+QRect expectedFrame(const QRectF& source, const std::optional<QString>& saved) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const qreal bottom = screen->geometry().bottom() + 1;
+    const ScreenFrames frames{PanelGeometry::flipped(QRectF(screen->geometry()), bottom),
+                              PanelGeometry::flipped(QRectF(screen->availableGeometry()), bottom)};
+    const std::optional<QRectF> savedFrame =
+        saved ? std::optional<QRectF>(PanelGeometry::parseFrameText(*saved)) : std::nullopt;
+    const QRectF frame =
+        PanelGeometry::placement({frames}, 0, PanelGeometry::flipped(source, bottom), savedFrame);
+    return PanelGeometry::flipped(frame, bottom).toRect();
+}
+
+// The desktop's settings portal, on a connection of its own on the test bus. Like the
+// real one, Read wraps the value in a second variant.
+class FakeSettingsPortal : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Settings")
+public:
+    explicit FakeSettingsPortal(uint scheme)
+        : m_scheme(scheme),
+          m_bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("portal"))) {
+        m_bus.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), this,
+                             QDBusConnection::ExportAllSlots);
+        m_registered = m_bus.registerService(QStringLiteral("org.freedesktop.portal.Desktop"));
+    }
+    ~FakeSettingsPortal() override {
+        m_bus.unregisterService(QStringLiteral("org.freedesktop.portal.Desktop"));
+        m_bus.unregisterObject(QStringLiteral("/org/freedesktop/portal/desktop"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("portal"));
+    }
+    bool isRegistered() const { return m_registered; }
+    void change(uint scheme) {
+        m_scheme = scheme;
+        QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/portal/desktop"),
+                                                         QStringLiteral("org.freedesktop.portal.Settings"),
+                                                         QStringLiteral("SettingChanged"));
+        signal << QStringLiteral("org.freedesktop.appearance") << QStringLiteral("color-scheme")
+               << QVariant::fromValue(QDBusVariant(scheme));
+        m_bus.send(signal);
+    }
+
+public Q_SLOTS:
+    QDBusVariant Read(const QString& nameSpace, const QString& key) {
+        if (nameSpace != u"org.freedesktop.appearance" || key != u"color-scheme") {
+            sendErrorReply(QStringLiteral("org.freedesktop.portal.Error.NotFound"),
+                           QStringLiteral("no such setting"));
+            return {};
+        }
+        return QDBusVariant(QVariant::fromValue(QDBusVariant(m_scheme)));
+    }
+
+private:
+    uint m_scheme;
+    QDBusConnection m_bus;
+    bool m_registered = false;
+};
+
+} // namespace
+
+// The real panel under a window manager, driven by key presses through the X server.
+class TestResultWindow : public QObject {
+    Q_OBJECT
+    TestEnvironment env;
+    X11Desktop desktop;
+    KeyWindow window;
+    QString answer, original;
+    ResultWindowController* results = nullptr;
+
+    SettingsManager& settings() { return SettingsManager::shared(); }
+
+    KeyWindow::Keys pressAndMark(const QStringList& keys) { return window.pressAndMark(keys); }
+    static bool contains(const KeyWindow::Keys& keys, int key) { return KeyWindow::contains(keys, key); }
+
+    // Opens a panel beside `source` (Qt coordinates) and waits until it is framed and painted.
+    qulonglong open(const QString& markdown, const QString& originalText, const QRectF& source) {
+        QSignalSpy loaded(results, &ResultWindowController::pageLoaded);
+        results->show(markdown, originalText, ResultWindowController::toBottomLeft(source));
+        qulonglong id = 0;
+        [&] {
+            QTRY_VERIFY_WITH_TIMEOUT(results->isPanelOpen(), 10000);
+            id = results->panel()->winId();
+            QTRY_VERIFY_WITH_TIMEOUT(X11Desktop::isManaged(id), 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(!loaded.isEmpty(), 20000);
+            QVERIFY(loaded.first().first().toBool());
+        }();
+        return id;
+    }
+    // As the user's click would: through the window manager.
+    void activateReader() {
+        if (window.isActive() && X11Desktop::activeWindow() == window.winId())
+            return;
+        const QString id = QString::number(window.winId());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (X11Desktop::run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), id}),
+             QTest::qWaitForWindowActive(&window, 1000) && X11Desktop::activeWindow() == window.winId()),
+            30000);
+    }
+    // Waits until the page is on the screen, painted on `background`, with text on it.
+    void waitForPage(QRgb background) {
+        QString problem;
+        QElapsedTimer timer;
+        timer.start();
+        do {
+            QTest::qWait(50);
+            const QWidget* view = results->webView();
+            const QPoint at = view->mapToGlobal(QPoint(0, 0));
+            const QImage image = QGuiApplication::primaryScreen()
+                                     ->grabWindow(0, at.x(), at.y(), view->width(), view->height())
+                                     .toImage()
+                                     .convertToFormat(QImage::Format_RGB32);
+            const QRgb corner = image.pixel(5, image.height() - 5);
+            const int ink = countPixels(image, background, image.rect().adjusted(0, 0, -20, 0), -150);
+            problem = (corner & 0xffffff) == (background & 0xffffff) && ink > 300
+                          ? QString()
+                          : QStringLiteral("corner %1, ink %2").arg(corner, 0, 16).arg(ink);
+        } while (!problem.isEmpty() && timer.elapsed() < 30000);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    }
+    QPoint centreOf(const QWidget* widget) { return widget->mapToGlobal(widget->rect().center()); }
+    void closeAndWait() {
+        if (!results->isPanelOpen())
+            return;
+        QSignalSpy closed(results, &ResultWindowController::panelClosed);
+        results->closePanel();
+        QCOMPARE(closed.count(), 1);
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        SettingsManager::resetSharedForTesting(env.newPreferencesPath());
+        answer = QString::fromUtf8(readFileBytes(QStringLiteral(VYRN_RESULT_TEST_DATA "/answer.md")));
+        original = QString::fromUtf8(readFileBytes(QStringLiteral(VYRN_RESULT_TEST_DATA "/original.txt")));
+        QVERIFY(!answer.isEmpty() && !original.isEmpty());
+        QVERIFY(desktop.startWindowManager());
+        window.setTitle(QStringLiteral("reader"));
+        window.setGeometry(700, 400, 400, 300);
+        // Openbox may drop a map request that arrives while it is still starting: map again.
+        for (int attempt = 0; attempt < 5 && !window.isExposed(); ++attempt) {
+            window.hide();
+            window.show();
+            (void)QTest::qWaitForWindowExposed(&window, 3000);
+        }
+        QVERIFY(window.isExposed());
+        activateReader();
+        results = &ResultWindowController::shared();
+        results->prepareWebEngine();
+    }
+
+    void cleanupTestCase() {
+        if (results)
+            results->shutdown();
+    }
+
+    void init() {
+        // Openbox keeps Super+D, the default split key, for showing the desktop.
+        settings().setSplitHotkeyKeyCode(kJ);
+        settings().setClosePanelHotkeyKeyCode(kEscape);
+        settings().setDefaultSplitMode(true);
+        settings().setPopupFontSize(14);
+        settings().setWindowFrame(std::nullopt);
+    }
+
+    void cleanup() {
+        closeAndWait();
+        activateReader();
+    }
+
+    // The panel takes the half away from the source, stays above other windows and out
+    // of the taskbar on every workspace, and leaves the keyboard where it was.
+    void opensBesideTheSourceWithoutTakingTheFocus_data() {
+        QTest::addColumn<QRectF>("source");
+        QTest::newRow("selection on the right") << QRectF(1500, 300, 200, 80);
+        QTest::newRow("pointer square near the left edge") << QRectF(15, 500, 10, 10);
+    }
+    void opensBesideTheSourceWithoutTakingTheFocus() {
+        QFETCH(QRectF, source);
+        const qulonglong panel = open(answer, original, source);
+        QCOMPARE(X11Desktop::windowsNamed(QStringLiteral("^翻译结果 — VYRN$")), QList<qulonglong>{panel});
+        QTRY_COMPARE(x11Frame(panel), expectedFrame(source, std::nullopt));
+        const QString state = xprop(panel, QStringLiteral("_NET_WM_STATE"));
+        for (const char* expected :
+             {"_NET_WM_STATE_ABOVE", "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"})
+            QVERIFY2(state.contains(QLatin1String(expected)), qPrintable(state));
+        QVERIFY(xprop(panel, QStringLiteral("_NET_WM_WINDOW_TYPE"))
+                    .contains(QLatin1String("_NET_WM_WINDOW_TYPE_NORMAL")));
+        QVERIFY(xprop(panel, QStringLiteral("_NET_WM_DESKTOP")).endsWith(QLatin1String("= 4294967295")));
+        QCOMPARE(X11Desktop::activeWindow(), qulonglong(window.winId()));
+        QVERIFY(window.isActive());
+        // Nothing saved: the window manager's own placement is no move of the user's.
+        QCOMPARE(settings().windowFrame(), std::nullopt);
+    }
+
+    // The three keys reach the panel from the application being read, which never sees
+    // them and keeps the keyboard; once the panel is closed they are its own again.
+    void panelKeysFromTheReader() {
+        const QRectF source(1500, 300, 200, 80);
+        const qulonglong panel = open(answer, original, source);
+        const QRect left = expectedFrame(source, std::nullopt);
+        QTRY_COMPARE(x11Frame(panel), left);
+        QVERIFY(results->isSplitMode());
+
+        QVERIFY(!contains(pressAndMark({QStringLiteral("grave")}), Qt::Key_QuoteLeft));
+        const QRect right = left.translated(left.width(), 0);
+        QTRY_COMPARE(x11Frame(panel), right);
+        const qreal bottom = QGuiApplication::primaryScreen()->geometry().bottom() + 1;
+        QCOMPARE(settings().windowFrame(),
+                 PanelGeometry::frameText(PanelGeometry::flipped(QRectF(right), bottom)));
+        QVERIFY(!contains(pressAndMark({QStringLiteral("grave")}), Qt::Key_QuoteLeft));
+        QTRY_COMPARE(x11Frame(panel), left);
+
+        QVERIFY(!contains(pressAndMark({QStringLiteral("super+j")}), Qt::Key_J));
+        QTRY_VERIFY(!results->isSplitMode());
+        QVERIFY(results->panel()->toolbar()->wholeButton()->isChecked());
+        QVERIFY(!contains(pressAndMark({QStringLiteral("super+j")}), Qt::Key_J));
+        QTRY_VERIFY(results->isSplitMode());
+
+        QVERIFY(contains(pressAndMark({QStringLiteral("shift+Escape")}), Qt::Key_Escape));
+        QVERIFY(results->isPanelOpen());
+        QSignalSpy closed(results, &ResultWindowController::panelClosed);
+        QVERIFY(!contains(pressAndMark({QStringLiteral("Escape")}), Qt::Key_Escape));
+        QTRY_COMPARE(closed.count(), 1);
+        QVERIFY(!results->isSplitMode());
+        const auto afterClose =
+            pressAndMark({QStringLiteral("Escape"), QStringLiteral("grave"), QStringLiteral("super+j")});
+        for (int key : {int(Qt::Key_Escape), int(Qt::Key_QuoteLeft), int(Qt::Key_J)})
+            QVERIFY2(contains(afterClose, key), qPrintable(QString::number(key, 16)));
+        QCOMPARE(X11Desktop::activeWindow(), qulonglong(window.winId()));
+        const QString log = readLog();
+        for (const char* line : {"ESC tap: 已安装", "TogglePanel tap: 已安装", "SplitMode tap: 已安装",
+                                 "ESC tap: 已移除", "TogglePanel tap: 已移除", "SplitMode tap: 已移除"})
+            QVERIFY2(log.contains(QString::fromUtf8(line)), line);
+    }
+
+    // One sentence cannot be split: the view stays whole, 拆分 is disabled, and the split
+    // key is still taken from the reader.
+    void splitKeyIsConsumedWhenThereIsNothingToSplit() {
+        open(QStringLiteral("## 中文翻译\n只有一句。"), QStringLiteral("Only one sentence."),
+             QRectF(1500, 300, 200, 80));
+        const ResultToolbar* toolbar = results->panel()->toolbar();
+        QVERIFY(!results->isSplitMode());
+        QVERIFY(!toolbar->splitButton()->isEnabled());
+        QVERIFY(toolbar->wholeButton()->isChecked());
+        const QRect before = x11Frame(results->panel()->winId());
+        QVERIFY(!contains(pressAndMark({QStringLiteral("super+j"), QStringLiteral("grave")}), Qt::Key_J));
+        // The move comes after the split key's turn: once it is done, so is the split key's.
+        QTRY_VERIFY(x11Frame(results->panel()->winId()) != before);
+        QVERIFY(!results->isSplitMode());
+        QVERIFY(toolbar->wholeButton()->isChecked());
+    }
+
+    // A key another program holds (here Super+D, the window manager's) is logged, and the
+    // panel works with the other two.
+    void keyHeldElsewhereLeavesTheOthersWorking() {
+        settings().setSplitHotkeyKeyCode(SettingsManager::hotkeyDefaults().split.keyCode);
+        open(answer, original, QRectF(1500, 300, 200, 80));
+        QVERIFY(readLog().contains(QStringLiteral("SplitMode tap: 创建失败（该组合键已被其他程序占用）")));
+        QVERIFY(!contains(pressAndMark({QStringLiteral("Escape")}), Qt::Key_Escape));
+        QTRY_VERIFY(!results->isPanelOpen());
+    }
+
+    // Keys changed in the settings while a panel is open are taken at once.
+    void changedKeysAreGrabbedAgain() {
+        open(answer, original, QRectF(1500, 300, 200, 80));
+        const qsizetype logged = readLog().size();
+        settings().setClosePanelHotkeyKeyCode(kF2);
+        results->reloadHotkeys();
+        QCOMPARE(readLog().mid(logged).count(QStringLiteral(" tap: ")), 2); // only the close key changed
+        QVERIFY(contains(pressAndMark({QStringLiteral("Escape")}), Qt::Key_Escape));
+        QVERIFY(results->isPanelOpen());
+        QVERIFY(!contains(pressAndMark({QStringLiteral("F2")}), Qt::Key_F2));
+        QTRY_VERIFY(!results->isPanelOpen());
+    }
+
+    // The window manager's framing is never saved, and what is saved is the frame that is
+    // placed again: no creeping, no growing.
+    void tenOpeningsKeepTheFrame_data() {
+        QTest::addColumn<bool>("moveFirst");
+        QTest::newRow("as placed") << false;
+        QTest::newRow("after the user moved it") << true;
+    }
+    void tenOpeningsKeepTheFrame() {
+        QFETCH(bool, moveFirst);
+        const QRectF source(1500, 300, 200, 80);
+        qulonglong panel = open(answer, original, source);
+        QTRY_COMPARE(x11Frame(panel), expectedFrame(source, std::nullopt));
+        if (moveFirst) {
+            // Drag by the title bar, down and to the right, then make it shorter.
+            const QPoint grip = x11Frame(panel).topLeft() + QPoint(300, 10);
+            X11Desktop::run(QStringLiteral("xdotool"),
+                            {QStringLiteral("mousemove"), QString::number(grip.x()),
+                             QString::number(grip.y()), QStringLiteral("mousedown"), QStringLiteral("1"),
+                             QStringLiteral("sleep"), QStringLiteral("0.2"), QStringLiteral("mousemove"),
+                             QString::number(grip.x() + 20), QString::number(grip.y() + 20),
+                             QStringLiteral("sleep"), QStringLiteral("0.2"), QStringLiteral("mousemove"),
+                             QString::number(grip.x() + 100), QString::number(grip.y() + 150),
+                             QStringLiteral("sleep"), QStringLiteral("0.2"), QStringLiteral("mouseup"),
+                             QStringLiteral("1")});
+            QTRY_VERIFY(settings().windowFrame().has_value());
+            X11Desktop::run(QStringLiteral("xdotool"), {QStringLiteral("windowsize"), QString::number(panel),
+                                                        QStringLiteral("900"), QStringLiteral("600")});
+            QTRY_COMPARE(results->panel()->height(), 600);
+        }
+        const std::optional<QString> saved = settings().windowFrame();
+        const QRect expected = expectedFrame(source, saved);
+        if (moveFirst) // the frame's height: the content's and the title bar's
+            QCOMPARE(expected.height(), 600 + x11Frame(panel).height() - results->panel()->height());
+        closeAndWait();
+        for (int i = 0; i < 10; ++i) {
+            panel = open(answer, original, source);
+            QTRY_COMPARE(x11Frame(panel), expected);
+            closeAndWait();
+            QCOMPARE(settings().windowFrame(), saved);
+        }
+    }
+
+    // A new answer while a panel is open replaces it: the old one's keys and split mode
+    // go. The flows may hand it over from any thread.
+    void newAnswerReplacesTheOpenPanel() {
+        open(answer, original, QRectF(1500, 300, 200, 80));
+        QSignalSpy closed(results, &ResultWindowController::panelClosed);
+        const qsizetype logged = readLog().size();
+        std::thread worker([&] {
+            results->show(QStringLiteral("## 中文翻译\n只有一句。"), QStringLiteral("Only one."),
+                          QRectF(10, 10, 10, 10));
+        });
+        worker.join();
+        QTRY_COMPARE(closed.count(), 1);
+        QTRY_VERIFY(results->isPanelOpen());
+        QCOMPARE(results->panel()->thread(), QThread::currentThread());
+        QVERIFY(!results->isSplitMode());
+        const QString log = readLog().mid(logged);
+        QVERIFY(log.indexOf(QStringLiteral("ESC tap: 已移除")) <
+                log.indexOf(QStringLiteral("ESC tap: 已安装")));
+        QVERIFY(!contains(pressAndMark({QStringLiteral("Escape")}), Qt::Key_Escape));
+        QTRY_VERIFY(!results->isPanelOpen());
+    }
+
+    void fontButtons_data() {
+        QTest::addColumn<int>("start");
+        QTest::addColumn<bool>("larger");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("21 up") << 21 << true << 22;
+        QTest::newRow("22 up stays") << 22 << true << 22;
+        QTest::newRow("13 down") << 13 << false << 12;
+        QTest::newRow("12 down stays") << 12 << false << 12;
+    }
+    void fontButtons() {
+        QFETCH(int, start);
+        QFETCH(bool, larger);
+        QFETCH(int, expected);
+        settings().setPopupFontSize(start);
+        open(answer, original, QRectF(1500, 300, 200, 80));
+        const ResultToolbar* toolbar = results->panel()->toolbar();
+        QCOMPARE(toolbar->largerButton()->isEnabled(), start < 22);
+        QCOMPARE(toolbar->smallerButton()->isEnabled(), start > 12);
+        QSignalSpy loaded(results, &ResultWindowController::pageLoaded);
+        larger ? results->increaseFontSize() : results->decreaseFontSize();
+        QCOMPARE(settings().popupFontSize(), expected);
+        QCOMPARE(toolbar->largerButton()->isEnabled(), expected < 22);
+        QCOMPARE(toolbar->smallerButton()->isEnabled(), expected > 12);
+        QTRY_COMPARE(loaded.count(), 1);
+    }
+
+    // The notification's action: the panel comes forward with the keyboard.
+    void raisedPanelTakesTheKeyboard() {
+        const qulonglong panel = open(answer, original, QRectF(1500, 300, 200, 80));
+        QCOMPARE(X11Desktop::activeWindow(), qulonglong(window.winId()));
+        results->raisePanel();
+        QTRY_COMPARE(X11Desktop::activeWindow(), panel);
+    }
+
+    // A click gives the panel the keyboard, so the page can be copied from.
+    void clickedPageCanBeCopied() {
+        settings().setDefaultSplitMode(false);
+        const qulonglong panel = open(answer, original, QRectF(1500, 300, 200, 80));
+        waitForPage(qRgb(255, 255, 255));
+        QGuiApplication::clipboard()->clear();
+        X11Desktop::click(centreOf(results->webView()));
+        QTRY_COMPARE(X11Desktop::activeWindow(), panel);
+        QTRY_VERIFY(results->webView()->hasFocus());
+        X11Desktop::key(QStringLiteral("ctrl+a"));
+        X11Desktop::key(QStringLiteral("ctrl+c"));
+        QTRY_VERIFY(QGuiApplication::clipboard()->text().contains(QStringLiteral("后台线程")));
+    }
+
+    // Each answer is a page of the same site: no new page process per answer (0.1-0.3 s each).
+    void answersShareOnePageProcess() {
+        open(answer, original, QRectF(1500, 300, 200, 80));
+        const qint64 process = results->webView()->page()->renderProcessPid();
+        QVERIFY(process > 0);
+        closeAndWait();
+        open(QStringLiteral("## 中文翻译\n只有一句。"), QStringLiteral("Only one."),
+             QRectF(1500, 300, 200, 80));
+        QCOMPARE(results->webView()->page()->renderProcessPid(), process);
+    }
+
+    // Dark pages and a dark toolbar when the desktop's portal asks for them, whatever Qt's
+    // own palette says; light again when the setting changes.
+    void darkWhenTheDesktopAsks() {
+        FakeSettingsPortal portal(1);
+        QVERIFY(portal.isRegistered());
+        DesktopColorScheme& scheme = DesktopColorScheme::shared();
+        scheme.refresh();
+        QTRY_COMPARE_WITH_TIMEOUT(scheme.preference(), ColorSchemePreference::Dark, 15000);
+        open(answer, original, QRectF(1500, 300, 200, 80));
+        waitForPage(qRgb(0x1c, 0x1c, 0x1e));
+        QVERIFY(results->panel()->palette().color(QPalette::Window).lightness() < 128);
+
+        portal.change(2);
+        QTRY_COMPARE_WITH_TIMEOUT(scheme.preference(), ColorSchemePreference::Light, 15000);
+        results->reloadWebView();
+        waitForPage(qRgb(255, 255, 255));
+        QVERIFY(results->panel()->palette().color(QPalette::Window).lightness() >= 128);
+    }
+
+    // Should a page ever ask for anything beyond itself, nothing leaves the machine.
+    void pagesCannotLoadAnythingElse() {
+        LocalHttpServer server;
+        open(answer, original, QRectF(1500, 300, 200, 80));
+        QSignalSpy loaded(results->webView(), &QWebEngineView::loadFinished);
+        results->webView()->showPage(
+            QStringLiteral("<img src=\"%1/img\"><link rel=stylesheet href=\"%1/css\">"
+                           "<div style=\"background:url(%1/bg)\">x</div>")
+                .arg(server.baseUrl().toString()),
+            Qt::white);
+        // The load ends once every image and style sheet has arrived or failed.
+        QTRY_COMPARE(loaded.count(), 1);
+        QVERIFY(server.requests().isEmpty());
+    }
+
+    // Last: the page process stays busy with it for a while.
+    void megabyteAnswerRenders() {
+        QString big = QStringLiteral("## 中文翻译\n");
+        while (big.toUtf8().size() < 1024 * 1024)
+            big += QStringLiteral("这个函数会在**后台线程**里运行，调用 `start()` 之后界面不会卡住。\n");
+        QElapsedTimer timer;
+        timer.start();
+        open(big, original, QRectF(1500, 300, 200, 80));
+        waitForPage(qRgb(255, 255, 255));
+        qInfo("1 MB answer on the screen after %lld ms", timer.elapsed());
+    }
+};
+
+int main(int argc, char** argv) {
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    ResultWebEngine::registerUrlScheme();
+    QApplication app(argc, argv);
+    TestResultWindow test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_result_window.moc"
