@@ -51,6 +51,8 @@ void open(QWidget* parent) {
 
     auto* column = new QVBoxLayout(dialog);
     column->setSpacing(10);
+    // Nothing in it grows: window managers then offer no maximise button.
+    column->setSizeConstraint(QLayout::SetFixedSize);
     auto* header = new QHBoxLayout;
     auto* icon = new QLabel(dialog);
     icon->setPixmap(AppIcon::icon().pixmap(64, 64));

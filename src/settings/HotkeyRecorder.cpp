@@ -11,16 +11,33 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QStyleOptionButton>
 
 namespace {
 constexpr std::chrono::milliseconds keyUpWait{1000};
 constexpr std::chrono::milliseconds afterRejection{1500};
 constexpr std::chrono::milliseconds afterAcceptance{2000};
+
+const QString recordingTitle = QStringLiteral("... 按下组合键 ...");
 } // namespace
 
 void RecordButton::setTone(StatusTone tone) {
     m_tone = tone;
     update();
+}
+
+QSize RecordButton::sizeHint() const {
+    // As wide as the longer titles it shows, so that recording or a longer combination does
+    // not move the row, and all five buttons line up.
+    QSize hint = QPushButton::sizeHint();
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    for (const QString& title : {QStringLiteral("  ") + recordingTitle + QStringLiteral("  "),
+                                 QStringLiteral("  Super+Shift+T  ")}) {
+        const QSize text = fontMetrics().size(Qt::TextShowMnemonic, title);
+        hint = hint.expandedTo(style()->sizeFromContents(QStyle::CT_PushButton, &option, text, this));
+    }
+    return hint;
 }
 
 void RecordButton::paintEvent(QPaintEvent* event) {
@@ -78,7 +95,7 @@ void HotkeyRecorder::start() {
     m_recordedKeyCode.reset();
     m_recordedModifiers = 0;
     m_bezelReset.stop();
-    setTitle(QStringLiteral("... 按下组合键 ..."));
+    setTitle(recordingTitle);
     if (m_button)
         m_button->setTone(StatusTone::warning);
     if (m_statusLabel)

@@ -25,6 +25,7 @@ public:
     // `secondary` is the style's own look.
     void setTone(StatusTone tone);
     StatusTone tone() const { return m_tone; }
+    QSize sizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -1,6 +1,7 @@
 #include "settings/SegmentedControl.h"
 
 #include <QButtonGroup>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QSignalBlocker>
 #include <QToolButton>
@@ -25,9 +26,30 @@ SegmentedControl::SegmentedControl(const QStringList& labels, QWidget* parent)
         first->setChecked(true);
     // Toggled, not clicked: choosing the segment already selected is no change.
     connect(m_group, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        markSelected();
         if (checked)
             Q_EMIT segmentChanged(id);
     });
+    markSelected();
+}
+
+void SegmentedControl::markSelected() {
+    // A checked button is only a shade darker in most styles, and in dark palettes not at
+    // all; the selected segment takes the selection colours instead.
+    for (QAbstractButton* button : m_group->buttons()) {
+        QPalette colours = palette();
+        if (button->isChecked()) {
+            colours.setColor(QPalette::Button, colours.color(QPalette::Highlight));
+            colours.setColor(QPalette::ButtonText, colours.color(QPalette::HighlightedText));
+        }
+        button->setPalette(colours);
+    }
+}
+
+void SegmentedControl::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange)
+        markSelected();
+    QWidget::changeEvent(event);
 }
 
 int SegmentedControl::selectedSegment() const {
@@ -38,5 +60,6 @@ void SegmentedControl::setSelectedSegment(int index) {
     if (QAbstractButton* button = m_group->button(index)) {
         const QSignalBlocker blocker(m_group);
         button->setChecked(true);
+        markSelected();
     }
 }

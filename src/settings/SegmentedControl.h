@@ -19,6 +19,11 @@ Q_SIGNALS:
     // The user chose another segment.
     void segmentChanged(int index);
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    void markSelected();
+
     QButtonGroup* m_group;
 };
