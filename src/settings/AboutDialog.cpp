@@ -21,7 +21,6 @@ void addPath(QGridLayout* grid, int row, const QString& title, const QString& pa
     grid->addWidget(new QLabel(title, parent), row, 0, Qt::AlignTop);
     auto* value = new QLabel(path, parent);
     value->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    value->setWordWrap(true);
     grid->addWidget(value, row, 1, Qt::AlignTop);
     const QString folder = QFileInfo(path).absolutePath();
     auto* open =
@@ -51,8 +50,6 @@ void open(QWidget* parent) {
 
     auto* column = new QVBoxLayout(dialog);
     column->setSpacing(10);
-    // Nothing in it grows: window managers then offer no maximise button.
-    column->setSizeConstraint(QLayout::SetFixedSize);
     auto* header = new QHBoxLayout;
     auto* icon = new QLabel(dialog);
     icon->setPixmap(AppIcon::icon().pixmap(64, 64));
