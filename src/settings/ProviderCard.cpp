@@ -60,6 +60,12 @@ ProviderCard::ProviderCard(AIProvider provider, QWidget* parent) : QWidget(paren
     keyRow->addWidget(m_keyField, 1);
     m_eyeButton = new QToolButton(this);
     m_eyeButton->setText(QStringLiteral("👁️"));
+    // Text fonts that carry these two symbols draw them as small outlines; the desktop's
+    // colour emoji, where there is one, draws them as the icons they are meant to be.
+    QFont symbols = m_eyeButton->font();
+    symbols.setFamilies({QStringLiteral("Noto Color Emoji"), QStringLiteral("emoji"), symbols.family()});
+    m_eyeButton->setFont(symbols);
+    m_eyeButton->setFixedWidth(m_keyField->sizeHint().height() + 8); // the emoji font's advances are wide
     m_eyeButton->setAutoRaise(true);
     m_eyeButton->setToolTip(QStringLiteral("显示或隐藏 API Key"));
     m_eyeButton->setAccessibleName(QStringLiteral("显示或隐藏 API Key"));
