@@ -22,6 +22,7 @@
 #include "update/UpdateChecker.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 #include <QThreadPool>
 #include <QTimer>
 
@@ -244,11 +245,14 @@ void AppDelegate::hotkeyPressed(Flow flow, quint32 pressTime) {
 void AppDelegate::logFirstRunWithoutKey() {
     // The key store may take seconds (a locked keyring): never on the main thread. A store
     // that cannot be asked logs its own line; it is not a first run.
-    QThreadPool::globalInstance()->start([] {
+    // The line is written from the main loop, so it never follows "VYRN 已退出".
+    QThreadPool::globalInstance()->start([self = QPointer<AppDelegate>(this)] {
         const KeyLookup lookup = SettingsManager::shared().activeApiKey();
         const std::optional<QString> key = lookup.key();
-        if (lookup.state() == KeyLookup::State::notFound || (key && key->isEmpty()))
-            logi(QStringLiteral("首次运行，API Key 未配置"));
+        if (!self || (lookup.state() != KeyLookup::State::notFound && !(key && key->isEmpty())))
+            return;
+        QMetaObject::invokeMethod(
+            self, [] { logi(QStringLiteral("首次运行，API Key 未配置")); }, Qt::QueuedConnection);
     });
 }
 
