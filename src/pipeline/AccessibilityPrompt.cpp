@@ -54,7 +54,8 @@ void AccessibilityPrompt::ask(std::function<void(bool)> answer) {
         raise();
         return;
     }
-    adjustSize();
+    // The wrapped body needs the height for this width; adjustSize() would size it for one line.
+    setFixedHeight(layout()->totalHeightForWidth(width()));
     FloatingPanelWindow::prepare(windowHandle());
     const QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
     if (!screen)
