@@ -68,8 +68,11 @@ void AppDelegate::applicationDidFinishLaunching(const LaunchOptions& options) {
     m_pipeline = std::make_unique<TranslationPipeline>(DesktopPipeline::services());
     TranslationActions::setScreenshotHandler([this] { m_pipeline->start(); });
     TranslationActions::setSelectionHandler([this] { m_pipeline->startTextTranslation(); });
-    if (ScreenshotEngine::shared().unavailableReason().isEmpty())
-        QTimer::singleShot(recognizerWarmUpDelay, this, [this] { m_pipeline->warmUpRecognizer(); });
+    QTimer::singleShot(recognizerWarmUpDelay, this, [this] {
+        m_pipeline->prepareLoadingPanel();
+        if (ScreenshotEngine::shared().unavailableReason().isEmpty())
+            m_pipeline->warmUpRecognizer();
+    });
 
     reregisterHotkey();
     logFirstRunWithoutKey();

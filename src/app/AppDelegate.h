@@ -54,7 +54,8 @@ public:
     QStringList registeredHotkeys() const;
 
     static constexpr std::chrono::milliseconds settingsWindowDelay{600};
-    // The recogniser loads this long after launch, off the start's path, before a first screenshot.
+    // The recogniser and the loading panel are made this long after launch, off the start's
+    // path, before a first translation.
     static constexpr std::chrono::milliseconds recognizerWarmUpDelay{1000};
 
 private:

@@ -61,14 +61,21 @@ TranslationPipeline::Services DesktopPipeline::services() {
     return services;
 }
 
+void DesktopPipeline::prepareLoadingPanel() {
+    if (m_loadingPanel)
+        return;
+    m_loadingPanel = new LoadingPanel;
+    // The web engine starts once the panel is on the screen, so the user sees at once
+    // that the key worked; its first start blocks for a moment.
+    connect(m_loadingPanel, &LoadingPanel::painted, &ResultWindowController::shared(),
+            &ResultWindowController::prepareWebEngine);
+    // Drawing the Chinese texts once loads their fallback fonts now rather than at the first press.
+    m_loadingPanel->setTexts(QStringLiteral("正在翻译..."), QStringLiteral("划词翻译 → AI 翻译分析"));
+    m_loadingPanel->grab();
+}
+
 void DesktopPipeline::showLoadingPanel(const QString& title, const QString& subtitle) {
-    if (!m_loadingPanel) {
-        m_loadingPanel = new LoadingPanel;
-        // The web engine starts once the panel is on the screen, so the user sees at once
-        // that the key worked; its first start blocks for a moment.
-        connect(m_loadingPanel, &LoadingPanel::painted, &ResultWindowController::shared(),
-                &ResultWindowController::prepareWebEngine);
-    }
+    prepareLoadingPanel();
     LoadingPanel& panel = *m_loadingPanel;
     panel.setTexts(title, subtitle);
     panel.setPalette(PanelPalette::forScheme(PanelPalette::prefersDark()));

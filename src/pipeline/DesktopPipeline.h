@@ -26,6 +26,7 @@ public:
     static TranslationPipeline::Services services();
 
     void showLoadingPanel(const QString& title, const QString& subtitle) override;
+    void prepareLoadingPanel() override;
     void hideLoadingPanel() override;
     std::optional<QString> grabCancelKey(std::function<void()> pressed) override;
     void releaseCancelKey() override;

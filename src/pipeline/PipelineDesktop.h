@@ -26,6 +26,8 @@ public:
     // The small panel that says a translation is under way: above other windows on the
     // screen under the pointer, never taking the keyboard.
     virtual void showLoadingPanel(const QString& title, const QString& subtitle) = 0;
+    // Builds and draws the panel once, unseen, so that the first showing is quick.
+    virtual void prepareLoadingPanel() {}
     virtual void hideLoadingPanel() = 0;
     // Esc without modifiers, pressed in whatever program has the focus, until released.
     // Nothing on success, else why the key could not be had.

@@ -44,6 +44,8 @@ public:
     // Loads the recogniser on a worker, so that the first screenshot does not pay for it;
     // a screenshot taken meanwhile waits for this load instead of starting another.
     void warmUpRecognizer();
+    // Builds the loading panel ahead of the first translation (its fonts take a while).
+    void prepareLoadingPanel() { m_services.desktop->prepareLoadingPanel(); }
 
     // Until recognitions and calls of the translator now under way have returned.
     void waitForWorkers() { m_workers.waitForDone(); }
