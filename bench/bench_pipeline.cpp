@@ -4,6 +4,7 @@
 // painted (the text comes from a stand-in reader at once), and the release of the mouse
 // on the frozen screen until the loading panel is painted and until the request arrives.
 #include "BenchTiming.h"
+#include "ProcessMemory.h"
 #include "app/AppConstants.h"
 #include "capture/ScreenshotEngine.h"
 #include "engine/AIProvider.h"
@@ -13,6 +14,7 @@
 #include "pipeline/SelectedTextReader.h"
 #include "pipeline/TranslationPipeline.h"
 #include "result/ResultWebEngine.h"
+#include "result/ResultWindowController.h"
 #include "settings/KeychainHelper.h"
 #include "settings/SettingsManager.h"
 #include "support/DrawnText.h"
@@ -188,6 +190,18 @@ int main(int argc, char** argv) {
         screenshotRun(true);
     reportSamples("mouse release -> panel painted", {toPanel.begin(), toPanel.end()}, "ms");
     reportSamples("mouse release -> request sent (warm OCR)", {toRequest.begin(), toRequest.end()}, "ms");
+
+    // One translation answered and shown, then the memory of everything the program runs.
+    LocalHttpServer::Response answer;
+    answer.body = R"({"choices":[{"message":{"content":"## 中文翻译\n委员会将审核每一份申请。"}}]})";
+    service.enqueue(answer);
+    pipeline.start();
+    spinUntil([&] { return capture.holdsInput(); }, "the overlay");
+    capture.mouseDown(from);
+    capture.mouseUp(to);
+    spinUntil([] { return ResultWindowController::shared().isPanelOpen(); }, "the result panel");
+    idle(2000); // the page loaded and drawn
+    std::fprintf(stderr, "%-42s %.1f MB\n", "PSS after a screenshot translation", pssMB());
     pipeline.waitForWorkers();
     return 0;
 }
