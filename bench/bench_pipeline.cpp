@@ -4,6 +4,7 @@
 // painted (the text comes from a stand-in reader at once), and the release of the mouse
 // on the frozen screen until the loading panel is painted and until the request arrives.
 #include "BenchTiming.h"
+#include "DesktopBench.h"
 #include "ProcessMemory.h"
 #include "app/AppConstants.h"
 #include "capture/ScreenshotEngine.h"
@@ -59,13 +60,9 @@ double sinceMs(const QElapsedTimer& timer) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
-        std::fprintf(stderr, "bench_pipeline needs an X server: run it under xvfb-run\n");
-        return 1;
-    }
-    qputenv("QT_QPA_PLATFORM", "xcb");
     QTemporaryDir home;
-    qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
+    if (!prepareDesktopBench("bench_pipeline", home))
+        return 1;
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     ResultWebEngine::registerUrlScheme();
     QApplication app(argc, argv);
@@ -73,12 +70,8 @@ int main(int argc, char** argv) {
     SettingsManager::resetSharedForTesting(home.path() + QStringLiteral("/preferences.json"));
 
     QProcess windowManager;
-    if (QProcess::execute(QStringLiteral("sh"),
-                          {QStringLiteral("-c"),
-                           QStringLiteral("xprop -root _NET_SUPPORTING_WM_CHECK | grep -q '#'")}) != 0) {
-        windowManager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+    if (startWindowManagerIfNone(windowManager))
         idle(1500);
-    }
 
     LocalHttpServer service;
     LocalHttpServer::Response held;

@@ -4,6 +4,7 @@
 // and for comparison not prepared), and later panels. Then the memory (PSS) of VYRN and
 // its web engine processes: idle, engine prepared, panel open, after closing.
 #include "BenchTiming.h"
+#include "DesktopBench.h"
 #include "ProcessMemory.h"
 #include "app/AppConstants.h"
 #include "result/ResultWebEngine.h"
@@ -126,13 +127,9 @@ QList<double> runFirstPanels(const QString& mode) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
-        std::fprintf(stderr, "bench_result_window needs an X server: run it under xvfb-run\n");
-        return 1;
-    }
-    qputenv("QT_QPA_PLATFORM", "xcb");
     QTemporaryDir home;
-    qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
+    if (!prepareDesktopBench("bench_result_window", home))
+        return 1;
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     ResultWebEngine::registerUrlScheme();
     QApplication app(argc, argv);
@@ -145,12 +142,8 @@ int main(int argc, char** argv) {
         return firstPanel(false);
 
     QProcess windowManager;
-    if (QProcess::execute(QStringLiteral("sh"),
-                          {QStringLiteral("-c"),
-                           QStringLiteral("xprop -root _NET_SUPPORTING_WM_CHECK | grep -q '#'")}) != 0) {
-        windowManager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+    if (startWindowManagerIfNone(windowManager))
         idle(1500);
-    }
 
     const QList<double> prepared = runFirstPanels(QStringLiteral("--first-prepared"));
     const QList<double> unprepared = runFirstPanels(QStringLiteral("--first-unprepared"));

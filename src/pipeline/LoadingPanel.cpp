@@ -61,7 +61,8 @@ void LoadingPanel::showEvent(QShowEvent* event) {
 
 void LoadingPanel::paintEvent(QPaintEvent* event) {
     QWidget::paintEvent(event);
-    if (m_paintedSinceShown)
+    // A drawing made while hidden (the warm-up's grab) is nothing the user saw.
+    if (m_paintedSinceShown || !isVisible())
         return;
     m_paintedSinceShown = true;
     // Once this paint has been flushed to the window system.
