@@ -98,7 +98,13 @@ private Q_SLOTS:
     }
 
     // Esc while the service holds its answer: the request is dropped, no panel ever shows.
+    void escapeWhileWaiting_data() {
+        QTest::addColumn<QStringList>("keys");
+        QTest::newRow("Esc") << QStringList{"Escape"};
+        QTest::newRow("Esc with Caps Lock on") << QStringList{"Caps_Lock", "Escape", "Caps_Lock"};
+    }
     void escapeWhileWaiting() {
+        QFETCH(QStringList, keys);
         selectInZenity();
         chat.enqueue(heldAnswer());
         pressSelectionHotkey();
@@ -106,9 +112,10 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitFor([&] { return !loadingPanels(vyrn->pid()).isEmpty(); }, 30000));
         const int finished = vyrn->count(QStringLiteral("划词翻译流水线完成"));
         const int removed = vyrn->count(QStringLiteral("Loading ESC tap: 已移除"));
-        X11Desktop::key(QStringLiteral("Escape"));
+        const int cancelled = vyrn->count(QStringLiteral("用户 ESC 取消了翻译任务"));
+        Desktop::xdotool(QStringList{"key"} + keys);
         QVERIFY(chat.waitForAbandoned(1, 15000));
-        QVERIFY(vyrn->waitFor(QStringLiteral("用户 ESC 取消了翻译任务")));
+        QVERIFY(vyrn->waitFor(QStringLiteral("用户 ESC 取消了翻译任务"), cancelled + 1));
         QVERIFY(vyrn->waitFor(QStringLiteral("Loading ESC tap: 已移除"), removed + 1));
         QVERIFY(QTest::qWaitFor([&] { return loadingPanels(vyrn->pid()).isEmpty(); }, 15000));
         QVERIFY(windowsTitled(vyrn->pid(), kResultTitle).isEmpty());
