@@ -4,6 +4,8 @@
 // and for comparison not prepared), and later panels. Then the memory (PSS) of VYRN and
 // its web engine processes: idle, engine prepared, panel open, after closing.
 #include "BenchTiming.h"
+#include "DesktopBench.h"
+#include "ProcessMemory.h"
 #include "app/AppConstants.h"
 #include "result/ResultWebEngine.h"
 #include "result/ResultWebView.h"
@@ -75,35 +77,6 @@ void closePanel() {
     QCoreApplication::processEvents();
 }
 
-// Proportional set size in MB of this process and every process it started.
-double pssMB() {
-    QMap<qint64, qint64> parents;
-    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        QFile stat(QStringLiteral("/proc/") + entry + QStringLiteral("/stat"));
-        if (!entry.toLongLong() || !stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray line = stat.readAll();
-        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1)
-            parents.insert(entry.toLongLong(), fields.at(1).toLongLong());
-    }
-    QList<qint64> family{QCoreApplication::applicationPid()};
-    for (qsizetype i = 0; i < family.size(); ++i)
-        for (auto it = parents.cbegin(); it != parents.cend(); ++it)
-            if (it.value() == family.at(i))
-                family.append(it.key());
-    double kB = 0;
-    for (qint64 pid : family) {
-        QFile rollup(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
-        if (!rollup.open(QIODevice::ReadOnly))
-            continue;
-        for (const QByteArray& line : rollup.readAll().split('\n'))
-            if (line.startsWith("Pss:"))
-                kB += line.mid(4).trimmed().split(' ').first().toDouble();
-    }
-    return kB / 1024;
-}
-
 void idle(int ms) {
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
@@ -154,13 +127,9 @@ QList<double> runFirstPanels(const QString& mode) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
-        std::fprintf(stderr, "bench_result_window needs an X server: run it under xvfb-run\n");
-        return 1;
-    }
-    qputenv("QT_QPA_PLATFORM", "xcb");
     QTemporaryDir home;
-    qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
+    if (!prepareDesktopBench("bench_result_window", home))
+        return 1;
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     ResultWebEngine::registerUrlScheme();
     QApplication app(argc, argv);
@@ -173,12 +142,8 @@ int main(int argc, char** argv) {
         return firstPanel(false);
 
     QProcess windowManager;
-    if (QProcess::execute(QStringLiteral("sh"),
-                          {QStringLiteral("-c"),
-                           QStringLiteral("xprop -root _NET_SUPPORTING_WM_CHECK | grep -q '#'")}) != 0) {
-        windowManager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+    if (startWindowManagerIfNone(windowManager))
         idle(1500);
-    }
 
     const QList<double> prepared = runFirstPanels(QStringLiteral("--first-prepared"));
     const QList<double> unprepared = runFirstPanels(QStringLiteral("--first-unprepared"));

@@ -10,6 +10,8 @@
 #include "app/StatusBarController.h"
 #include "app/TranslationActions.h"
 #include "capture/ScreenshotEngine.h"
+#include "pipeline/DesktopPipeline.h"
+#include "pipeline/TranslationPipeline.h"
 #include "platform/HotkeyService.h"
 #include "platform/KeyStoreFactory.h"
 #include "platform/NotificationServiceFactory.h"
@@ -49,6 +51,10 @@ AppDelegate::AppDelegate() : m_settings(openSettingsStore()) {
 
 AppDelegate::~AppDelegate() {
     SettingsWindowHook::setShowHandler({});
+    if (m_pipeline) {
+        TranslationActions::setScreenshotHandler({});
+        TranslationActions::setSelectionHandler({});
+    }
     HotkeyHook::setReregisterHandler({});
     Alerts::setPresenter(nullptr);
 }
@@ -61,6 +67,15 @@ void AppDelegate::applicationDidFinishLaunching(const LaunchOptions& options) {
             &ResultWindowController::shared(), &ResultWindowController::raisePanel);
     if (currentSessionType() == SessionType::Wayland)
         announceWaylandLimits();
+
+    m_pipeline = std::make_unique<TranslationPipeline>(DesktopPipeline::services());
+    TranslationActions::setScreenshotHandler([this] { m_pipeline->start(); });
+    TranslationActions::setSelectionHandler([this] { m_pipeline->startTextTranslation(); });
+    QTimer::singleShot(recognizerWarmUpDelay, this, [this] {
+        m_pipeline->prepareLoadingPanel();
+        if (ScreenshotEngine::shared().unavailableReason().isEmpty())
+            m_pipeline->warmUpRecognizer();
+    });
 
     reregisterHotkey();
     logFirstRunWithoutKey();
@@ -93,6 +108,10 @@ void AppDelegate::handleRequest(const AppRequest& request) {
 void AppDelegate::applicationWillTerminate() {
     HotkeyHook::setReregisterHandler({});
     ScreenshotEngine::shared().cleanup();
+    TranslationActions::setScreenshotHandler({});
+    TranslationActions::setSelectionHandler({});
+    // Its workers end and its Esc grab goes while the display is still there.
+    m_pipeline.reset();
     m_screenshotHotkey.reset();
     m_selectionHotkey.reset();
     logi(APP_DISPLAY_NAME + QStringLiteral(" 已退出"));
@@ -109,6 +128,9 @@ void AppDelegate::perform(const AppRequest& request) {
         TranslationActions::startScreenshot();
         break;
     case AppAction::Selection:
+        // A desktop shortcut bound to `vyrn --selection` leaves the focus where the text is.
+        if (m_pipeline)
+            m_pipeline->captureSelectionSource();
         TranslationActions::startSelection();
         break;
     case AppAction::Quit:
@@ -213,6 +235,8 @@ void AppDelegate::hotkeyPressed(Flow flow, quint32 pressTime) {
     Q_UNUSED(pressTime)
     // What a flow needs from the moment of the press (the window whose selection is to be
     // read) is taken here; the flow itself starts later, outside the X event dispatch.
+    if (flow == Flow::Selection && m_pipeline)
+        m_pipeline->captureSelectionSource();
     QMetaObject::invokeMethod(
         this,
         [flow] {

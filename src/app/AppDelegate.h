@@ -13,6 +13,7 @@
 
 class HotkeyRegistration;
 class SettingsManager;
+class TranslationPipeline;
 
 // One global hotkey that could not be registered, as the alert lists it.
 struct HotkeyFailure {
@@ -53,6 +54,9 @@ public:
     QStringList registeredHotkeys() const;
 
     static constexpr std::chrono::milliseconds settingsWindowDelay{600};
+    // The recogniser and the loading panel are made this long after launch, off the start's
+    // path, before a first translation.
+    static constexpr std::chrono::milliseconds recognizerWarmUpDelay{1000};
 
 private:
     enum class Flow { Screenshot, Selection };
@@ -66,4 +70,5 @@ private:
     MessageBoxAlertPresenter m_alertPresenter;
     std::unique_ptr<HotkeyRegistration> m_screenshotHotkey;
     std::unique_ptr<HotkeyRegistration> m_selectionHotkey;
+    std::unique_ptr<TranslationPipeline> m_pipeline;
 };

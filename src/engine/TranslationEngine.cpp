@@ -25,6 +25,7 @@ struct TranslationEngine::PreparedRequest {
     QNetworkRequest request;
     QByteArray body;
     Completion completion;
+    std::function<bool()> stillWanted;
 };
 
 TranslationEngine& TranslationEngine::shared() {
@@ -72,7 +73,8 @@ void TranslationEngine::setTimeoutForTesting(std::chrono::milliseconds timeout) 
     m_timeout = timeout;
 }
 
-void TranslationEngine::translate(const QString& text, Completion completion) {
+void TranslationEngine::translate(const QString& text, Completion completion,
+                                  std::function<bool()> stillWanted) {
     SettingsManager& settings = SettingsManager::shared();
     const SettingsManager::ActiveKey active = settings.activeProviderAndKey();
     const AIProvider provider = active.provider;
@@ -100,14 +102,14 @@ void TranslationEngine::translate(const QString& text, Completion completion) {
     const QUrl endpoint = AIProviders::endpointURL(provider);
     if (!isWebAddress(endpoint)) {
         loge(QStringLiteral("无效 API 地址"));
-        completion(Outcome::failure());
+        completion(Outcome::failure(QStringLiteral("API 地址无效")));
         return;
     }
     const std::optional<QByteArray> authorization = authorizationValue(*key);
     if (!authorization) {
         loge(QStringLiteral("API Key 含换行或其他控制字符，未发送请求（Key 长度=") +
              QString::number(key->size()) + QStringLiteral("），请在偏好设置中重新填写"));
-        completion(Outcome::failure());
+        completion(Outcome::failure(QStringLiteral("API Key 含换行或其他控制字符，请在偏好设置中重新填写")));
         return;
     }
 
@@ -121,6 +123,7 @@ void TranslationEngine::translate(const QString& text, Completion completion) {
     const QJsonObject body = chatBody(provider, AIProviders::defaultModel(provider), messages);
     prepared.body = QJsonDocument(body).toJson(QJsonDocument::Compact);
     prepared.completion = std::move(completion);
+    prepared.stillWanted = std::move(stillWanted);
     logi(QStringLiteral("调用 ") + displayName + QStringLiteral(" API..."));
 
     {
@@ -142,6 +145,8 @@ void TranslationEngine::start(const PreparedRequest& prepared) {
         if (prepared.generation != m_latestGeneration)
             return;
     }
+    if (prepared.stillWanted && !prepared.stillWanted())
+        return;
     abortCurrentTask(prepared.generation);
     if (!m_network)
         m_network = new QNetworkAccessManager(this);
@@ -187,9 +192,9 @@ void TranslationEngine::finish(QNetworkReply* reply, const Completion& completio
     reply->deleteLater();
 
     if (NetworkReplies::wasCutForSize(reply)) {
-        loge(
-            QStringLiteral("API 失败: 响应体超过 %1 MB，已停止接收").arg(NetworkReplies::maxBodyBytes >> 20));
-        completion(Outcome::failure());
+        const QString tooLarge = QStringLiteral("响应体超过 %1 MB").arg(NetworkReplies::maxBodyBytes >> 20);
+        loge(QStringLiteral("API 失败: ") + tooLarge + QStringLiteral("，已停止接收"));
+        completion(Outcome::failure(tooLarge));
         return;
     }
     const QVariant statusAttribute = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
@@ -197,24 +202,24 @@ void TranslationEngine::finish(QNetworkReply* reply, const Completion& completio
     if (error != QNetworkReply::NoError &&
         (NetworkReplies::isTransportError(error) || !statusAttribute.isValid())) {
         loge(QStringLiteral("API 失败: 网络: ") + NetworkReplies::errorText(error));
-        completion(Outcome::failure());
+        completion(Outcome::failure(NetworkReplies::errorText(error)));
         return;
     }
     if (!statusAttribute.isValid()) {
         loge(QStringLiteral("API 失败: 无效响应"));
-        completion(Outcome::failure());
+        completion(Outcome::failure(QStringLiteral("服务器没有返回有效的 HTTP 响应")));
         return;
     }
     const QByteArray data = reply->readAll();
     const int status = statusAttribute.toInt();
     if (status != 200) {
         loge(QStringLiteral("API 失败: HTTP %1, 响应体长度=%2 字节").arg(status).arg(data.size()));
-        completion(Outcome::failure());
+        completion(Outcome::failure(QStringLiteral("服务器返回 HTTP %1").arg(status)));
         return;
     }
     const std::optional<QString> answer = ResponseParser::parse(data);
     logi(QStringLiteral("API 返回 %1 字符").arg(answer ? graphemeCount(*answer) : 0));
-    completion(answer ? Outcome::success(*answer) : Outcome::failure());
+    completion(answer ? Outcome::success(*answer) : Outcome::failure(QStringLiteral("无法解析服务器的回答")));
 }
 
 void TranslationEngine::tellUser(const AlertRequest& alert, AlertAnswer onAnswer, Outcome outcome,

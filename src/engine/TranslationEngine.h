@@ -25,7 +25,8 @@ class TranslationEngine : public QObject {
 public:
     // How a translation ended:
     // - success: the model's answer;
-    // - failure: the reason is in the log; what to tell the user is the caller's choice;
+    // - failure: the details are in the log, and reason() names the cause in one line for the
+    //   user (a network error, the HTTP status); what to tell the user is the caller's choice;
     // - missingKey: no API key is configured; the engine has shown its alert;
     // - keyStoreUnavailable: the key store (the desktop's keyring) could not be asked, for
     //   example while it is locked; the engine has shown its alert.
@@ -35,7 +36,7 @@ public:
         enum class Kind { success, failure, missingKey, keyStoreUnavailable };
         Outcome() = default; // a failure
         static Outcome success(const QString& text) { return Outcome(Kind::success, text); }
-        static Outcome failure() { return Outcome(Kind::failure, {}); }
+        static Outcome failure(const QString& reason = {}) { return Outcome(Kind::failure, reason); }
         static Outcome missingKey() { return Outcome(Kind::missingKey, {}); }
         static Outcome keyStoreUnavailable() { return Outcome(Kind::keyStoreUnavailable, {}); }
         Kind kind() const { return m_kind; }
@@ -43,6 +44,8 @@ public:
         bool userWasTold() const { return m_kind == Kind::missingKey || m_kind == Kind::keyStoreUnavailable; }
         // The answer of a success, as returned (may be empty).
         const QString& text() const { return m_text; }
+        // Why a failure happened, e.g. "连接被拒绝 (connection refused)" or "服务器返回 HTTP 401".
+        QString reason() const { return m_kind == Kind::failure ? m_text : QString(); }
         bool operator==(const Outcome&) const = default;
 
     private:
@@ -56,8 +59,10 @@ public:
 
     // Returns at once; callable from any thread. `completion` runs at most once: never
     // for a cancelled request, synchronously on the calling thread for a failure found
-    // before anything is sent, on the main thread otherwise.
-    void translate(const QString& text, Completion completion);
+    // before anything is sent, on the main thread otherwise. `stillWanted`, when given, is
+    // asked on the main thread right before sending: false drops the request silently, as
+    // a cancel does, so a caller on a worker cannot lose a race with its own cancel.
+    void translate(const QString& text, Completion completion, std::function<bool()> stillWanted = {});
 
     // The request in flight, or null. Main thread only.
     QNetworkReply* currentTask() const;

@@ -14,7 +14,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <variant>
 #include <vector>
 
@@ -79,22 +81,45 @@ class TesseractRecognizer::Pool {
 public:
     explicit Pool(Config config) : config(std::move(config)) {}
 
+    // An idle instance, else a new one. While the warm-up is loading one, a caller waits for
+    // it rather than loading a second instance beside it (another 110 MB and as much time).
     std::variant<Api, InitFailure> acquire() {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [this] { return !idle.empty() || !warming; });
+        if (!idle.empty()) {
+            Api api = std::move(idle.back());
+            idle.pop_back();
+            return api;
+        }
+        ++instances;
+        lock.unlock();
+        return uncountIfFailed(create());
+    }
+
+    // Loads an instance into the pool, unless one exists or is being loaded already.
+    std::optional<InitFailure> warmUp() {
         {
             std::lock_guard lock(mutex);
-            if (!idle.empty()) {
-                Api api = std::move(idle.back());
-                idle.pop_back();
-                return api;
-            }
+            if (instances > 0)
+                return std::nullopt;
+            ++instances;
+            warming = true;
         }
-        return create();
+        auto created = uncountIfFailed(create());
+        std::lock_guard lock(mutex);
+        warming = false;
+        changed.notify_all();
+        if (auto* failure = std::get_if<InitFailure>(&created))
+            return *failure;
+        idle.push_back(std::move(std::get<Api>(created)));
+        return std::nullopt;
     }
 
     void release(Api api) {
         api->Clear();
         std::lock_guard lock(mutex);
         idle.push_back(std::move(api));
+        changed.notify_all();
     }
 
     QString dataFolder() const {
@@ -105,6 +130,14 @@ public:
     const Config config;
 
 private:
+    std::variant<Api, InitFailure> uncountIfFailed(std::variant<Api, InitFailure> created) {
+        if (std::holds_alternative<InitFailure>(created)) {
+            std::lock_guard lock(mutex);
+            --instances;
+        }
+        return created;
+    }
+
     std::variant<Api, InitFailure> create() {
         const QStringList languages = config.languages.split(QLatin1Char('+'), Qt::SkipEmptyParts);
         if (languages.isEmpty())
@@ -151,8 +184,11 @@ private:
     }
 
     mutable std::mutex mutex;
+    std::condition_variable changed;
     QString folder;
     std::vector<Api> idle;
+    int instances = 0; // loaded or being loaded
+    bool warming = false;
 };
 
 namespace {
@@ -190,12 +226,10 @@ QString TesseractRecognizer::dataFolder() const {
 }
 
 bool TesseractRecognizer::warmUp() {
-    auto acquired = m_pool->acquire();
-    if (auto* failure = std::get_if<InitFailure>(&acquired)) {
+    if (const std::optional<InitFailure> failure = m_pool->warmUp()) {
         loge(QStringLiteral("OCR 执行失败: ") + failure->description);
         return false;
     }
-    m_pool->release(std::move(std::get<Api>(acquired)));
     return true;
 }
 

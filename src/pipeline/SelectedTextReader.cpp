@@ -30,6 +30,7 @@ void SelectedTextReader::read(const std::optional<SelectionSource>& source, Done
     ++m_read;
     m_reading = true;
     m_source = source;
+    m_origin = Origin::nothing;
     m_done = std::move(done);
     readAccessibility();
 }
@@ -45,13 +46,15 @@ void SelectedTextReader::cancel() {
 }
 
 std::function<void(std::optional<QString>)>
-SelectedTextReader::continuation(void (SelectedTextReader::*next)()) {
-    return [self = QPointer<SelectedTextReader>(this), read = m_read, next](std::optional<QString> text) {
+SelectedTextReader::continuation(void (SelectedTextReader::*next)(), Origin origin) {
+    return [self = QPointer<SelectedTextReader>(this), read = m_read, next,
+            origin](std::optional<QString> text) {
         if (!self || self->m_read != read || !self->m_reading)
             return;
-        if (text && !text->isEmpty())
+        if (text && !text->isEmpty()) {
+            self->m_origin = origin;
             self->deliver(std::move(text));
-        else if (next)
+        } else if (next)
             (self.data()->*next)();
         else
             self->deliver(std::nullopt);
@@ -60,10 +63,12 @@ SelectedTextReader::continuation(void (SelectedTextReader::*next)()) {
 
 void SelectedTextReader::readAccessibility() {
     const qint64 pid = m_source ? m_source->pid : 0;
-    m_services.accessibility->read(pid, accessibilityBudget, continuation(&SelectedTextReader::readPrimary));
+    m_services.accessibility->read(pid, accessibilityBudget,
+                                   continuation(&SelectedTextReader::readPrimary, Origin::accessibility));
 }
 
 void SelectedTextReader::readPrimary() {
+    logi(QStringLiteral("Accessibility 未获取到文本，尝试 PRIMARY / Ctrl+C 兜底"));
     if (!m_source || m_source->window == 0) {
         logi(QStringLiteral("PRIMARY：来源窗口未知，跳过"));
         readByCopy();
@@ -82,7 +87,7 @@ void SelectedTextReader::readPrimary() {
         return;
     }
     m_services.primary->readText(
-        [then = continuation(&SelectedTextReader::readByCopy)](std::optional<QString> text) {
+        [then = continuation(&SelectedTextReader::readByCopy, Origin::primary)](std::optional<QString> text) {
             if (text && !text->isEmpty())
                 logi(QStringLiteral("PRIMARY：获取选中文本 %1 字符").arg(graphemeCount(*text)));
             else
@@ -92,7 +97,6 @@ void SelectedTextReader::readPrimary() {
 }
 
 void SelectedTextReader::readByCopy() {
-    logi(QStringLiteral("Accessibility 未获取到文本，尝试 Ctrl+C 兜底"));
     if (m_copy->isRunning()) {
         // A cancelled copy is still putting the clipboard back; a second one now would
         // save the wrong contents.
@@ -100,7 +104,7 @@ void SelectedTextReader::readByCopy() {
         deliver(std::nullopt);
         return;
     }
-    m_copy->run(m_source, continuation(nullptr));
+    m_copy->run(m_source, continuation(nullptr, Origin::copy));
 }
 
 void SelectedTextReader::deliver(std::optional<QString> text) {

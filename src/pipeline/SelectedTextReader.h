@@ -21,6 +21,9 @@ class SelectedTextReader : public QObject {
     Q_OBJECT
 public:
     using Done = std::function<void(std::optional<QString>)>;
+    // Which reader gave the last answer.
+    enum class Origin { nothing, accessibility, primary, copy };
+    Q_ENUM(Origin)
 
     static constexpr std::chrono::milliseconds accessibilityBudget{1000};
 
@@ -37,6 +40,8 @@ public:
     // The read in flight answers no more; a clipboard it changed is still put back.
     void cancel();
     bool isReading() const { return m_reading; }
+    // Valid from the answer's arrival until the next read.
+    Origin lastOrigin() const { return m_origin; }
 
 private:
     void readAccessibility();
@@ -44,12 +49,14 @@ private:
     void readByCopy();
     void deliver(std::optional<QString> text);
     // A step's answer, dropped when the read it belongs to was cancelled or replaced.
-    std::function<void(std::optional<QString>)> continuation(void (SelectedTextReader::*next)());
+    std::function<void(std::optional<QString>)> continuation(void (SelectedTextReader::*next)(),
+                                                             Origin origin);
 
     SelectionServices m_services;
     CopySelectionFallback* m_copy = nullptr;
     std::optional<SelectionSource> m_source;
     Done m_done;
     bool m_reading = false;
+    Origin m_origin = Origin::nothing;
     quint64 m_read = 0;
 };

@@ -1,6 +1,7 @@
 #include "result/ResultWindowController.h"
 
 #include "app/Logger.h"
+#include "app/PanelPalette.h"
 #include "engine/AIProvider.h"
 #include "platform/DesktopColorScheme.h"
 #include "platform/FloatingPanelWindow.h"
@@ -17,7 +18,6 @@
 #include <QElapsedTimer>
 #include <QPalette>
 #include <QScreen>
-#include <QStyle>
 #include <QWindow>
 
 #include <cmath>
@@ -50,34 +50,6 @@ Screens currentScreens() {
 // Whole pixels, so that the frame read back from the window system compares equal.
 QRectF whole(const QRectF& rect) {
     return {std::round(rect.x()), std::round(rect.y()), std::round(rect.width()), std::round(rect.height())};
-}
-
-QPalette panelPalette(bool dark) {
-    const QPalette application = QApplication::palette();
-    if (dark == (application.color(QPalette::Window).lightness() < 128))
-        return application;
-    if (!dark)
-        return QApplication::style()->standardPalette();
-    QPalette palette;
-    const QColor window(0x1c, 0x1c, 0x1e), button(0x3a, 0x3a, 0x3c), text(0xe5, 0xe5, 0xe7);
-    palette.setColor(QPalette::Window, window);
-    palette.setColor(QPalette::Base, window);
-    palette.setColor(QPalette::AlternateBase, button);
-    palette.setColor(QPalette::Button, button);
-    palette.setColor(QPalette::WindowText, text);
-    palette.setColor(QPalette::Text, text);
-    palette.setColor(QPalette::ButtonText, text);
-    palette.setColor(QPalette::Light, button.lighter(140));
-    palette.setColor(QPalette::Midlight, button.lighter(120));
-    palette.setColor(QPalette::Mid, button.darker(120));
-    palette.setColor(QPalette::Dark, window.darker(140));
-    palette.setColor(QPalette::Shadow, Qt::black);
-    palette.setColor(QPalette::Highlight, QColor(0x0a, 0x84, 0xff));
-    palette.setColor(QPalette::HighlightedText, Qt::white);
-    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-        palette.setColor(QPalette::Disabled, role, QColor(0x7c, 0x7c, 0x80));
-    palette.setColor(QPalette::Disabled, QPalette::Button, window);
-    return palette;
 }
 
 // The body colours of the two page schemes.
@@ -318,11 +290,10 @@ void ResultWindowController::reloadWebView() {
     if (!m_open)
         return;
     SettingsManager& settings = SettingsManager::shared();
-    const bool dark = prefersDarkPages(DesktopColorScheme::shared().preference(),
-                                       QApplication::palette().color(QPalette::Window));
+    const bool dark = PanelPalette::prefersDark();
     const int fontSize = settings.popupFontSize();
     const QString provider = AIProviders::shortName(settings.apiProvider());
-    m_panel->setPalette(panelPalette(dark));
+    m_panel->setPalette(PanelPalette::forScheme(dark));
     const QString page = m_splitMode
                              ? HTMLRenderer::renderSplit(m_markdown, m_originalText, dark, fontSize, provider)
                              : HTMLRenderer::renderPage(m_markdown, m_originalText, dark, fontSize, provider);

@@ -13,8 +13,9 @@
 namespace {
 const QString kReady = QStringLiteral(" 就绪 — ");
 const QString kSettingsHook = QStringLiteral("打开偏好设置窗口");
-const QString kScreenshot = QStringLiteral("截图翻译尚不可用");
-const QString kSelection = QStringLiteral("划词翻译尚不可用");
+const QString kScreenshot = QStringLiteral("===== 翻译流水线开始 =====");
+const QString kSelection = QStringLiteral("===== 划词翻译流水线开始 =====");
+const QString kCaptureEnded = QStringLiteral("截图取消或失败");
 } // namespace
 
 // The real program as a desktop starts it: one instance per session bus, requests from
@@ -27,6 +28,17 @@ class TestStartup : public QObject {
     LocalHttpServer updateService;
 
     static void press(const QString& keys) { X11Desktop::key(keys); }
+
+    // Esc on the frozen screen, until the program has taken its keyboard and let it go.
+    static bool closeOverlay(VyrnProcess& vyrn) {
+        const int ended = vyrn.count(kCaptureEnded) + 1;
+        return QTest::qWaitFor(
+            [&] {
+                press(QStringLiteral("Escape"));
+                return vyrn.waitFor(kCaptureEnded, ended, 500);
+            },
+            30000);
+    }
 
     // Another program holding a combination, from before VYRN starts until the end of the test.
     static bool hold(QProcess& holder, int keyCode, int modifiers) {
@@ -91,8 +103,10 @@ private Q_SLOTS:
         QVERIFY(vyrn.waitFor(kSettingsHook, 2));
         QCOMPARE(VyrnProcess::run({QStringLiteral("--screenshot")}, environment).exitCode, 0);
         QVERIFY(vyrn.waitFor(kScreenshot, 1));
+        QVERIFY(closeOverlay(vyrn));
         press(QStringLiteral("super+t"));
         QVERIFY(vyrn.waitFor(kScreenshot, 2));
+        QVERIFY(closeOverlay(vyrn));
         press(QStringLiteral("super+shift+t"));
         QVERIFY(vyrn.waitFor(kSelection, 1));
 
@@ -146,7 +160,7 @@ private Q_SLOTS:
             vyrn.output().contains(QStringLiteral("VYRN 就绪 — Super+Shift+T 划词翻译 | 点击托盘图标操作")));
         QTRY_VERIFY_WITH_TIMEOUT(X11Desktop::showsAlert(vyrn.pid()), 30000);
         press(QStringLiteral("super+shift+t"));
-        QVERIFY(vyrn.waitFor(kSelection));
+        QVERIFY2(vyrn.waitFor(kSelection), qPrintable(vyrn.output()));
         QCOMPARE(readFileBytes(SettingsManager::preferencesPath()), preferences);
 
         vyrn.signal(SIGTERM);

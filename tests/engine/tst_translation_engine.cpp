@@ -217,28 +217,31 @@ private Q_SLOTS:
 
         // Grapheme clusters: an emoji with a skin tone and an e with a combining accent count once each.
         const QString text = QStringLiteral("## 中文翻译\n你好 👍🏽 e\u0301 ");
-        const Outcome failure = Outcome::failure();
         QTest::newRow("answer") << answerWith(text) << Outcome::success(text)
                                 << QStringLiteral("INFO API 返回 15 字符");
         QTest::newRow("empty answer")
             << answerWith(QString()) << Outcome::success(QString()) << QStringLiteral("INFO API 返回 0 字符");
         QTest::newRow("not an answer")
-            << Answer{200, "<html>busy</html>"} << failure << QStringLiteral("INFO API 返回 0 字符");
-        QTest::newRow("429 empty") << Answer{429, {}} << failure
+            << Answer{200, "<html>busy</html>"} << Outcome::failure(QStringLiteral("无法解析服务器的回答"))
+            << QStringLiteral("INFO API 返回 0 字符");
+        QTest::newRow("429 empty") << Answer{429, {}}
+                                   << Outcome::failure(QStringLiteral("服务器返回 HTTP 429"))
                                    << QStringLiteral("ERROR API 失败: HTTP 429, 响应体长度=0 字节");
-        QTest::newRow("500") << Answer{500, R"({"error":"boom"})"} << failure
+        QTest::newRow("500") << Answer{500, R"({"error":"boom"})"}
+                             << Outcome::failure(QStringLiteral("服务器返回 HTTP 500"))
                              << QStringLiteral("ERROR API 失败: HTTP 500, 响应体长度=16 字节");
         Answer cut = answerWith(QString(400, QLatin1Char('a')));
         cut.cutAfterBodyBytes = 40;
         QTest::newRow("cut mid-body")
-            << cut << failure
+            << cut << Outcome::failure(QStringLiteral("服务器断开了连接 (remote host closed)"))
             << QStringLiteral("ERROR API 失败: 网络: 服务器断开了连接 (remote host closed)");
         // Qt reports the transfer time-out as a cancel; it must still end in a failure.
         Answer silent;
         silent.neverAnswer = true;
-        QTest::newRow("time-out") << silent << failure
+        QTest::newRow("time-out") << silent << Outcome::failure(QStringLiteral("请求超时 (timeout)"))
                                   << QStringLiteral("ERROR API 失败: 网络: 请求超时 (timeout)");
-        QTest::newRow("over 8 MB") << answerWith(QString(8 * 1024 * 1024, QLatin1Char('a'))) << failure
+        QTest::newRow("over 8 MB") << answerWith(QString(8 * 1024 * 1024, QLatin1Char('a')))
+                                   << Outcome::failure(QStringLiteral("响应体超过 8 MB"))
                                    << QStringLiteral("ERROR API 失败: 响应体超过 8 MB，已停止接收");
     }
 
@@ -264,7 +267,7 @@ private Q_SLOTS:
         server.enqueue(
             {307, {}, "text/plain\r\nLocation: " + elsewhere.baseUrl().toEncoded() + "/chat/completions"});
         elsewhere.enqueue(answerWith(QStringLiteral("stolen")));
-        QCOMPARE(translateAndWait(QStringLiteral("Hi")), Outcome::failure());
+        QCOMPARE(translateAndWait(QStringLiteral("Hi")).kind(), Outcome::Kind::failure);
         QCOMPARE(server.requests().size(), 1);
         QVERIFY(elsewhere.requests().isEmpty());
     }
@@ -347,7 +350,8 @@ private Q_SLOTS:
         engine().translate(QStringLiteral("Hi"), calls.recorder());
         QCOMPARE(calls.count(), 1); // at once, on the caller's thread
         QVERIFY(!server.waitForRequests(1, 100));
-        QCOMPARE(calls.outcomes, QList<Outcome>{Outcome::failure()});
+        QCOMPARE(calls.outcomes, QList<Outcome>{Outcome::failure(QStringLiteral(
+                                     "API Key 含换行或其他控制字符，请在偏好设置中重新填写"))});
         QCOMPARE(logLinesSince(mark),
                  QStringList(QStringLiteral("ERROR API Key 含换行或其他控制字符，未发送请求（Key 长度=%1），"
                                             "请在偏好设置中重新填写")
@@ -393,6 +397,25 @@ private Q_SLOTS:
         QCOMPARE(logLinesSince(mark),
                  byCancel ? QStringList()
                           : QStringList({deepseekCall, QStringLiteral("INFO API 返回 6 字符")}));
+    }
+
+    // A worker's request that its caller gave up on before it reached the main thread.
+    void unwantedRequestIsNeverSent() {
+        configure(AIProvider::deepseek);
+        server.enqueue(answerWith(QStringLiteral("late")));
+        Calls calls;
+        int asked = 0;
+        runOn(true, [&] {
+            engine().translate(QStringLiteral("Hi"), calls.recorder(), [&asked] {
+                ++asked;
+                return false;
+            });
+        });
+        QCoreApplication::sendPostedEvents(); // the request's start, on the main thread
+        QCOMPARE(asked, 1);
+        QCOMPARE(engine().currentTask(), nullptr);
+        QVERIFY(server.requests().isEmpty());
+        QCOMPARE(calls.count(), 0);
     }
 };
 

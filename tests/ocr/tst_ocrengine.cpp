@@ -157,6 +157,21 @@ private Q_SLOTS:
             QStringLiteral("OCR: Tesseract 已初始化 (eng+chi_sim+chi_tra, ")));
     }
 
+    // A screenshot that comes while the warm-up still loads Tesseract waits for that very
+    // instance: one load in the log, not a second engine beside the first.
+    void recognitionWaitsForTheWarmUp() {
+        OCREngine engine(std::make_unique<TesseractRecognizer>(TesseractRecognizer::Config::defaults()));
+        const Picture picture = prose(proseLines().mid(0, 1), 16, Theme::Light);
+        const qsizetype logStart = readLog().size();
+        std::thread warmUp([&] { QVERIFY(engine.warmUp()); });
+        std::optional<QList<OCRBlock>> read;
+        std::thread screenshot([&] { read = engine.recognizeWithPositions(picture.image); });
+        warmUp.join();
+        screenshot.join();
+        QVERIFY(read && !read->isEmpty());
+        QCOMPARE(readLog().mid(logStart).count(QStringLiteral("OCR: Tesseract 已初始化")), 1);
+    }
+
     void cancellation() {
         QStringList many; // large enough that a full recognition takes well over a second
         for (int i = 0; i < 6; ++i)

@@ -157,21 +157,26 @@ private Q_SLOTS:
         QTest::addColumn<int>("primaryReads");
         QTest::addColumn<int>("copiesSent");
         QTest::addColumn<QString>("logged");
+        QTest::addColumn<SelectedTextReader::Origin>("origin");
+        using Origin = SelectedTextReader::Origin;
         const OptionalText none;
-        QTest::newRow("accessibility") << OptionalText("from AT-SPI") << 1 << OptionalText("p")
-                                       << OptionalText("c") << OptionalText("from AT-SPI") << 0 << 0 << "";
+        QTest::newRow("accessibility")
+            << OptionalText("from AT-SPI") << 1 << OptionalText("p") << OptionalText("c")
+            << OptionalText("from AT-SPI") << 0 << 0 << "" << Origin::accessibility;
         QTest::newRow("empty accessible text")
             << OptionalText("") << 1 << OptionalText("from PRIMARY") << none << OptionalText("from PRIMARY")
-            << 1 << 0 << "PRIMARY：获取选中文本 12 字符";
+            << 1 << 0 << "PRIMARY：获取选中文本 12 字符" << Origin::primary;
         QTest::newRow("stale PRIMARY of another program")
             << none << 2 << OptionalText("stale") << OptionalText("copied") << OptionalText("copied") << 0
-            << 1 << "PRIMARY：所有者不是来源应用，忽略";
+            << 1 << "PRIMARY：所有者不是来源应用，忽略" << Origin::copy;
         QTest::newRow("no PRIMARY") << none << 0 << none << OptionalText("copied") << OptionalText("copied")
-                                    << 0 << 1 << "Accessibility 未获取到文本，尝试 Ctrl+C 兜底";
+                                    << 0 << 1 << "Accessibility 未获取到文本，尝试 PRIMARY / Ctrl+C 兜底"
+                                    << Origin::copy;
         QTest::newRow("empty PRIMARY")
             << none << 1 << OptionalText("") << OptionalText("copied") << OptionalText("copied") << 1 << 1
-            << "PRIMARY：选中文本为空或无法读取";
-        QTest::newRow("nothing anywhere") << none << 0 << none << none << none << 0 << 1 << "剪贴板未被改动";
+            << "PRIMARY：选中文本为空或无法读取" << Origin::copy;
+        QTest::newRow("nothing anywhere")
+            << none << 0 << none << none << none << 0 << 1 << "剪贴板未被改动" << Origin::nothing;
     }
     void readerOrder() {
         QFETCH(OptionalText, accessible);
@@ -182,6 +187,7 @@ private Q_SLOTS:
         QFETCH(int, primaryReads);
         QFETCH(int, copiesSent);
         QFETCH(QString, logged);
+        QFETCH(SelectedTextReader::Origin, origin);
 
         FakeSelectionServices fakes;
         const SelectionSource source = sourceOfClass("Gedit");
@@ -211,6 +217,7 @@ private Q_SLOTS:
         QCOMPARE(fakes.accessibility->lastPid, source.pid);
         QCOMPARE(fakes.primary->reads, primaryReads);
         QCOMPARE(fakes.keyboard->copiesSent, copiesSent);
+        QCOMPARE(reader.lastOrigin(), origin);
         QVERIFY2(readLog().mid(logMark).contains(logged), qPrintable(logged));
     }
 

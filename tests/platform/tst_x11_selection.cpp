@@ -177,6 +177,23 @@ private Q_SLOTS:
         QVERIFY(released.wait());
         QVERIFY(released.value);
     }
+
+    // The program ends in the middle of its Ctrl+C (a quit right after the hotkey): no key
+    // stays down in the server for every other program.
+    void copyCutShortLeavesNoKeyDown() {
+        auto keyboard = std::make_unique<X11SyntheticCopy>(connection);
+        keyboard->sendCopyShortcut([](bool) {}); // Ctrl goes down at once, C and the releases later
+        AsyncAnswer<bool> down;
+        X11SyntheticCopy probe(connection);
+        probe.waitUntilNoKeyDown(std::chrono::milliseconds(0), down.callback());
+        QVERIFY(down.wait());
+        QVERIFY(!down.value);
+        keyboard.reset();
+        AsyncAnswer<bool> released;
+        probe.waitUntilNoKeyDown(std::chrono::milliseconds(1000), released.callback());
+        QVERIFY(released.wait());
+        QVERIFY(released.value);
+    }
 };
 
 QTEST_MAIN(TestX11Selection)

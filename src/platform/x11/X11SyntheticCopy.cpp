@@ -31,6 +31,11 @@ constexpr Stroke copyStrokes[] = {{true, true, 30}, {false, true, 40}, {false, f
 X11SyntheticCopy::X11SyntheticCopy(std::shared_ptr<X11SelectionConnection> connection, QObject* parent)
     : QObject(parent), m_connection(std::move(connection)) {}
 
+X11SyntheticCopy::~X11SyntheticCopy() {
+    while (!m_pressed.empty())
+        press(m_pressed.back(), false);
+}
+
 bool X11SyntheticCopy::anyKeyDown() {
     auto reply = std::unique_ptr<xcb_query_keymap_reply_t, decltype(&std::free)>(
         xcb_query_keymap_reply(m_connection->get(), xcb_query_keymap(m_connection->get()), nullptr),
@@ -74,6 +79,10 @@ xcb_keycode_t X11SyntheticCopy::keycodeFor(quint32 keysym) {
 }
 
 void X11SyntheticCopy::press(xcb_keycode_t key, bool down) {
+    if (down)
+        m_pressed.push_back(key);
+    else
+        m_pressed.erase(std::remove(m_pressed.begin(), m_pressed.end(), key), m_pressed.end());
     xcb_test_fake_input(m_connection->get(), down ? XCB_KEY_PRESS : XCB_KEY_RELEASE, key, XCB_CURRENT_TIME,
                         XCB_WINDOW_NONE, 0, 0, 0);
     m_connection->flush();

@@ -1,0 +1,200 @@
+// Needs an X server (run under xvfb-run; openbox is started when no window manager runs).
+// The translation flows with their real windows, engine and recogniser against a local
+// service that holds its answer: the selection flow's start until the loading panel is
+// painted (the text comes from a stand-in reader at once), and the release of the mouse
+// on the frozen screen until the loading panel is painted and until the request arrives.
+#include "BenchTiming.h"
+#include "DesktopBench.h"
+#include "ProcessMemory.h"
+#include "app/AppConstants.h"
+#include "capture/ScreenshotEngine.h"
+#include "engine/AIProvider.h"
+#include "ocr/OCREngine.h"
+#include "pipeline/DesktopPipeline.h"
+#include "pipeline/LoadingPanel.h"
+#include "pipeline/SelectedTextReader.h"
+#include "pipeline/TranslationPipeline.h"
+#include "result/ResultWebEngine.h"
+#include "result/ResultWindowController.h"
+#include "settings/KeychainHelper.h"
+#include "settings/SettingsManager.h"
+#include "support/DrawnText.h"
+#include "support/FakeKeyStore.h"
+#include "support/FakeSelectionServices.h"
+#include "support/LocalHttpServer.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QProcess>
+#include <QScreen>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+namespace {
+
+void idle(int ms) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+template <typename Done> void spinUntil(Done done, const char* what) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        if (timer.elapsed() > 60000) {
+            std::fprintf(stderr, "timed out waiting for %s\n", what);
+            std::exit(1);
+        }
+    }
+}
+
+double sinceMs(const QElapsedTimer& timer) {
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QTemporaryDir home;
+    if (!prepareDesktopBench("bench_pipeline", home))
+        return 1;
+    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    ResultWebEngine::registerUrlScheme();
+    QApplication app(argc, argv);
+    AppConstants::initialize();
+    SettingsManager::resetSharedForTesting(home.path() + QStringLiteral("/preferences.json"));
+
+    QProcess windowManager;
+    if (startWindowManagerIfNone(windowManager))
+        idle(1500);
+
+    LocalHttpServer service;
+    LocalHttpServer::Response held;
+    held.neverAnswer = true;
+    service.enqueue(held);
+    const QString provider = AIProviders::rawValue(AIProvider::deepseek);
+    auto keys = std::make_unique<FakeKeyStore>();
+    keys->write(KeychainHelper::service, QStringLiteral("kavelin.apikey.") + provider, "sk-bench");
+    KeychainHelper::setBackend(std::move(keys));
+    SettingsManager::shared().setApiProvider(AIProvider::deepseek);
+    SettingsManager::shared().store().setValue(QStringLiteral("kavelin.baseURL.") + provider,
+                                               service.baseUrl().toString());
+
+    FakeSelectionServices selection;
+    selection.probe->source = SelectionSource{1, 4242, QStringLiteral("gedit"), QStringLiteral("Gedit")};
+    selection.accessibility->answer = QStringLiteral("The committee will review every application.");
+    TranslationPipeline::Services services = DesktopPipeline::services();
+    auto* desktop = static_cast<DesktopPipeline*>(services.desktop.get());
+    services.selection = std::make_unique<SelectedTextReader>(selection.take());
+    services.accessibility.reset();
+    TranslationPipeline pipeline(std::move(services));
+    OCREngine::shared().warmUp();
+
+    // Painted once per showing; the panel exists from the first showing on.
+    int paints = 0;
+    bool counting = false;
+    const auto waitForPaint = [&](int before) {
+        spinUntil(
+            [&] {
+                if (!counting && desktop->loadingPanel()) {
+                    QObject::connect(desktop->loadingPanel(), &LoadingPanel::painted, [&] { ++paints; });
+                    counting = true;
+                }
+                return paints > before;
+            },
+            "the loading panel");
+    };
+    const auto endTask = [&](int requests) {
+        spinUntil([&] { return service.requests().size() >= requests; }, "the request");
+        pipeline.cancelByUser();
+        QCoreApplication::processEvents();
+    };
+
+    // Selection: from the flow's start (what the hotkey calls) to the panel on the screen.
+    const auto selectionRun = [&] {
+        const int before = paints;
+        const qsizetype requests = service.requests().size();
+        pipeline.captureSelectionSource();
+        pipeline.startTextTranslation();
+        waitForPaint(before);
+        endTask(int(requests) + 1);
+    };
+    // The first showing, with and without the panel made at launch as the program does.
+    if (qEnvironmentVariableIsSet("VYRN_BENCH_PREPARED"))
+        pipeline.prepareLoadingPanel();
+    {
+        QElapsedTimer timer;
+        timer.start();
+        const int before = paints;
+        pipeline.captureSelectionSource();
+        pipeline.startTextTranslation();
+        waitForPaint(before);
+        std::fprintf(stderr, "%-42s %.3f ms\n", "selection start -> panel painted, first", sinceMs(timer));
+        endTask(1);
+    }
+    reportTiming("selection start -> panel painted", 20, selectionRun);
+
+    // Screenshot: a 600 x 200 paragraph on the screen, a drag over it on the frozen screen.
+    const DrawnText::Picture prose =
+        DrawnText::prose(DrawnText::proseLines().mid(0, 5), 20, DrawnText::Theme::Light);
+    QLabel page;
+    page.setWindowFlags(Qt::FramelessWindowHint);
+    page.setPixmap(QPixmap::fromImage(prose.image.copy(0, 0, 600, 200)));
+    page.setFixedSize(600, 200);
+    page.move(100, 100);
+    page.show();
+    idle(500);
+    const QPoint topLeft = page.mapToGlobal(QPoint());
+    const qreal screenHeight = QGuiApplication::primaryScreen()->geometry().height();
+    // Overlay points: origin at the screen's bottom-left corner.
+    const QPointF from(topLeft.x(), screenHeight - topLeft.y());
+    const QPointF to(topLeft.x() + 600, screenHeight - topLeft.y() - 200);
+    ScreenshotEngine& capture = ScreenshotEngine::shared();
+    QList<double> toPanel, toRequest;
+    const auto screenshotRun = [&](bool record) {
+        const int before = paints;
+        const qsizetype requests = service.requests().size();
+        pipeline.start();
+        spinUntil([&] { return capture.holdsInput(); }, "the overlay");
+        capture.mouseDown(from);
+        capture.mouseDragged(to);
+        QElapsedTimer timer;
+        timer.start();
+        capture.mouseUp(to);
+        waitForPaint(before);
+        const double panel = sinceMs(timer);
+        spinUntil([&] { return service.requests().size() > requests; }, "the request");
+        const double request = sinceMs(timer);
+        if (record) {
+            toPanel.append(panel);
+            toRequest.append(request);
+        }
+        pipeline.cancelByUser();
+        QCoreApplication::processEvents();
+    };
+    for (int i = 0; i < 3; ++i)
+        screenshotRun(false);
+    for (int i = 0; i < 15; ++i)
+        screenshotRun(true);
+    reportSamples("mouse release -> panel painted", {toPanel.begin(), toPanel.end()}, "ms");
+    reportSamples("mouse release -> request sent (warm OCR)", {toRequest.begin(), toRequest.end()}, "ms");
+
+    // One translation answered and shown, then the memory of everything the program runs.
+    LocalHttpServer::Response answer;
+    answer.body = R"({"choices":[{"message":{"content":"## 中文翻译\n委员会将审核每一份申请。"}}]})";
+    service.enqueue(answer);
+    pipeline.start();
+    spinUntil([&] { return capture.holdsInput(); }, "the overlay");
+    capture.mouseDown(from);
+    capture.mouseUp(to);
+    spinUntil([] { return ResultWindowController::shared().isPanelOpen(); }, "the result panel");
+    idle(2000); // the page loaded and drawn
+    std::fprintf(stderr, "%-42s %.1f MB\n", "PSS after a screenshot translation", pssMB());
+    pipeline.waitForWorkers();
+    return 0;
+}

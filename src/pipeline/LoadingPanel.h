@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class Spinner;
+
+// The small panel shown while a translation runs: a spinner, what is happening and the
+// steps. Stays above other windows and is never given the keyboard, so the program being
+// read keeps it; a normal window, not a tool window, which some window managers hide
+// while their application is inactive. Dragging its background moves it.
+class LoadingPanel : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr QSize contentSize{300, 140};
+
+    LoadingPanel();
+    void setTexts(const QString& title, const QString& subtitle);
+    QString title() const;
+    QString subtitle() const;
+    Spinner* spinner() const { return m_spinner; }
+
+Q_SIGNALS:
+    // Drawn on the screen for the first time since it was shown.
+    void painted();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    Spinner* m_spinner;
+    QLabel* m_title;
+    QLabel* m_subtitle;
+    bool m_paintedSinceShown = false;
+};

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "engine/TranslationEngine.h"
+
+#include <QImage>
+#include <QPointF>
+#include <QRectF>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+// A region the user dragged out on the frozen screen.
+struct CapturedRegion {
+    QRectF selection; // points, origin at the captured screen's bottom-left corner, y upwards
+    QRectF onDesktop; // the same in global points, origin at the primary screen's bottom-left corner
+    QImage crop;      // null when the user cancelled or the capture failed
+};
+
+// The windows and desktop services the translation flows drive. Main thread only. The
+// real ones are the widgets and services of the UI layer; tests put fakes in their place.
+class PipelineDesktop {
+public:
+    virtual ~PipelineDesktop() = default;
+
+    // The small panel that says a translation is under way: above other windows on the
+    // screen under the pointer, never taking the keyboard.
+    virtual void showLoadingPanel(const QString& title, const QString& subtitle) = 0;
+    // Builds and draws the panel once, unseen, so that the first showing is quick.
+    virtual void prepareLoadingPanel() {}
+    virtual void hideLoadingPanel() = 0;
+    // Esc without modifiers, pressed in whatever program has the focus, until released.
+    // Nothing on success, else why the key could not be had.
+    virtual std::optional<QString> grabCancelKey(std::function<void()> pressed) = 0;
+    virtual void releaseCancelKey() = 0;
+
+    virtual bool isResultPanelOpen() const = 0;
+    // `sourceRect` is where the source text is, in global points with the origin at the
+    // primary screen's bottom-left corner; the panel opens on the half away from it.
+    virtual void showResult(const QString& markdown, const QString& originalText,
+                            const QRectF& sourceRect) = 0;
+    virtual void notify(const QString& title, const QString& body) = 0;
+    // Global points, origin at the primary screen's bottom-left corner.
+    virtual QPointF pointerPosition() const = 0;
+
+    // Offers to switch the desktop's accessibility support on; `answer` runs once.
+    virtual void promptForAccessibility(std::function<void(bool enable)> answer) = 0;
+
+    // The frozen screen with its selection overlay. Empty when captures can work here.
+    virtual QString captureUnavailableReason() const = 0;
+    virtual bool isCapturing() const = 0;
+    // `done` runs once, on the main thread.
+    virtual void startCapture(std::function<void(const CapturedRegion&)> done) = 0;
+};
+
+// The chat-completions service, as the flows use it.
+class Translator {
+public:
+    virtual ~Translator() = default;
+    // Any thread; as TranslationEngine::translate.
+    virtual void translate(const QString& text, TranslationEngine::Completion completion,
+                           std::function<bool()> stillWanted) = 0;
+    // Ends the request in flight silently. Any thread.
+    virtual void cancel() = 0;
+};

@@ -1,0 +1,303 @@
+#include "pipeline/TranslationPipeline.h"
+
+#include "app/Alerts.h"
+#include "app/AppConstants.h"
+#include "app/Logger.h"
+#include "ocr/OCREngine.h"
+#include "ocr/TableExtractor.h"
+#include "pipeline/SelectedTextReader.h"
+#include "platform/AccessibilitySupport.h"
+#include "text/GraphemeCount.h"
+#include "text/TextPreprocessor.h"
+
+#include <QPointer>
+
+using Outcome = TranslationEngine::Outcome;
+
+namespace {
+
+const QString kPanelStillOpenTitle = QStringLiteral("请先关闭上一个翻译弹窗");
+const QString kPanelStillOpenBody =
+    QStringLiteral("关闭后即可开始新翻译。\n按 ESC 或点击弹窗的关闭按钮即可。");
+const QString kCaptureBusy = QStringLiteral("截图引擎已在运行中，忽略重复请求");
+const QString kNoSelectedText =
+    QStringLiteral("未能获取选中文本。\n可能原因：\n1. 未选中文本\n"
+                   "2. 该程序未开放选中文本（可开启桌面的辅助功能支持后重启该程序）");
+const QString kNothingRecognised =
+    QStringLiteral("OCR 未能识别到文字。\n请确认框选区域包含清晰文字，且文字不过小/模糊。");
+
+// The failure alert's body: the headline, the cause when the engine named one, then what
+// the flow adds (the length of the selection, or what OCR read).
+QString translationFailure(const QString& reason, const QString& detail) {
+    QString message = QStringLiteral("AI 翻译失败。\n");
+    if (!reason.isEmpty())
+        message += QStringLiteral("原因：") + reason + QLatin1Char('\n');
+    return message + detail;
+}
+
+} // namespace
+
+TranslationPipeline::TranslationPipeline(Services services, QObject* parent)
+    : QObject(parent), m_services(std::move(services)) {}
+
+TranslationPipeline::~TranslationPipeline() {
+    if (m_recognitionCancel)
+        m_recognitionCancel->store(true);
+    waitForWorkers();
+    hideLoading();
+}
+
+void TranslationPipeline::captureSelectionSource() {
+    m_selectionSource = m_services.selection->captureSource();
+}
+
+bool TranslationPipeline::refused(const QString& busyLine) {
+    if (m_services.desktop->isResultPanelOpen()) {
+        Alerts::showAlert(kPanelStillOpenTitle, kPanelStillOpenBody);
+        return true;
+    }
+    if (m_loading || m_readingSelection) {
+        logi(busyLine);
+        return true;
+    }
+    // Checked before a generation is taken: a second capture would be refused by the overlay
+    // anyway, and the generation it took would silence the first one's answer.
+    if (m_services.desktop->isCapturing()) {
+        logi(kCaptureBusy);
+        return true;
+    }
+    return false;
+}
+
+void TranslationPipeline::startTextTranslation() {
+    logi(QStringLiteral("===== 划词翻译流水线开始 ====="));
+    if (refused(QStringLiteral("翻译任务加载中，忽略本次划词翻译请求")))
+        return;
+    const qint64 generation = ++*m_generation;
+    const QPointF pointer = m_services.desktop->pointerPosition();
+    m_readingSelection = true;
+    // The reader answers later on the main thread, never once it is gone with the pipeline.
+    m_services.selection->read(m_selectionSource, [this, generation, pointer](std::optional<QString> text) {
+        selectionRead(generation, pointer, text);
+    });
+}
+
+void TranslationPipeline::selectionRead(qint64 generation, const QPointF& pointer,
+                                        const std::optional<QString>& text) {
+    m_readingSelection = false;
+    if (!isCurrent(generation))
+        return;
+    const SelectedTextReader::Origin origin = m_services.selection->lastOrigin();
+    if (origin == SelectedTextReader::Origin::copy || origin == SelectedTextReader::Origin::nothing)
+        offerAccessibilitySupport();
+    if (!text || text->isEmpty()) {
+        Alerts::showError(kNoSelectedText);
+        return;
+    }
+    const QString cleaned = TextPreprocessor::condenseCitation(*text);
+    const qsizetype length = graphemeCount(cleaned);
+    logi(QStringLiteral("划词获取文本: len=") + QString::number(length));
+    showLoadingPanel(QStringLiteral("正在翻译..."), QStringLiteral("划词翻译 → AI 翻译分析"));
+    const QString request = TableExtractor::detectAndConvertTabSeparated(cleaned);
+    if (request != cleaned)
+        logi(QStringLiteral("划词翻译: 检测到 Tab 分隔，已转为 Markdown 表格"));
+    // The panel keeps clear of a small square around the pointer.
+    const QRectF around(pointer - QPointF(5, 5), QSizeF(10, 10));
+    const QString detail = QStringLiteral("选中文本长度：") + QString::number(length);
+    m_workers.start([this, generation, request, cleaned, around, detail] {
+        translateFromWorker(generation, request,
+                            [this, generation, cleaned, around, detail](const Outcome& outcome) {
+                                finishTranslation(generation, outcome, cleaned, around, detail,
+                                                  QStringLiteral("划词翻译完成，点击查看结果"),
+                                                  QStringLiteral("划词翻译流水线完成"));
+                            });
+    });
+}
+
+void TranslationPipeline::start() {
+    logi(QStringLiteral("===== 翻译流水线开始 ====="));
+    if (refused(QStringLiteral("翻译任务加载中，忽略本次截图翻译请求")))
+        return;
+    if (const QString reason = m_services.desktop->captureUnavailableReason(); !reason.isEmpty()) {
+        Alerts::showAlert(QStringLiteral("无法截图翻译"), reason);
+        return;
+    }
+    const qint64 generation = ++*m_generation;
+    m_services.desktop->startCapture([self = QPointer(this), generation](const CapturedRegion& region) {
+        if (self)
+            self->regionDelivered(generation, region);
+    });
+}
+
+void TranslationPipeline::regionDelivered(qint64 generation, const CapturedRegion& region) {
+    if (region.crop.isNull() || region.selection.isNull()) {
+        logi(QStringLiteral("截图取消或失败"));
+        return;
+    }
+    logi(QStringLiteral("截图成功: %1x%2 px, 选区@(%3,%4)")
+             .arg(region.crop.width())
+             .arg(region.crop.height())
+             .arg(qint64(region.selection.x()))
+             .arg(qint64(region.selection.y())));
+    if (!isCurrent(generation))
+        return;
+    showLoadingPanel(QStringLiteral("正在识别与翻译..."), QStringLiteral("OCR 识别 → AI 翻译分析"));
+    auto cancel = std::make_shared<std::atomic<bool>>(false);
+    m_recognitionCancel = cancel;
+    m_workers.start([this, generation, crop = region.crop, sourceRect = region.onDesktop, cancel] {
+        recognizeAndTranslate(generation, crop, sourceRect, cancel);
+    });
+}
+
+void TranslationPipeline::recognizeAndTranslate(qint64 generation, const QImage& crop,
+                                                const QRectF& sourceRect,
+                                                const std::shared_ptr<std::atomic<bool>>& cancel) {
+    logi(QStringLiteral("[Step 2] OCR 识别（含坐标）..."));
+    const std::optional<QList<OCRBlock>> blocks = m_services.ocr->recognizeWithPositions(crop, cancel.get());
+    const auto nothingRecognised = [this, generation] {
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation] {
+                if (!isCurrent(generation))
+                    return;
+                hideLoading();
+                Alerts::showError(kNothingRecognised);
+            },
+            Qt::QueuedConnection);
+    };
+    if (!blocks || blocks->isEmpty())
+        return nothingRecognised();
+    const std::optional<QString> table = TableExtractor::tableMarkdown(*blocks);
+    const QString text =
+        TextPreprocessor::condenseCitation(table ? *table : TableExtractor::flatText(*blocks));
+    logi(QStringLiteral("表格检测: ") + (table ? QStringLiteral("是表格") : QStringLiteral("纯文本")) +
+         QStringLiteral(", ") + QString::number(blocks->size()) + QStringLiteral(" 块文本"));
+    if (!isCurrent(generation))
+        return;
+    // Blocks of nothing but spaces are nothing to translate either.
+    if (text.trimmed().isEmpty())
+        return nothingRecognised();
+    logi(QStringLiteral("[Step 3] AI 翻译..."));
+    const QString detail = QStringLiteral("OCR 已识别文本：\n") + graphemePrefix(text, failureExcerptLength);
+    translateFromWorker(
+        generation, text, [this, generation, text, sourceRect, detail](const Outcome& outcome) {
+            finishTranslation(generation, outcome, text, sourceRect, detail,
+                              QStringLiteral("翻译完成，点击查看结果"), QStringLiteral("流水线完成"));
+        });
+}
+
+void TranslationPipeline::translateFromWorker(qint64 generation, const QString& text,
+                                              std::function<void(const Outcome&)> finished) {
+    // The completion comes on this worker for a failure found before sending, else on the
+    // main thread, possibly after the pipeline is gone.
+    QPointer<TranslationPipeline> self(this);
+    m_services.translator->translate(
+        text,
+        [self, finished = std::move(finished)](Outcome outcome) {
+            if (self)
+                QMetaObject::invokeMethod(
+                    self.data(), [finished, outcome] { finished(outcome); }, Qt::QueuedConnection);
+        },
+        [counter = m_generation, generation] { return counter->load() == generation; });
+}
+
+void TranslationPipeline::finishTranslation(qint64 generation, const Outcome& outcome,
+                                            const QString& originalText, const QRectF& sourceRect,
+                                            const QString& failureDetail, const QString& notification,
+                                            const QString& doneLine) {
+    if (!isCurrent(generation))
+        return;
+    switch (outcome.kind()) {
+    case Outcome::Kind::failure:
+        hideLoading();
+        Alerts::showError(translationFailure(outcome.reason(), failureDetail));
+        return;
+    case Outcome::Kind::missingKey:
+    case Outcome::Kind::keyStoreUnavailable:
+        hideLoading(); // the engine has told the user
+        return;
+    case Outcome::Kind::success:
+        // The result panel opens before the loading panel goes, so no press in between finds
+        // the pipeline free.
+        m_services.desktop->showResult(outcome.text(), originalText, sourceRect);
+        hideLoading();
+        m_services.desktop->notify(APP_DISPLAY_NAME, notification);
+        logi(doneLine);
+        return;
+    }
+}
+
+void TranslationPipeline::cancelByUser() {
+    if (!m_loading)
+        return;
+    ++*m_generation;
+    if (m_recognitionCancel)
+        m_recognitionCancel->store(true);
+    m_services.translator->cancel();
+    hideLoading();
+    logi(QStringLiteral("用户 ESC 取消了翻译任务"));
+}
+
+void TranslationPipeline::warmUpRecognizer() {
+    m_workers.start([ocr = m_services.ocr] { ocr->warmUp(); });
+}
+
+void TranslationPipeline::showLoadingPanel(const QString& title, const QString& subtitle) {
+    if (m_loading)
+        return;
+    m_services.desktop->showLoadingPanel(title, subtitle);
+    m_loading = true;
+    if (m_cancelKeyHeld)
+        return;
+    const std::optional<QString> failure = m_services.desktop->grabCancelKey([self = QPointer(this)] {
+        if (self)
+            self->cancelByUser();
+    });
+    if (failure) {
+        logi(QStringLiteral("Loading ESC tap: 创建失败（") + *failure + QStringLiteral("）"));
+        return;
+    }
+    m_cancelKeyHeld = true;
+    logi(QStringLiteral("Loading ESC tap: 已安装"));
+}
+
+void TranslationPipeline::hideLoading() {
+    if (m_cancelKeyHeld) {
+        m_services.desktop->releaseCancelKey();
+        m_cancelKeyHeld = false;
+        logi(QStringLiteral("Loading ESC tap: 已移除"));
+    }
+    if (m_loading) {
+        m_services.desktop->hideLoadingPanel();
+        m_loading = false;
+    }
+}
+
+// Once per run, after a selection that neither the accessibility interface nor PRIMARY
+// could give: with the desktop's accessibility support off, browsers and office programs
+// keep their selections to themselves.
+void TranslationPipeline::offerAccessibilitySupport() {
+    if (m_accessibilityOffered || !m_services.accessibility)
+        return;
+    m_services.accessibility->query([self = QPointer(this)](AccessibilitySupport::State state) {
+        if (!self || state == AccessibilitySupport::State::enabled || self->m_accessibilityOffered)
+            return;
+        self->m_accessibilityOffered = true;
+        logi(QStringLiteral("桌面辅助功能支持未开启，提示用户开启"));
+        self->m_services.desktop->promptForAccessibility([self](bool enable) {
+            if (!self || !enable)
+                return;
+            self->m_services.accessibility->enable([](std::optional<QString> failure) {
+                if (!failure) {
+                    logi(QStringLiteral("已开启桌面辅助功能支持"));
+                    return;
+                }
+                loge(QStringLiteral("开启辅助功能支持失败: ") + *failure);
+                Alerts::open({QStringLiteral("无法开启辅助功能支持"),
+                              *failure,
+                              AlertRequest::Style::Warning,
+                              {QStringLiteral("确定")}});
+            });
+        });
+    });
+}

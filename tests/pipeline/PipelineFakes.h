@@ -1,0 +1,159 @@
+#pragma once
+
+#include "app/Alerts.h"
+#include "ocr/TextRecognizer.h"
+#include "pipeline/PipelineDesktop.h"
+#include "platform/AccessibilitySupport.h"
+
+#include <QCoreApplication>
+#include <QList>
+#include <QMutex>
+#include <QThread>
+
+#include <atomic>
+
+// Stand-ins for what the translation flows drive, recording what they were asked to do.
+
+struct FakeDesktop : PipelineDesktop {
+    struct Result {
+        QString markdown;
+        QString originalText;
+        QRectF sourceRect;
+    };
+
+    QStringList loadingShown; // "title | subtitle"
+    int loadingHidden = 0;
+    bool loadingVisible = false;
+    std::optional<QString> cancelKeyFailure;
+    std::function<void()> cancelKey; // set while held: pressing Esc
+    int cancelKeyGrabs = 0;
+    bool resultPanelOpen = false;
+    QList<Result> results;
+    QStringList notifications; // "title | body"
+    QPointF pointer{400, 300};
+    std::function<void(bool)> promptAnswer;
+    int prompts = 0;
+    QString unavailableReason;
+    bool capturing = false;
+    std::function<void(const CapturedRegion&)> captureDone;
+    int captures = 0;
+
+    void showLoadingPanel(const QString& title, const QString& subtitle) override {
+        loadingShown.append(title + QStringLiteral(" | ") + subtitle);
+        loadingVisible = true;
+    }
+    void hideLoadingPanel() override {
+        ++loadingHidden;
+        loadingVisible = false;
+    }
+    std::optional<QString> grabCancelKey(std::function<void()> pressed) override {
+        ++cancelKeyGrabs;
+        if (cancelKeyFailure)
+            return cancelKeyFailure;
+        cancelKey = std::move(pressed);
+        return std::nullopt;
+    }
+    void releaseCancelKey() override { cancelKey = nullptr; }
+    bool isResultPanelOpen() const override { return resultPanelOpen; }
+    void showResult(const QString& markdown, const QString& originalText, const QRectF& sourceRect) override {
+        results.append({markdown, originalText, sourceRect});
+    }
+    void notify(const QString& title, const QString& body) override {
+        notifications.append(title + QStringLiteral(" | ") + body);
+    }
+    QPointF pointerPosition() const override { return pointer; }
+    void promptForAccessibility(std::function<void(bool)> answer) override {
+        ++prompts;
+        promptAnswer = std::move(answer);
+    }
+    QString captureUnavailableReason() const override { return unavailableReason; }
+    bool isCapturing() const override { return capturing; }
+    void startCapture(std::function<void(const CapturedRegion&)> done) override {
+        ++captures;
+        capturing = true;
+        captureDone = std::move(done);
+    }
+    // The user's drag ends (a null crop: cancelled).
+    void deliver(const CapturedRegion& region) {
+        capturing = false;
+        std::exchange(captureDone, nullptr)(region);
+    }
+};
+
+// Answers when the test says so, as the network would; a failure found before sending is
+// answered at once on the calling thread, as the engine does.
+struct FakeTranslator : Translator {
+    struct Call {
+        QString text;
+        TranslationEngine::Completion completion;
+        std::function<bool()> stillWanted;
+        bool onMainThread = false;
+    };
+
+    mutable QMutex mutex;
+    QList<Call> calls;
+    std::optional<TranslationEngine::Outcome> answerAtOnce;
+    std::atomic<int> cancels{0};
+
+    void translate(const QString& text, TranslationEngine::Completion completion,
+                   std::function<bool()> stillWanted) override {
+        if (answerAtOnce)
+            completion(*answerAtOnce);
+        QMutexLocker lock(&mutex);
+        calls.append({text, std::move(completion), std::move(stillWanted),
+                      QThread::currentThread() == qApp->thread()});
+    }
+    void cancel() override { ++cancels; }
+
+    int count() const {
+        QMutexLocker lock(&mutex);
+        return int(calls.size());
+    }
+    Call call(int i) const {
+        QMutexLocker lock(&mutex);
+        return calls.value(i);
+    }
+};
+
+// Reads the preset lines at once, or runs until it is cancelled.
+struct FakeRecognizer : TextRecognizer {
+    QList<TextObservation> lines;
+    bool runUntilCancelled = false;
+    std::atomic<bool> running{false};
+    std::atomic<int> recognitions{0};
+
+    RecognitionOutcome recognize(const QImage&, const std::atomic<bool>* cancel) override {
+        ++recognitions;
+        if (!runUntilCancelled)
+            return RecognitionOutcome::recognized(lines);
+        running = true;
+        while (!(cancel && cancel->load()))
+            QThread::msleep(1);
+        running = false;
+        return RecognitionOutcome::failed(RecognitionOutcome::Status::Cancelled, {});
+    }
+};
+
+struct FakeAccessibilitySupport : AccessibilitySupport {
+    State state = State::disabled;
+    std::optional<QString> enableFailure;
+    int queries = 0;
+    int enables = 0;
+
+    void query(std::function<void(State)> done) override {
+        ++queries;
+        done(state);
+    }
+    void enable(std::function<void(std::optional<QString>)> done) override {
+        ++enables;
+        done(enableFailure);
+    }
+};
+
+// Keeps every alert the flows open.
+struct RecordingAlerts : AlertPresenter {
+    QList<AlertRequest> opened;
+    RecordingAlerts() { Alerts::setPresenter(this); }
+    ~RecordingAlerts() override { Alerts::setPresenter(nullptr); }
+    void open(const AlertRequest& alert, AlertAnswer) override { opened.append(alert); }
+};

@@ -1,0 +1,524 @@
+#include "PipelineFakes.h"
+#include "ocr/OCREngine.h"
+#include "ocr/TableExtractor.h"
+#include "pipeline/CopySelectionFallback.h"
+#include "pipeline/LoadingPanelPlacement.h"
+#include "pipeline/TranslationPipeline.h"
+#include "support/FakeSelectionServices.h"
+#include "support/TestEnvironment.h"
+
+#include <QTest>
+
+using Outcome = TranslationEngine::Outcome;
+using OptionalText = std::optional<QString>;
+using State = AccessibilitySupport::State;
+Q_DECLARE_METATYPE(OptionalText)
+Q_DECLARE_METATYPE(Outcome)
+Q_DECLARE_METATYPE(TextObservation)
+Q_DECLARE_METATYPE(LoadingPanelPlacement::Screen)
+
+namespace {
+
+const QString kSelectionStart = QStringLiteral("===== 划词翻译流水线开始 =====");
+const QString kScreenshotStart = QStringLiteral("===== 翻译流水线开始 =====");
+const QString kTextLoading = QStringLiteral("正在翻译... | 划词翻译 → AI 翻译分析");
+const QString kScreenshotLoading = QStringLiteral("正在识别与翻译... | OCR 识别 → AI 翻译分析");
+
+SelectionSource sourceWithPid(qint64 pid) {
+    SelectionSource source;
+    source.window = 0x01400003;
+    source.pid = pid;
+    source.windowInstance = QStringLiteral("gedit");
+    source.windowClass = QStringLiteral("Gedit");
+    return source;
+}
+
+// A line as the recogniser reports it, from a box in pixels of a 600 x 200 crop.
+TextObservation line(const QString& text, const QRectF& pixels) {
+    const double w = 600, h = 200;
+    return {text, QRectF(pixels.x() / w, 1.0 - pixels.bottom() / h, pixels.width() / w, pixels.height() / h)};
+}
+
+const QImage kCrop = [] {
+    QImage crop(600, 200, QImage::Format_RGB32);
+    crop.fill(Qt::white);
+    return crop;
+}();
+
+// What the pipeline drives, all fake, and the pipeline itself.
+struct Rig {
+    FakeSelectionServices selection;
+    FakeDesktop* desktop = new FakeDesktop;
+    std::shared_ptr<FakeTranslator> translator = std::make_shared<FakeTranslator>();
+    FakeAccessibilitySupport* accessibility = new FakeAccessibilitySupport;
+    FakeRecognizer* recognizer = new FakeRecognizer;
+    OCREngine ocr{std::unique_ptr<TextRecognizer>(recognizer)};
+    SelectedTextReader* reader = nullptr;
+    std::unique_ptr<TranslationPipeline> pipeline;
+
+    Rig() {
+        selection.probe->source = sourceWithPid(4242);
+        auto ownedReader = std::make_unique<SelectedTextReader>(selection.take());
+        reader = ownedReader.get();
+        reader->findChild<CopySelectionFallback*>()->setPollIntervalForTesting(std::chrono::milliseconds(1));
+        TranslationPipeline::Services services;
+        services.desktop.reset(desktop);
+        services.translator = translator;
+        services.selection = std::move(ownedReader);
+        services.accessibility.reset(accessibility);
+        services.ocr = &ocr;
+        pipeline = std::make_unique<TranslationPipeline>(std::move(services));
+        pipeline->captureSelectionSource();
+    }
+
+    // A selection translation up to the request, with `text` selected where AT-SPI sees it.
+    bool selectionSent(const QString& text) {
+        selection.accessibility->answer = text;
+        pipeline->startTextTranslation();
+        return QTest::qWaitFor([this] { return translator->count() == 1; }, 5000);
+    }
+    // A screenshot translation up to the request, OCR reading `lines`.
+    bool screenshotSent(const QList<TextObservation>& lines) {
+        recognizer->lines = lines;
+        pipeline->start();
+        desktop->deliver({QRectF(40.7, 60.2, 600, 200), QRectF(1040.7, 160.2, 600, 200), kCrop});
+        return QTest::qWaitFor([this] { return translator->count() == 1; }, 5000);
+    }
+    // The answer arrives from the network, on the main thread.
+    void answer(const Outcome& outcome, int call = 0) {
+        translator->call(call).completion(outcome);
+        QCoreApplication::sendPostedEvents();
+    }
+};
+
+QStringList logSince(qsizetype mark) {
+    QStringList lines;
+    for (const QString& line : readLog().mid(mark).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        lines.append(line.section(QLatin1Char(' '), 3)); // without level, date and time
+    return lines;
+}
+
+} // namespace
+
+class TestTranslationPipeline : public QObject {
+    Q_OBJECT
+    TestEnvironment env;
+    std::unique_ptr<RecordingAlerts> alerts;
+
+private Q_SLOTS:
+    void init() { alerts = std::make_unique<RecordingAlerts>(); }
+    void cleanup() { alerts.reset(); }
+
+    // One translation at a time, for both flows; a refusal takes no generation.
+    void refusals_data() {
+        QTest::addColumn<bool>("screenshot");
+        QTest::addColumn<QString>("busyWith");
+        QTest::addColumn<QString>("logged");
+        QTest::addColumn<bool>("alert");
+        const QString selectionBusy = QStringLiteral("翻译任务加载中，忽略本次划词翻译请求");
+        const QString screenshotBusy = QStringLiteral("翻译任务加载中，忽略本次截图翻译请求");
+        const QString captureBusy = QStringLiteral("截图引擎已在运行中，忽略重复请求");
+        for (const bool screenshot : {false, true}) {
+            const char* flow = screenshot ? "screenshot, " : "selection, ";
+            const QString busy = screenshot ? screenshotBusy : selectionBusy;
+            QTest::addRow("%sresult panel open", flow) << screenshot << "panel" << QString() << true;
+            QTest::addRow("%sloading", flow) << screenshot << "loading" << busy << false;
+            QTest::addRow("%sreading the selection", flow) << screenshot << "reading" << busy << false;
+            QTest::addRow("%soverlay up", flow) << screenshot << "capturing" << captureBusy << false;
+        }
+    }
+    void refusals() {
+        QFETCH(bool, screenshot);
+        QFETCH(QString, busyWith);
+        QFETCH(QString, logged);
+        QFETCH(bool, alert);
+        Rig rig;
+        if (busyWith == QLatin1String("panel")) {
+            rig.desktop->resultPanelOpen = true;
+        } else if (busyWith == QLatin1String("loading")) {
+            QVERIFY(rig.selectionSent(QStringLiteral("first")));
+        } else if (busyWith == QLatin1String("reading")) {
+            rig.selection.accessibility->hang = true;
+            rig.pipeline->startTextTranslation();
+        } else {
+            rig.pipeline->start();
+        }
+        const qint64 generation = rig.pipeline->currentTaskGeneration();
+        const int reads = rig.selection.accessibility->reads, captures = rig.desktop->captures;
+        const qsizetype mark = readLog().size();
+
+        screenshot ? rig.pipeline->start() : rig.pipeline->startTextTranslation();
+        QCoreApplication::sendPostedEvents();
+        const QStringList expectedLog{screenshot ? kScreenshotStart : kSelectionStart};
+        QCOMPARE(logSince(mark), logged.isEmpty() ? expectedLog : expectedLog + QStringList{logged});
+        QCOMPARE(rig.pipeline->currentTaskGeneration(), generation);
+        QCOMPARE(rig.selection.accessibility->reads, reads);
+        QCOMPARE(rig.desktop->captures, captures);
+        QCOMPARE(rig.translator->count(), busyWith == QLatin1String("loading") ? 1 : 0);
+        QCOMPARE(alerts->opened.size(), alert ? 1 : 0);
+        if (alert) {
+            QCOMPARE(alerts->opened[0].messageText, QStringLiteral("请先关闭上一个翻译弹窗"));
+            QCOMPARE(alerts->opened[0].informativeText,
+                     QStringLiteral("关闭后即可开始新翻译。\n按 ESC 或点击弹窗的关闭按钮即可。"));
+        }
+    }
+
+    // From the selected text to what is sent, shown and said.
+    void selectionOutcomes_data() {
+        QTest::addColumn<OptionalText>("selected");
+        QTest::addColumn<Outcome>("outcome");
+        QTest::addColumn<bool>("failsBeforeSending");
+        QTest::addColumn<QString>("sent");
+        QTest::addColumn<QString>("alert");
+        const Outcome answer = Outcome::success(QStringLiteral("## 中文翻译\n你好"));
+        QTest::newRow("answer") << OptionalText("Hello world") << answer << false << "Hello world"
+                                << QString();
+        QTest::newRow("empty answer shown like any other")
+            << OptionalText("Hi") << Outcome::success(QString()) << false << "Hi" << QString();
+        QTest::newRow("tab-separated sent as a table")
+            << OptionalText("Name\tAge\nAnn\t31\nBob\t42") << answer << false
+            << "| Name | Age |\n|---|---|\n| Ann | 31 |\n| Bob | 42 |" << QString();
+        QTest::newRow("model failed")
+            << OptionalText("Hello 👍🏽") << Outcome::failure(QStringLiteral("服务器返回 HTTP 500"))
+            << false << "Hello 👍🏽"
+            << "AI 翻译失败。\n原因：服务器返回 HTTP 500\n选中文本长度：7";
+        QTest::newRow("failure found before sending")
+            << OptionalText("Hi") << Outcome::failure(QStringLiteral("API 地址无效")) << true << "Hi"
+            << "AI 翻译失败。\n原因：API 地址无效\n选中文本长度：2";
+        QTest::newRow("missing key: the engine told the user")
+            << OptionalText("Hi") << Outcome::missingKey() << true << "Hi" << QString();
+        QTest::newRow("key store locked: the engine told the user")
+            << OptionalText("Hi") << Outcome::keyStoreUnavailable() << false << "Hi" << QString();
+    }
+    void selectionOutcomes() {
+        QFETCH(OptionalText, selected);
+        QFETCH(Outcome, outcome);
+        QFETCH(bool, failsBeforeSending);
+        QFETCH(QString, sent);
+        QFETCH(QString, alert);
+        Rig rig;
+        rig.desktop->pointer = QPointF(300, 200);
+        if (failsBeforeSending)
+            rig.translator->answerAtOnce = outcome;
+        const qsizetype mark = readLog().size();
+        QVERIFY(rig.selectionSent(*selected));
+        const FakeTranslator::Call call = rig.translator->call(0);
+        QCOMPARE(call.text, sent);
+        QVERIFY(!call.onMainThread); // the key store may take its time
+        QCOMPARE(rig.desktop->loadingShown, QStringList{kTextLoading});
+        QVERIFY(call.stillWanted() || failsBeforeSending);
+        if (!failsBeforeSending)
+            rig.answer(outcome);
+        QTRY_VERIFY(!rig.pipeline->isLoading());
+        QVERIFY(!rig.desktop->loadingVisible && !rig.desktop->cancelKey);
+        QCoreApplication::sendPostedEvents(); // alerts open on the next turn
+
+        const bool success = outcome.kind() == Outcome::Kind::success;
+        QCOMPARE(rig.desktop->results.size(), success ? 1 : 0);
+        if (success) {
+            QCOMPARE(rig.desktop->results[0].markdown, outcome.text());
+            QCOMPARE(rig.desktop->results[0].originalText, *selected); // before any table conversion
+            QCOMPARE(rig.desktop->results[0].sourceRect, QRectF(295, 195, 10, 10));
+            QCOMPARE(rig.desktop->notifications,
+                     QStringList{QStringLiteral("VYRN | 划词翻译完成，点击查看结果")});
+        }
+        QCOMPARE(alerts->opened.size(), alert.isEmpty() ? 0 : 1);
+        if (!alert.isEmpty()) {
+            QCOMPARE(alerts->opened[0].messageText, QStringLiteral("翻译失败"));
+            QCOMPARE(alerts->opened[0].informativeText, alert);
+        }
+        const QStringList log = logSince(mark);
+        QVERIFY(log.contains(QStringLiteral("Loading ESC tap: 已安装")));
+        QVERIFY(log.contains(QStringLiteral("Loading ESC tap: 已移除")));
+        QCOMPARE(log.contains(QStringLiteral("划词翻译流水线完成")), success);
+        QCOMPARE(log.contains(QStringLiteral("划词翻译: 检测到 Tab 分隔，已转为 Markdown 表格")),
+                 sent != *selected);
+    }
+
+    // Nothing selected anywhere: the alert, nothing sent, no loading panel.
+    void nothingSelected() {
+        Rig rig;
+        rig.pipeline->startTextTranslation();
+        QTRY_COMPARE(alerts->opened.size(), 1);
+        QCOMPARE(alerts->opened[0].informativeText,
+                 QStringLiteral("未能获取选中文本。\n可能原因：\n1. 未选中文本\n"
+                                "2. 该程序未开放选中文本（可开启桌面的辅助功能支持后重启该程序）"));
+        QCOMPARE(rig.translator->count(), 0);
+        QVERIFY(rig.desktop->loadingShown.isEmpty());
+        QCOMPARE(rig.selection.clipboard->restores, 0); // the clipboard was never touched
+    }
+
+    // The tray's entry reads the window seen at the last hotkey press.
+    void menuReusesTheLastSource() {
+        Rig rig; // captured pid 4242
+        rig.selection.probe->source = sourceWithPid(777);
+        QVERIFY(rig.selectionSent(QStringLiteral("a")));
+        QCOMPARE(rig.selection.accessibility->lastPid, 4242);
+        rig.answer(Outcome::failure());
+        QTRY_VERIFY(!rig.pipeline->isLoading());
+        rig.pipeline->captureSelectionSource();
+        rig.pipeline->startTextTranslation();
+        QTRY_COMPARE(rig.translator->count(), 2);
+        QCOMPARE(rig.selection.accessibility->lastPid, 777);
+    }
+
+    // Esc while the request runs: its late answer shows nothing, and a request still on
+    // its way is not wanted any more.
+    void escapeDuringTheRequest_data() {
+        QTest::addColumn<bool>("screenshot");
+        QTest::newRow("selection") << false;
+        QTest::newRow("screenshot") << true;
+    }
+    void escapeDuringTheRequest() {
+        QFETCH(bool, screenshot);
+        Rig rig;
+        QVERIFY(screenshot ? rig.screenshotSent({line(QStringLiteral("Hello"), QRectF(10, 10, 200, 20))})
+                           : rig.selectionSent(QStringLiteral("Hello")));
+        const qint64 generation = rig.pipeline->currentTaskGeneration();
+        const qsizetype mark = readLog().size();
+        rig.desktop->cancelKey();
+        QCOMPARE(rig.pipeline->currentTaskGeneration(), generation + 1);
+        QCOMPARE(rig.translator->cancels.load(), 1);
+        QVERIFY(!rig.pipeline->isLoading() && !rig.desktop->loadingVisible && !rig.desktop->cancelKey);
+        QVERIFY(!rig.translator->call(0).stillWanted());
+        QCOMPARE(logSince(mark), QStringList({QStringLiteral("Loading ESC tap: 已移除"),
+                                              QStringLiteral("用户 ESC 取消了翻译任务")}));
+
+        rig.answer(Outcome::success(QStringLiteral("late")));
+        rig.answer(Outcome::failure());
+        QVERIFY(rig.desktop->results.isEmpty());
+        QVERIFY(rig.desktop->notifications.isEmpty());
+        QVERIFY(alerts->opened.isEmpty());
+        // Free for the next translation.
+        rig.selection.accessibility->answer = QStringLiteral("next");
+        rig.pipeline->startTextTranslation();
+        QTRY_COMPARE(rig.translator->count(), 2);
+    }
+
+    // Esc cannot be had: the translation goes on without it.
+    void cancelKeyTaken() {
+        Rig rig;
+        rig.desktop->cancelKeyFailure = QStringLiteral("该组合键已被其他程序占用");
+        const qsizetype mark = readLog().size();
+        QVERIFY(rig.selectionSent(QStringLiteral("Hi")));
+        QVERIFY(rig.desktop->loadingVisible);
+        rig.answer(Outcome::success(QStringLiteral("答")));
+        QTRY_COMPARE(rig.desktop->results.size(), 1);
+        const QStringList log = logSince(mark);
+        QVERIFY(log.contains(QStringLiteral("Loading ESC tap: 创建失败（该组合键已被其他程序占用）")));
+        QVERIFY(!log.contains(QStringLiteral("Loading ESC tap: 已移除")));
+    }
+
+    // The prompt to switch on the desktop's accessibility support: once per run, only after
+    // a selection that neither AT-SPI nor PRIMARY gave, and only while it is off.
+    void accessibilityPrompt_data() {
+        QTest::addColumn<OptionalText>("accessible");
+        QTest::addColumn<OptionalText>("copied");
+        QTest::addColumn<State>("state");
+        QTest::addColumn<bool>("prompted");
+        const OptionalText none;
+        QTest::newRow("read through AT-SPI") << OptionalText("text") << none << State::disabled << false;
+        QTest::newRow("only the copy found it") << none << OptionalText("text") << State::disabled << true;
+        QTest::newRow("nothing found") << none << none << State::disabled << true;
+        QTest::newRow("no accessibility bus") << none << none << State::unavailable << true;
+        QTest::newRow("support already on") << none << none << State::enabled << false;
+    }
+    void accessibilityPrompt() {
+        QFETCH(OptionalText, accessible);
+        QFETCH(OptionalText, copied);
+        QFETCH(State, state);
+        QFETCH(bool, prompted);
+        Rig rig;
+        rig.accessibility->state = state;
+        rig.selection.accessibility->answer = accessible;
+        FakeClipboard* clipboard = rig.selection.clipboard;
+        if (copied)
+            rig.selection.keyboard->onCopy = [clipboard, copied] { clipboard->change(copied); };
+        for (int run = 0; run < 2; ++run) {
+            rig.pipeline->startTextTranslation();
+            QTRY_VERIFY(rig.translator->count() == run + 1 || alerts->opened.size() == run + 1);
+            if (rig.pipeline->isLoading())
+                rig.desktop->cancelKey();
+        }
+        QCOMPARE(rig.desktop->prompts, prompted ? 1 : 0);
+    }
+
+    void accessibilityPromptAnswers_data() {
+        QTest::addColumn<bool>("enable");
+        QTest::addColumn<OptionalText>("failure");
+        QTest::newRow("later") << false << OptionalText();
+        QTest::newRow("switched on") << true << OptionalText();
+        QTest::newRow("switching failed")
+            << true << OptionalText("桌面没有运行辅助功能总线（org.a11y.Bus）。");
+    }
+    void accessibilityPromptAnswers() {
+        QFETCH(bool, enable);
+        QFETCH(OptionalText, failure);
+        Rig rig;
+        rig.accessibility->enableFailure = failure;
+        rig.pipeline->startTextTranslation();
+        QTRY_COMPARE(alerts->opened.size(), 1); // nothing selected
+        QVERIFY(rig.desktop->promptAnswer);
+        alerts->opened.clear();
+        rig.desktop->promptAnswer(enable);
+        QCOMPARE(rig.accessibility->enables, enable ? 1 : 0);
+        QCOMPARE(alerts->opened.size(), failure ? 1 : 0);
+        if (failure) {
+            QCOMPARE(alerts->opened[0].messageText, QStringLiteral("无法开启辅助功能支持"));
+            QCOMPARE(alerts->opened[0].informativeText, *failure);
+        }
+    }
+
+    // From what OCR read to what is sent, shown and said.
+    void screenshotOutcomes_data() {
+        QTest::addColumn<QList<TextObservation>>("lines");
+        QTest::addColumn<bool>("table");
+        QTest::addColumn<Outcome>("outcome");
+        QTest::addColumn<QString>("alert");
+        const QList<TextObservation> paragraph{line("The quick brown fox", QRectF(10, 10, 300, 20)),
+                                               line("jumps over the dog.", QRectF(10, 34, 280, 20))};
+        QList<TextObservation> cells;
+        for (int row = 0; row < 3; ++row) {
+            cells.append(line(QStringLiteral("Item %1").arg(row), QRectF(10, 10 + 40 * row, 90, 20)));
+            cells.append(line(QStringLiteral("%1 kg").arg(row * 7), QRectF(300, 10 + 40 * row, 60, 20)));
+        }
+        const Outcome answer = Outcome::success(QStringLiteral("## 中文翻译\n狐狸"));
+        QTest::newRow("paragraph") << paragraph << false << answer << QString();
+        QTest::newRow("table") << cells << true << answer << QString();
+        QTest::newRow("model failed")
+            << paragraph << false << Outcome::failure(QStringLiteral("连接被拒绝 (connection refused)"))
+            << "AI 翻译失败。\n原因：连接被拒绝 (connection refused)\nOCR 已识别文本：\n"
+               "The quick brown fox\njumps over the dog.";
+        QTest::newRow("missing key") << paragraph << false << Outcome::missingKey() << QString();
+    }
+    void screenshotOutcomes() {
+        QFETCH(QList<TextObservation>, lines);
+        QFETCH(bool, table);
+        QFETCH(Outcome, outcome);
+        QFETCH(QString, alert);
+        Rig rig;
+        const qsizetype mark = readLog().size();
+        QVERIFY(rig.screenshotSent(lines));
+        QCOMPARE(rig.desktop->loadingShown, QStringList{kScreenshotLoading});
+        const QList<OCRBlock> blocks = *rig.ocr.recognizeWithPositions(kCrop);
+        const std::optional<QString> markdown = TableExtractor::tableMarkdown(blocks);
+        QCOMPARE(bool(markdown), table);
+        const QString sent = table ? *markdown : TableExtractor::flatText(blocks);
+        QCOMPARE(rig.translator->call(0).text, sent);
+        QVERIFY(!rig.translator->call(0).onMainThread);
+        rig.answer(outcome);
+        QTRY_VERIFY(!rig.pipeline->isLoading());
+        QCoreApplication::sendPostedEvents(); // alerts open on the next turn
+
+        const bool success = outcome.kind() == Outcome::Kind::success;
+        QCOMPARE(rig.desktop->results.size(), success ? 1 : 0);
+        if (success) {
+            QCOMPARE(rig.desktop->results[0].originalText, sent);
+            QCOMPARE(rig.desktop->results[0].sourceRect, QRectF(1040.7, 160.2, 600, 200)); // on the desktop
+            QCOMPARE(rig.desktop->notifications,
+                     QStringList{QStringLiteral("VYRN | 翻译完成，点击查看结果")});
+        }
+        QCOMPARE(alerts->opened.size(), alert.isEmpty() ? 0 : 1);
+        if (!alert.isEmpty())
+            QCOMPARE(alerts->opened[0].informativeText, alert);
+        const QStringList log = logSince(mark);
+        QVERIFY(log.contains(QStringLiteral("截图成功: 600x200 px, 选区@(40,60)")));
+        QVERIFY(log.contains(QStringLiteral("表格检测: %1, %2 块文本")
+                                 .arg(table ? QStringLiteral("是表格") : QStringLiteral("纯文本"))
+                                 .arg(lines.size())));
+        QCOMPARE(log.contains(QStringLiteral("流水线完成")), success);
+    }
+
+    // The alert shows the first 200 user-perceived characters of what OCR read.
+    void failureShowsTheFirst200Characters() {
+        Rig rig;
+        const QString words =
+            QString(199, QLatin1Char('a')) + QStringLiteral("👍🏽") + QStringLiteral("tail");
+        QVERIFY(rig.screenshotSent({line(words, QRectF(10, 10, 580, 20))}));
+        rig.answer(Outcome::failure(QStringLiteral("请求超时 (timeout)")));
+        QTRY_COMPARE(alerts->opened.size(), 1);
+        QCOMPARE(alerts->opened[0].informativeText,
+                 QStringLiteral("AI 翻译失败。\n原因：请求超时 (timeout)\nOCR 已识别文本：\n") +
+                     QString(199, QLatin1Char('a')) + QStringLiteral("👍🏽"));
+    }
+
+    // Nothing to translate in the region: the loading panel, then the alert.
+    void nothingRecognised_data() {
+        QTest::addColumn<QList<TextObservation>>("lines");
+        QTest::newRow("no lines") << QList<TextObservation>{};
+        QTest::newRow("only blanks") << QList<TextObservation>{
+            line(QStringLiteral("  "), QRectF(10, 10, 50, 20))};
+    }
+    void nothingRecognised() {
+        QFETCH(QList<TextObservation>, lines);
+        Rig rig;
+        rig.recognizer->lines = lines;
+        rig.pipeline->start();
+        rig.desktop->deliver({QRectF(0, 0, 600, 200), QRectF(0, 0, 600, 200), kCrop});
+        QCOMPARE(rig.desktop->loadingShown, QStringList{kScreenshotLoading});
+        QTRY_COMPARE(alerts->opened.size(), 1);
+        QCOMPARE(alerts->opened[0].informativeText,
+                 QStringLiteral("OCR 未能识别到文字。\n请确认框选区域包含清晰文字，且文字不过小/模糊。"));
+        QVERIFY(!rig.pipeline->isLoading());
+        QCOMPARE(rig.translator->count(), 0);
+    }
+
+    // Esc while OCR runs: recognition stops and nothing is sent.
+    void escapeDuringRecognition() {
+        Rig rig;
+        rig.recognizer->runUntilCancelled = true;
+        rig.pipeline->start();
+        rig.desktop->deliver({QRectF(0, 0, 600, 200), QRectF(0, 0, 600, 200), kCrop});
+        QTRY_VERIFY(rig.recognizer->running);
+        rig.desktop->cancelKey();
+        rig.pipeline->waitForWorkers();
+        QCoreApplication::sendPostedEvents();
+        QVERIFY(readLog().contains(QStringLiteral("OCR: 识别已取消")));
+        QCOMPARE(rig.translator->count(), 0);
+        QVERIFY(alerts->opened.isEmpty());
+    }
+
+    // The overlay ended without a region, or cannot run here.
+    void noRegion() {
+        Rig rig;
+        rig.pipeline->start();
+        const qsizetype mark = readLog().size();
+        rig.desktop->deliver({QRectF(), QRectF(), QImage()});
+        QCOMPARE(logSince(mark), QStringList{QStringLiteral("截图取消或失败")});
+        QVERIFY(rig.desktop->loadingShown.isEmpty());
+
+        rig.desktop->unavailableReason = QStringLiteral("截图翻译暂时需要 X11 会话");
+        const qint64 generation = rig.pipeline->currentTaskGeneration();
+        rig.pipeline->start();
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(rig.desktop->captures, 1);
+        QCOMPARE(rig.pipeline->currentTaskGeneration(), generation);
+        QCOMPARE(alerts->opened.size(), 1);
+        QCOMPARE(alerts->opened[0].informativeText, rig.desktop->unavailableReason);
+    }
+
+    void loadingPanelPlacement_data() {
+        using Screen = LoadingPanelPlacement::Screen;
+        QTest::addColumn<QList<Screen>>("screens");
+        QTest::addColumn<QPointF>("pointer");
+        QTest::addColumn<QRectF>("frame");
+        // A notebook with a top bar beside a larger screen with a dock on its left (Qt's coordinates).
+        const QList<Screen> two{{QRectF(0, 0, 1512, 982), QRectF(0, 25, 1512, 957)},
+                                {QRectF(1512, 0, 1920, 1080), QRectF(1582, 0, 1850, 1080)}};
+        QTest::newRow("first screen") << two << QPointF(10, 10) << QRectF(606, 433.5, 300, 140);
+        QTest::newRow("second screen") << two << QPointF(2000, 900) << QRectF(2357, 470, 300, 140);
+        QTest::newRow("on the edge between them") << two << QPointF(1512, 500) << QRectF(2357, 470, 300, 140);
+        QTest::newRow("below the shorter screen: main")
+            << two << QPointF(100, 1000) << QRectF(606, 433.5, 300, 140);
+        QTest::newRow("no screen") << QList<Screen>{} << QPointF(5, 5) << QRectF(100, 100, 300, 140);
+    }
+    void loadingPanelPlacement() {
+        QFETCH(QList<LoadingPanelPlacement::Screen>, screens);
+        QFETCH(QPointF, pointer);
+        QFETCH(QRectF, frame);
+        QCOMPARE(LoadingPanelPlacement::frame(screens, 0, pointer, QSizeF(300, 140)), frame);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTranslationPipeline)
+#include "tst_translation_pipeline.moc"
