@@ -13,12 +13,12 @@ std::optional<AlertRequest> g_lastAlert;
 
 // Always later, also on the main thread: a flow reports a failure and goes on tidying up
 // before the user sees anything.
-void openLater(const AlertRequest& alert) {
+void openLater(const AlertRequest& alert, AlertAnswer onAnswer = {}) {
     if (QCoreApplication* app = QCoreApplication::instance())
         QMetaObject::invokeMethod(
-            app, [alert] { Alerts::open(alert); }, Qt::QueuedConnection);
+            app, [alert, onAnswer] { Alerts::open(alert, onAnswer); }, Qt::QueuedConnection);
     else
-        Alerts::open(alert);
+        Alerts::open(alert, std::move(onAnswer));
 }
 } // namespace
 
@@ -51,8 +51,9 @@ void open(const AlertRequest& alert, AlertAnswer onAnswer) {
     g_presenter->open(alert, std::move(onAnswer));
 }
 
-void showError(const QString& message) {
-    openLater({QStringLiteral("翻译失败"), message, AlertRequest::Style::Warning, {QStringLiteral("确定")}});
+void showError(const QString& message, AlertAnswer then) {
+    openLater({QStringLiteral("翻译失败"), message, AlertRequest::Style::Warning, {QStringLiteral("确定")}},
+              std::move(then));
 }
 
 void showAlert(const QString& title, const QString& message) {

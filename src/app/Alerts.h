@@ -35,8 +35,9 @@ void open(const AlertRequest& alert, AlertAnswer onAnswer = {});
 // has set the next answer, delivers that answer and returns true.
 bool answeredInAdvance(const AlertRequest& alert, const AlertAnswer& onAnswer);
 // Any thread; the alert opens later on the main thread. The flows' failure alert
-// ("翻译失败" with the message) and their informational alert.
-void showError(const QString& message);
+// ("翻译失败" with the message) and their informational alert. `then` runs once the
+// user has answered the failure alert.
+void showError(const QString& message, AlertAnswer then = {});
 void showAlert(const QString& title, const QString& message);
 // Test hook: the next alert is answered with `buttonIndex` at once, without a window.
 void setNextAnswer(int buttonIndex);

@@ -72,10 +72,16 @@ void DesktopPipeline::prepareLoadingPanel() {
     // Drawing the Chinese texts once loads their fallback fonts now rather than at the first press.
     m_loadingPanel->setTexts(QStringLiteral("正在翻译..."), QStringLiteral("划词翻译 → AI 翻译分析"));
     m_loadingPanel->grab();
+    connect(m_loadingPanel, &LoadingPanel::closeRequested, this, [this] {
+        if (m_loadingClosed)
+            QMetaObject::invokeMethod(this, m_loadingClosed, Qt::QueuedConnection);
+    });
 }
 
-void DesktopPipeline::showLoadingPanel(const QString& title, const QString& subtitle) {
+void DesktopPipeline::showLoadingPanel(const QString& title, const QString& subtitle,
+                                       std::function<void()> closed) {
     prepareLoadingPanel();
+    m_loadingClosed = std::move(closed);
     LoadingPanel& panel = *m_loadingPanel;
     panel.setTexts(title, subtitle);
     panel.setPalette(PanelPalette::forScheme(PanelPalette::prefersDark()));

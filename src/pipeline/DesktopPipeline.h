@@ -25,7 +25,8 @@ public:
     // Everything the pipeline needs, the real way.
     static TranslationPipeline::Services services();
 
-    void showLoadingPanel(const QString& title, const QString& subtitle) override;
+    void showLoadingPanel(const QString& title, const QString& subtitle,
+                          std::function<void()> closed) override;
     void prepareLoadingPanel() override;
     void hideLoadingPanel() override;
     std::optional<QString> grabCancelKey(std::function<void()> pressed) override;
@@ -44,6 +45,7 @@ public:
 
 private:
     QPointer<LoadingPanel> m_loadingPanel;
+    std::function<void()> m_loadingClosed;
     QPointer<AccessibilityPrompt> m_prompt;
     std::optional<QMargins> m_frameMargins;
     std::unique_ptr<TemporaryKeyGrab> m_cancelKey;

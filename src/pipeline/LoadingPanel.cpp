@@ -3,6 +3,7 @@
 #include "app/AppConstants.h"
 #include "pipeline/Spinner.h"
 
+#include <QCloseEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QTimer>
@@ -67,6 +68,11 @@ void LoadingPanel::paintEvent(QPaintEvent* event) {
     m_paintedSinceShown = true;
     // Once this paint has been flushed to the window system.
     QTimer::singleShot(0, this, &LoadingPanel::painted);
+}
+
+void LoadingPanel::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    emit closeRequested();
 }
 
 void LoadingPanel::mousePressEvent(QMouseEvent* event) {

@@ -23,11 +23,14 @@ public:
 Q_SIGNALS:
     // Drawn on the screen for the first time since it was shown.
     void painted();
+    // The user closed it from its window frame; it stays until the translation is cancelled.
+    void closeRequested();
 
 protected:
     void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     Spinner* m_spinner;

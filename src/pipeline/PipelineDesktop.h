@@ -24,8 +24,10 @@ public:
     virtual ~PipelineDesktop() = default;
 
     // The small panel that says a translation is under way: above other windows on the
-    // screen under the pointer, never taking the keyboard.
-    virtual void showLoadingPanel(const QString& title, const QString& subtitle) = 0;
+    // screen under the pointer, never taking the keyboard. `closed` runs when the user
+    // closes it from its window frame.
+    virtual void showLoadingPanel(const QString& title, const QString& subtitle,
+                                  std::function<void()> closed) = 0;
     // Builds and draws the panel once, unseen, so that the first showing is quick.
     virtual void prepareLoadingPanel() {}
     virtual void hideLoadingPanel() = 0;

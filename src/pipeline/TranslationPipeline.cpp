@@ -88,12 +88,18 @@ void TranslationPipeline::selectionRead(qint64 generation, const QPointF& pointe
     if (!isCurrent(generation))
         return;
     const SelectedTextReader::Origin origin = m_services.selection->lastOrigin();
-    if (origin == SelectedTextReader::Origin::copy || origin == SelectedTextReader::Origin::nothing)
-        offerAccessibilitySupport();
+    const bool offer =
+        origin == SelectedTextReader::Origin::copy || origin == SelectedTextReader::Origin::nothing;
     if (!text || text->isEmpty()) {
-        Alerts::showError(kNoSelectedText);
+        // After the alert, which the prompt would otherwise cover.
+        Alerts::showError(kNoSelectedText, [self = QPointer(this), offer](int) {
+            if (self && offer)
+                self->offerAccessibilitySupport();
+        });
         return;
     }
+    if (offer)
+        offerAccessibilitySupport();
     const QString cleaned = TextPreprocessor::condenseCitation(*text);
     const qsizetype length = graphemeCount(cleaned);
     logi(QStringLiteral("划词获取文本: len=") + QString::number(length));
@@ -227,7 +233,7 @@ void TranslationPipeline::finishTranslation(qint64 generation, const Outcome& ou
     }
 }
 
-void TranslationPipeline::cancelByUser() {
+void TranslationPipeline::cancelByUser(const QString& line) {
     if (!m_loading)
         return;
     ++*m_generation;
@@ -235,7 +241,7 @@ void TranslationPipeline::cancelByUser() {
         m_recognitionCancel->store(true);
     m_services.translator->cancel();
     hideLoading();
-    logi(QStringLiteral("用户 ESC 取消了翻译任务"));
+    logi(line);
 }
 
 void TranslationPipeline::warmUpRecognizer() {
@@ -245,7 +251,10 @@ void TranslationPipeline::warmUpRecognizer() {
 void TranslationPipeline::showLoadingPanel(const QString& title, const QString& subtitle) {
     if (m_loading)
         return;
-    m_services.desktop->showLoadingPanel(title, subtitle);
+    m_services.desktop->showLoadingPanel(title, subtitle, [self = QPointer(this)] {
+        if (self)
+            self->cancelByUser(QStringLiteral("用户关闭加载面板，取消了翻译任务"));
+    });
     m_loading = true;
     if (m_cancelKeyHeld)
         return;

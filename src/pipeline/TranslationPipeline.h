@@ -40,7 +40,7 @@ public:
     // Screenshot translation.
     void start();
     // Esc while the loading panel is up: the running translation ends without a trace.
-    void cancelByUser();
+    void cancelByUser(const QString& line = QStringLiteral("用户 ESC 取消了翻译任务"));
     // Loads the recogniser on a worker, so that the first screenshot does not pay for it;
     // a screenshot taken meanwhile waits for this load instead of starting another.
     void warmUpRecognizer();

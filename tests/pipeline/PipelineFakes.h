@@ -25,7 +25,8 @@ struct FakeDesktop : PipelineDesktop {
     int loadingHidden = 0;
     bool loadingVisible = false;
     std::optional<QString> cancelKeyFailure;
-    std::function<void()> cancelKey; // set while held: pressing Esc
+    std::function<void()> cancelKey;    // set while held: pressing Esc
+    std::function<void()> closeLoading; // the loading panel's close button
     int cancelKeyGrabs = 0;
     bool resultPanelOpen = false;
     QList<Result> results;
@@ -38,8 +39,10 @@ struct FakeDesktop : PipelineDesktop {
     std::function<void(const CapturedRegion&)> captureDone;
     int captures = 0;
 
-    void showLoadingPanel(const QString& title, const QString& subtitle) override {
+    void showLoadingPanel(const QString& title, const QString& subtitle,
+                          std::function<void()> closed) override {
         loadingShown.append(title + QStringLiteral(" | ") + subtitle);
+        closeLoading = std::move(closed);
         loadingVisible = true;
     }
     void hideLoadingPanel() override {
@@ -153,7 +156,11 @@ struct FakeAccessibilitySupport : AccessibilitySupport {
 // Keeps every alert the flows open.
 struct RecordingAlerts : AlertPresenter {
     QList<AlertRequest> opened;
+    QList<AlertAnswer> answers; // beside `opened`: pressing a button
     RecordingAlerts() { Alerts::setPresenter(this); }
     ~RecordingAlerts() override { Alerts::setPresenter(nullptr); }
-    void open(const AlertRequest& alert, AlertAnswer) override { opened.append(alert); }
+    void open(const AlertRequest& alert, AlertAnswer answer) override {
+        opened.append(alert);
+        answers.append(std::move(answer));
+    }
 };

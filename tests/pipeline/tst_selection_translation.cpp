@@ -97,25 +97,34 @@ private Q_SLOTS:
         QVERIFY(waitUntilGone(vyrn->pid(), kResultTitle));
     }
 
-    // Esc while the service holds its answer: the request is dropped, no panel ever shows.
+    // Esc, or the loading panel closed from its frame, while the service holds its answer:
+    // the request is dropped, no panel ever shows.
     void escapeWhileWaiting_data() {
-        QTest::addColumn<QStringList>("keys");
-        QTest::newRow("Esc") << QStringList{"Escape"};
-        QTest::newRow("Esc with Caps Lock on") << QStringList{"Caps_Lock", "Escape", "Caps_Lock"};
+        QTest::addColumn<QStringList>("keys"); // none: the close button
+        QTest::addColumn<QString>("cancelLine");
+        const QString esc = QStringLiteral("用户 ESC 取消了翻译任务");
+        QTest::newRow("Esc") << QStringList{"Escape"} << esc;
+        QTest::newRow("Esc with Caps Lock on") << QStringList{"Caps_Lock", "Escape", "Caps_Lock"} << esc;
+        QTest::newRow("close button") << QStringList{} << QStringLiteral("用户关闭加载面板，取消了翻译任务");
     }
     void escapeWhileWaiting() {
         QFETCH(QStringList, keys);
+        QFETCH(QString, cancelLine);
         selectInZenity();
         chat.enqueue(heldAnswer());
         pressSelectionHotkey();
         QVERIFY(chat.waitForRequests(1, 30000));
-        QVERIFY(QTest::qWaitFor([&] { return !loadingPanels(vyrn->pid()).isEmpty(); }, 30000));
+        QList<qulonglong> panels;
+        QVERIFY(QTest::qWaitFor([&] { return !(panels = loadingPanels(vyrn->pid())).isEmpty(); }, 30000));
         const int finished = vyrn->count(QStringLiteral("划词翻译流水线完成"));
         const int removed = vyrn->count(QStringLiteral("Loading ESC tap: 已移除"));
-        const int cancelled = vyrn->count(QStringLiteral("用户 ESC 取消了翻译任务"));
-        Desktop::xdotool(QStringList{"key"} + keys);
+        const int cancelled = vyrn->count(cancelLine);
+        if (keys.isEmpty())
+            X11Desktop::requestClose(panels.constFirst());
+        else
+            Desktop::xdotool(QStringList{"key"} + keys);
         QVERIFY(chat.waitForAbandoned(1, 15000));
-        QVERIFY(vyrn->waitFor(QStringLiteral("用户 ESC 取消了翻译任务"), cancelled + 1));
+        QVERIFY(vyrn->waitFor(cancelLine, cancelled + 1));
         QVERIFY(vyrn->waitFor(QStringLiteral("Loading ESC tap: 已移除"), removed + 1));
         QVERIFY(QTest::qWaitFor([&] { return loadingPanels(vyrn->pid()).isEmpty(); }, 15000));
         QVERIFY(windowsTitled(vyrn->pid(), kResultTitle).isEmpty());

@@ -4,7 +4,10 @@
 #include <QMap>
 #include <QTest>
 
+#include <xcb/xcb.h>
+
 #include <algorithm>
+#include <cstdlib>
 
 namespace {
 bool windowManagerRuns() {
@@ -130,4 +133,29 @@ void X11Desktop::click(QPoint at, int button) {
 
 void X11Desktop::key(const QString& keys) {
     run(QStringLiteral("xdotool"), {QStringLiteral("key"), keys});
+}
+
+void X11Desktop::requestClose(qulonglong window) {
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(connection) == 0) {
+        static const char name[] = "_NET_CLOSE_WINDOW";
+        xcb_intern_atom_reply_t* atom =
+            xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, sizeof name - 1, name), nullptr);
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+        if (atom) {
+            xcb_client_message_event_t message{};
+            message.response_type = XCB_CLIENT_MESSAGE;
+            message.format = 32;
+            message.window = xcb_window_t(window);
+            message.type = atom->atom;
+            message.data.data32[0] = XCB_CURRENT_TIME;
+            message.data.data32[1] = 2; // from a pager or a user's tool
+            xcb_send_event(connection, 0, root,
+                           XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                           reinterpret_cast<const char*>(&message));
+            xcb_flush(connection);
+            std::free(atom);
+        }
+    }
+    xcb_disconnect(connection);
 }

@@ -35,6 +35,8 @@ public:
     // A click through the X server, as a user's.
     static void click(QPoint at, int button = 1);
     static void key(const QString& keys);
+    // Asks the window manager to close the window, as its frame's close button does.
+    static void requestClose(qulonglong window);
 
 private:
     static void stop(QProcess& process);
