@@ -3,6 +3,7 @@
 #include "result/SentenceSplitter.h"
 
 #include <QString>
+#include <QTextBoundaryFinder>
 
 #include <cstdint>
 #include <cstdlib>
@@ -18,12 +19,21 @@ bool isBlank(QChar c) {
     return c == u' ' || c == u'\t';
 }
 
-// Sentences are non-empty, on one line, and trimmed (a leading blank may carry combining marks).
+// Where the last user-perceived character of `s` starts.
+qsizetype lastCharacterStart(const QString& s) {
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, s);
+    finder.toEnd();
+    return finder.toPreviousBoundary();
+}
+
+// Sentences are non-empty, on one line, and trimmed: trimming takes whole user-perceived
+// characters, so a leading blank may carry combining marks and a trailing one may follow
+// a prepended mark such as U+06DD.
 void checkSentences(const QStringList& sentences) {
     for (const QString& s : sentences) {
         check(!s.isEmpty());
         check(!s.contains(u'\n') && !s.contains(u'\r'));
-        check(!isBlank(s.back()));
+        check(!isBlank(s.back()) || lastCharacterStart(s) < s.size() - 1);
         check(!isBlank(s.front()) || (s.size() > 1 && s[1].unicode() >= 0x300));
     }
 }

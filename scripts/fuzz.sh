@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang (address and undefined-behaviour sanitizers) and runs them:
 #   scripts/fuzz.sh <target> [seconds]    one target, growing its corpus in fuzz/corpus-<target>
-#   scripts/fuzz.sh --smoke [seconds]     every target for a few seconds on its seeds (the test command)
+#   scripts/fuzz.sh --smoke [seconds]     every target on its seeds for a fixed number of runs (the test command)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh --test
@@ -20,10 +20,10 @@ export LSAN_OPTIONS=suppressions=$(pwd)/tests/support/lsan.supp:print_suppressio
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export QT_QPA_PLATFORM=offscreen
 
-run() { # <target> <seconds> <corpus folder>: new inputs go to the corpus, never to the seeds
+run() { # <target> <seconds> <corpus folder> [libFuzzer options]: new inputs go to the corpus, never to the seeds
     local seeds=()
     [[ -d fuzz/seeds/$1 ]] && seeds=(fuzz/seeds/$1)
-    build-fuzz/fuzz/"$1" -max_total_time="$2" -artifact_prefix=build-fuzz/"$1"- "$3" "${seeds[@]}"
+    build-fuzz/fuzz/"$1" -max_total_time="$2" -artifact_prefix=build-fuzz/"$1"- "${@:4}" "$3" "${seeds[@]}"
 }
 
 if [[ $target != --smoke ]]; then
@@ -31,14 +31,17 @@ if [[ $target != --smoke ]]; then
     run "$target" "${2:-300}" fuzz/corpus-"$target"
     exit
 fi
-seconds=${2:-3}
+seconds=${2:-30} # a ceiling; the runs end it first
+runs=${VYRN_FUZZ_SMOKE_RUNS:-20000}
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 for binary in build-fuzz/fuzz/fuzz_*; do
     [[ -x $binary && -f $binary ]] || continue
     name=$(basename "$binary")
     mkdir -p "$scratch/$name"
-    if ! run "$name" "$seconds" "$scratch/$name" >"$scratch/$name.log" 2>&1; then
+    # A fixed seed and number of runs: the test command finds the same inputs on every
+    # machine, so a finding fails the change that brought it, not a later one by chance.
+    if ! run "$name" "$seconds" "$scratch/$name" -seed=1 -runs="$runs" >"$scratch/$name.log" 2>&1; then
         tail -n 60 "$scratch/$name.log"
         echo "fuzz target $name failed (input saved under build-fuzz/$name-*)" >&2
         exit 1

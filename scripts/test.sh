@@ -9,6 +9,6 @@ scripts/deps.sh --test
 scripts/check-format.sh
 scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVYRN_WERROR=ON
 scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DVYRN_WERROR=ON -DVYRN_SANITIZE=ON -DVYRN_BENCH=OFF
-scripts/fuzz.sh --smoke 3
+scripts/fuzz.sh --smoke
 exec xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp" \
     dbus-run-session -- scripts/test-session.sh build build-asan
