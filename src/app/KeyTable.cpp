@@ -98,8 +98,8 @@ constexpr std::array<KeyTableEntry, 102> kEntries{{
     {124, u"→", 0xff53, Qt::Key_Right, false},                                   // XK_Right
     {125, u"↓", 0xff54, Qt::Key_Down, false},                                    // XK_Down
     {126, u"↑", 0xff52, Qt::Key_Up, false},                                      // XK_Up
-    // Keys of PC keyboards: the macOS code where the Mac has the key (Insert sits
-    // where its Help key is), otherwise codes from 1000 up, clear of the macOS range.
+    // Navigation and function keys: the stored code where the stored table has one
+    // (Insert shares Help's code), otherwise codes from 1000 up, clear of that table.
     {115, u"Home", 0xff50, Qt::Key_Home, false},          // XK_Home
     {119, u"End", 0xff57, Qt::Key_End, false},            // XK_End
     {116, u"Page Up", 0xff55, Qt::Key_PageUp, false},     // XK_Page_Up

@@ -5,7 +5,7 @@
 
 #include <span>
 
-// One row per named key. Stored hotkeys keep macOS virtual key codes, so this
+// One row per named key. Stored hotkeys keep their own key codes, so this
 // table is where a stored code meets its display name, the X11 keysym to grab
 // and the Qt key the recorder sees.
 struct KeyTableEntry {
@@ -21,7 +21,7 @@ struct KeyTableEntry {
 };
 
 namespace KeyTable {
-// PC keys the Mac keyboard lacks.
+// Keys outside the stored code range.
 constexpr int print = 1000;
 constexpr int pause = 1001;
 

@@ -11,7 +11,7 @@
 
 // System-wide keys: the two translation hotkeys, registered for the life of the
 // program, and the panel keys (Esc, `, Super+D...), grabbed only while a panel is up.
-// Keys are given as stored: a macOS key code and a Carbon modifier mask.
+// Keys are given as stored in the preferences: a key code and a CarbonModifier mask.
 //
 //   HotkeyService& keys = HotkeyService::shared();
 //   KeyGrabResult<HotkeyRegistration> r = keys.registerHotkey(17, CarbonModifier::control);

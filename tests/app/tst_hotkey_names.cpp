@@ -99,8 +99,8 @@ private Q_SLOTS:
         QCOMPARE(conflicts[0].reason, QStringLiteral("Shift+Print 截图（系统强占）"));
     }
 
-    // The stored masks keep their macOS values; on Linux they read as Super, and
-    // none of the five collides with a known shortcut.
+    // The stored defaults read as Super combinations here, and none of the five
+    // collides with a known shortcut.
     void defaultsAreLinuxFriendly() {
         TestEnvironment env;
         const HotkeyDefaults defaults = SettingsManager::hotkeyDefaults();

@@ -126,9 +126,9 @@ X11SelectionConnection::property(xcb_window_t window, xcb_atom_t property, bool 
 qint64 X11SelectionConnection::clientPid(xcb_window_t window) {
     if (!m_hasXRes || window == XCB_WINDOW_NONE)
         return 0;
-    xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+    xcb_res_client_id_spec_t wanted{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
     auto reply = owned(xcb_res_query_client_ids_reply(
-        m_connection, xcb_res_query_client_ids(m_connection, 1, &spec), nullptr));
+        m_connection, xcb_res_query_client_ids(m_connection, 1, &wanted), nullptr));
     dispatchSoon();
     if (!reply)
         return 0;
