@@ -151,18 +151,6 @@ class TestOverlayX11 : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(engine->holdsInput() && !painted.isEmpty(), kPatience);
     }
 
-    void focusTypingWindow() {
-        typing.clear();
-        QVERIFY(xdotool(QStringLiteral("windowactivate --sync %1").arg(typing.winId())));
-        QTRY_VERIFY_WITH_TIMEOUT(typing.hasFocus(), kPatience);
-    }
-
-    // Keys typed now reach the focused window.
-    void keysReachTypingWindow() {
-        QVERIFY(xdotool(QStringLiteral("type ok")));
-        QTRY_COMPARE_WITH_TIMEOUT(typing.text(), QStringLiteral("ok"), kPatience);
-    }
-
 private Q_SLOTS:
     void initTestCase() {
         scale = QGuiApplication::primaryScreen()->devicePixelRatio();
@@ -244,7 +232,9 @@ private Q_SLOTS:
     }
     void endsWithoutSelection() {
         QFETCH(QString, actions);
-        focusTypingWindow();
+        typing.clear();
+        QVERIFY(xdotool(QStringLiteral("windowactivate --sync %1").arg(typing.winId())));
+        QTRY_VERIFY_WITH_TIMEOUT(typing.hasFocus(), kPatience);
         startAndWaitForOverlay();
         if (actions.isEmpty())
             engine->setSafetyTimeout(std::chrono::milliseconds(300)); // restarts the running timer
@@ -258,7 +248,8 @@ private Q_SLOTS:
         QVERIFY(inputFree());
         // A late release goes to nobody; the keys typed after it prove it was processed.
         QVERIFY(xdotool(QStringLiteral("mouseup 1")));
-        keysReachTypingWindow();
+        QVERIFY(xdotool(QStringLiteral("type ok")));
+        QTRY_COMPARE_WITH_TIMEOUT(typing.text(), QStringLiteral("ok"), kPatience);
         QCOMPARE(deliveries.size(), 1);
     }
 

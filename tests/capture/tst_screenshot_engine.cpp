@@ -30,10 +30,6 @@ public:
     }
 };
 
-QString logSince(qsizetype before) {
-    return readLog().mid(before);
-}
-
 // One line of `log` is "[level] " + time + " " + message.
 bool logged(const QString& log, const QString& level, const QString& message) {
     const QRegularExpression line(
@@ -112,7 +108,7 @@ private Q_SLOTS:
         engine->start(second.callback());
         QCOMPARE(second.deliveries.size(), 1);
         QCOMPARE(second.deliveries.first().selection, QRectF());
-        QVERIFY(logged(logSince(before), QStringLiteral("INFO"),
+        QVERIFY(logged(readLog().mid(before), QStringLiteral("INFO"),
                        QStringLiteral("截图引擎已在运行中，忽略重复请求")));
         QVERIFY(recorder.deliveries.isEmpty());
         QVERIFY(engine->isActive());
@@ -159,7 +155,7 @@ private Q_SLOTS:
         QCOMPARE(recorder.deliveries.first().selection, QRectF());
         QVERIFY(!recorder.deliveries.first().overlayShown);
         QVERIFY(!engine->isActive());
-        const QString log = logSince(before);
+        const QString log = readLog().mid(before);
         QVERIFY2(logged(log, QStringLiteral("ERROR"), errorLine) &&
                      logged(log, QStringLiteral("INFO"), QStringLiteral("全屏截图失败")),
                  qPrintable(log));

@@ -338,45 +338,34 @@ private Q_SLOTS:
         QTest::addColumn<QSize>("text"); // centred in the area
         QTest::addColumn<bool>("normalized");
         QTest::addColumn<int>("glyphHeight");
-        QTest::newRow("dark bar, light text")
-            << QRect(50, 50, 200, 40) << 40 << 230 << QSize(120, 16) << true << 10;
-        QTest::newRow("mid-tone band, dark text")
-            << QRect(50, 50, 200, 40) << 150 << 20 << QSize(120, 16) << true << 10;
-        QTest::newRow("band darker than the page by 41")
-            << QRect(50, 50, 200, 40) << 214 << 20 << QSize(120, 16) << true << 10;
-        QTest::newRow("band darker than the page by 39")
-            << QRect(50, 50, 200, 40) << 216 << 20 << QSize(120, 16) << false << 10;
-        QTest::newRow("1.5 glyph heights tall")
-            << QRect(50, 50, 200, 15) << 40 << 230 << QSize(120, 7) << true << 10;
-        QTest::newRow("1.4 glyph heights tall")
-            << QRect(50, 50, 200, 14) << 40 << 230 << QSize(120, 6) << false << 10;
-        QTest::newRow("3 glyph heights wide")
-            << QRect(50, 50, 30, 15) << 40 << 230 << QSize(10, 7) << true << 10;
-        QTest::newRow("2.9 glyph heights wide")
-            << QRect(50, 50, 29, 15) << 40 << 230 << QSize(10, 7) << false << 10;
+        const auto row = [](const char* name, QRect area, int fill, int ink, QSize text, bool normalized,
+                            int glyphHeight = 10) {
+            QTest::newRow(name) << area << fill << ink << text << normalized << glyphHeight;
+        };
+        const QRect bar(50, 50, 200, 40);
+        const QSize label(120, 16);
+        row("dark bar, light text", bar, 40, 230, label, true);
+        row("mid-tone band, dark text", bar, 150, 20, label, true);
+        row("band darker than the page by 41", bar, 214, 20, label, true);
+        row("band darker than the page by 39", bar, 216, 20, label, false);
+        row("1.5 glyph heights tall", QRect(50, 50, 200, 15), 40, 230, QSize(120, 7), true);
+        row("1.4 glyph heights tall", QRect(50, 50, 200, 14), 40, 230, QSize(120, 6), false);
+        row("3 glyph heights wide", QRect(50, 50, 30, 15), 40, 230, QSize(10, 7), true);
+        row("2.9 glyph heights wide", QRect(50, 50, 29, 15), 40, 230, QSize(10, 7), false);
         // Light text stands out from the fill by more than 48 grey levels, else it is no text.
-        QTest::newRow("light text 49 levels above the fill")
-            << QRect(50, 50, 200, 40) << 40 << 89 << QSize(120, 16) << true << 10;
-        QTest::newRow("marks 47 levels above the fill")
-            << QRect(50, 50, 200, 40) << 40 << 87 << QSize(120, 16) << true << 10;
+        row("light text 49 levels above the fill", bar, 40, 89, label, true);
+        row("marks 47 levels above the fill", bar, 40, 87, label, true);
         // Without glyphs to measure, an area is at least 12 px tall and 24 px wide.
-        QTest::newRow("no glyphs, 12 x 24 px")
-            << QRect(50, 50, 24, 12) << 40 << 230 << QSize(8, 4) << true << 0;
-        QTest::newRow("no glyphs, 11 px tall")
-            << QRect(50, 50, 24, 11) << 40 << 230 << QSize(8, 4) << false << 0;
-        QTest::newRow("no glyphs, 23 px wide")
-            << QRect(50, 50, 23, 12) << 40 << 230 << QSize(8, 4) << false << 0;
+        row("no glyphs, 12 x 24 px", QRect(50, 50, 24, 12), 40, 230, QSize(8, 4), true, 0);
+        row("no glyphs, 11 px tall", QRect(50, 50, 24, 11), 40, 230, QSize(8, 4), false, 0);
+        row("no glyphs, 23 px wide", QRect(50, 50, 23, 12), 40, 230, QSize(8, 4), false, 0);
         // 100 x 30 with 20 px tall text: ink covers 66 % or 64 % of the box.
-        QTest::newRow("fill 66 %") << QRect(50, 50, 100, 30) << 40 << 230 << QSize(51, 20) << true << 10;
-        QTest::newRow("fill 64 %") << QRect(50, 50, 100, 30) << 40 << 230 << QSize(54, 20) << false << 10;
-        QTest::newRow("square icon under 5 glyph heights")
-            << QRect(50, 50, 49, 49) << 40 << 230 << QSize(6, 30) << false << 10;
-        QTest::newRow("square area of 5 glyph heights")
-            << QRect(50, 50, 50, 50) << 40 << 230 << QSize(6, 30) << true << 10;
-        QTest::newRow("small area 1.45 times as wide as tall")
-            << QRect(50, 50, 45, 31) << 40 << 230 << QSize(20, 10) << false << 10;
-        QTest::newRow("small area 1.55 times as wide as tall")
-            << QRect(50, 50, 48, 31) << 40 << 230 << QSize(20, 10) << true << 10;
+        row("fill 66 %", QRect(50, 50, 100, 30), 40, 230, QSize(51, 20), true);
+        row("fill 64 %", QRect(50, 50, 100, 30), 40, 230, QSize(54, 20), false);
+        row("square icon under 5 glyph heights", QRect(50, 50, 49, 49), 40, 230, QSize(6, 30), false);
+        row("square area of 5 glyph heights", QRect(50, 50, 50, 50), 40, 230, QSize(6, 30), true);
+        row("small area 1.45 times as wide as tall", QRect(50, 50, 45, 31), 40, 230, QSize(20, 10), false);
+        row("small area 1.55 times as wide as tall", QRect(50, 50, 48, 31), 40, 230, QSize(20, 10), true);
     }
     void normalizeFilledAreas() {
         QFETCH(QRect, area);

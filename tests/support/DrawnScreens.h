@@ -61,8 +61,8 @@ struct ProseStyle {
     bool justified = false;
     bool indent = false; // first lines indented (and no gap), as books set them
     bool italic = false;
-    QColor background, ink; // override the theme's
-    QString heading;        // drawn larger and bold above the text
+    QColor background{}, ink{}; // override the theme's
+    QString heading{};          // drawn larger and bold above the text
 };
 
 inline Screen paragraphs(const QStringList& texts, const ProseStyle& style) {
@@ -130,9 +130,9 @@ struct TableStyle {
     bool zebra = false;      // every other row shaded
     bool darkHeader = false; // light header text on a dark band
     bool boldHeader = true;
-    bool rules = false;       // a hairline between rows
-    bool grid = false;        // rules around every cell
-    QList<bool> rightAligned; // per column, for numbers
+    bool rules = false;         // a hairline between rows
+    bool grid = false;          // rules around every cell
+    QList<bool> rightAligned{}; // per column, for numbers
 };
 
 // A "\n" in a cell wraps it onto a second line; the row grows to hold it.
