@@ -127,7 +127,6 @@ private Q_SLOTS:
             << QStringLiteral(
                    "| k0 | v0 | w0 |\n|---|---|---|\n| k1 | v1 | w1 |\n| k2 |  |  |\n| k3 |  |  |");
         QTest::newRow("fewer than half of the rows well filled") << sparseRows(5) << QString();
-        QTest::newRow("one well-filled row") << sparseRows(2).mid(0, 4) << QString();
 
         // "x2" joins the first column when it overlaps "x1" by at least 30 % of the narrower.
         const auto shifted = [](double x) {
