@@ -105,9 +105,6 @@ private Q_SLOTS:
         QTest::newRow("a bare letter")
             << Hotkey::screenshot << QStringList{QStringLiteral("a")} << QStringLiteral("Super+T") << kBareKey
             << std::optional<int>() << 0 << StatusTone::failure;
-        QTest::newRow("Esc where it is not allowed alone")
-            << Hotkey::split << QStringList{QStringLiteral("Escape")} << QStringLiteral("Super+D") << kBareKey
-            << std::optional<int>() << 0 << StatusTone::failure;
         QTest::newRow("Esc on the close recorder")
             << Hotkey::closePanel << QStringList{QStringLiteral("Escape")} << QStringLiteral("Esc")
             << accepted(QStringLiteral("Esc")) << std::optional<int>(53) << 0 << StatusTone::success;
