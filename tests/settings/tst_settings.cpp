@@ -231,6 +231,7 @@ private Q_SLOTS:
         QVERIFY(!readLog().contains(QStringLiteral("sk-old")));
     }
 
+    // A failed write keeps the old key; a failed delete says the old one may remain.
     void apiKeyRoundTrip() {
         SettingsManager settings(env.newPreferencesPath());
         QCOMPARE(settings.apiKey(AIProvider::deepseek), KeyLookup::notFound());
@@ -244,6 +245,13 @@ private Q_SLOTS:
         QVERIFY(log.contains(QStringLiteral("Keychain 读取: provider=deepseek, hit=true")));
         QVERIFY(!log.contains(QStringLiteral("sk-秘密")));
 
+        keys->writeStatus = -1;
+        QVERIFY(!settings.setApiKey(QStringLiteral("sk-new"), AIProvider::deepseek));
+        QCOMPARE(settings.apiKey(AIProvider::deepseek), KeyLookup::found(QStringLiteral("sk-秘密-123")));
+        QVERIFY(readLog().contains(
+            QStringLiteral("Keychain 写入失败: provider=deepseek — 新 key 未被保存，旧 key 仍生效")));
+        keys->writeStatus = KeychainStatus::success;
+
         QVERIFY(settings.setApiKey(QString(), AIProvider::deepseek));
         QCOMPARE(settings.activeApiKey(), KeyLookup::notFound());
         QVERIFY(settings.setApiKey(QString(), AIProvider::deepseek)); // a missing item counts as deleted
@@ -252,16 +260,6 @@ private Q_SLOTS:
         QVERIFY(!settings.setApiKey(std::nullopt, AIProvider::deepseek));
         QVERIFY(
             readLog().contains(QStringLiteral("Keychain 删除失败: provider=deepseek — 旧 key 可能仍残留")));
-    }
-
-    void failedWriteKeepsOldKey() {
-        SettingsManager settings(env.newPreferencesPath());
-        QVERIFY(settings.setApiKey(QStringLiteral("old"), AIProvider::qwen));
-        keys->writeStatus = -1;
-        QVERIFY(!settings.setApiKey(QStringLiteral("new"), AIProvider::qwen));
-        QCOMPARE(settings.apiKey(AIProvider::qwen), KeyLookup::found(QStringLiteral("old")));
-        QVERIFY(readLog().contains(
-            QStringLiteral("Keychain 写入失败: provider=qwen — 新 key 未被保存，旧 key 仍生效")));
     }
 
     // A store that cannot be asked is neither a key nor "no key"; a legacy copy still counts.
