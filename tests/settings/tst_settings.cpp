@@ -125,6 +125,7 @@ private Q_SLOTS:
             << store("kavelin.apiProvider", 1) << provider << QVariant(QStringLiteral("deepseek"));
         QTest::newRow("split absent") << none << split << QVariant(true);
         QTest::newRow("split false") << store("kavelin.defaultSplitMode", false) << split << QVariant(false);
+        QTest::newRow("split 0") << store("kavelin.defaultSplitMode", 0) << split << QVariant(false);
         QTest::newRow("split text NO")
             << store("kavelin.defaultSplitMode", QStringLiteral("NO")) << split << QVariant(false);
         QTest::newRow("telemetry absent") << none << telemetry << QVariant(true);
