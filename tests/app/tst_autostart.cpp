@@ -26,20 +26,15 @@ private Q_SLOTS:
     void execArgument_data() {
         QTest::addColumn<QString>("argument");
         QTest::addColumn<QString>("exec");
-        QTest::newRow("plain") << "/usr/bin/vyrn"
-                               << "/usr/bin/vyrn";
-        QTest::newRow("space") << "/opt/my apps/vyrn"
-                               << "\"/opt/my apps/vyrn\"";
-        QTest::newRow("percent") << "/opt/100%/vyrn"
-                                 << "/opt/100%%/vyrn";
-        QTest::newRow("dollar") << "/home/a$b/vyrn"
-                                << "\"/home/a\\\\$b/vyrn\"";
-        QTest::newRow("quote") << "/a\"b/vyrn"
-                               << "\"/a\\\\\"b/vyrn\"";
-        QTest::newRow("backslash") << "/a\\b/vyrn"
-                                   << "\"/a\\\\\\\\b/vyrn\"";
-        QTest::newRow("non-ASCII") << "/home/李/vyrn"
-                                   << "/home/李/vyrn";
+        const char* const rows[][3] = {{"plain", "/usr/bin/vyrn", "/usr/bin/vyrn"},
+                                       {"space", "/opt/my apps/vyrn", "\"/opt/my apps/vyrn\""},
+                                       {"percent", "/opt/100%/vyrn", "/opt/100%%/vyrn"},
+                                       {"dollar", "/home/a$b/vyrn", "\"/home/a\\\\$b/vyrn\""},
+                                       {"quote", "/a\"b/vyrn", "\"/a\\\\\"b/vyrn\""},
+                                       {"backslash", "/a\\b/vyrn", "\"/a\\\\\\\\b/vyrn\""},
+                                       {"non-ASCII", "/home/李/vyrn", "/home/李/vyrn"}};
+        for (const auto& row : rows)
+            QTest::newRow(row[0]) << QString::fromUtf8(row[1]) << QString::fromUtf8(row[2]);
     }
     void execArgument() {
         QFETCH(QString, argument);
@@ -77,6 +72,9 @@ private Q_SLOTS:
         QVERIFY(launcher.waitForFinished(10000));
         QCOMPARE(launcher.exitCode(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(readFileBytes(record), QByteArray("--background|"), 10000);
+        QVERIFY(Autostart::setEnabled(false));
+        QVERIFY(!QFileInfo::exists(Autostart::entryPath()));
+        QVERIFY(Autostart::setEnabled(false)); // nothing to remove is no failure
     }
 
     void switchedOffTheDesktopsWay_data() {
@@ -91,14 +89,6 @@ private Q_SLOTS:
         text.replace("X-GNOME-Autostart-enabled=true\n", "");
         writeFileBytes(Autostart::entryPath(), text + line + '\n');
         QVERIFY(!Autostart::isEnabled());
-    }
-
-    void disabling() {
-        QVERIFY(Autostart::setEnabled(true, nullptr, QStringLiteral("/usr/bin/vyrn")));
-        QVERIFY(Autostart::setEnabled(false));
-        QVERIFY(!QFileInfo::exists(Autostart::entryPath()));
-        QVERIFY(!Autostart::isEnabled());
-        QVERIFY(Autostart::setEnabled(false)); // nothing to remove is no failure
     }
 
     void failureIsReported() {

@@ -34,7 +34,6 @@ private Q_SLOTS:
             "未知选项: --frobnicate");
         row("option with a value", "--screenshot=now", K::Invalid, std::nullopt, false,
             "未知选项: --screenshot=now");
-        row("single dash", "-screenshot", K::Invalid, std::nullopt, false, "未知选项: -screenshot");
         row("Qt's own option", "-platform offscreen", K::Invalid, std::nullopt, false, "未知选项: -platform");
         row("a file", "page.png", K::Invalid, std::nullopt, false, "多余的参数: page.png");
     }

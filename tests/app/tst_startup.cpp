@@ -27,14 +27,12 @@ class TestStartup : public QObject {
     X11Desktop desktop;
     LocalHttpServer updateService;
 
-    static void press(const QString& keys) { X11Desktop::key(keys); }
-
     // Esc on the frozen screen, until the program has taken its keyboard and let it go.
     static bool closeOverlay(VyrnProcess& vyrn) {
         const int ended = vyrn.count(kCaptureEnded) + 1;
         return QTest::qWaitFor(
             [&] {
-                press(QStringLiteral("Escape"));
+                X11Desktop::key(QStringLiteral("Escape"));
                 return vyrn.waitFor(kCaptureEnded, ended, 500);
             },
             30000);
@@ -104,10 +102,10 @@ private Q_SLOTS:
         QCOMPARE(VyrnProcess::run({QStringLiteral("--screenshot")}, environment).exitCode, 0);
         QVERIFY(vyrn.waitFor(kScreenshot, 1));
         QVERIFY(closeOverlay(vyrn));
-        press(QStringLiteral("super+t"));
+        X11Desktop::key(QStringLiteral("super+t"));
         QVERIFY(vyrn.waitFor(kScreenshot, 2));
         QVERIFY(closeOverlay(vyrn));
-        press(QStringLiteral("super+shift+t"));
+        X11Desktop::key(QStringLiteral("super+shift+t"));
         QVERIFY(vyrn.waitFor(kSelection, 1));
 
         const VyrnProcess::Finished quit = VyrnProcess::run({QStringLiteral("--quit")}, environment);
@@ -159,7 +157,7 @@ private Q_SLOTS:
         QVERIFY(
             vyrn.output().contains(QStringLiteral("VYRN 就绪 — Super+Shift+T 划词翻译 | 点击托盘图标操作")));
         QTRY_VERIFY_WITH_TIMEOUT(X11Desktop::showsAlert(vyrn.pid()), 30000);
-        press(QStringLiteral("super+shift+t"));
+        X11Desktop::key(QStringLiteral("super+shift+t"));
         QVERIFY2(vyrn.waitFor(kSelection), qPrintable(vyrn.output()));
         QCOMPARE(readFileBytes(SettingsManager::preferencesPath()), preferences);
 

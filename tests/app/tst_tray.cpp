@@ -14,8 +14,6 @@
 #include <QSystemTrayIcon>
 #include <QTest>
 
-#include <csignal>
-
 // The tray and alerts as a user meets them: a real X server, a window manager, a tray,
 // clicks sent through the X server, and the real program.
 class TestTray : public QObject {
@@ -60,13 +58,6 @@ private Q_SLOTS:
         tray.setup();
         tray.setup();
         QCOMPARE(readLog().count(QStringLiteral("系统托盘不可用")), 1);
-        QCOMPARE(tray.statusItem()->toolTip(), QStringLiteral("VYRN"));
-        QStringList entries;
-        for (QAction* action : tray.menu()->actions())
-            entries.append(action->text());
-        QCOMPARE(entries, QStringList({QStringLiteral("📷 截图翻译"), QStringLiteral("📝 划词翻译"), QString(),
-                                       QStringLiteral("⚙️ 偏好设置..."), QString(),
-                                       QStringLiteral("退出 VYRN")}));
 
         QVERIFY(desktop.startTray());
         QTRY_VERIFY_WITH_TIMEOUT(tray.statusItem()->geometry().width() > 0, 10000);
@@ -171,17 +162,6 @@ private Q_SLOTS:
         QTRY_COMPARE(X11Desktop::windowsOf(vyrn.processId()).size(), 2); // the menu
         X11Desktop::key(QStringLiteral("Up"));
         X11Desktop::key(QStringLiteral("Return"));
-        expectCleanExit(vyrn);
-    }
-
-    void programQuitsOnSignalWithAnAlertOpen() {
-        LocalHttpServer::Response newer;
-        newer.body = R"({"version": "99.0", "url": "https://example.invalid/download"})";
-        updateService.enqueue(newer);
-        QProcess vyrn;
-        startVyrn(vyrn);
-        QTRY_VERIFY_WITH_TIMEOUT(X11Desktop::showsAlert(vyrn.processId()), 30000);
-        ::kill(pid_t(vyrn.processId()), SIGTERM);
         expectCleanExit(vyrn);
     }
 };

@@ -105,15 +105,9 @@ private Q_SLOTS:
         QTest::newRow("a bare letter")
             << Hotkey::screenshot << QStringList{QStringLiteral("a")} << QStringLiteral("Super+T") << kBareKey
             << std::optional<int>() << 0 << StatusTone::failure;
-        QTest::newRow("Esc where it is not allowed alone")
-            << Hotkey::split << QStringList{QStringLiteral("Escape")} << QStringLiteral("Super+D") << kBareKey
-            << std::optional<int>() << 0 << StatusTone::failure;
         QTest::newRow("Esc on the close recorder")
             << Hotkey::closePanel << QStringList{QStringLiteral("Escape")} << QStringLiteral("Esc")
             << accepted(QStringLiteral("Esc")) << std::optional<int>(53) << 0 << StatusTone::success;
-        QTest::newRow("` on the toggle recorder")
-            << Hotkey::togglePanel << QStringList{QStringLiteral("grave")} << QStringLiteral("`")
-            << accepted(QStringLiteral("`")) << std::optional<int>(50) << 0 << StatusTone::success;
         QTest::newRow("a key stored hotkeys cannot name")
             << Hotkey::screenshot << QStringList{QStringLiteral("Menu")} << QStringLiteral("Super+T")
             << QStringLiteral("❌ 该键无法用作快捷键") << std::optional<int>() << 0 << StatusTone::failure;

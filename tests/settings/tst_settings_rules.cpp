@@ -44,7 +44,6 @@ private Q_SLOTS:
         QTest::newRow("tab inside") << unavailable << QStringLiteral("sk-ab\tc") << K::refuse << QString();
         QTest::newRow("line separator inside")
             << known << QStringLiteral("sk-ab\u2028c") << K::refuse << QString();
-        QTest::newRow("escape inside") << known << QStringLiteral("sk-ab\u001bc") << K::refuse << QString();
         // A key the window could not read is never deleted by a field that never showed it.
         QTest::newRow("unreadable store, blank") << unavailable << QString() << K::keepStored << QString();
         QTest::newRow("unreadable store, new key")

@@ -47,10 +47,7 @@ private Q_SLOTS:
         QVERIFY(card().keyField()->isReadOnly());
         QCOMPARE(card().keyField()->placeholderText(), QStringLiteral("正在读取 API Key..."));
         QTabBar* tabs = window().tabView->tabBar();
-        const QPoint tab = tabs->mapToGlobal(tabs->tabRect(2).center());
-        X11Desktop::run(QStringLiteral("xdotool"),
-                        {QStringLiteral("mousemove"), QString::number(tab.x()), QString::number(tab.y()),
-                         QStringLiteral("click"), QStringLiteral("1")});
+        X11Desktop::click(tabs->mapToGlobal(tabs->tabRect(2).center()));
         QTRY_COMPARE(window().tabView->currentIndex(), 2);
         QCOMPARE(card().keyState(), KeyFieldState::loading);
         window().tabView->setCurrentIndex(0);
