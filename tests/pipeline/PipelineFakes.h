@@ -22,12 +22,10 @@ struct FakeDesktop : PipelineDesktop {
     };
 
     QStringList loadingShown; // "title | subtitle"
-    int loadingHidden = 0;
     bool loadingVisible = false;
     std::optional<QString> cancelKeyFailure;
     std::function<void()> cancelKey;    // set while held: pressing Esc
     std::function<void()> closeLoading; // the loading panel's close button
-    int cancelKeyGrabs = 0;
     bool resultPanelOpen = false;
     QList<Result> results;
     QStringList notifications; // "title | body"
@@ -45,12 +43,8 @@ struct FakeDesktop : PipelineDesktop {
         closeLoading = std::move(closed);
         loadingVisible = true;
     }
-    void hideLoadingPanel() override {
-        ++loadingHidden;
-        loadingVisible = false;
-    }
+    void hideLoadingPanel() override { loadingVisible = false; }
     std::optional<QString> grabCancelKey(std::function<void()> pressed) override {
-        ++cancelKeyGrabs;
         if (cancelKeyFailure)
             return cancelKeyFailure;
         cancelKey = std::move(pressed);
@@ -123,10 +117,8 @@ struct FakeRecognizer : TextRecognizer {
     QList<TextObservation> lines;
     bool runUntilCancelled = false;
     std::atomic<bool> running{false};
-    std::atomic<int> recognitions{0};
 
     RecognitionOutcome recognize(const QImage&, const std::atomic<bool>* cancel) override {
-        ++recognitions;
         if (!runUntilCancelled)
             return RecognitionOutcome::recognized(lines);
         running = true;
@@ -140,13 +132,9 @@ struct FakeRecognizer : TextRecognizer {
 struct FakeAccessibilitySupport : AccessibilitySupport {
     State state = State::disabled;
     std::optional<QString> enableFailure;
-    int queries = 0;
     int enables = 0;
 
-    void query(std::function<void(State)> done) override {
-        ++queries;
-        done(state);
-    }
+    void query(std::function<void(State)> done) override { done(state); }
     void enable(std::function<void(std::optional<QString>)> done) override {
         ++enables;
         done(enableFailure);

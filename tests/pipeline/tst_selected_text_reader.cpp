@@ -70,8 +70,6 @@ private Q_SLOTS:
             .currentText = words, .expected = words, .restores = 0, .logged = "Ctrl+C 获取成功（兜底读取）"};
         QTest::newRow("empty clipboard before") << CopyCase{
             .emptyBefore = true, .copied = words, .expected = words, .logged = "剪贴板已恢复（0 个条目）"};
-        QTest::newRow("restored contents")
-            << CopyCase{.copied = words, .expected = words, .logged = "剪贴板已恢复（1 个条目）"};
         QTest::newRow("restore fails") << CopyCase{
             .copied = words, .restoreWorks = false, .expected = words, .logged = "剪贴板恢复失败"};
         QTest::newRow("terminal") << CopyCase{.sourceClass = "XTerm",

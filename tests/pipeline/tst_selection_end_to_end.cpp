@@ -40,6 +40,17 @@ class TestSelectionEndToEnd : public QObject {
         return program;
     }
 
+    // A program holding text, HTML and an image of `side` pixels on the clipboard.
+    std::unique_ptr<DesktopProgram> clipboardOwner(const QByteArray& text, int side) {
+        auto owner = std::make_unique<DesktopProgram>(
+            fixture, QStringList{"clipboard-owner", "--text", writeFile(env.root(), "t.txt", text), "--html",
+                                 writeFile(env.root(), "h.html", "<i>" + text + "</i>"), "--png",
+                                 writeFile(env.root(), "p.png", noisePng(side))});
+        if (!owner->waitForLine("ready"))
+            return nullptr;
+        return owner;
+    }
+
 private Q_SLOTS:
     void initTestCase() {
         QVERIFY2(Desktop::hasWindowManager() && Desktop::hasAccessibilityBus(),
@@ -86,10 +97,8 @@ private Q_SLOTS:
     // No accessibility, no PRIMARY: the copy returns the text, and the clipboard that
     // held text, HTML and an image holds the same targets and bytes afterwards.
     void copyRestoresClipboard() {
-        DesktopProgram owner(fixture, {"clipboard-owner", "--text", writeFile(env.root(), "t.txt", "before"),
-                                       "--html", writeFile(env.root(), "h.html", "<i>before</i>"), "--png",
-                                       writeFile(env.root(), "p.png", noisePng(420))});
-        QVERIFY(owner.waitForLine("ready"));
+        const auto owner = clipboardOwner("before", 420);
+        QVERIFY(owner);
         const auto before = clipboardAsAnotherProgram();
         QVERIFY(before.contains("image/png"));
         const QString large = largeText(1024 * 1024);
@@ -105,10 +114,8 @@ private Q_SLOTS:
 
     // Nothing selected anywhere: nothing, and the clipboard keeps its owner.
     void nothingSelected() {
-        DesktopProgram owner(fixture, {"clipboard-owner", "--text", writeFile(env.root(), "t.txt", "kept"),
-                                       "--html", writeFile(env.root(), "h.html", "<i>kept</i>"), "--png",
-                                       writeFile(env.root(), "p.png", noisePng(8))});
-        QVERIFY(owner.waitForLine("ready"));
+        const auto owner = clipboardOwner("kept", 8);
+        QVERIFY(owner);
         const auto before = clipboardAsAnotherProgram();
         auto source = focusedFixture({"copy-source", "--ignore-copy"}, "ignoring source");
         QVERIFY(source);

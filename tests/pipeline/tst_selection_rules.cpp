@@ -26,9 +26,7 @@ private Q_SLOTS:
         };
         const Row rows[] = {
             {"xterm", "xterm", "XTerm", true},
-            {"urxvt", "urxvt", "URxvt", true},
             {"gnome-terminal", "gnome-terminal-server", "Gnome-terminal", true},
-            {"konsole", "konsole", "konsole", true},
             {"alacritty", "Alacritty", "Alacritty", true},
             {"st", "st", "st-256color", true},
             {"known by class only", "", "Tilix", true},

@@ -16,26 +16,20 @@ private Q_SLOTS:
         QTest::addColumn<QString>("waylandDisplay");
         QTest::addColumn<QString>("display");
         QTest::addColumn<SessionType>("expected");
-        const QString x = QStringLiteral(":0"), w = QStringLiteral("wayland-0");
-        QTest::newRow("x11 session") << "x11"
-                                     << "" << x << SessionType::X11;
-        QTest::newRow("wayland session with Xwayland") << "wayland" << w << x << SessionType::Wayland;
-        QTest::newRow("wayland declared, socket unset") << "wayland"
-                                                        << "" << x << SessionType::Wayland;
-        QTest::newRow("x11 declared wins over a nested compositor") << "x11" << w << x << SessionType::X11;
-        QTest::newRow("declared case and spaces") << " Wayland "
-                                                  << "" << x << SessionType::Wayland;
-        QTest::newRow("startx from a console") << "tty"
-                                               << "" << x << SessionType::X11;
-        QTest::newRow("undeclared with a wayland socket") << "" << w << x << SessionType::Wayland;
-        QTest::newRow("undeclared, display only") << ""
-                                                  << "" << x << SessionType::X11;
-        QTest::newRow("x11 declared without a display") << "x11"
-                                                        << ""
-                                                        << "" << SessionType::None;
-        QTest::newRow("console") << "tty"
-                                 << ""
-                                 << "" << SessionType::None;
+        const auto row = [](const char* name, const char* declared, const char* wayland, const char* display,
+                            SessionType expected) {
+            QTest::newRow(name) << QString(declared) << QString(wayland) << QString(display) << expected;
+        };
+        row("x11 session", "x11", "", ":0", SessionType::X11);
+        row("wayland session with Xwayland", "wayland", "wayland-0", ":0", SessionType::Wayland);
+        row("wayland declared, socket unset", "wayland", "", ":0", SessionType::Wayland);
+        row("x11 declared wins over a nested compositor", "x11", "wayland-0", ":0", SessionType::X11);
+        row("declared case and spaces", " Wayland ", "", ":0", SessionType::Wayland);
+        row("startx from a console", "tty", "", ":0", SessionType::X11);
+        row("undeclared with a wayland socket", "", "wayland-0", ":0", SessionType::Wayland);
+        row("undeclared, display only", "", "", ":0", SessionType::X11);
+        row("x11 declared without a display", "x11", "", "", SessionType::None);
+        row("console", "tty", "", "", SessionType::None);
     }
     void sessionType() {
         QFETCH(QString, xdgSessionType);

@@ -194,17 +194,6 @@ private Q_SLOTS:
         }
     }
 
-    void footerAndSchemeAtRenderTime() {
-        const QString page = HTMLRenderer::shell(QStringLiteral("<p>x</p>"), std::nullopt, true, 17,
-                                                 AIProviders::shortName(AIProvider::deepseek));
-        QVERIFY(page.contains(QStringLiteral("<body class=\"dark\">\n")));
-        QVERIFY(page.contains(QStringLiteral("html{font-size:17px}")));
-        QVERIFY(
-            page.endsWith(QStringLiteral("<div class=\"footer\">Powered by DeepSeek AI · VYRN — 截图即译，"
-                                         "精读利器</div>\n</div>\n</body></html>")));
-        QVERIFY(!page.contains(QStringLiteral("original-box\">")));
-    }
-
     // Qwen, light, 15 px, with the original box.
     void goldenPage() {
         const QString markdown = readFile(QStringLiteral(VYRN_RESULT_TEST_DATA "/answer.md"));

@@ -122,21 +122,9 @@ private Q_SLOTS:
         QFETCH(QString, translation);
         QFETCH(QList<SplitPair>, pairs);
         QCOMPARE(SentenceSplitter::pair(original, translation), pairs);
-        const QStringList english = SentenceSplitter::splitEnglish(original);
-        const QStringList chinese = SentenceSplitter::splitChinese(translation);
-        QCOMPARE(SentenceSplitter::pairSentences(english, chinese), pairs);
-        if (english.isEmpty() || chinese.isEmpty())
-            return;
-        // Every sentence is kept, in order, and no pair is left without a side.
-        QCOMPARE(pairs.size(), std::min(english.size(), chinese.size()));
-        QStringList originals, translations;
-        for (const SplitPair& p : pairs) {
-            QVERIFY(!p.original.isEmpty() && !p.translation.isEmpty());
-            originals << p.original;
-            translations << p.translation;
-        }
-        QCOMPARE(originals.join(u' '), english.join(u' '));
-        QCOMPARE(translations.join(u'\n'), chinese.join(u'\n'));
+        QCOMPARE(SentenceSplitter::pairSentences(SentenceSplitter::splitEnglish(original),
+                                                 SentenceSplitter::splitChinese(translation)),
+                 pairs);
     }
 };
 
