@@ -110,10 +110,10 @@ QWidget* SettingsWindow::buildGeneralTab() {
     telemetryCheckbox = new QCheckBox(QStringLiteral("参与匿名使用统计"), tab);
     telemetryCheckbox->setFont(StatusStyle::font(12));
     column->addWidget(telemetryCheckbox);
-    QLabel* note =
+    telemetryNote =
         secondaryLabel(QStringLiteral("仅上报随机匿名标识统计每日使用人数，不含任何个人信息"), 10, tab);
-    note->setContentsMargins(20, 0, 0, 0);
-    column->addWidget(note);
+    telemetryNote->setContentsMargins(20, 0, 0, 0);
+    column->addWidget(telemetryNote);
     return tab;
 }
 

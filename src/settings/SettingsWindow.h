@@ -40,6 +40,7 @@ public:
     QCheckBox* launchAtLoginCheckbox = nullptr;
     QLabel* launchAtLoginStatus = nullptr;
     QCheckBox* telemetryCheckbox = nullptr;
+    QLabel* telemetryNote = nullptr;
     QList<HotkeySection> hotkeySections;
     SegmentedControl* defaultSplitSeg = nullptr;
     SegmentedControl* templateModeSeg = nullptr;

@@ -18,6 +18,7 @@
 #include "settings/SettingsWindowRules.h"
 #include "settings/StatusStyle.h"
 #include "text/GraphemeCount.h"
+#include "update/UpdateChecker.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -155,6 +156,10 @@ void SettingsWindowController::show() {
         window->launchAtLoginCheckbox->setChecked(Autostart::isEnabled());
         connect(window->launchAtLoginCheckbox, &QCheckBox::toggled, this,
                 &SettingsWindowController::launchAtLoginToggled);
+        // The identifier only ever travels with the update check: no service, nothing to consent to.
+        const bool updateService = UpdateChecker::serviceBaseURL().has_value();
+        window->telemetryCheckbox->setVisible(updateService);
+        window->telemetryNote->setVisible(updateService);
         window->telemetryCheckbox->setChecked(settings().telemetryEnabled());
         connect(window->telemetryCheckbox, &QCheckBox::toggled, this,
                 &SettingsWindowController::telemetryToggled);

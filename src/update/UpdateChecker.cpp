@@ -93,6 +93,10 @@ void UpdateChecker::check() {
     if (m_hasChecked)
         return;
     m_hasChecked = true;
+    if (!serviceBaseURL()) {
+        logi(QStringLiteral("未配置更新服务：不检查更新"));
+        return;
+    }
     QTimer::singleShot(m_checkDelay, this, [this] { performCheck(); });
 }
 

@@ -31,7 +31,8 @@ public:
     explicit UpdateChecker(QObject* parent = nullptr);
 
     bool hasChecked() const { return m_hasChecked; }
-    // Schedules the one check of this run; later calls do nothing.
+    // Schedules the one check of this run, when an update service is configured; later
+    // calls do nothing.
     void check();
     void performCheck();
 
@@ -42,8 +43,8 @@ public:
     void showUpdateAlert(const QString& version, const QString& url);
     void handleAlertResult(int response, const QString& version, const QString& url);
 
-    // The preference `kavelin.updateBaseURL` when set, else the compiled-in address;
-    // nothing unless it is an http(s) address with a host.
+    // The preference `kavelin.updateBaseURL` when set, else the address given at build time
+    // (none by default); nothing unless it is an http(s) address with a host.
     static std::optional<QUrl> serviceBaseURL();
 
     // Test hooks.

@@ -14,6 +14,7 @@
 #include "support/LocalHttpServer.h"
 #include "support/TestEnvironment.h"
 #include "support/X11Desktop.h"
+#include "update/UpdateChecker.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -400,6 +401,18 @@ private Q_SLOTS:
         QVERIFY(window().launchAtLoginStatus->isVisible());
         QVERIFY(window().launchAtLoginStatus->text().startsWith(QStringLiteral("无法写入 ")));
         QFile::remove(folder);
+    }
+
+    // The statistics choice exists only where an update service would receive the identifier.
+    void statisticsOnlyWithAnUpdateService() {
+        if (UpdateChecker::serviceBaseURL())
+            QSKIP("this build names an update service");
+        QVERIFY(!window().telemetryCheckbox->isVisible());
+        closeWindow();
+        settings().store().setValue(QStringLiteral("kavelin.updateBaseURL"), server.baseUrl().toString());
+        openWindow();
+        QVERIFY(window().telemetryCheckbox->isVisible());
+        QVERIFY(window().telemetryNote->isVisible());
     }
 
     void cleanupTestCase() {

@@ -203,6 +203,19 @@ private Q_SLOTS:
         QCOMPARE(server.requests().size(), 2);
     }
 
+    // No service is built in: without a configured address nothing is asked, and whatever
+    // address could be reached is not guessed.
+    void noServiceNoRequest() {
+        settings().store().remove(QStringLiteral("kavelin.updateBaseURL"));
+        if (UpdateChecker::serviceBaseURL())
+            QSKIP("this build names an update service");
+        checker->setCheckDelay(0ms);
+        QSignalSpy finished(checker.get(), &UpdateChecker::checkFinished);
+        checker->check();
+        QVERIFY(!finished.wait(300));
+        QVERIFY(server.requests().isEmpty());
+    }
+
     void checkerGoneBeforeTheDelay() {
         checker->setCheckDelay(50ms);
         checker->check();
