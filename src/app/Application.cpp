@@ -13,9 +13,11 @@
 
 #include <QApplication>
 
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <optional>
+#include <string>
 #include <unistd.h>
 
 namespace {
@@ -28,18 +30,57 @@ void print(std::FILE* stream, const QString& text) {
     std::fflush(stream);
 }
 
-// Set for the process that VYRN replaces itself with once it knows no instance runs.
+// Set for the process that VYRN replaces itself with once it knows no instance runs. Its
+// value is the caller's OMP_THREAD_LIMIT ("=value", or empty when it had none), so that the
+// programs VYRN starts (a browser, a file manager) get the environment VYRN was given.
 const char* const kAskedMarker = "VYRN_INSTANCE_ASKED";
+const char* const kThreadLimit = "OMP_THREAD_LIMIT";
+
+// The program file itself. Executed through /proc/self/exe, the process would be named
+// "exe" in ps, top and pkill; a file replaced since this start (an upgrade) is run as it
+// is now.
+std::string programPath() {
+    std::array<char, 4096> buffer{};
+    const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+    if (length <= 0)
+        return "/proc/self/exe";
+    std::string path(buffer.data(), std::size_t(length));
+    const std::string deleted = " (deleted)";
+    if (path.ends_with(deleted))
+        path.resize(path.size() - deleted.size());
+    return ::access(path.c_str(), X_OK) == 0 ? path : "/proc/self/exe";
+}
+
+void restoreThreadLimit(const char* marker) {
+    if (marker[0] == '=')
+        ::setenv(kThreadLimit, marker + 1, 1);
+    else
+        ::unsetenv(kThreadLimit);
+}
 
 // Becomes the running instance in a fresh process: the one that asked the bus had a
 // QCoreApplication, and Tesseract's OpenMP pool reads OMP_THREAD_LIMIT only when the
 // runtime loads, so the limit must be in the environment from the process's start.
 void reexecuteAsTheInstance(char** argv) {
-    ::setenv("OMP_THREAD_LIMIT", "1", 1);
-    ::setenv(kAskedMarker, "1", 1);
-    ::execv("/proc/self/exe", argv);
+    const char* limit = ::getenv(kThreadLimit);
+    const std::string marker = limit ? std::string("=") + limit : std::string();
+    ::setenv(kThreadLimit, "1", 1);
+    ::setenv(kAskedMarker, marker.c_str(), 1);
+    ::execv(programPath().c_str(), argv);
     // execv failed: carry on; the bus is asked again below, and OCR is only slower.
+    restoreThreadLimit(marker.c_str());
     ::unsetenv(kAskedMarker);
+}
+
+// True in the process VYRN replaced itself with. The runtime has read the thread limit by
+// now; the caller's own value goes back into the environment.
+bool takeAskedMarker() {
+    const char* marker = ::getenv(kAskedMarker);
+    if (!marker)
+        return false;
+    restoreThreadLimit(marker);
+    ::unsetenv(kAskedMarker);
+    return true;
 }
 
 // Test platforms draw nowhere and need no display.
@@ -200,8 +241,7 @@ int run(int argc, char** argv) {
         break;
     }
     const AppRequest request = requestOf(line);
-    const bool asked = qEnvironmentVariableIsSet(kAskedMarker);
-    ::unsetenv(kAskedMarker);
+    const bool asked = takeAskedMarker();
     if (!asked || line.action == AppAction::Quit) {
         if (const std::optional<int> code = handOverEarly(argc, argv, line, request))
             return *code;

@@ -6,6 +6,8 @@
 #include "support/VyrnProcess.h"
 #include "support/X11Desktop.h"
 
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
@@ -26,6 +28,10 @@ class TestStartup : public QObject {
     TestEnvironment env;
     X11Desktop desktop;
     LocalHttpServer updateService;
+
+    static bool windowsOfProcessHaveFocus(qint64 pid) {
+        return X11Desktop::windowsOf(pid).contains(X11Desktop::activeWindow());
+    }
 
     // Esc on the frozen screen, until the program has taken its keyboard and let it go.
     static bool closeOverlay(VyrnProcess& vyrn) {
@@ -212,6 +218,48 @@ private Q_SLOTS:
         QVERIFY(running.waitFor(QStringLiteral("再次启动 vyrn：打开偏好设置")));
         QCOMPARE(VyrnProcess::run({QStringLiteral("--quit")}, environment).exitCode, 0);
         QVERIFY(running.waitForCleanExit());
+    }
+
+    // The process is known as vyrn, and what it sets for its own sake (the OCR thread limit,
+    // the mark of its restart) stays out of the programs it starts: here the browser that the
+    // update alert's "前往下载" opens.
+    void namedVyrnAndStartsProgramsWithTheCallersEnvironment_data() {
+        QTest::addColumn<QString>("threadLimit"); // the caller's; empty: unset
+        QTest::newRow("caller without a thread limit") << QString();
+        QTest::newRow("caller with its own thread limit") << QStringLiteral("3");
+    }
+    void namedVyrnAndStartsProgramsWithTheCallersEnvironment() {
+        QFETCH(QString, threadLimit);
+        QTemporaryDir bin;
+        const QString seen = bin.filePath(QStringLiteral("environment"));
+        const QString browser = bin.filePath(QStringLiteral("xdg-open"));
+        writeFileBytes(browser, "#!/bin/sh\nenv > '" + seen.toUtf8() + ".part' && mv '" + seen.toUtf8() +
+                                    ".part' '" + seen.toUtf8() + "'\n");
+        QVERIFY(QFile::setPermissions(browser, QFile::ReadOwner | QFile::ExeOwner));
+        updateService.enqueue({200, "{\"version\":\"99.0\",\"url\":\"https://example.com/dl\"}"});
+
+        PrivateSessionBus bus;
+        QProcessEnvironment environment = bus.environment(VyrnProcess::environment());
+        environment.insert(QStringLiteral("PATH"), bin.path() + QLatin1Char(':') + environment.value("PATH"));
+        if (!threadLimit.isEmpty())
+            environment.insert(QStringLiteral("OMP_THREAD_LIMIT"), threadLimit);
+        VyrnProcess vyrn(environment);
+        QVERIFY(vyrn.start({QStringLiteral("--background")}));
+        QVERIFY(vyrn.waitFor(kReady));
+        QCOMPARE(readFileBytes(QStringLiteral("/proc/%1/comm").arg(vyrn.pid())), QByteArray("vyrn\n"));
+
+        QTRY_VERIFY_WITH_TIMEOUT(windowsOfProcessHaveFocus(vyrn.pid()) && X11Desktop::showsAlert(vyrn.pid()),
+                                 30000);
+        X11Desktop::key(QStringLiteral("Return"));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(seen), 10000);
+        const QStringList variables = QString::fromUtf8(readFileBytes(seen)).split(QLatin1Char('\n'));
+        QVERIFY(variables.contains(QStringLiteral("PATH=") + environment.value(QStringLiteral("PATH"))));
+        QCOMPARE(variables.filter(QRegularExpression(QStringLiteral("^OMP_THREAD_LIMIT="))),
+                 threadLimit.isEmpty() ? QStringList()
+                                       : QStringList{QStringLiteral("OMP_THREAD_LIMIT=") + threadLimit});
+        QCOMPARE(variables.filter(QStringLiteral("VYRN_INSTANCE_ASKED")), QStringList());
+        vyrn.signal(SIGTERM);
+        QVERIFY(vyrn.waitForCleanExit());
     }
 
     void runsAloneWithoutSessionBus() {
