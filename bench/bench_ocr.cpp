@@ -16,6 +16,7 @@
 #include "ocr/OCRImagePreparation.h"
 #include "ocr/TableExtractor.h"
 #include "ocr/TesseractRecognizer.h"
+#include "support/TestFonts.h"
 #include "text/TextPreprocessor.h"
 
 #include <QDir>
@@ -179,6 +180,7 @@ void printTotals(const QString& name, const Totals& t) {
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    const TestFonts fonts;
     QGuiApplication app(argc, argv);
     AppConstants::initialize();
     const int rounds = std::max(1, qEnvironmentVariableIntValue("BENCH_OCR_ROUNDS") > 0

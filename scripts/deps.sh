@@ -26,6 +26,9 @@ if [[ "${1:-}" == "--test" ]]; then
     packages+=(zenity xterm)
     # real Latin sans and serif fonts for the drawn OCR crops
     packages+=(fonts-dejavu-core fonts-liberation2 fonts-noto-core)
+    # what a desktop machine has beside them, so the suite runs as it would there: the
+    # desktop portal (activated on demand), an older Liberation and more same-named fonts
+    packages+=(xdg-desktop-portal xdg-desktop-portal-gtk fonts-liberation fonts-urw-base35 fonts-dejavu-extra)
 fi
 
 missing=()

@@ -41,6 +41,10 @@ bool isStrayMark(const RecognizedWord& word) {
     return word.confidence < kMinimumMarkConfidence && !hasLetterOrDigit(word.text);
 }
 
+bool isDoubtfulMark(const RecognizedWord& word) {
+    return word.confidence < kMinimumGapMarkConfidence && !hasLetterOrDigit(word.text);
+}
+
 RecognizedLine withoutNoiseWords(RecognizedLine line) {
     line.words.removeIf([](const RecognizedWord& word) { return isSolidShape(word) || isStrayMark(word); });
     return line;
@@ -80,22 +84,31 @@ QList<LineSegment> splitAtColumnGaps(const RecognizedLine& line, double lineHeig
         segments.append({removeSpacesBetweenCJK(texts.join(QLatin1Char(' '))), box});
         piece.clear();
     };
+    // What a wide gap reads as ("=", "|", a doubtful "。") must not bridge it: such words
+    // wait here until the next word says whether they stand in a column gap, where they
+    // are dropped.
+    QList<RecognizedWord> pending;
     int previousRight = 0;
     bool hasWord = false;
-    for (const RecognizedWord& word : line.words) {
-        const QString text = word.text.trimmed();
-        if (text.isEmpty())
+    for (const RecognizedWord& read : line.words) {
+        const RecognizedWord word{read.text.trimmed(), read.box, read.confidence, read.inkCoverage};
+        if (word.text.isEmpty())
             continue;
-        // What a wide gap reads as ("=", "|") must not bridge it.
-        const bool decoration = isDecoration(text);
-        if (!decoration && hasWord && word.box.left() - previousRight > maximumGap)
-            close();
-        piece.append({text, word.box, word.confidence, word.inkCoverage});
-        if (!decoration) {
-            previousRight = word.box.right() + 1;
-            hasWord = true;
+        if (isDecoration(word.text) || isDoubtfulMark(word)) {
+            pending.append(word);
+            continue;
         }
+        if (hasWord && word.box.left() - previousRight > maximumGap) {
+            close();
+        } else {
+            piece.append(pending);
+        }
+        pending.clear();
+        piece.append(word);
+        previousRight = word.box.right() + 1;
+        hasWord = true;
     }
+    piece.append(pending);
     close();
     return segments;
 }

@@ -45,7 +45,8 @@ double medianLineHeight(const QList<RecognizedLine>& lines);
 
 // Cuts a line wherever two neighbouring words stand more than kColumnGapInLineHeights times
 // `lineHeight` apart; each piece spans the line's full height. Words with no text are
-// skipped, and so are decorations (see isDecoration) at either end of a piece.
+// skipped. Decorations (see isDecoration) and doubtful marks (see isDoubtfulMark) measure
+// no gap: inside a column gap they are dropped, and decorations at either end of a piece too.
 QList<LineSegment> splitAtColumnGaps(const RecognizedLine& line, double lineHeight);
 
 // True when the line holds nothing worth reporting: no letter or digit, or a mean
@@ -62,6 +63,10 @@ bool isSolidShape(const RecognizedWord& word);
 // the recogniser made of an empty gap (a stray "。" between two table cells).
 inline constexpr float kMinimumMarkConfidence = 60;
 bool isStrayMark(const RecognizedWord& word);
+// A mark read with less than this confidence is too doubtful to bridge a column gap (a
+// "。" read at 60 from the space between two table cells); real glyphs measured 85-97.
+inline constexpr float kMinimumGapMarkConfidence = 85;
+bool isDoubtfulMark(const RecognizedWord& word);
 // The line without its solid shapes and stray marks.
 RecognizedLine withoutNoiseWords(RecognizedLine line);
 

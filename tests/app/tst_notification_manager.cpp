@@ -2,13 +2,14 @@
 #include "platform/freedesktop/FreedesktopNotificationService.h"
 #include "platform/null/NullNotificationService.h"
 #include "support/NotificationServer.h"
+#include "support/PrivateSessionBus.h"
 #include "support/TestEnvironment.h"
 
 #include <QDBusArgument>
 #include <QSignalSpy>
 #include <QTest>
 
-// Against a notification server on the test session bus, as the desktop's would answer.
+// Against a notification server on a session bus of the test's own, as the desktop's would answer.
 class TestNotificationManager : public QObject {
     Q_OBJECT
     TestEnvironment env;
@@ -118,5 +119,13 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestNotificationManager)
+int main(int argc, char** argv) {
+    PrivateSessionBus bus;
+    if (!bus.isRunning())
+        qFatal("no private session bus");
+    bus.becomeThisProcessBus();
+    QCoreApplication app(argc, argv);
+    TestNotificationManager test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_notification_manager.moc"

@@ -6,6 +6,7 @@
 #include "settings/SettingsManager.h"
 #include "support/DrawnScreens.h"
 #include "support/TestEnvironment.h"
+#include "support/TestFonts.h"
 
 #include <QDebug>
 #include <QFile>
@@ -262,12 +263,14 @@ private Q_SLOTS:
             {QStringLiteral("speak"), QStringLiteral("spoke"), QStringLiteral("spoken")}};
         QTest::newRow("compact table, 13 px, zebra")
             << table(planets, {.pixelSize = 13, .rowGap = 0.7, .zebra = true}) << 0.0;
-        QTest::newRow("compact table, serif, dark header")
-            << table(verbs, {.family = QStringLiteral("Liberation Serif"),
-                             .pixelSize = 16,
-                             .rowGap = 0.8,
-                             .darkHeader = true})
-            << 0.0;
+        // The older Liberation Serif's recognition once read a stray "。" in a column gap.
+        for (const char* serif : {"Liberation Serif", "Liberation Serif 1.07"})
+            QTest::addRow("compact table, %s, dark header", serif)
+                << table(verbs, {.family = QString::fromLatin1(serif),
+                                 .pixelSize = 16,
+                                 .rowGap = 0.8,
+                                 .darkHeader = true})
+                << 0.0;
         QTest::newRow("compact table, 2x, dark theme, rules")
             << table(sampleTable(), {.family = QStringLiteral("Liberation Sans"),
                                      .scale = 2,
@@ -328,6 +331,9 @@ private Q_SLOTS:
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    const TestFonts fonts;
+    if (!fonts.isComplete())
+        qFatal("font files missing: %s", qPrintable(fonts.missing()));
     QGuiApplication app(argc, argv);
     TestOCREngine test;
     QTEST_SET_MAIN_SOURCE_PATH

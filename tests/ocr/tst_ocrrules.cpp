@@ -36,8 +36,12 @@ RecognizedLine lineOf(const char* words, int boxHeight = 20) {
             gap = text.mid(1).toInt();
             continue;
         }
-        line.words.append({text, QRect(x + gap, 100, int(text.size()) * 9, 20), 95, 0.3});
-        x += gap + int(text.size()) * 9;
+        // "~" marks a word the recogniser was unsure of.
+        const bool doubtful = text.startsWith(u'~') && text.size() > 1;
+        const QString read = doubtful ? text.mid(1) : text;
+        line.words.append(
+            {read, QRect(x + gap, 100, int(read.size()) * 9, 20), doubtful ? 62.0f : 95.0f, 0.3});
+        x += gap + int(read.size()) * 9;
     }
     line.box = QRect(10, 100, x - 10, boxHeight);
     return line;
@@ -148,6 +152,16 @@ private Q_SLOTS:
         QTest::newRow("symbols inside a cell stay")
             << lineOf("Price +5 $ +2 45 +6 — +6 net") << QStringLiteral("Price $ 45 — net");
         QTest::newRow("only decoration") << lineOf("| +80 []") << QString();
+        // A "。" read at 60 from the space between two header cells once joined them.
+        QTest::newRow("a doubtful mark does not bridge a column gap")
+            << lineOf("Past +5 tense +14 ~。 +7 Past +5 participle")
+            << QStringLiteral("Past tense/Past participle");
+        QTest::newRow("a doubtful mark inside a cell stays")
+            << lineOf("went +5 ~, +5 gone") << QStringLiteral("went , gone");
+        QTest::newRow("a sure mark between columns is a cell")
+            << lineOf("go +30 — +30 gone") << QStringLiteral("go/—/gone");
+        QTest::newRow("a sure mark bridges word gaps")
+            << lineOf("wait +14 — +14 what") << QStringLiteral("wait — what");
     }
     void splitAtColumnGaps() {
         QFETCH(RecognizedLine, line);

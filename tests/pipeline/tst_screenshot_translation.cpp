@@ -1,5 +1,6 @@
 #include "TranslationEndToEnd.h"
 #include "support/DrawnText.h"
+#include "support/TestFonts.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -118,5 +119,10 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestScreenshotTranslation)
+int main(int argc, char** argv) {
+    const TestFonts fonts;
+    QApplication app(argc, argv);
+    TestScreenshotTranslation test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_screenshot_translation.moc"

@@ -9,6 +9,7 @@
 #include "support/KeyWindow.h"
 #include "support/LocalHttpServer.h"
 #include "support/PixelCount.h"
+#include "support/PrivateSessionBus.h"
 #include "support/TestEnvironment.h"
 #include "support/X11Desktop.h"
 
@@ -72,7 +73,7 @@ QRect expectedFrame(const QRectF& source, const std::optional<QString>& saved) {
     return PanelGeometry::flipped(frame, bottom).toRect();
 }
 
-// The desktop's settings portal, on a connection of its own on the test bus. Like the
+// The desktop's settings portal, on a connection of its own on the test's private bus. Like the
 // real one, Read wraps the value in a second variant.
 class FakeSettingsPortal : public QObject, protected QDBusContext {
     Q_OBJECT
@@ -483,6 +484,10 @@ private Q_SLOTS:
 };
 
 int main(int argc, char** argv) {
+    PrivateSessionBus bus;
+    if (!bus.isRunning())
+        qFatal("no private session bus");
+    bus.becomeThisProcessBus();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     ResultWebEngine::registerUrlScheme();
     QApplication app(argc, argv);

@@ -30,6 +30,10 @@ PrivateSessionBus::~PrivateSessionBus() {
     m_daemon.waitForFinished(5000);
 }
 
+void PrivateSessionBus::becomeThisProcessBus() const {
+    qputenv("DBUS_SESSION_BUS_ADDRESS", m_address.toUtf8());
+}
+
 QProcessEnvironment PrivateSessionBus::environment(QProcessEnvironment environment) const {
     environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_address);
     return environment;

@@ -19,6 +19,10 @@ public:
     QString address() const { return m_address; }
     // `environment` with this bus as the session bus.
     QProcessEnvironment environment(QProcessEnvironment environment) const;
+    // Makes this the session bus of the test process itself. Called before the application
+    // object exists, so that nothing starts a desktop service (a settings portal, a
+    // notification server) whose name a fake of the test must own.
+    void becomeThisProcessBus() const;
 
 private:
     QTemporaryDir m_dir;
