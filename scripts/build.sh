@@ -6,6 +6,8 @@ folder=$1
 shift
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+# Paths relative to the checkout, so that another clone of it (CI's) finds the same objects.
+export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=true
 if [[ ! -f "$folder/build.ninja" ]]; then
     cmake -S . -B "$folder" -G Ninja "${launcher[@]}" "$@"
 else
