@@ -95,6 +95,9 @@ ResultWindowController::ResultWindowController()
                &ResultWindowController::toggleSplitMode,
                {}}}} {
     connect(qApp, &QCoreApplication::aboutToQuit, this, &ResultWindowController::shutdown);
+    m_frameSave.setSingleShot(true);
+    m_frameSave.setInterval(500);
+    connect(&m_frameSave, &QTimer::timeout, this, &ResultWindowController::saveMovedFrame);
     // Asked early, so that the portal's answer is in before the first page is drawn.
     QMetaObject::invokeMethod(
         this, [] { DesktopColorScheme::shared(); }, Qt::QueuedConnection);
@@ -200,6 +203,7 @@ void ResultWindowController::panelClosing() {
     if (!m_open)
         return;
     m_open = false;
+    saveMovedFrame();
     releasePanelKeys();
     m_splitMode = false;
     // Nothing of this answer shows through when the window opens with the next one.
@@ -344,9 +348,18 @@ void ResultWindowController::panelFrameChanged() {
     if (frame == m_frame)
         return;
     m_frame = frame;
-    saveFrame(frame);
+    m_frameMoved = true;
+    if (!m_frameSave.isActive())
+        m_frameSave.start();
+}
+
+void ResultWindowController::saveMovedFrame() {
+    if (m_frameMoved)
+        saveFrame(m_frame);
 }
 
 void ResultWindowController::saveFrame(const QRectF& frame) {
+    m_frameSave.stop();
+    m_frameMoved = false;
     SettingsManager::shared().setWindowFrame(PanelGeometry::frameText(frame));
 }

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QRectF>
 #include <QString>
+#include <QTimer>
 
 #include <array>
 #include <memory>
@@ -92,6 +93,7 @@ private:
     void place(const QRectF& frame);
     QRectF currentFrame() const;
     void saveFrame(const QRectF& frame);
+    void saveMovedFrame();
 
     ResultWebEngine* m_engine = nullptr;
     // Hidden, not destroyed, while closed: the next answer reuses its window and page process.
@@ -107,4 +109,8 @@ private:
     QRectF m_frame;
     bool m_settled = false;
     QMargins m_frameMargins;
+    // A drag moves the panel dozens of times a second: where it went reaches the preference
+    // file at most twice a second, and at once when the panel closes.
+    QTimer m_frameSave;
+    bool m_frameMoved = false;
 };

@@ -21,7 +21,10 @@
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QMap>
+#include <QProcess>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
@@ -352,17 +355,50 @@ private Q_SLOTS:
                                                         QStringLiteral("900"), QStringLiteral("600")});
             QTRY_COMPARE(results->panel()->height(), 600);
         }
+        const int titleBar = x11Frame(panel).height() - results->panel()->height();
+        closeAndWait();
         const std::optional<QString> saved = settings().windowFrame();
         const QRect expected = expectedFrame(source, saved);
         if (moveFirst) // the frame's height: the content's and the title bar's
-            QCOMPARE(expected.height(), 600 + x11Frame(panel).height() - results->panel()->height());
-        closeAndWait();
+            QCOMPARE(expected.height(), 600 + titleBar);
         for (int i = 0; i < 10; ++i) {
             panel = open(answer, original, source);
             QTRY_COMPARE(x11Frame(panel), expected);
             closeAndWait();
             QCOMPARE(settings().windowFrame(), saved);
         }
+    }
+
+    // A drag moves the panel dozens of times a second; meanwhile the preference file is
+    // replaced at most twice a second, and in the end it holds where the panel was left.
+    void dragRewritesThePreferencesSeldom() {
+        const QRectF source(1500, 300, 200, 80);
+        const qulonglong panel = open(answer, original, source);
+        QTRY_COMPARE(x11Frame(panel), expectedFrame(source, std::nullopt));
+        QFileSystemWatcher watcher({QFileInfo(settings().store().filePath()).absolutePath()});
+        QSignalSpy replaced(&watcher, &QFileSystemWatcher::directoryChanged);
+        // As a desktop resizes a window dragged by its edge: a step every few milliseconds.
+        QStringList drag;
+        for (int step = 1; step <= 20; ++step)
+            drag << QStringLiteral("windowsize") << QString::number(panel) << QString::number(900 - step * 10)
+                 << QString::number(700) << QStringLiteral("sleep") << QStringLiteral("0.05");
+        QElapsedTimer dragging;
+        dragging.start();
+        QProcess xdotool; // the event loop runs meanwhile, as it does for a user's drag
+        xdotool.start(QStringLiteral("xdotool"), drag);
+        QVERIFY(QTest::qWaitFor([&] { return xdotool.state() == QProcess::NotRunning; }, 20000));
+        QTRY_COMPARE(results->panel()->width(), 900 - 200); // the last step is in
+        QTest::qWait(100);
+        QVERIFY2(
+            replaced.count() <= dragging.elapsed() / 500 + 2,
+            qPrintable(QStringLiteral("%1 writes in %2 ms").arg(replaced.count()).arg(dragging.elapsed())));
+        const QRect left = x11Frame(panel);
+        closeAndWait();
+        QVERIFY(settings().windowFrame().has_value());
+        const qreal bottom = QGuiApplication::primaryScreen()->geometry().bottom() + 1;
+        QCOMPARE(
+            PanelGeometry::flipped(PanelGeometry::parseFrameText(*settings().windowFrame()), bottom).toRect(),
+            left);
     }
 
     // A new answer while a panel is open replaces it: the old one's keys and split mode
