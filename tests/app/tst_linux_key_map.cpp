@@ -67,8 +67,6 @@ private Q_SLOTS:
                     {87, XK_KP_5, XK_KP_Begin},
                     {51, XK_BackSpace, 0},
                     {117, XK_Delete, 0},
-                    {121, XK_Page_Down, 0},
-                    {105, XK_F13, 0},
                     {48, XK_Tab, XK_ISO_Left_Tab},
                     {KeyTable::print, XK_Print, XK_Sys_Req},
                     {KeyTable::pause, XK_Pause, XK_Break}};

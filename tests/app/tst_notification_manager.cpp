@@ -1,6 +1,5 @@
 #include "app/NotificationManager.h"
 #include "platform/freedesktop/FreedesktopNotificationService.h"
-#include "platform/null/NullNotificationService.h"
 #include "support/NotificationServer.h"
 #include "support/PrivateSessionBus.h"
 #include "support/TestEnvironment.h"
@@ -21,8 +20,6 @@ class TestNotificationManager : public QObject {
         return manager;
     }
 
-    static int occurrences(const QString& text) { return int(readLog().count(text)); }
-
 private Q_SLOTS:
     void init() {
         server = std::make_unique<NotificationServer>();
@@ -31,7 +28,6 @@ private Q_SLOTS:
     void cleanup() { server.reset(); }
 
     void postsTitleBodyIconAndDefaultAction() {
-        const int named = occurrences(QStringLiteral("通知服务: vyrn-test-notifications"));
         auto manager = managerOnBus();
         manager->show(QStringLiteral("VYRN"), QStringLiteral("划词翻译完成，点击查看结果"));
         manager->show(QStringLiteral("VYRN"), QStringLiteral("翻译完成，点击查看结果"));
@@ -48,7 +44,6 @@ private Q_SLOTS:
         const QDBusArgument image = call.hints.value(QStringLiteral("image-data")).value<QDBusArgument>();
         QCOMPARE(image.currentSignature(), QStringLiteral("(iiibiiay)"));
         QCOMPARE(server->calls().at(1).body, QStringLiteral("翻译完成，点击查看结果"));
-        QCOMPARE(occurrences(QStringLiteral("通知服务: vyrn-test-notifications")), named + 1);
     }
 
     // Servers send their signals to every client: only a click on our own notification's
@@ -70,42 +65,33 @@ private Q_SLOTS:
         QCOMPARE(activated.size(), 1);
     }
 
-    void refusedNotificationIsOnlyLogged() {
+    // A refusal is no reason to stop: the next notification is sent.
+    void refusedNotificationDoesNotStopTheNext() {
         server->refuseWith(QStringLiteral("quota exceeded"));
         auto manager = managerOnBus();
-        manager->show(QStringLiteral("VYRN"), QStringLiteral("翻译完成，点击查看结果"));
-        QTRY_COMPARE(occurrences(QStringLiteral("通知发送失败: quota exceeded")), 1);
-    }
-
-    void missingServerIsLoggedOnce_data() {
-        QTest::addColumn<bool>("sessionBus");
-        QTest::newRow("bus without a server") << true;
-        QTest::newRow("no bus") << false;
-    }
-    void missingServerIsLoggedOnce() {
-        QFETCH(bool, sessionBus);
-        server.reset();
-        auto manager = std::make_unique<NotificationManager>();
-        if (sessionBus)
-            manager->setService(std::make_unique<FreedesktopNotificationService>());
-        else
-            manager->setService(std::make_unique<NullNotificationService>());
-        const int before = occurrences(QStringLiteral("通知服务不可用"));
         manager->show(QStringLiteral("VYRN"), QStringLiteral("one"));
-        QTRY_COMPARE(occurrences(QStringLiteral("通知服务不可用")), before + 1);
+        QTRY_COMPARE(server->calls().size(), 1);
+        server->refuseWith(QString());
         manager->show(QStringLiteral("VYRN"), QStringLiteral("two"));
+        QTRY_COMPARE(server->calls().size(), 2);
+        QCOMPARE(server->calls().at(1).body, QStringLiteral("two"));
+    }
 
-        // A server that starts later still gets the next notification, and the line stays single.
-        if (!sessionBus)
-            return;
+    // The desktop may start its server after the program: a later notification reaches it.
+    void serverThatStartsLaterGetsTheNext() {
+        server.reset();
+        const qsizetype mark = readLog().size();
+        auto manager = managerOnBus();
+        manager->show(QStringLiteral("VYRN"), QStringLiteral("one"));
+        // The only sign that the manager has given up on the first one.
+        QTRY_VERIFY(readLog().mid(mark).contains(QStringLiteral("通知服务不可用")));
         server = std::make_unique<NotificationServer>();
         QVERIFY(server->registerOnBus());
         QTRY_VERIFY(QTest::qWaitFor([&] {
-            manager->show(QStringLiteral("VYRN"), QStringLiteral("three"));
+            manager->show(QStringLiteral("VYRN"), QStringLiteral("two"));
             return !server->calls().isEmpty();
         }));
-        QCOMPARE(occurrences(QStringLiteral("通知服务不可用")), before + 1);
-        QCOMPARE(server->calls().constFirst().body, QStringLiteral("three"));
+        QCOMPARE(server->calls().constFirst().body, QStringLiteral("two")); // "one" was dropped
     }
 
     void showFromAWorkerThread() {

@@ -96,10 +96,6 @@ private Q_SLOTS:
         VyrnProcess vyrn(environment);
         QVERIFY(vyrn.start());
         QVERIFY(vyrn.waitFor(kReady));
-        QVERIFY2(
-            vyrn.output().contains(QStringLiteral("VYRN 就绪 — Super+T 截图翻译 | Super+Shift+T 划词翻译 | "
-                                                  "点击托盘图标操作")),
-            qPrintable(vyrn.output()));
         QVERIFY(vyrn.waitFor(kSettingsHook)); // the settings window, after its delay
         QVERIFY(vyrn.output().indexOf(kSettingsHook) > vyrn.output().indexOf(kReady));
 
@@ -127,7 +123,6 @@ private Q_SLOTS:
     void someStartsSkipTheSettingsWindow_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("actionLine");
-        QTest::newRow("autostart") << QStringList{QStringLiteral("--background")} << QString();
         QTest::newRow("screenshot action") << QStringList{QStringLiteral("--screenshot")} << kScreenshot;
         QTest::newRow("settings action") << QStringList{QStringLiteral("--settings")} << kSettingsHook;
         QTest::newRow("autostart with an action")
@@ -158,10 +153,6 @@ private Q_SLOTS:
         VyrnProcess vyrn(bus.environment(VyrnProcess::environment()));
         QVERIFY(vyrn.start());
         QVERIFY(vyrn.waitFor(kReady));
-        QVERIFY2(vyrn.output().contains(QStringLiteral("截图快捷键注册失败: Super+T — 该键已被其他程序占用")),
-                 qPrintable(vyrn.output()));
-        QVERIFY(
-            vyrn.output().contains(QStringLiteral("VYRN 就绪 — Super+Shift+T 划词翻译 | 点击托盘图标操作")));
         QTRY_VERIFY_WITH_TIMEOUT(X11Desktop::showsAlert(vyrn.pid()), 30000);
         X11Desktop::key(QStringLiteral("super+shift+t"));
         QVERIFY2(vyrn.waitFor(kSelection), qPrintable(vyrn.output()));
@@ -220,9 +211,9 @@ private Q_SLOTS:
         QVERIFY(running.waitForCleanExit());
     }
 
-    // The process is known as vyrn, and what it sets for its own sake (the OCR thread limit,
-    // the mark of its restart) stays out of the programs it starts: here the browser that the
-    // update alert's "前往下载" opens.
+    // The process is known as vyrn and runs with the OCR thread limit, but what it sets for its
+    // own sake (that limit, the mark of its restart) stays out of the programs it starts: here
+    // the browser that the update alert's "前往下载" opens. Ctrl+C in its terminal ends it.
     void namedVyrnAndStartsProgramsWithTheCallersEnvironment_data() {
         QTest::addColumn<QString>("threadLimit"); // the caller's; empty: unset
         QTest::newRow("caller without a thread limit") << QString();
@@ -247,9 +238,13 @@ private Q_SLOTS:
         QVERIFY(vyrn.start({QStringLiteral("--background")}));
         QVERIFY(vyrn.waitFor(kReady));
         QCOMPARE(readFileBytes(QStringLiteral("/proc/%1/comm").arg(vyrn.pid())), QByteArray("vyrn\n"));
+        QVERIFY(readFileBytes(QStringLiteral("/proc/%1/environ").arg(vyrn.pid()))
+                    .split('\0')
+                    .contains("OMP_THREAD_LIMIT=1"));
 
         QTRY_VERIFY_WITH_TIMEOUT(windowsOfProcessHaveFocus(vyrn.pid()) && X11Desktop::showsAlert(vyrn.pid()),
                                  30000);
+        QCOMPARE(vyrn.count(kSettingsHook), 0); // an autostart opens no settings window
         X11Desktop::key(QStringLiteral("Return"));
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(seen), 10000);
         const QStringList variables = QString::fromUtf8(readFileBytes(seen)).split(QLatin1Char('\n'));
@@ -258,8 +253,18 @@ private Q_SLOTS:
                  threadLimit.isEmpty() ? QStringList()
                                        : QStringList{QStringLiteral("OMP_THREAD_LIMIT=") + threadLimit});
         QCOMPARE(variables.filter(QStringLiteral("VYRN_INSTANCE_ASKED")), QStringList());
-        vyrn.signal(SIGTERM);
+        vyrn.signal(SIGINT);
         QVERIFY(vyrn.waitForCleanExit());
+    }
+
+    void explainsMissingDesktopSession() {
+        PrivateSessionBus bus;
+        QProcessEnvironment environment = bus.environment(VyrnProcess::environment());
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(QString::fromLatin1(name));
+        const VyrnProcess::Finished finished = VyrnProcess::run({}, environment);
+        QCOMPARE(finished.exitCode, 1);
+        QVERIFY2(finished.output.contains(QStringLiteral("没有图形桌面会话")), qPrintable(finished.output));
     }
 
     void runsAloneWithoutSessionBus() {
@@ -269,8 +274,6 @@ private Q_SLOTS:
         VyrnProcess vyrn(environment);
         QVERIFY(vyrn.start({QStringLiteral("--background")}));
         QVERIFY(vyrn.waitFor(kReady));
-        QVERIFY(vyrn.output().contains(QStringLiteral("无法连接 D-Bus 会话总线")));
-        QVERIFY(vyrn.output().contains(QStringLiteral("VYRN 单独运行")));
         vyrn.signal(SIGTERM);
         QVERIFY(vyrn.waitForCleanExit());
     }
@@ -287,8 +290,8 @@ private Q_SLOTS:
         VyrnProcess vyrn(environment);
         QVERIFY(vyrn.start({QStringLiteral("--background")}));
         QVERIFY(vyrn.waitFor(kReady));
-        QVERIFY(vyrn.output().contains(QStringLiteral("VYRN 就绪 — 点击托盘图标操作")));
-        QCOMPARE(vyrn.count(QStringLiteral("Wayland 会话: 可用：")), 1);
+        QProcess holder; // the default hotkey is free for others
+        QVERIFY(hold(holder, 17, 4096));
         QTRY_COMPARE_WITH_TIMEOUT(notifications.calls().size(), 1, 30000);
         QCOMPARE(notifications.calls().constFirst().summary,
                  QStringLiteral("VYRN 在 Wayland 会话中功能有限"));

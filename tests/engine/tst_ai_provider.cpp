@@ -1,11 +1,9 @@
 #include "engine/AIProvider.h"
-#include "engine/PromptTemplates.h"
 #include "settings/KeychainHelper.h"
 #include "settings/SettingsManager.h"
 #include "support/FakeKeyStore.h"
 #include "support/TestEnvironment.h"
 
-#include <QCryptographicHash>
 #include <QTest>
 
 #include <optional>
@@ -18,15 +16,6 @@ class TestAIProvider : public QObject {
     TestEnvironment env;
 
 private Q_SLOTS:
-    // Pinned byte for byte (13 lines, 233 characters): the renderer and the sentence splitter look for
-    // its "## " headings in the answers.
-    void defaultPromptTemplateIsByteExact() {
-        const QByteArray prompt = PromptTemplates::defaultPromptTemplate().toUtf8();
-        QCOMPARE(prompt.size(), 595);
-        QCOMPARE(QCryptographicHash::hash(prompt, QCryptographicHash::Sha256).toHex(),
-                 QByteArray("0901c6b33527af1aabdcf3e3cb9741b6ad87038b94265c3572eff0b51875324a"));
-    }
-
     void endpointURL_data() {
         QTest::addColumn<AIProvider>("provider");
         QTest::addColumn<std::optional<QString>>("base");

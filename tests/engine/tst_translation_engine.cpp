@@ -11,7 +11,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
 #include <QTest>
 #include <QThreadPool>
 
@@ -31,7 +30,6 @@ char* toString(const Outcome& outcome) {
 namespace {
 
 const QString testKey = QStringLiteral("sk-test-4f1d9c");
-const QString deepseekCall = QStringLiteral("INFO 调用 DeepSeek（国内 · 推荐） API...");
 
 // Every completion call, with the thread it ran on.
 struct Calls {
@@ -51,13 +49,6 @@ struct Calls {
         return outcomes.size();
     }
 };
-
-// The log lines written after `mark`, without their time stamps: "INFO message".
-QStringList logLinesSince(qsizetype mark) {
-    static const QRegularExpression stamp(QStringLiteral("^\\[(INFO|ERROR)\\] \\S+ \\S+ "));
-    QStringList lines = readLog().mid(mark).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    return lines.replaceInStrings(stamp, QStringLiteral("\\1 "));
-}
 
 Answer answerWith(const QJsonValue& content, int delayMs = 0) {
     const QJsonObject message{{QStringLiteral("content"), content}};
@@ -169,7 +160,6 @@ private Q_SLOTS:
         server.enqueue(answerWith(QStringLiteral("好")));
         const QString text = QStringLiteral("  \"Quoted\" \\ back\tslash\n\nnaïve 😀 </script>\u2028  ");
 
-        const qsizetype mark = readLog().size();
         QCOMPARE(translateAndWait(text, fromWorker), Outcome::success(QStringLiteral("好")));
         QCOMPARE(server.requests().size(), 1);
         const LocalHttpServer::Request request = server.requests().first();
@@ -194,59 +184,42 @@ private Q_SLOTS:
             "{\"max_tokens\":4096,\"temperature\":0.1,\"stream\":false,\"model\":\"" + model.toUtf8() + "\"" +
             (provider == AIProvider::deepseek ? ",\"thinking\":{\"type\":\"disabled\"}}" : "}");
         QCOMPARE(body, QJsonDocument::fromJson(others).object());
-        QCOMPARE(logLinesSince(mark),
-                 QStringList({QStringLiteral("INFO 调用 ") + AIProviders::displayName(provider) +
-                                  QStringLiteral(" API..."),
-                              QStringLiteral("INFO API 返回 1 字符")}));
         QCOMPARE(engine().currentTask(), nullptr);
     }
 
     void handlesEachAnswer_data() {
         QTest::addColumn<Answer>("response");
         QTest::addColumn<Outcome>("outcome");
-        QTest::addColumn<QString>("logLine");
 
-        // Grapheme clusters: an emoji with a skin tone and an e with a combining accent count once each.
         const QString text = QStringLiteral("## 中文翻译\n你好 👍🏽 e\u0301 ");
-        QTest::newRow("answer") << answerWith(text) << Outcome::success(text)
-                                << QStringLiteral("INFO API 返回 15 字符");
-        QTest::newRow("empty answer")
-            << answerWith(QString()) << Outcome::success(QString()) << QStringLiteral("INFO API 返回 0 字符");
+        QTest::newRow("answer") << answerWith(text) << Outcome::success(text);
+        QTest::newRow("empty answer") << answerWith(QString()) << Outcome::success(QString());
         QTest::newRow("not an answer")
-            << Answer{200, "<html>busy</html>"} << Outcome::failure(QStringLiteral("无法解析服务器的回答"))
-            << QStringLiteral("INFO API 返回 0 字符");
+            << Answer{200, "<html>busy</html>"} << Outcome::failure(QStringLiteral("无法解析服务器的回答"));
         QTest::newRow("429 empty") << Answer{429, {}}
-                                   << Outcome::failure(QStringLiteral("服务器返回 HTTP 429"))
-                                   << QStringLiteral("ERROR API 失败: HTTP 429, 响应体长度=0 字节");
+                                   << Outcome::failure(QStringLiteral("服务器返回 HTTP 429"));
         QTest::newRow("500") << Answer{500, R"({"error":"boom"})"}
-                             << Outcome::failure(QStringLiteral("服务器返回 HTTP 500"))
-                             << QStringLiteral("ERROR API 失败: HTTP 500, 响应体长度=16 字节");
+                             << Outcome::failure(QStringLiteral("服务器返回 HTTP 500"));
         Answer cut = answerWith(QString(400, QLatin1Char('a')));
         cut.cutAfterBodyBytes = 40;
         QTest::newRow("cut mid-body")
-            << cut << Outcome::failure(QStringLiteral("服务器断开了连接 (remote host closed)"))
-            << QStringLiteral("ERROR API 失败: 网络: 服务器断开了连接 (remote host closed)");
+            << cut << Outcome::failure(QStringLiteral("服务器断开了连接 (remote host closed)"));
         // Qt reports the transfer time-out as a cancel; it must still end in a failure.
         Answer silent;
         silent.neverAnswer = true;
-        QTest::newRow("time-out") << silent << Outcome::failure(QStringLiteral("请求超时 (timeout)"))
-                                  << QStringLiteral("ERROR API 失败: 网络: 请求超时 (timeout)");
+        QTest::newRow("time-out") << silent << Outcome::failure(QStringLiteral("请求超时 (timeout)"));
         QTest::newRow("over 8 MB") << answerWith(QString(8 * 1024 * 1024, QLatin1Char('a')))
-                                   << Outcome::failure(QStringLiteral("响应体超过 8 MB"))
-                                   << QStringLiteral("ERROR API 失败: 响应体超过 8 MB，已停止接收");
+                                   << Outcome::failure(QStringLiteral("响应体超过 8 MB"));
     }
 
     void handlesEachAnswer() {
         QFETCH(Answer, response);
         QFETCH(Outcome, outcome);
-        QFETCH(QString, logLine);
         configure(AIProvider::deepseek);
         server.enqueue(response);
         if (response.neverAnswer)
             engine().setTimeoutForTesting(std::chrono::milliseconds(300));
-        const qsizetype mark = readLog().size();
         QCOMPARE(translateAndWait(QStringLiteral("Hi")), outcome);
-        QCOMPARE(logLinesSince(mark), QStringList({deepseekCall, logLine}));
         QCOMPARE(engine().currentTask(), nullptr);
     }
 
@@ -292,7 +265,6 @@ private Q_SLOTS:
         QFETCH(bool, fromWorker);
         QFETCH(Outcome, outcome);
         configure(provider, key, keyReadStatus);
-        const qsizetype mark = readLog().size();
         Alerts::setNextAnswer(button);
         QCOMPARE(translateAndWait(QStringLiteral("Hi"), fromWorker), outcome);
         QVERIFY(outcome.userWasTold());
@@ -306,10 +278,6 @@ private Q_SLOTS:
             QCOMPARE(alert->messageText, QStringLiteral("无法打开密钥存储"));
             QVERIFY(alert->informativeText.contains(QStringLiteral("解锁登录密钥环")));
             QCOMPARE(hookCalls, 0);
-            QCOMPARE(logLinesSince(mark),
-                     QStringList(QStringLiteral("ERROR 无法读取 ") + name +
-                                 QStringLiteral(" API Key: 密钥存储不可用（status=%1，无响应）")
-                                     .arg(KeychainStatus::timedOut)));
             return;
         }
         QCOMPARE(hookCalls, button == 0 ? 1 : 0);
@@ -317,9 +285,6 @@ private Q_SLOTS:
         QCOMPARE(alert->informativeText,
                  QStringLiteral("请前往 偏好设置 配置 ") + name + QStringLiteral(" API Key。\n访问 ") +
                      AIProviders::consoleHost(provider) + QStringLiteral(" 注册获取。"));
-        // The hook logs a line of its own only while no settings window is installed; here one is.
-        QCOMPARE(logLinesSince(mark),
-                 QStringList(QStringLiteral("INFO 未配置 ") + name + QStringLiteral(" API Key")));
     }
 
     void controlCharacterKeyIsNeverSent_data() {
@@ -334,17 +299,13 @@ private Q_SLOTS:
     void controlCharacterKeyIsNeverSent() {
         QFETCH(QString, key);
         configure(AIProvider::deepseek, key);
-        const qsizetype mark = readLog().size();
         Calls calls;
         engine().translate(QStringLiteral("Hi"), calls.recorder());
         QCOMPARE(calls.count(), 1); // at once, on the caller's thread
         QVERIFY(!server.waitForRequests(1, 100));
         QCOMPARE(calls.outcomes, QList<Outcome>{Outcome::failure(QStringLiteral(
                                      "API Key 含换行或其他控制字符，请在偏好设置中重新填写"))});
-        QCOMPARE(logLinesSince(mark),
-                 QStringList(QStringLiteral("ERROR API Key 含换行或其他控制字符，未发送请求（Key 长度=%1），"
-                                            "请在偏好设置中重新填写")
-                                 .arg(key.size())));
+        QVERIFY(!readLog().contains(QStringLiteral("sk-secret"))); // the refusal never logs the key
     }
 
     void overtakenTranslationStaysSilent_data() {
@@ -370,7 +331,6 @@ private Q_SLOTS:
         const bool started = !(byCancel && fromWorker);
         if (started)
             QVERIFY(server.waitForRequests(1) && engine().currentTask());
-        const qsizetype mark = readLog().size();
         if (byCancel)
             engine().cancelCurrentTask();
         else
@@ -383,9 +343,6 @@ private Q_SLOTS:
             QVERIFY(server.waitForAbandoned(1));
         QCOMPARE(first.count(), 0);
         QCOMPARE(server.requests().size(), int(started) + int(!byCancel));
-        QCOMPARE(logLinesSince(mark),
-                 byCancel ? QStringList()
-                          : QStringList({deepseekCall, QStringLiteral("INFO API 返回 6 字符")}));
     }
 
     // A worker's request that its caller gave up on before it reached the main thread.

@@ -87,10 +87,8 @@ private Q_SLOTS:
             checker->setRequestTimeout(300ms);
         server.enqueue(response);
         Alerts::setNextAnswer(UpdateChecker::RemindLaterButton);
-        const QString logBefore = readLog();
         QVERIFY(runCheck());
         QCOMPARE(Alerts::lastAlert() ? Alerts::lastAlert()->messageText : QString(), message);
-        QCOMPARE(readLog(), logBefore); // failures stay silent
         QVERIFY(opened.isEmpty());
     }
 
@@ -132,12 +130,9 @@ private Q_SLOTS:
         QFETCH(QString, skipped);
         server.enqueue({200, record("v1.3.0", "https://example.com/dl?x=1")});
         Alerts::setNextAnswer(button);
-        const qsizetype logBefore = readLog().size();
         QVERIFY(runCheck());
         QCOMPARE(this->opened, opened);
         QCOMPARE(settings().skipUpdateVersion().value_or(QString()), skipped);
-        QCOMPARE(readLog().mid(logBefore).contains(QStringLiteral(" 跳过版本: v1.3.0\n")),
-                 !skipped.isEmpty());
     }
 
     // Only web addresses reach the browser; anything else opens the service's home page.
