@@ -4,7 +4,6 @@
 
 #include "HtmlMarkupCheck.h"
 
-#include <QFile>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTest>
@@ -13,9 +12,8 @@ using Cells = QStringList;
 
 namespace {
 
-QString readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+QString testData(const char* name) {
+    return QString::fromUtf8(readFileBytes(QStringLiteral(VYRN_RESULT_TEST_DATA "/") + QLatin1String(name)));
 }
 
 // The literal regular expressions and replace-from-the-end order the renderer's
@@ -196,9 +194,9 @@ private Q_SLOTS:
 
     // Qwen, light, 15 px, with the original box.
     void goldenPage() {
-        const QString markdown = readFile(QStringLiteral(VYRN_RESULT_TEST_DATA "/answer.md"));
-        const QString original = readFile(QStringLiteral(VYRN_RESULT_TEST_DATA "/original.txt"));
-        const QString golden = readFile(QStringLiteral(VYRN_RESULT_TEST_DATA "/page-light-15.html"));
+        const QString markdown = testData("answer.md");
+        const QString original = testData("original.txt");
+        const QString golden = testData("page-light-15.html");
         QVERIFY(!markdown.isEmpty() && !golden.isEmpty());
         QCOMPARE(
             HTMLRenderer::renderPage(markdown, original, false, 15, AIProviders::shortName(AIProvider::qwen)),

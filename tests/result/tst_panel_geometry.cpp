@@ -25,14 +25,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("saved"); // empty: nothing saved
         QTest::addColumn<QRectF>("expected");
         const QList<ScreenFrames> one{notebook};
-        QTest::newRow("source right of the middle")
-            << one << QRectF(1000, 400, 200, 100) << QString() << QRectF(0, 70, 756, 887);
         QTest::newRow("source exactly on the middle")
             << one << QRectF(706, 400, 100, 100) << QString() << QRectF(0, 70, 756, 887);
         QTest::newRow("source just left of the middle")
             << one << QRectF(705, 400, 100, 100) << QString() << QRectF(756, 70, 756, 887);
-        QTest::newRow("pointer square at the left edge")
-            << one << QRectF(5, 500, 10, 10) << QString() << QRectF(756, 70, 756, 887);
         QTest::newRow("dock on the left, source right")
             << QList<ScreenFrames>{dockLeft} << QRectF(1000, 400, 200, 100) << QString()
             << QRectF(60, 0, 696, 957);

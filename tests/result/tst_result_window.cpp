@@ -305,12 +305,11 @@ private Q_SLOTS:
         QVERIFY(toolbar->wholeButton()->isChecked());
     }
 
-    // A key another program holds (here Super+D, the window manager's) is logged, and the
-    // panel works with the other two.
+    // A key another program holds (here Super+D, the window manager's) leaves the panel
+    // working with the other two.
     void keyHeldElsewhereLeavesTheOthersWorking() {
         settings().setSplitHotkeyKeyCode(SettingsManager::hotkeyDefaults().split.keyCode);
         open(answer, original, QRectF(1500, 300, 200, 80));
-        QVERIFY(readLog().contains(QStringLiteral("SplitMode tap: 创建失败（该组合键已被其他程序占用）")));
         QVERIFY(!contains(pressAndMark({QStringLiteral("Escape")}), Qt::Key_Escape));
         QTRY_VERIFY(!results->isPanelOpen());
     }
@@ -318,10 +317,8 @@ private Q_SLOTS:
     // Keys changed in the settings while a panel is open are taken at once.
     void changedKeysAreGrabbedAgain() {
         open(answer, original, QRectF(1500, 300, 200, 80));
-        const qsizetype logged = readLog().size();
         settings().setClosePanelHotkeyKeyCode(kF2);
         results->reloadHotkeys();
-        QCOMPARE(readLog().mid(logged).count(QStringLiteral(" tap: ")), 2); // only the close key changed
         QVERIFY(contains(pressAndMark({QStringLiteral("Escape")}), Qt::Key_Escape));
         QVERIFY(results->isPanelOpen());
         QVERIFY(!contains(pressAndMark({QStringLiteral("F2")}), Qt::Key_F2));

@@ -5,7 +5,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QMutex>
 #include <QSignalSpy>
 #include <QTest>
@@ -17,11 +16,6 @@
 #include <utility>
 
 namespace {
-
-QString readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
 
 // Every sub-resource the page asks for, whatever its scheme.
 class RequestRecorder : public QWebEngineUrlRequestInterceptor {
@@ -61,8 +55,8 @@ class TestResultPageWebView : public QObject {
 
 private Q_SLOTS:
     void initTestCase() {
-        answer = readFile(QStringLiteral(VYRN_RESULT_TEST_DATA "/answer.md"));
-        original = readFile(QStringLiteral(VYRN_RESULT_TEST_DATA "/original.txt"));
+        answer = QString::fromUtf8(readFileBytes(QStringLiteral(VYRN_RESULT_TEST_DATA "/answer.md")));
+        original = QString::fromUtf8(readFileBytes(QStringLiteral(VYRN_RESULT_TEST_DATA "/original.txt")));
         QVERIFY(!answer.isEmpty() && !original.isEmpty());
         auto* profile = new QWebEngineProfile(this); // off the record: nothing written to disk
         profile->setUrlRequestInterceptor(&recorder);

@@ -35,7 +35,6 @@ private Q_SLOTS:
         QTest::addColumn<bool>("splits");
         QTest::newRow("heading containing the name") << QStringLiteral("## 中文翻译（节选）\n你好。我很好。")
                                                      << QStringLiteral("Hello. I am fine.") << true;
-        QTest::newRow("empty original") << QStringLiteral("## 中文翻译\n你好。我很好。") << QString() << true;
         QTest::newRow("one-sentence translation") << QStringLiteral("## 中文翻译\n你好。\n## 核查\n无")
                                                   << QStringLiteral("Hello. I am fine.") << false;
         QTest::newRow("no translation section")

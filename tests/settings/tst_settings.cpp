@@ -1,4 +1,3 @@
-#include "app/Logger.h"
 #include "engine/PromptTemplates.h"
 #include "settings/KeychainHelper.h"
 #include "settings/SettingsManager.h"
@@ -134,8 +133,6 @@ private Q_SLOTS:
             << store("kavelin.prompt.usesDefault", QStringLiteral("false")) << usesDefault << QVariant(true);
         QTest::newRow("key code absent") << none << keyCode << QVariant(17);
         QTest::newRow("key code stored") << store("kavelin.hotkeyKeyCode", 0) << keyCode << QVariant(0);
-        QTest::newRow("key code text")
-            << store("kavelin.hotkeyKeyCode", QStringLiteral("3")) << keyCode << QVariant(17);
         QTest::newRow("key code huge") << store("kavelin.hotkeyKeyCode", 1e12) << keyCode << QVariant(17);
         QTest::newRow("selection modifiers") << none << selectionMods << QVariant(4608);
     }
@@ -214,11 +211,6 @@ private Q_SLOTS:
             QVERIFY(settings.store().contains(QStringLiteral("kavelin.apikey.deepseek")));
             QVERIFY(!settings.store().contains(QStringLiteral("kavelin.keychain_migrated_v2")));
             QCOMPARE(settings.activeApiKey(), KeyLookup::found(QStringLiteral("sk-old")));
-            const QString log = readLog();
-            QVERIFY(log.contains(
-                QStringLiteral("Keychain 写入失败: status=-25293, account=kavelin.apikey.deepseek")));
-            QVERIFY(log.contains(
-                QStringLiteral("迁移失败：DeepSeek（国内 · 推荐） Key 保留在 UserDefaults，下次启动重试")));
         }
         keys->writeStatus = KeychainStatus::success;
         SettingsManager retried(path);
@@ -227,30 +219,21 @@ private Q_SLOTS:
                  std::optional<bool>(true));
         QCOMPARE(keys->items.value(QStringLiteral("com.vyrn.kavelin/kavelin.apikey.deepseek")),
                  QByteArray("sk-old"));
-        QVERIFY(readLog().contains(
-            QStringLiteral("迁移：DeepSeek（国内 · 推荐） Key 从 UserDefaults → Keychain")));
-        QVERIFY(!readLog().contains(QStringLiteral("sk-old")));
+        QVERIFY(!readLog().contains(QStringLiteral("sk-old"))); // a key never reaches the log
     }
 
-    // A failed write keeps the old key; a failed delete says the old one may remain.
+    // A failed write keeps the old key; a failed delete is reported, not taken for done.
     void apiKeyRoundTrip() {
         SettingsManager settings(env.newPreferencesPath());
         QCOMPARE(settings.apiKey(AIProvider::deepseek), KeyLookup::notFound());
-        QVERIFY(readLog().contains(
-            QStringLiteral("Keychain 读取: provider=deepseek, hit=false, fallback to UserDefaults")));
         QVERIFY(settings.setApiKey(QStringLiteral("sk-秘密-123"), AIProvider::deepseek));
         QCOMPARE(settings.apiKey(AIProvider::deepseek), KeyLookup::found(QStringLiteral("sk-秘密-123")));
         QCOMPARE(settings.activeApiKey(), KeyLookup::found(QStringLiteral("sk-秘密-123")));
-        const QString log = readLog();
-        QVERIFY(log.contains(QStringLiteral("Keychain 写入: provider=deepseek, len=9")));
-        QVERIFY(log.contains(QStringLiteral("Keychain 读取: provider=deepseek, hit=true")));
-        QVERIFY(!log.contains(QStringLiteral("sk-秘密")));
+        QVERIFY(!readLog().contains(QStringLiteral("sk-秘密"))); // a key never reaches the log
 
         keys->writeStatus = -1;
         QVERIFY(!settings.setApiKey(QStringLiteral("sk-new"), AIProvider::deepseek));
         QCOMPARE(settings.apiKey(AIProvider::deepseek), KeyLookup::found(QStringLiteral("sk-秘密-123")));
-        QVERIFY(readLog().contains(
-            QStringLiteral("Keychain 写入失败: provider=deepseek — 新 key 未被保存，旧 key 仍生效")));
         keys->writeStatus = KeychainStatus::success;
 
         QVERIFY(settings.setApiKey(QString(), AIProvider::deepseek));
@@ -259,8 +242,6 @@ private Q_SLOTS:
 
         keys->removeStatus = -25244;
         QVERIFY(!settings.setApiKey(std::nullopt, AIProvider::deepseek));
-        QVERIFY(
-            readLog().contains(QStringLiteral("Keychain 删除失败: provider=deepseek — 旧 key 可能仍残留")));
     }
 
     // A store that cannot be asked is neither a key nor "no key"; a legacy copy still counts.
@@ -334,7 +315,6 @@ private Q_SLOTS:
                                       .entryList({QFileInfo(path).fileName() + QStringLiteral(".corrupt-*")});
         QCOMPARE(aside.size(), 1);
         QCOMPARE(readFileBytes(QFileInfo(path).absolutePath() + QLatin1Char('/') + aside.first()), content);
-        QVERIFY(readLog().contains(QStringLiteral("偏好设置文件无法读取")));
         // The next write starts a clean file instead of touching the set-aside copy.
         settings.setPopupFontSize(18);
         QCOMPARE(SettingsManager(path).popupFontSize(), 18);

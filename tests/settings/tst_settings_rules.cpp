@@ -15,8 +15,8 @@ Q_DECLARE_METATYPE(std::optional<int>)
 Q_DECLARE_METATYPE(std::optional<QString>)
 
 namespace {
-constexpr int kT = 17, kEsc = 53, kGrave = 50;
-constexpr int kSuper = CarbonModifier::control, kShift = CarbonModifier::shift;
+constexpr int kEsc = 53, kGrave = 50;
+constexpr int kSuper = CarbonModifier::control;
 } // namespace
 
 // The settings window's rules that decide what is stored, sent or recorded.
@@ -40,7 +40,6 @@ private Q_SLOTS:
             << known << QStringLiteral("\u00a0sk-abc\u3000") << K::write << QStringLiteral("sk-abc");
         QTest::newRow("blank removes what the field showed")
             << known << QStringLiteral(" \n\t") << K::remove << QString();
-        QTest::newRow("line break inside") << known << QStringLiteral("sk-ab\nc") << K::refuse << QString();
         QTest::newRow("tab inside") << unavailable << QStringLiteral("sk-ab\tc") << K::refuse << QString();
         QTest::newRow("line separator inside")
             << known << QStringLiteral("sk-ab\u2028c") << K::refuse << QString();
@@ -137,6 +136,7 @@ private Q_SLOTS:
         QCOMPARE(choices.selected, selected);
     }
 
+    // What real key presses cannot show; the recorder test presses the other cases.
     void recording_data() {
         QTest::addColumn<std::optional<int>>("keyCode");
         QTest::addColumn<int>("modifiers");
@@ -144,17 +144,10 @@ private Q_SLOTS:
         QTest::addColumn<QList<int>>("solo");
         QTest::addColumn<RecordingDecision>("decision");
         using D = RecordingDecision;
-        const QList<int> none, close{kEsc}, toggle{kGrave};
-        const std::optional<int> t(kT), esc(kEsc), unknown;
+        const QList<int> none, toggle{kGrave};
+        const std::optional<int> esc(kEsc), unknown;
         QTest::newRow("Super alone") << unknown << kSuper << int(Qt::Key_Super_L) << none << D::ignore;
-        QTest::newRow("Shift alone") << unknown << kShift << int(Qt::Key_Shift) << none << D::ignore;
-        QTest::newRow("Super+T") << t << kSuper << int(Qt::Key_T) << none << D::accept;
-        QTest::newRow("Shift counts as a modifier") << t << kShift << int(Qt::Key_T) << none << D::accept;
-        QTest::newRow("bare letter") << t << 0 << int(Qt::Key_T) << none << D::rejectBareKey;
-        QTest::newRow("Esc on the close recorder") << esc << 0 << int(Qt::Key_Escape) << close << D::accept;
         QTest::newRow("Esc elsewhere") << esc << 0 << int(Qt::Key_Escape) << toggle << D::rejectBareKey;
-        QTest::newRow("key without a code")
-            << unknown << 0 << int(Qt::Key_Menu) << none << D::rejectUnknownKey;
         QTest::newRow("key without a code, with Super")
             << unknown << kSuper << int(Qt::Key_Menu) << none << D::rejectUnknownKey;
     }

@@ -68,9 +68,8 @@ private Q_SLOTS:
         QTest::mouseClick(window().saveButton, Qt::LeftButton);
         QVERIFY(!settings().defaultSplitMode());
         QVERIFY(controller().keyStoreQueue().waitForIdle());
+        // The key store's only trace here: no delete or write was tried.
         const QString log = readLog();
-        QVERIFY(log.contains(QStringLiteral("未能读取已保存的 DeepSeek（国内 · 推荐） API Key，保留它不变")));
-        QVERIFY(log.contains(QStringLiteral("未能读取已保存的 千问（阿里云 · 国内） API Key，保留它不变")));
         QVERIFY(!log.contains(QStringLiteral("Keychain 删除")));
         QVERIFY(!log.contains(QStringLiteral("Keychain 写入")));
 
