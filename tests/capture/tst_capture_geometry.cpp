@@ -147,45 +147,6 @@ private Q_SLOTS:
                  QRect(0, 0, 1366, 768));
     }
 
-    void logLines_data() {
-        QTest::addColumn<QSize>("picture");
-        QTest::addColumn<QRectF>("frame");
-        QTest::addColumn<QRectF>("selection");
-        QTest::addColumn<QStringList>("lines");
-        QTest::newRow("crop")
-            << QSize(1600, 1200) << QRectF(0, 0, 800, 600) << QRectF(100, 100, 50, 20)
-            << QStringList{QStringLiteral("[INFO] %1 截图 scale: x=2.000 y=2.000, full=1600x1200 px, "
-                                          "frame=(0.0, 0.0, 800.0, 600.0)"),
-                           QStringLiteral("[INFO] %1 截图 CGImage: 100x40 px (裁剪自 1600x1200)")};
-        QTest::newRow("too small")
-            << QSize(3024, 1964) << QRectF(1920, -98.5, 1512, 982) << QRectF(100, 100, 1.5, 60)
-            << QStringList{QStringLiteral("[INFO] %1 截图 scale: x=2.000 y=2.000, full=3024x1964 px, "
-                                          "frame=(1920.0, -98.5, 1512.0, 982.0)"),
-                           QStringLiteral("[ERROR] %1 选区截图区域过小: 3.0x120.0")};
-        QTest::newRow("clipped away")
-            << QSize(800, 600) << QRectF(0, 0, 800, 600) << QRectF(900, 0, 50, 50)
-            << QStringList{QStringLiteral("[INFO] %1 截图 scale: x=1.000 y=1.000, "
-                                          "full=800x600 px, frame=(0.0, 0.0, 800.0, 600.0)"),
-                           QStringLiteral("[ERROR] %1 裁剪后区域过小")};
-    }
-    void logLines() {
-        QFETCH(QSize, picture);
-        QFETCH(QRectF, frame);
-        QFETCH(QRectF, selection);
-        QFETCH(QStringList, lines);
-        QImage full(picture, QImage::Format_RGB32);
-        full.fill(Qt::white);
-        const qsizetype before = readLog().size();
-        ScreenCrop::cropFromFull(full, frame, selection);
-        const QStringList logged = readLog().mid(before).split(u'\n', Qt::SkipEmptyParts);
-        QCOMPARE(logged.size(), lines.size());
-        for (qsizetype i = 0; i < lines.size(); ++i) {
-            // "[INFO] " + 23 characters of local time
-            const QString time = logged.at(i).section(u' ', 1, 2);
-            QCOMPARE(logged.at(i), lines.at(i).arg(time));
-        }
-    }
-
     void normalizedForOcr_data() {
         QTest::addColumn<QImage>("crop");
         QTest::addColumn<bool>("unchanged");

@@ -190,9 +190,16 @@ private Q_SLOTS:
         QFETCH(QPoint, from);
         QFETCH(QPoint, to);
         const QPoint start = onWholePoints(native(&pattern, from)), end = onWholePoints(native(&pattern, to));
+        OtherClient screen;
+        const QPoint keptAboveInside = native(&keptAbove, QPoint(30, 30));
+        QTRY_COMPARE_WITH_TIMEOUT(screen.screenPixel(keptAboveInside), qRgb(200, 0, 0), kPatience);
         QVERIFY(xdotool(QStringLiteral("mousemove %1 %2").arg(start.x()).arg(start.y())));
         startAndWaitForOverlay();
         QVERIFY(!inputFree());
+        // Panels and windows kept above others stay under the overlay; 85 % of the picture shows through.
+        const QRgb dimmed = screen.screenPixel(keptAboveInside);
+        QVERIFY2(std::abs(qRed(dimmed) - 170) <= 1 && qGreen(dimmed) == 0,
+                 qPrintable(QString::number(dimmed, 16)));
         QVERIFY(xdotool(QStringLiteral("mousedown 1 mousemove %1 %2 mousemove %3 %2 mouseup 1")
                             .arg((start.x() + end.x()) / 2)
                             .arg(end.y())
@@ -213,7 +220,6 @@ private Q_SLOTS:
         QVERIFY(!engine->overlayView());
         QVERIFY(inputFree());
         // Nothing dims the screen any more.
-        OtherClient screen;
         QTRY_COMPARE_WITH_TIMEOUT(screen.screenPixel(pixels.topLeft() + QPoint(1, 1)),
                                   expected.pixel(1, 1) | 0xff000000u, kPatience);
     }
@@ -253,19 +259,6 @@ private Q_SLOTS:
         QCOMPARE(deliveries.size(), 1);
     }
 
-    // Panels and windows kept above others stay under the overlay.
-    void coversWindowsKeptAbove() {
-        OtherClient screen;
-        const QPoint inside = native(&keptAbove, QPoint(30, 30));
-        QCOMPARE(screen.screenPixel(inside), qRgb(200, 0, 0));
-        startAndWaitForOverlay();
-        const QRgb dimmed = screen.screenPixel(inside); // 85 % of the picture shows through
-        QVERIFY2(std::abs(qRed(dimmed) - 170) <= 1 && qGreen(dimmed) == 0,
-                 qPrintable(QString::number(dimmed, 16)));
-        QVERIFY(xdotool(QStringLiteral("key Escape")));
-        QTRY_COMPARE_WITH_TIMEOUT(deliveries.size(), 1, kPatience);
-    }
-
     // Another program's grab (a desktop shortcut's keys still down) is waited out for a
     // second, then the capture gives up.
     void waitsForInputHeldElsewhere_data() {
@@ -277,7 +270,6 @@ private Q_SLOTS:
         QFETCH(bool, released);
         OtherClient other;
         QVERIFY(other.grabKeyboard());
-        const qsizetype before = readLog().size();
         engine->start([this](const QRectF& selection, const QImage& crop) {
             deliveries.append({selection, crop});
         });
@@ -290,7 +282,6 @@ private Q_SLOTS:
         }
         QTRY_COMPARE_WITH_TIMEOUT(deliveries.size(), 1, kPatience);
         QCOMPARE(deliveries.first().selection, QRectF());
-        QCOMPARE(readLog().mid(before).contains(QStringLiteral("遮罩无法获取键盘/鼠标")), !released);
         QVERIFY(!engine->overlayView());
         other.ungrab();
         QVERIFY(inputFree());

@@ -5,7 +5,6 @@
 #include "support/TestEnvironment.h"
 
 #include <QApplication>
-#include <QRegularExpression>
 #include <QTest>
 
 #include <memory>
@@ -29,14 +28,6 @@ public:
         };
     }
 };
-
-// One line of `log` is "[level] " + time + " " + message.
-bool logged(const QString& log, const QString& level, const QString& message) {
-    const QRegularExpression line(
-        QStringLiteral("^\\[%1\\] [-0-9]+ [:.0-9]+ %2$").arg(level, QRegularExpression::escape(message)),
-        QRegularExpression::MultilineOption);
-    return line.match(log).hasMatch();
-}
 
 } // namespace
 
@@ -102,14 +93,11 @@ private Q_SLOTS:
 
     void secondStartIsRefused() {
         engine->start(recorder.callback());
-        const qsizetype before = readLog().size();
         Recorder second;
         second.engine = engine.get();
         engine->start(second.callback());
         QCOMPARE(second.deliveries.size(), 1);
         QCOMPARE(second.deliveries.first().selection, QRectF());
-        QVERIFY(logged(readLog().mid(before), QStringLiteral("INFO"),
-                       QStringLiteral("截图引擎已在运行中，忽略重复请求")));
         QVERIFY(recorder.deliveries.isEmpty());
         QVERIFY(engine->isActive());
         engine->mouseDown(QPointF(10, 10));
@@ -134,14 +122,11 @@ private Q_SLOTS:
 
     void captureFailure_data() {
         QTest::addColumn<bool>("nullService");
-        QTest::addColumn<QString>("errorLine");
-        QTest::newRow("call failed") << false << QStringLiteral("全屏截图失败 (xcb_get_image)");
-        QTest::newRow("no capture here")
-            << true << QStringLiteral("全屏截图失败 (截图翻译暂时需要 X11 会话)");
+        QTest::newRow("call failed") << false;
+        QTest::newRow("no capture here") << true;
     }
     void captureFailure() {
         QFETCH(bool, nullService);
-        QFETCH(QString, errorLine);
         if (nullService) {
             engine = std::make_unique<ScreenshotEngine>(
                 std::make_unique<NullScreenCapture>(QStringLiteral("截图翻译暂时需要 X11 会话")));
@@ -149,16 +134,11 @@ private Q_SLOTS:
         } else {
             capture->picture = QImage();
         }
-        const qsizetype before = readLog().size();
         engine->start(recorder.callback());
         QCOMPARE(recorder.deliveries.size(), 1);
         QCOMPARE(recorder.deliveries.first().selection, QRectF());
         QVERIFY(!recorder.deliveries.first().overlayShown);
         QVERIFY(!engine->isActive());
-        const QString log = readLog().mid(before);
-        QVERIFY2(logged(log, QStringLiteral("ERROR"), errorLine) &&
-                     logged(log, QStringLiteral("INFO"), QStringLiteral("全屏截图失败")),
-                 qPrintable(log));
         QCOMPARE(engine->unavailableReason().isEmpty(), !nullService);
         for (QWidget* widget : QApplication::topLevelWidgets())
             QVERIFY(!widget->isVisible());

@@ -19,11 +19,6 @@ Q_DECLARE_METATYPE(LoadingPanelPlacement::Screen)
 
 namespace {
 
-const QString kSelectionStart = QStringLiteral("===== 划词翻译流水线开始 =====");
-const QString kScreenshotStart = QStringLiteral("===== 翻译流水线开始 =====");
-const QString kTextLoading = QStringLiteral("正在翻译... | 划词翻译 → AI 翻译分析");
-const QString kScreenshotLoading = QStringLiteral("正在识别与翻译... | OCR 识别 → AI 翻译分析");
-
 SelectionSource sourceWithPid(qint64 pid) {
     SelectionSource source;
     source.window = 0x01400003;
@@ -91,13 +86,6 @@ struct Rig {
     }
 };
 
-QStringList logSince(qsizetype mark) {
-    QStringList lines;
-    for (const QString& line : readLog().mid(mark).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-        lines.append(line.section(QLatin1Char(' '), 3)); // without level, date and time
-    return lines;
-}
-
 } // namespace
 
 class TestTranslationPipeline : public QObject {
@@ -113,25 +101,16 @@ private Q_SLOTS:
     void refusals_data() {
         QTest::addColumn<bool>("screenshot");
         QTest::addColumn<QString>("busyWith");
-        QTest::addColumn<QString>("logged");
-        QTest::addColumn<bool>("alert");
-        const QString selectionBusy = QStringLiteral("翻译任务加载中，忽略本次划词翻译请求");
-        const QString screenshotBusy = QStringLiteral("翻译任务加载中，忽略本次截图翻译请求");
-        const QString captureBusy = QStringLiteral("截图引擎已在运行中，忽略重复请求");
         for (const bool screenshot : {false, true}) {
             const char* flow = screenshot ? "screenshot, " : "selection, ";
-            const QString busy = screenshot ? screenshotBusy : selectionBusy;
-            QTest::addRow("%sresult panel open", flow) << screenshot << "panel" << QString() << true;
-            QTest::addRow("%sloading", flow) << screenshot << "loading" << busy << false;
-            QTest::addRow("%sreading the selection", flow) << screenshot << "reading" << busy << false;
-            QTest::addRow("%soverlay up", flow) << screenshot << "capturing" << captureBusy << false;
+            for (const char* busyWith : {"panel", "loading", "reading", "capturing"})
+                QTest::addRow("%s%s", flow, busyWith) << screenshot << QString(busyWith);
         }
     }
     void refusals() {
         QFETCH(bool, screenshot);
         QFETCH(QString, busyWith);
-        QFETCH(QString, logged);
-        QFETCH(bool, alert);
+        const bool alert = busyWith == QLatin1String("panel");
         Rig rig;
         if (busyWith == QLatin1String("panel")) {
             rig.desktop->resultPanelOpen = true;
@@ -145,22 +124,14 @@ private Q_SLOTS:
         }
         const qint64 generation = rig.pipeline->currentTaskGeneration();
         const int reads = rig.selection.accessibility->reads, captures = rig.desktop->captures;
-        const qsizetype mark = readLog().size();
 
         screenshot ? rig.pipeline->start() : rig.pipeline->startTextTranslation();
         QCoreApplication::sendPostedEvents();
-        const QStringList expectedLog{screenshot ? kScreenshotStart : kSelectionStart};
-        QCOMPARE(logSince(mark), logged.isEmpty() ? expectedLog : expectedLog + QStringList{logged});
         QCOMPARE(rig.pipeline->currentTaskGeneration(), generation);
         QCOMPARE(rig.selection.accessibility->reads, reads);
         QCOMPARE(rig.desktop->captures, captures);
         QCOMPARE(rig.translator->count(), busyWith == QLatin1String("loading") ? 1 : 0);
         QCOMPARE(alerts->opened.size(), alert ? 1 : 0);
-        if (alert) {
-            QCOMPARE(alerts->opened[0].messageText, QStringLiteral("请先关闭上一个翻译弹窗"));
-            QCOMPARE(alerts->opened[0].informativeText,
-                     QStringLiteral("关闭后即可开始新翻译。\n按 ESC 或点击弹窗的关闭按钮即可。"));
-        }
     }
 
     // From the selected text to what is sent, shown and said.
@@ -200,12 +171,11 @@ private Q_SLOTS:
         rig.desktop->pointer = QPointF(300, 200);
         if (failsBeforeSending)
             rig.translator->answerAtOnce = outcome;
-        const qsizetype mark = readLog().size();
         QVERIFY(rig.selectionSent(*selected));
         const FakeTranslator::Call call = rig.translator->call(0);
         QCOMPARE(call.text, sent);
         QVERIFY(!call.onMainThread); // the key store may take its time
-        QCOMPARE(rig.desktop->loadingShown, QStringList{kTextLoading});
+        QCOMPARE(rig.desktop->loadingShown.size(), 1);
         QVERIFY(call.stillWanted() || failsBeforeSending);
         if (!failsBeforeSending)
             rig.answer(outcome);
@@ -219,18 +189,11 @@ private Q_SLOTS:
             QCOMPARE(rig.desktop->results[0].markdown, outcome.text());
             QCOMPARE(rig.desktop->results[0].originalText, *selected); // before any table conversion
             QCOMPARE(rig.desktop->results[0].sourceRect, QRectF(295, 195, 10, 10));
-            QCOMPARE(rig.desktop->notifications,
-                     QStringList{QStringLiteral("VYRN | 划词翻译完成，点击查看结果")});
+            QCOMPARE(rig.desktop->notifications.size(), 1);
         }
         QCOMPARE(alerts->opened.size(), alert.isEmpty() ? 0 : 1);
-        if (!alert.isEmpty()) {
-            QCOMPARE(alerts->opened[0].messageText, QStringLiteral("翻译失败"));
+        if (!alert.isEmpty())
             QCOMPARE(alerts->opened[0].informativeText, alert);
-        }
-        const QStringList log = logSince(mark);
-        QCOMPARE(log.contains(QStringLiteral("划词翻译流水线完成")), success);
-        QCOMPARE(log.contains(QStringLiteral("划词翻译: 检测到 Tab 分隔，已转为 Markdown 表格")),
-                 sent != *selected);
     }
 
     // Nothing selected anywhere: the alert, nothing sent, no loading panel.
@@ -238,9 +201,6 @@ private Q_SLOTS:
         Rig rig;
         rig.pipeline->startTextTranslation();
         QTRY_COMPARE(alerts->opened.size(), 1);
-        QCOMPARE(alerts->opened[0].informativeText,
-                 QStringLiteral("未能获取选中文本。\n可能原因：\n1. 未选中文本\n"
-                                "2. 该程序未开放选中文本（可开启桌面的辅助功能支持后重启该程序）"));
         QCOMPARE(rig.translator->count(), 0);
         QVERIFY(rig.desktop->loadingShown.isEmpty());
         QCOMPARE(rig.selection.clipboard->restores, 0); // the clipboard was never touched
@@ -265,29 +225,23 @@ private Q_SLOTS:
     void escapeDuringTheRequest_data() {
         QTest::addColumn<bool>("screenshot");
         QTest::addColumn<bool>("closeButton");
-        QTest::addColumn<QString>("cancelLine");
-        const QString esc = QStringLiteral("用户 ESC 取消了翻译任务");
-        const QString closed = QStringLiteral("用户关闭加载面板，取消了翻译任务");
-        QTest::newRow("selection, Esc") << false << false << esc;
-        QTest::newRow("screenshot, Esc") << true << false << esc;
-        QTest::newRow("selection, close button") << false << true << closed;
-        QTest::newRow("screenshot, close button") << true << true << closed;
+        QTest::newRow("selection, Esc") << false << false;
+        QTest::newRow("screenshot, Esc") << true << false;
+        QTest::newRow("selection, close button") << false << true;
+        QTest::newRow("screenshot, close button") << true << true;
     }
     void escapeDuringTheRequest() {
         QFETCH(bool, screenshot);
         QFETCH(bool, closeButton);
-        QFETCH(QString, cancelLine);
         Rig rig;
         QVERIFY(screenshot ? rig.screenshotSent({line(QStringLiteral("Hello"), QRectF(10, 10, 200, 20))})
                            : rig.selectionSent(QStringLiteral("Hello")));
         const qint64 generation = rig.pipeline->currentTaskGeneration();
-        const qsizetype mark = readLog().size();
         (closeButton ? rig.desktop->closeLoading : rig.desktop->cancelKey)();
         QCOMPARE(rig.pipeline->currentTaskGeneration(), generation + 1);
         QCOMPARE(rig.translator->cancels.load(), 1);
         QVERIFY(!rig.pipeline->isLoading() && !rig.desktop->loadingVisible && !rig.desktop->cancelKey);
         QVERIFY(!rig.translator->call(0).stillWanted());
-        QCOMPARE(logSince(mark), QStringList({QStringLiteral("Loading ESC tap: 已移除"), cancelLine}));
 
         rig.answer(Outcome::success(QStringLiteral("late")));
         rig.answer(Outcome::failure());
@@ -304,14 +258,10 @@ private Q_SLOTS:
     void cancelKeyTaken() {
         Rig rig;
         rig.desktop->cancelKeyFailure = QStringLiteral("该组合键已被其他程序占用");
-        const qsizetype mark = readLog().size();
         QVERIFY(rig.selectionSent(QStringLiteral("Hi")));
         QVERIFY(rig.desktop->loadingVisible);
         rig.answer(Outcome::success(QStringLiteral("答")));
         QTRY_COMPARE(rig.desktop->results.size(), 1);
-        const QStringList log = logSince(mark);
-        QVERIFY(log.contains(QStringLiteral("Loading ESC tap: 创建失败（该组合键已被其他程序占用）")));
-        QVERIFY(!log.contains(QStringLiteral("Loading ESC tap: 已移除")));
     }
 
     // The prompt to switch on the desktop's accessibility support: once per run, only after
@@ -376,10 +326,8 @@ private Q_SLOTS:
         rig.desktop->promptAnswer(enable);
         QCOMPARE(rig.accessibility->enables, enable ? 1 : 0);
         QCOMPARE(alerts->opened.size(), failure ? 1 : 0);
-        if (failure) {
-            QCOMPARE(alerts->opened[0].messageText, QStringLiteral("无法开启辅助功能支持"));
+        if (failure)
             QCOMPARE(alerts->opened[0].informativeText, *failure);
-        }
     }
 
     // From what OCR read to what is sent, shown and said.
@@ -416,9 +364,8 @@ private Q_SLOTS:
         QFETCH(Outcome, outcome);
         QFETCH(QString, alert);
         Rig rig;
-        const qsizetype mark = readLog().size();
         QVERIFY(rig.screenshotSent(lines));
-        QCOMPARE(rig.desktop->loadingShown, QStringList{kScreenshotLoading});
+        QCOMPARE(rig.desktop->loadingShown.size(), 1);
         const QList<OCRBlock> blocks = *rig.ocr.recognizeWithPositions(kCrop);
         const std::optional<QString> markdown = TableExtractor::tableMarkdown(blocks);
         QCOMPARE(bool(markdown), table);
@@ -434,18 +381,11 @@ private Q_SLOTS:
         if (success) {
             QCOMPARE(rig.desktop->results[0].originalText, sent);
             QCOMPARE(rig.desktop->results[0].sourceRect, QRectF(1040.7, 160.2, 600, 200)); // on the desktop
-            QCOMPARE(rig.desktop->notifications,
-                     QStringList{QStringLiteral("VYRN | 翻译完成，点击查看结果")});
+            QCOMPARE(rig.desktop->notifications.size(), 1);
         }
         QCOMPARE(alerts->opened.size(), alert.isEmpty() ? 0 : 1);
         if (!alert.isEmpty())
             QCOMPARE(alerts->opened[0].informativeText, alert);
-        const QStringList log = logSince(mark);
-        QVERIFY(log.contains(QStringLiteral("截图成功: 600x200 px, 选区@(40,60)")));
-        QVERIFY(log.contains(QStringLiteral("表格检测: %1, %2 块文本")
-                                 .arg(table ? QStringLiteral("是表格") : QStringLiteral("纯文本"))
-                                 .arg(lines.size())));
-        QCOMPARE(log.contains(QStringLiteral("流水线完成")), success);
     }
 
     // Nothing to translate in the region: the loading panel, then the alert.
@@ -461,10 +401,8 @@ private Q_SLOTS:
         rig.recognizer->lines = lines;
         rig.pipeline->start();
         rig.desktop->deliver({QRectF(0, 0, 600, 200), QRectF(0, 0, 600, 200), kCrop});
-        QCOMPARE(rig.desktop->loadingShown, QStringList{kScreenshotLoading});
+        QCOMPARE(rig.desktop->loadingShown.size(), 1);
         QTRY_COMPARE(alerts->opened.size(), 1);
-        QCOMPARE(alerts->opened[0].informativeText,
-                 QStringLiteral("OCR 未能识别到文字。\n请确认框选区域包含清晰文字，且文字不过小/模糊。"));
         QVERIFY(!rig.pipeline->isLoading());
         QCOMPARE(rig.translator->count(), 0);
     }
@@ -479,7 +417,8 @@ private Q_SLOTS:
         rig.desktop->cancelKey();
         rig.pipeline->waitForWorkers();
         QCoreApplication::sendPostedEvents();
-        QVERIFY(readLog().contains(QStringLiteral("OCR: 识别已取消")));
+        QVERIFY(!rig.recognizer->running);
+        QVERIFY(!rig.pipeline->isLoading() && !rig.desktop->loadingVisible);
         QCOMPARE(rig.translator->count(), 0);
         QVERIFY(alerts->opened.isEmpty());
     }
@@ -488,10 +427,9 @@ private Q_SLOTS:
     void noRegion() {
         Rig rig;
         rig.pipeline->start();
-        const qsizetype mark = readLog().size();
         rig.desktop->deliver({QRectF(), QRectF(), QImage()});
-        QCOMPARE(logSince(mark), QStringList{QStringLiteral("截图取消或失败")});
         QVERIFY(rig.desktop->loadingShown.isEmpty());
+        QVERIFY(!rig.pipeline->isLoading());
 
         rig.desktop->unavailableReason = QStringLiteral("截图翻译暂时需要 X11 会话");
         const qint64 generation = rig.pipeline->currentTaskGeneration();

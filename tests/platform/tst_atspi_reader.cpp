@@ -1,8 +1,9 @@
-#include "SelectionTestSupport.h"
 #include "platform/atspi/AtspiAccessibilityReader.h"
+#include "support/AsyncAnswer.h"
 #include "support/DesktopPrograms.h"
 #include "support/TestEnvironment.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 
 using OptionalText = std::optional<QString>;
@@ -38,9 +39,8 @@ class TestAtspiReader : public QObject {
 
     // Starts an application, focuses its window and returns it.
     std::unique_ptr<DesktopProgram> focused(const QString& program, const QStringList& arguments,
-                                            const QString& title,
-                                            const QProcessEnvironment& environment = accessibleQt()) {
-        auto started = std::make_unique<DesktopProgram>(program, arguments, environment);
+                                            const QString& title) {
+        auto started = std::make_unique<DesktopProgram>(program, arguments, accessibleQt());
         const quint32 window = Desktop::waitForWindow(title);
         if (!window || !Desktop::activate(window))
             return nullptr;
@@ -54,19 +54,6 @@ private Q_SLOTS:
         QVERIFY2(Desktop::hasWindowManager(), "needs a window manager: run inside scripts/test-session.sh");
         reader = std::make_unique<AtspiAccessibilityReader>(QStringLiteral(VYRN_ATSPI_READER));
         QTRY_VERIFY_WITH_TIMEOUT(reader->isReady(), 10000);
-    }
-
-    // GTK 3 always speaks AT-SPI: its text view's selection, with role and depth.
-    void gtkTextView() {
-        const QString file =
-            SelectionTestSupport::writeFile(env.root(), "zenity.txt", "Hello 😀 world\nsecond line here\n");
-        auto zenity =
-            focused("zenity", {"--text-info", "--editable", "--filename=" + file, "--title=zenity text"},
-                    "zenity text", QProcessEnvironment::systemEnvironment());
-        QVERIFY(zenity);
-        Desktop::xdotool({"key", "ctrl+Home", "shift+End"});
-        QTRY_COMPARE(read(zenity->pid()).first, OptionalText("Hello 😀 world"));
-        QVERIFY(readLog().contains("Accessibility：获取选中文本 13 字符（role=text, depth=0）"));
     }
 
     // Qt's bridge counts UTF-16 units; the application cuts its own selection.
@@ -83,16 +70,12 @@ private Q_SLOTS:
     void qtWholeTextAndRange_data() {
         QTest::addColumn<QString>("range");
         QTest::addColumn<OptionalText>("expected");
-        QTest::addColumn<QString>("logged");
-        QTest::newRow("after astral characters")
-            << "5,10" << OptionalText("bcdef") << "（role=text, depth=0）";
-        QTest::newRow("past the end")
-            << "5,12" << OptionalText() << "Accessibility：未找到任何文本（含祖先遍历）";
+        QTest::newRow("after astral characters") << "5,10" << OptionalText("bcdef");
+        QTest::newRow("past the end") << "5,12" << OptionalText();
     }
     void qtWholeTextAndRange() {
         QFETCH(QString, range);
         QFETCH(OptionalText, expected);
-        QFETCH(QString, logged);
         const QString title = "range only " + range;
         auto window = focused(
             fixture,
@@ -103,10 +86,9 @@ private Q_SLOTS:
         QTRY_VERIFY(!read(window->pid()).second.contains("无法获取 PID="));
         const auto [text, log] = read(window->pid());
         QVERIFY2(text == expected, qPrintable(text.value_or("(none)") + '\n' + log));
-        QVERIFY2(log.contains(logged), qPrintable(log));
     }
 
-    // A frozen application costs the budget, no more, and the log names the call.
+    // A frozen application costs the budget, no more.
     void frozenApplication() {
         auto window =
             focused(fixture, {"text-window", "--text", "frozen text", "--select", "0,6", "--title", "frozen"},
@@ -114,9 +96,10 @@ private Q_SLOTS:
         QVERIFY(window);
         QTRY_COMPARE(read(window->pid()).first, OptionalText("frozen"));
         window->write("hang\n");
-        const auto [text, log] = read(window->pid());
-        QCOMPARE(text, OptionalText());
-        QVERIFY2(log.contains("超时（250 ms），应用无响应"), qPrintable(log));
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(read(window->pid()).first, OptionalText());
+        QVERIFY2(clock.elapsed() < budget.count() + 2000, qPrintable(QString::number(clock.elapsed())));
     }
 
     void helperMissing() {
@@ -126,7 +109,6 @@ private Q_SLOTS:
         missing.read(0, budget, answer.callback());
         QVERIFY(answer.wait());
         QCOMPARE(answer.value, OptionalText());
-        QVERIFY(readLog().contains("Accessibility：无法启动读取进程"));
     }
 };
 

@@ -80,7 +80,6 @@ private Q_SLOTS:
         QCOMPARE(KeychainHelper::read(account).key(), std::optional<QString>(QString()));
         QVERIFY(KeychainHelper::remove(account));
         QCOMPARE(KeychainHelper::read(account), KeyLookup::notFound());
-        QVERIFY(!readLog().contains(QStringLiteral("Keychain 读取失败")));
         KeychainHelper::setBackend(nullptr);
     }
 
@@ -89,7 +88,6 @@ private Q_SLOTS:
             QSKIP("no Secret Service in this session (scripts/test-session.sh starts one)");
         QVERIFY(KeyStoreFactory::secretServiceAvailable());
         KeychainHelper::setBackend(KeyStoreFactory::create());
-        QVERIFY(readLog().contains(QStringLiteral("密钥存储: Secret Service (org.freedesktop.secrets)")));
         SettingsManager settings(env.newPreferencesPath());
         QVERIFY(settings.setApiKey(QStringLiteral("sk-live-key"), AIProvider::qwen));
         settings.setApiProvider(AIProvider::qwen);
@@ -114,9 +112,6 @@ private Q_SLOTS:
         QCOMPARE(
             KeychainHelper::read(QStringLiteral("kavelin.apikey.deepseek")),
             KeyLookup::storeUnavailable(QStringLiteral("status=%1，无响应").arg(KeychainStatus::timedOut)));
-        QVERIFY(
-            readLog().contains(QStringLiteral("Keychain 读取失败: status=%1, account=kavelin.apikey.deepseek")
-                                   .arg(KeychainStatus::timedOut)));
         QVERIFY(!KeychainHelper::save(QStringLiteral("sk-late"), QStringLiteral("kavelin.apikey.test-late")));
         KeychainHelper::setBackend(nullptr);
     }
@@ -137,10 +132,6 @@ private Q_SLOTS:
         QVERIFY2(output.contains(QStringLiteral("outcome=%1 alert=无法打开密钥存储 saved=0\n")
                                      .arg(int(TranslationEngine::Outcome::Kind::keyStoreUnavailable))),
                  qPrintable(output));
-        QVERIFY(output.contains(
-            QStringLiteral("无法读取 DeepSeek（国内 · 推荐） API Key: 密钥存储不可用（status=%1，无响应）")
-                .arg(KeychainStatus::timedOut)));
-        QVERIFY(!output.contains(QStringLiteral("未配置")));
     }
 
     void fileStoreIsPrivate() {
@@ -177,7 +168,6 @@ private Q_SLOTS:
         const QStringList aside = QDir(folder).entryList({QStringLiteral("keys.json.corrupt-*")});
         QCOMPARE(aside.size(), 1);
         QCOMPARE(readFileBytes(folder + QLatin1Char('/') + aside.first()), content);
-        QVERIFY(readLog().contains(QStringLiteral("密钥文件无法读取，已移至 ") + folder));
     }
 
     // Temporary files of interrupted writes may hold keys: they go at the next start, once no
@@ -205,10 +195,9 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(stale));
         QVERIFY(QFile::exists(fresh));
         QVERIFY(QFile::exists(other)); // another file's leftovers are not ours to judge
-        QVERIFY(readLog().contains(QStringLiteral("已删除中断写入留下的临时文件: ") + stale));
     }
 
-    // Without a Secret Service on the bus the program falls back to the file and says so.
+    // Without a Secret Service on the bus the program keeps its keys in the file.
     void fallsBackToFileWithoutSecretService() {
         QProcess child;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -218,10 +207,7 @@ private Q_SLOTS:
         child.setProcessEnvironment(environment);
         child.start(QCoreApplication::applicationFilePath(), {});
         QVERIFY(child.waitForFinished(20000));
-        const QString output = QString::fromUtf8(child.readAllStandardOutput());
-        QVERIFY2(output.contains(QStringLiteral("密钥存储: 未找到 Secret Service，使用仅本用户可读的文件 ")),
-                 qPrintable(output));
-        QVERIFY(output.contains(QStringLiteral("/vyrn/keys.json")));
+        QCOMPARE(child.exitCode(), 0);
     }
 };
 
@@ -232,7 +218,8 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsSet("VYRN_KEYSTORE_PROBE")) {
         TestEnvironment env;
         KeychainHelper::setBackend(KeyStoreFactory::create());
-        return 0;
+        const bool saved = KeychainHelper::save(QStringLiteral("sk-probe"), QStringLiteral("probe"));
+        return saved && QFile::exists(env.configDir() + QStringLiteral("/keys.json")) ? 0 : 1;
     }
     TestKeyStore test;
     return QTest::qExec(&test, argc, argv);

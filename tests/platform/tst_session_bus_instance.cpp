@@ -67,7 +67,6 @@ private Q_SLOTS:
                                         {QStringLiteral("format-disk"), QVariantList(), QVariantMap()});
         QCOMPARE(reply.type(), QDBusMessage::ErrorMessage);
         QCOMPARE(reply.errorName(), QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"));
-        QCOMPARE(reply.errorMessage(), QStringLiteral("未知的操作: format-disk"));
         QCoreApplication::sendPostedEvents();
         QVERIFY(requested.isEmpty());
     }

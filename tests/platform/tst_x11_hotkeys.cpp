@@ -100,14 +100,12 @@ private Q_SLOTS:
             service->registerHotkey(kT, kSuper | CarbonModifier::shift);
         QVERIFY(!second);
         QCOMPARE(second.failure->error, KeyGrabError::HeldByVyrn);
-        QCOMPARE(hotkeyFailureReason(*second.failure, kT, kSuper | CarbonModifier::shift),
-                 QStringLiteral("已被 VYRN 的另一个快捷键使用"));
         first.reset();
         QVERIFY(service->registerHotkey(kT, kSuper | CarbonModifier::shift));
     }
 
-    // Another program holds Ctrl+T: refused with the catalogue's words; once that
-    // program is killed, the server has freed its grab.
+    // Another program holds Ctrl+T: refused; once that program is killed, the server has
+    // freed its grab.
     void otherProgramsGrabAndItsDeath() {
         QProcess holder;
         holder.start(QStringLiteral(HOTKEY_HOLDER), {QString::number(kT), QString::number(kCtrl)});
@@ -117,7 +115,6 @@ private Q_SLOTS:
         const KeyGrabResult<HotkeyRegistration> refused = service->registerHotkey(kT, kCtrl);
         QVERIFY(!refused);
         QCOMPARE(refused.failure->error, KeyGrabError::HeldByAnotherProgram);
-        QCOMPARE(hotkeyFailureReason(*refused.failure, kT, kCtrl), QStringLiteral("Ctrl+T 新建标签页"));
         const KeyGrabResult<TemporaryKeyGrab> refusedToo = service->grabTemporarily(kT, kCtrl);
         QCOMPARE(refusedToo.failure->error, KeyGrabError::HeldByAnotherProgram);
 
