@@ -16,7 +16,7 @@
 #include "pipeline/TranslationPipeline.h"
 #include "result/ResultWebEngine.h"
 #include "result/ResultWindowController.h"
-#include "settings/KeychainHelper.h"
+#include "settings/KeyStore.h"
 #include "settings/SettingsManager.h"
 #include "support/DrawnText.h"
 #include "support/FakeKeyStore.h"
@@ -79,8 +79,8 @@ int main(int argc, char** argv) {
     service.enqueue(held);
     const QString provider = AIProviders::rawValue(AIProvider::deepseek);
     auto keys = std::make_unique<FakeKeyStore>();
-    keys->write(KeychainHelper::service, QStringLiteral("kavelin.apikey.") + provider, "sk-bench");
-    KeychainHelper::setBackend(std::move(keys));
+    keys->write(KeyStore::service, QStringLiteral("kavelin.apikey.") + provider, "sk-bench");
+    KeyStore::setBackend(std::move(keys));
     SettingsManager::shared().setApiProvider(AIProvider::deepseek);
     SettingsManager::shared().store().setValue(QStringLiteral("kavelin.baseURL.") + provider,
                                                service.baseUrl().toString());

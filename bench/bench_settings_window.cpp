@@ -5,7 +5,7 @@
 #include "BenchTiming.h"
 #include "app/AppConstants.h"
 #include "settings/HotkeyRecorder.h"
-#include "settings/KeychainHelper.h"
+#include "settings/KeyStore.h"
 #include "settings/SettingsManager.h"
 #include "settings/SettingsWindow.h"
 #include "settings/SettingsWindowController.h"
@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     AppConstants::initialize();
     QTemporaryDir dir;
-    KeychainHelper::setBackend(std::make_unique<FakeKeyStore>());
+    KeyStore::setBackend(std::make_unique<FakeKeyStore>());
     SettingsManager::resetSharedForTesting(dir.path() + QStringLiteral("/preferences.json"));
     SettingsWindowController& controller = SettingsWindowController::shared();
 

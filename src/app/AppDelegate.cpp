@@ -7,8 +7,8 @@
 #include "app/NotificationManager.h"
 #include "app/SessionType.h"
 #include "app/SettingsWindowHook.h"
-#include "app/StatusBarController.h"
 #include "app/TranslationActions.h"
+#include "app/TrayMenu.h"
 #include "capture/ScreenshotEngine.h"
 #include "pipeline/DesktopPipeline.h"
 #include "pipeline/TranslationPipeline.h"
@@ -17,7 +17,7 @@
 #include "platform/NotificationServiceFactory.h"
 #include "platform/x11/X11StartupFeedback.h"
 #include "result/ResultWindowController.h"
-#include "settings/KeychainHelper.h"
+#include "settings/KeyStore.h"
 #include "settings/SettingsManager.h"
 #include "settings/SettingsWindowController.h"
 #include "update/UpdateChecker.h"
@@ -31,7 +31,7 @@ namespace {
 
 // The key store is chosen before the settings store first reads a key (its migrations may).
 SettingsManager& openSettingsStore() {
-    KeychainHelper::setBackend(KeyStoreFactory::create());
+    KeyStore::setBackend(KeyStoreFactory::create());
     return SettingsManager::shared();
 }
 
@@ -59,9 +59,9 @@ AppDelegate::~AppDelegate() {
     Alerts::setPresenter(nullptr);
 }
 
-void AppDelegate::applicationDidFinishLaunching(const LaunchOptions& options) {
+void AppDelegate::start(const LaunchOptions& options) {
     NotificationManager::shared().setService(NotificationServiceFactory::create());
-    StatusBarController::shared().setup();
+    TrayMenu::shared().setup();
     // "点击查看结果": a click on the finished translation's notification brings its panel up.
     connect(&NotificationManager::shared(), &NotificationManager::activated,
             &ResultWindowController::shared(), &ResultWindowController::raisePanel);
@@ -105,7 +105,7 @@ void AppDelegate::handleRequest(const AppRequest& request) {
     perform(request);
 }
 
-void AppDelegate::applicationWillTerminate() {
+void AppDelegate::stop() {
     HotkeyHook::setReregisterHandler({});
     ScreenshotEngine::shared().cleanup();
     TranslationActions::setScreenshotHandler({});

@@ -39,10 +39,10 @@ public:
     AppDelegate();
     ~AppDelegate() override;
 
-    void applicationDidFinishLaunching(const LaunchOptions& options);
+    void start(const LaunchOptions& options);
     // A later start of `vyrn`: its action, or the settings window for a plain start.
     void handleRequest(const AppRequest& request);
-    void applicationWillTerminate();
+    void stop();
 
     // Releases both translation hotkeys and registers them again from the settings;
     // failures are explained in one alert. The settings window calls it after saving

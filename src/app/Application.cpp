@@ -276,11 +276,11 @@ int run(int argc, char** argv) {
          QStringLiteral(" 启动 ====="));
     AppDelegate delegate;
     QObject::connect(&instance, &SessionBusInstance::requested, &delegate, &AppDelegate::handleRequest);
-    delegate.applicationDidFinishLaunching({request, line.background});
+    delegate.start({request, line.background});
 
     const int code = app.exec();
     instance.release();
-    delegate.applicationWillTerminate();
+    delegate.stop();
     Logger::shared().flush();
     return code;
 }

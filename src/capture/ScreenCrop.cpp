@@ -26,10 +26,10 @@ QImage ScreenCrop::cropFromFull(const QImage& full, const QRectF& frame, const Q
     }
     const QImage cropped = full.copy(crop.rect);
     if (cropped.isNull()) {
-        loge(QStringLiteral("CGImage 裁剪失败"));
+        loge(QStringLiteral("截图裁剪失败"));
         return {};
     }
-    logi(QStringLiteral("截图 CGImage: %1x%2 px (裁剪自 %3x%4)")
+    logi(QStringLiteral("截图图像: %1x%2 px (裁剪自 %3x%4)")
              .arg(cropped.width())
              .arg(cropped.height())
              .arg(full.width())

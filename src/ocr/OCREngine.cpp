@@ -54,53 +54,12 @@ QRectF OCREngine::pixelBox(const QRectF& box, double width, double height) {
             box.height() * height};
 }
 
-int OCREngine::alphaInfoCode(QImage::Format format) {
-    // CGImageAlphaInfo: 0 none, 1 premultipliedLast, 2 premultipliedFirst, 3 last,
-    // 4 first, 5 noneSkipLast, 6 noneSkipFirst, 7 only. "First" is the high byte of
-    // a 32-bit ARGB word, which is how QImage's 32-bit formats are defined.
-    switch (format) {
-    case QImage::Format_RGB32:
-    case QImage::Format_RGB30:
-    case QImage::Format_BGR30:
-        return 6;
-    case QImage::Format_ARGB32:
-        return 4;
-    case QImage::Format_ARGB32_Premultiplied:
-    case QImage::Format_ARGB8565_Premultiplied:
-    case QImage::Format_ARGB6666_Premultiplied:
-    case QImage::Format_ARGB8555_Premultiplied:
-    case QImage::Format_ARGB4444_Premultiplied:
-    case QImage::Format_A2RGB30_Premultiplied:
-    case QImage::Format_A2BGR30_Premultiplied:
-        return 2;
-    case QImage::Format_RGBX8888:
-    case QImage::Format_RGBX64:
-    case QImage::Format_RGBX16FPx4:
-    case QImage::Format_RGBX32FPx4:
-        return 5;
-    case QImage::Format_RGBA8888:
-    case QImage::Format_RGBA64:
-    case QImage::Format_RGBA16FPx4:
-    case QImage::Format_RGBA32FPx4:
-        return 3;
-    case QImage::Format_RGBA8888_Premultiplied:
-    case QImage::Format_RGBA64_Premultiplied:
-    case QImage::Format_RGBA16FPx4_Premultiplied:
-    case QImage::Format_RGBA32FPx4_Premultiplied:
-        return 1;
-    case QImage::Format_Alpha8:
-        return 7;
-    default:
-        return 0;
-    }
-}
-
 std::optional<QList<OCRBlock>> OCREngine::recognizeWithPositions(const QImage& image,
                                                                  const std::atomic<bool>* cancel) {
-    logi(QStringLiteral("OCR: CGImage %1x%2 px, alpha=%3")
+    logi(QStringLiteral("OCR: 图像 %1x%2 px%3")
              .arg(image.width())
              .arg(image.height())
-             .arg(alphaInfoCode(image.format())));
+             .arg(image.hasAlphaChannel() ? QStringLiteral("，带透明度") : QString()));
     const double width = image.width(), height = image.height();
     const RecognitionOutcome outcome = m_recognizer->recognize(image, cancel);
     switch (outcome.status) {

@@ -35,9 +35,6 @@ public:
     // width x height image with a top-left origin.
     static QRectF pixelBox(const QRectF& normalizedBox, double width, double height);
 
-    // The CGImageAlphaInfo number that describes a pixel format's alpha, for the log.
-    static int alphaInfoCode(QImage::Format format);
-
 private:
     std::unique_ptr<TextRecognizer> m_recognizer;
 };

@@ -72,7 +72,7 @@ void CopySelectionFallback::afterKeysReleased(bool released) {
     m_clipboard.capture(guarded(&CopySelectionFallback::afterCapture));
 }
 
-void CopySelectionFallback::afterCapture(std::optional<PasteboardSnapshot> snapshot) {
+void CopySelectionFallback::afterCapture(std::optional<ClipboardSnapshot> snapshot) {
     if (!snapshot) {
         // What a silent owner holds could not be put back afterwards: leave it alone.
         logi(QStringLiteral("剪贴板所有者无响应，无法保存剪贴板内容：不发送 Ctrl+C"));

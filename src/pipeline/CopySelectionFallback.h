@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pipeline/PasteboardSnapshot.h"
+#include "pipeline/ClipboardSnapshot.h"
 #include "pipeline/SelectionSource.h"
 
 #include <QObject>
@@ -38,7 +38,7 @@ public:
 private:
     template <typename... Args> auto guarded(void (CopySelectionFallback::*step)(Args...));
     void afterKeysReleased(bool released);
-    void afterCapture(std::optional<PasteboardSnapshot> snapshot);
+    void afterCapture(std::optional<ClipboardSnapshot> snapshot);
     void afterSent(bool sent);
     void waitForNextAttempt();
     void clipboardChanged();
@@ -55,7 +55,7 @@ private:
     bool m_running = false;
     bool m_cancelled = false;
     quint64 m_run = 0; // callbacks of an earlier run are ignored
-    PasteboardSnapshot m_snapshot;
+    ClipboardSnapshot m_snapshot;
     quint64 m_oldChangeCount = 0;
     int m_attempt = 0;
 };

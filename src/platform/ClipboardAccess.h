@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pipeline/PasteboardSnapshot.h"
+#include "pipeline/ClipboardSnapshot.h"
 
 #include <functional>
 #include <optional>
@@ -9,7 +9,7 @@
 // on the main thread.
 class ClipboardAccess {
 public:
-    using SnapshotDone = std::function<void(std::optional<PasteboardSnapshot>)>;
+    using SnapshotDone = std::function<void(std::optional<ClipboardSnapshot>)>;
     using TextDone = std::function<void(std::optional<QString>)>;
     using RestoreDone = std::function<void(bool restored)>;
     virtual ~ClipboardAccess() = default;
@@ -21,5 +21,5 @@ public:
     virtual void capture(SnapshotDone done) = 0;
     virtual void readText(TextDone done) = 0;
     // Offers exactly the snapshot's contents again; an empty snapshot empties the clipboard.
-    virtual void restore(const PasteboardSnapshot& snapshot, RestoreDone done) = 0;
+    virtual void restore(const ClipboardSnapshot& snapshot, RestoreDone done) = 0;
 };

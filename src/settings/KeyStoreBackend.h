@@ -4,11 +4,11 @@
 #include <QString>
 
 // Status codes of the key store, as the log lines print them.
-namespace KeychainStatus {
+namespace KeyStoreStatus {
 constexpr int success = 0;
 constexpr int itemNotFound = -25300;
 constexpr int timedOut = -25316; // the store did not answer within its time-out
-} // namespace KeychainStatus
+} // namespace KeyStoreStatus
 
 // A place that keeps secrets by account name under one service. Implementations
 // live in the platform layer (Secret Service, a private file).

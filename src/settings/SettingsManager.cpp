@@ -4,7 +4,7 @@
 #include "app/HotkeyNames.h"
 #include "app/Logger.h"
 #include "engine/PromptTemplates.h"
-#include "settings/KeychainHelper.h"
+#include "settings/KeyStore.h"
 
 #include <QUuid>
 
@@ -56,24 +56,24 @@ QString SettingsManager::preferencesPath() {
 SettingsManager::SettingsManager(const QString& filePath)
     : m_store(std::make_unique<PreferenceStore>(filePath)) {
     if (m_store->boolean(key("keychain_migrated_v2")) != true)
-        migrateAPIKeysToKeychain();
+        migrateAPIKeysToKeyStore();
     migrateLegacyPrompt();
 }
 
-void SettingsManager::migrateAPIKeysToKeychain() {
+void SettingsManager::migrateAPIKeysToKeyStore() {
     bool allMoved = true;
     for (AIProvider provider : AIProviders::allCases()) {
         const QString account = apiKeyAccount(provider);
         const std::optional<QString> legacy = m_store->text(account);
         if (!legacy || legacy->isEmpty())
             continue;
-        if (KeychainHelper::save(*legacy, account)) {
+        if (KeyStore::save(*legacy, account)) {
             m_store->remove(account);
             logi(QStringLiteral("迁移：") + AIProviders::displayName(provider) +
-                 QStringLiteral(" Key 从 UserDefaults → Keychain"));
+                 QStringLiteral(" Key 从偏好设置文件 → 密钥存储"));
         } else {
             logi(QStringLiteral("迁移失败：") + AIProviders::displayName(provider) +
-                 QStringLiteral(" Key 保留在 UserDefaults，下次启动重试"));
+                 QStringLiteral(" Key 保留在偏好设置文件，下次启动重试"));
             allMoved = false;
         }
     }
@@ -115,13 +115,13 @@ KeyLookup SettingsManager::withLegacyFallback(const KeyLookup& lookup, AIProvide
 
 KeyLookup SettingsManager::apiKey(AIProvider provider) const {
     const QString raw = AIProviders::rawValue(provider);
-    const KeyLookup stored = KeychainHelper::read(apiKeyAccount(provider));
+    const KeyLookup stored = KeyStore::read(apiKeyAccount(provider));
     if (stored.key()) {
-        logi(QStringLiteral("Keychain 读取: provider=") + raw + QStringLiteral(", hit=true"));
+        logi(QStringLiteral("密钥存储读取: provider=") + raw + QStringLiteral(", hit=true"));
         return stored;
     }
-    logi(QStringLiteral("Keychain 读取: provider=") + raw +
-         QStringLiteral(", hit=false, fallback to UserDefaults"));
+    logi(QStringLiteral("密钥存储读取: provider=") + raw +
+         QStringLiteral(", hit=false, fallback to preference file"));
     return withLegacyFallback(stored, provider);
 }
 
@@ -129,21 +129,21 @@ bool SettingsManager::setApiKey(const std::optional<QString>& newKey, AIProvider
     const QString raw = AIProviders::rawValue(provider);
     const QString account = apiKeyAccount(provider);
     if (!newKey || newKey->isEmpty()) {
-        logi(QStringLiteral("Keychain 删除: provider=") + raw);
-        const bool deleted = KeychainHelper::remove(account);
+        logi(QStringLiteral("密钥存储删除: provider=") + raw);
+        const bool deleted = KeyStore::remove(account);
         m_store->remove(account);
         if (deleted)
             return true;
-        loge(QStringLiteral("Keychain 删除失败: provider=") + raw + QStringLiteral(" — 旧 key 可能仍残留"));
+        loge(QStringLiteral("密钥存储删除失败: provider=") + raw + QStringLiteral(" — 旧 key 可能仍残留"));
         return false;
     }
-    logi(QStringLiteral("Keychain 写入: provider=") + raw + QStringLiteral(", len=") +
+    logi(QStringLiteral("密钥存储写入: provider=") + raw + QStringLiteral(", len=") +
          QString::number(newKey->size()));
-    if (KeychainHelper::save(*newKey, account)) {
+    if (KeyStore::save(*newKey, account)) {
         m_store->remove(account);
         return true;
     }
-    loge(QStringLiteral("Keychain 写入失败: provider=") + raw +
+    loge(QStringLiteral("密钥存储写入失败: provider=") + raw +
          QStringLiteral(" — 新 key 未被保存，旧 key 仍生效"));
     return false;
 }
@@ -154,7 +154,7 @@ KeyLookup SettingsManager::activeApiKey() const {
 
 SettingsManager::ActiveKey SettingsManager::activeProviderAndKey() const {
     const AIProvider provider = apiProvider();
-    return {provider, withLegacyFallback(KeychainHelper::readQuietly(apiKeyAccount(provider)), provider)};
+    return {provider, withLegacyFallback(KeyStore::readQuietly(apiKeyAccount(provider)), provider)};
 }
 
 std::optional<QString> SettingsManager::modelOverride(AIProvider provider) const {

@@ -118,7 +118,7 @@ public:
     PreferenceStore& store() const { return *m_store; }
 
 private:
-    void migrateAPIKeysToKeychain();
+    void migrateAPIKeysToKeyStore();
     std::optional<qint64> storedInteger(const QString& key) const;
     int integerOr(const QString& key, int fallback) const;
     void storeInteger(const QString& key, int value);

@@ -148,7 +148,7 @@ private Q_SLOTS:
     }
 
     void cleanupTestCase() {
-        delegate->applicationWillTerminate();
+        delegate->stop();
         delegate.reset();
     }
 };

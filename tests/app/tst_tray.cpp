@@ -1,7 +1,7 @@
 #include "app/MessageBoxAlertPresenter.h"
 #include "app/SettingsWindowHook.h"
-#include "app/StatusBarController.h"
 #include "app/TranslationActions.h"
+#include "app/TrayMenu.h"
 #include "support/LocalHttpServer.h"
 #include "support/PrivateSessionBus.h"
 #include "support/TestEnvironment.h"
@@ -37,12 +37,12 @@ private Q_SLOTS:
     // A panel that starts after the program (or restarts) still gets the icon.
     void iconWaitsForATray() {
         QVERIFY2(!QSystemTrayIcon::isSystemTrayAvailable(), "a tray is already running on this display");
-        StatusBarController& tray = StatusBarController::shared();
+        TrayMenu& tray = TrayMenu::shared();
         tray.setup();
         tray.setup();
 
         QVERIFY(desktop.startTray());
-        QTRY_VERIFY_WITH_TIMEOUT(tray.statusItem()->geometry().width() > 0, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(tray.trayIcon()->geometry().width() > 0, 10000);
         // Docked and mapped inside the tray, so a click reaches it; one icon for both set-ups.
         QTRY_COMPARE_WITH_TIMEOUT(X11Desktop::windowsOf(QCoreApplication::applicationPid()).size(), 1, 10000);
     }
@@ -62,11 +62,11 @@ private Q_SLOTS:
         QFETCH(QString, entry);
         QFETCH(QString, action);
         QFETCH(int, button);
-        StatusBarController& tray = StatusBarController::shared();
+        TrayMenu& tray = TrayMenu::shared();
         // Under load the very first click on the icon is now and then lost before Qt sees it
         // (an unanswered click opens nothing, so clicking again cannot open two menus).
         for (int attempt = 0; attempt < 4; ++attempt) {
-            X11Desktop::click(tray.statusItem()->geometry().center(), button);
+            X11Desktop::click(tray.trayIcon()->geometry().center(), button);
             if (QTest::qWaitFor([&] { return tray.menu()->isVisible(); }, 3000))
                 break;
         }
@@ -130,7 +130,7 @@ private Q_SLOTS:
     // The real program: its own tray icon, its menu opened by a click and worked with
     // the keyboard, "退出 VYRN" ending it cleanly.
     void programQuitsFromItsTrayMenu() {
-        StatusBarController::shared().statusItem()->hide(); // leaves the tray to the program
+        TrayMenu::shared().trayIcon()->hide(); // leaves the tray to the program
         updateService.reset();
         VyrnProcess vyrn(bus.environment(VyrnProcess::environment()));
         // In the background: the settings window a first start opens would be a second window.

@@ -1,5 +1,5 @@
 #include "engine/AIProvider.h"
-#include "settings/KeychainHelper.h"
+#include "settings/KeyStore.h"
 #include "settings/SettingsManager.h"
 #include "support/FakeKeyStore.h"
 #include "support/TestEnvironment.h"
@@ -48,7 +48,7 @@ private Q_SLOTS:
         QFETCH(std::optional<QString>, base);
         QFETCH(QString, expected);
         QFETCH(QString, logged);
-        KeychainHelper::setBackend(std::make_unique<FakeKeyStore>());
+        KeyStore::setBackend(std::make_unique<FakeKeyStore>());
         SettingsManager::resetSharedForTesting(env.newPreferencesPath());
         if (base)
             SettingsManager::shared().store().setValue(

@@ -2,7 +2,7 @@
 #include "app/SettingsWindowHook.h"
 #include "engine/PromptTemplates.h"
 #include "engine/TranslationEngine.h"
-#include "settings/KeychainHelper.h"
+#include "settings/KeyStore.h"
 #include "settings/SettingsManager.h"
 #include "support/FakeKeyStore.h"
 #include "support/LocalHttpServer.h"
@@ -79,13 +79,13 @@ class TestTranslationEngine : public QObject {
 
     // Fresh settings pointing `provider` at the local server, with `key` for it.
     void configure(AIProvider provider, const std::optional<QString>& key = testKey,
-                   int keyReadStatus = KeychainStatus::success) {
+                   int keyReadStatus = KeyStoreStatus::success) {
         auto keys = std::make_unique<FakeKeyStore>();
         if (key)
-            keys->write(KeychainHelper::service,
+            keys->write(KeyStore::service,
                         QStringLiteral("kavelin.apikey.") + AIProviders::rawValue(provider), key->toUtf8());
         keys->readStatus = keyReadStatus;
-        KeychainHelper::setBackend(std::move(keys));
+        KeyStore::setBackend(std::move(keys));
         SettingsManager::resetSharedForTesting(env.newPreferencesPath());
         settings().setApiProvider(provider);
         settings().store().setValue(QStringLiteral("kavelin.baseURL.") + AIProviders::rawValue(provider),
@@ -246,14 +246,14 @@ private Q_SLOTS:
         QTest::addColumn<Outcome>("outcome");
         const std::optional<QString> none;
         const Outcome missing = Outcome::missingKey();
-        const int ok = KeychainStatus::success;
+        const int ok = KeyStoreStatus::success;
         QTest::newRow("no key, open settings") << AIProvider::deepseek << none << ok << 0 << false << missing;
         QTest::newRow("no key, cancel") << AIProvider::qwen << none << ok << 1 << true << missing;
         QTest::newRow("empty key, closed")
             << AIProvider::deepseek << std::optional(QString()) << ok << -1 << false << missing;
         // A locked keyring holds a key it cannot give: not the missing-key alert.
         QTest::newRow("key store timed out")
-            << AIProvider::qwen << std::optional(testKey) << KeychainStatus::timedOut << 0 << true
+            << AIProvider::qwen << std::optional(testKey) << KeyStoreStatus::timedOut << 0 << true
             << Outcome::keyStoreUnavailable();
     }
 

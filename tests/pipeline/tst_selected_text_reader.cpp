@@ -20,8 +20,8 @@ SelectionSource sourceOfClass(const QString& windowClass) {
     return source;
 }
 
-PasteboardSnapshot snapshotWithText(const QByteArray& text) {
-    PasteboardSnapshot snapshot;
+ClipboardSnapshot snapshotWithText(const QByteArray& text) {
+    ClipboardSnapshot snapshot;
     snapshot.items.append(
         {{{"UTF8_STRING", "UTF8_STRING", 8, text}, {"image/png", "image/png", 8, "\x89PNG"}}});
     return snapshot;
@@ -78,8 +78,7 @@ private Q_SLOTS:
         QFETCH(CopyCase, row);
         FakeClipboard clipboard;
         FakeKeyboard keyboard;
-        const PasteboardSnapshot before =
-            row.emptyBefore ? PasteboardSnapshot{} : snapshotWithText("previous");
+        const ClipboardSnapshot before = row.emptyBefore ? ClipboardSnapshot{} : snapshotWithText("previous");
         clipboard.before = row.clipboardReadable ? std::optional(before) : std::nullopt;
         clipboard.current = row.currentText;
         clipboard.restoreSucceeds = row.restoreWorks;

@@ -1,11 +1,11 @@
-#include "pipeline/PasteboardSnapshot.h"
+#include "pipeline/ClipboardSnapshot.h"
 #include "pipeline/PrimaryOwnerRule.h"
 #include "pipeline/TerminalWindows.h"
 
 #include <QTest>
 
 Q_DECLARE_METATYPE(PrimaryOwnerMatch)
-using Entry = PasteboardSnapshot::Entry;
+using Entry = ClipboardSnapshot::Entry;
 using OptionalText = std::optional<QString>;
 Q_DECLARE_METATYPE(Entry)
 Q_DECLARE_METATYPE(OptionalText)
@@ -98,18 +98,18 @@ private Q_SLOTS:
     void plainText() {
         QFETCH(Entry, entry);
         QFETCH(OptionalText, text);
-        QCOMPARE(PasteboardSnapshot::decodePlainText(entry), text);
+        QCOMPARE(ClipboardSnapshot::decodePlainText(entry), text);
     }
 
     void previousTexts() {
-        PasteboardSnapshot snapshot;
+        ClipboardSnapshot snapshot;
         snapshot.items.append({{{"TIMESTAMP", "INTEGER", 32, QByteArray(4, '\1')},
                                 {"UTF8_STRING", "UTF8_STRING", 8, "same"},
                                 {"STRING", "STRING", 8, "same"},
                                 {"text/plain", "text/plain", 8, "other"}}});
         QCOMPARE(snapshot.previousTexts(), QStringList({"same", "other"}));
         QCOMPARE(snapshot.entryCount(), 4);
-        QVERIFY(PasteboardSnapshot{}.previousTexts().isEmpty());
+        QVERIFY(ClipboardSnapshot{}.previousTexts().isEmpty());
     }
 };
 

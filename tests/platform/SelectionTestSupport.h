@@ -45,15 +45,15 @@ inline QString writeFile(const QString& folder, const QString& name, const QByte
 }
 
 // Every target of the clipboard, as another program (another X connection) reads it.
-inline QMap<QByteArray, PasteboardSnapshot::Entry> clipboardAsAnotherProgram() {
+inline QMap<QByteArray, ClipboardSnapshot::Entry> clipboardAsAnotherProgram() {
     X11Clipboard clipboard(X11SelectionConnection::open());
-    AsyncAnswer<std::optional<PasteboardSnapshot>> snapshot;
+    AsyncAnswer<std::optional<ClipboardSnapshot>> snapshot;
     clipboard.capture(snapshot.callback());
-    QMap<QByteArray, PasteboardSnapshot::Entry> entries;
+    QMap<QByteArray, ClipboardSnapshot::Entry> entries;
     if (!snapshot.wait() || !snapshot.value)
         return entries;
-    for (const PasteboardSnapshot::Item& item : snapshot.value->items)
-        for (const PasteboardSnapshot::Entry& entry : item.types)
+    for (const ClipboardSnapshot::Item& item : snapshot.value->items)
+        for (const ClipboardSnapshot::Entry& entry : item.types)
             entries.insert(entry.target, entry);
     return entries;
 }

@@ -3,7 +3,7 @@
 #include "platform/KeyStoreFactory.h"
 #include "platform/freedesktop/FileKeyStore.h"
 #include "platform/freedesktop/SecretServiceKeyStore.h"
-#include "settings/KeychainHelper.h"
+#include "settings/KeyStore.h"
 #include "settings/SettingsManager.h"
 #include "support/SilentSecretService.h"
 #include "support/TestEnvironment.h"
@@ -27,7 +27,7 @@ namespace {
 // Against the silent service: what the translation engine and a key change make of it.
 int runLockedKeyringProbe() {
     TestEnvironment env;
-    KeychainHelper::setBackend(std::make_unique<SecretServiceKeyStore>(std::chrono::milliseconds(300)));
+    KeyStore::setBackend(std::make_unique<SecretServiceKeyStore>(std::chrono::milliseconds(300)));
     SettingsManager::resetSharedForTesting(env.newPreferencesPath());
     Alerts::setNextAnswer(0);
     std::optional<TranslationEngine::Outcome> outcome;
@@ -67,27 +67,27 @@ private Q_SLOTS:
     // The three operations with every status the settings store relies on.
     void backends() {
         QFETCH(StoreFactory, factory);
-        KeychainHelper::setBackend(factory(env.root()));
+        KeyStore::setBackend(factory(env.root()));
         const QString account = QStringLiteral("kavelin.apikey.test%1").arg(++accountCounter);
 
-        QCOMPARE(KeychainHelper::read(account), KeyLookup::notFound());
-        QVERIFY(KeychainHelper::remove(account)); // nothing there counts as removed
-        QVERIFY(KeychainHelper::save(QStringLiteral("sk-第一"), account));
-        QCOMPARE(KeychainHelper::read(account).key(), std::optional<QString>(QStringLiteral("sk-第一")));
-        QVERIFY(KeychainHelper::save(QStringLiteral("sk-second"), account)); // replaces
-        QCOMPARE(KeychainHelper::read(account).key(), std::optional<QString>(QStringLiteral("sk-second")));
-        QVERIFY(KeychainHelper::save(QString(), account)); // an empty key is still an item
-        QCOMPARE(KeychainHelper::read(account).key(), std::optional<QString>(QString()));
-        QVERIFY(KeychainHelper::remove(account));
-        QCOMPARE(KeychainHelper::read(account), KeyLookup::notFound());
-        KeychainHelper::setBackend(nullptr);
+        QCOMPARE(KeyStore::read(account), KeyLookup::notFound());
+        QVERIFY(KeyStore::remove(account)); // nothing there counts as removed
+        QVERIFY(KeyStore::save(QStringLiteral("sk-第一"), account));
+        QCOMPARE(KeyStore::read(account).key(), std::optional<QString>(QStringLiteral("sk-第一")));
+        QVERIFY(KeyStore::save(QStringLiteral("sk-second"), account)); // replaces
+        QCOMPARE(KeyStore::read(account).key(), std::optional<QString>(QStringLiteral("sk-second")));
+        QVERIFY(KeyStore::save(QString(), account)); // an empty key is still an item
+        QCOMPARE(KeyStore::read(account).key(), std::optional<QString>(QString()));
+        QVERIFY(KeyStore::remove(account));
+        QCOMPARE(KeyStore::read(account), KeyLookup::notFound());
+        KeyStore::setBackend(nullptr);
     }
 
     void secretServiceThroughSettings() {
         if (!secretServiceExpected())
             QSKIP("no Secret Service in this session (scripts/test-session.sh starts one)");
         QVERIFY(KeyStoreFactory::secretServiceAvailable());
-        KeychainHelper::setBackend(KeyStoreFactory::create());
+        KeyStore::setBackend(KeyStoreFactory::create());
         SettingsManager settings(env.newPreferencesPath());
         QVERIFY(settings.setApiKey(QStringLiteral("sk-live-key"), AIProvider::qwen));
         settings.setApiProvider(AIProvider::qwen);
@@ -95,25 +95,25 @@ private Q_SLOTS:
         // Another client of the same keyring sees the item under our service and account.
         QProcess lookup;
         lookup.start(QStringLiteral("secret-tool"),
-                     {QStringLiteral("lookup"), QStringLiteral("server"), KeychainHelper::service,
+                     {QStringLiteral("lookup"), QStringLiteral("server"), KeyStore::service,
                       QStringLiteral("user"), QStringLiteral("kavelin.apikey.qwen")});
         QVERIFY(lookup.waitForFinished(5000));
         QCOMPARE(lookup.readAllStandardOutput(), QByteArray("sk-live-key"));
         QVERIFY(settings.setApiKey(QString(), AIProvider::qwen)); // leaves the session's keyring as found
         QVERIFY(!readLog().contains(QStringLiteral("sk-live-key")));
-        KeychainHelper::setBackend(nullptr);
+        KeyStore::setBackend(nullptr);
     }
 
     // A store that does not answer in time is unavailable, not empty, and a write to it failed.
     void secretServiceTimeout() {
         if (!secretServiceExpected())
             QSKIP("no Secret Service in this session");
-        KeychainHelper::setBackend(std::make_unique<SecretServiceKeyStore>(std::chrono::milliseconds(0)));
+        KeyStore::setBackend(std::make_unique<SecretServiceKeyStore>(std::chrono::milliseconds(0)));
         QCOMPARE(
-            KeychainHelper::read(QStringLiteral("kavelin.apikey.deepseek")),
-            KeyLookup::storeUnavailable(QStringLiteral("status=%1，无响应").arg(KeychainStatus::timedOut)));
-        QVERIFY(!KeychainHelper::save(QStringLiteral("sk-late"), QStringLiteral("kavelin.apikey.test-late")));
-        KeychainHelper::setBackend(nullptr);
+            KeyStore::read(QStringLiteral("kavelin.apikey.deepseek")),
+            KeyLookup::storeUnavailable(QStringLiteral("status=%1，无响应").arg(KeyStoreStatus::timedOut)));
+        QVERIFY(!KeyStore::save(QStringLiteral("sk-late"), QStringLiteral("kavelin.apikey.test-late")));
+        KeyStore::setBackend(nullptr);
     }
 
     // The real client against a Secret Service that never answers, on a bus of the test's own: the
@@ -137,8 +137,7 @@ private Q_SLOTS:
     void fileStoreIsPrivate() {
         const QString path = env.root() + QStringLiteral("/private/keys.json");
         FileKeyStore store(path);
-        QCOMPARE(store.write(KeychainHelper::service, QStringLiteral("a"), "secret"),
-                 KeychainStatus::success);
+        QCOMPARE(store.write(KeyStore::service, QStringLiteral("a"), "secret"), KeyStoreStatus::success);
         QCOMPARE(QFile::permissions(path) & 0x0077, QFileDevice::Permissions()); // nothing for group/other
         QCOMPARE(QFile::permissions(path) & (QFileDevice::ReadOwner | QFileDevice::WriteOwner),
                  QFileDevice::ReadOwner | QFileDevice::WriteOwner);
@@ -160,10 +159,9 @@ private Q_SLOTS:
         writeFileBytes(path, content);
         FileKeyStore store(path);
         QByteArray data;
-        QCOMPARE(store.read(KeychainHelper::service, QStringLiteral("a"), &data),
-                 KeychainStatus::itemNotFound);
-        QCOMPARE(store.write(KeychainHelper::service, QStringLiteral("a"), "new"), KeychainStatus::success);
-        QCOMPARE(store.read(KeychainHelper::service, QStringLiteral("a"), &data), KeychainStatus::success);
+        QCOMPARE(store.read(KeyStore::service, QStringLiteral("a"), &data), KeyStoreStatus::itemNotFound);
+        QCOMPARE(store.write(KeyStore::service, QStringLiteral("a"), "new"), KeyStoreStatus::success);
+        QCOMPARE(store.read(KeyStore::service, QStringLiteral("a"), &data), KeyStoreStatus::success);
         QCOMPARE(data, QByteArray("new"));
         const QStringList aside = QDir(folder).entryList({QStringLiteral("keys.json.corrupt-*")});
         QCOMPARE(aside.size(), 1);
@@ -217,8 +215,8 @@ int main(int argc, char** argv) {
         return runLockedKeyringProbe();
     if (qEnvironmentVariableIsSet("VYRN_KEYSTORE_PROBE")) {
         TestEnvironment env;
-        KeychainHelper::setBackend(KeyStoreFactory::create());
-        const bool saved = KeychainHelper::save(QStringLiteral("sk-probe"), QStringLiteral("probe"));
+        KeyStore::setBackend(KeyStoreFactory::create());
+        const bool saved = KeyStore::save(QStringLiteral("sk-probe"), QStringLiteral("probe"));
         return saved && QFile::exists(env.configDir() + QStringLiteral("/keys.json")) ? 0 : 1;
     }
     TestKeyStore test;

@@ -65,17 +65,17 @@ private Q_SLOTS:
                                        "--html", writeFile(env.root(), "h.html", html), "--png",
                                        writeFile(env.root(), "p.png", png)});
         QVERIFY(owner.waitForLine("ready"));
-        const QMap<QByteArray, PasteboardSnapshot::Entry> offered = clipboardAsAnotherProgram();
+        const QMap<QByteArray, ClipboardSnapshot::Entry> offered = clipboardAsAnotherProgram();
         QCOMPARE(offered.value("image/png").data, png);
 
         X11Clipboard clipboard(connection);
-        AsyncAnswer<std::optional<PasteboardSnapshot>> before;
+        AsyncAnswer<std::optional<ClipboardSnapshot>> before;
         clipboard.capture(before.callback());
         QVERIFY(before.wait());
         QVERIFY(before.value);
         QCOMPARE(before.value->items.size(), 1);
         QStringList captured;
-        for (const PasteboardSnapshot::Entry& entry : before.value->items.first().types)
+        for (const ClipboardSnapshot::Entry& entry : before.value->items.first().types)
             captured.append(QString::fromLatin1(entry.target));
         QVERIFY(!captured.contains("TARGETS"));
 
@@ -106,7 +106,7 @@ private Q_SLOTS:
         QTRY_COMPARE(connection->selectionOwner(XCB_ATOM_PRIMARY), window);
 
         X11Clipboard clipboard(connection);
-        AsyncAnswer<std::optional<PasteboardSnapshot>> snapshot;
+        AsyncAnswer<std::optional<ClipboardSnapshot>> snapshot;
         QElapsedTimer clock;
         clock.start();
         clipboard.capture(snapshot.callback());

@@ -1,7 +1,7 @@
 #include "app/HotkeyNames.h"
 #include "platform/HotkeyService.h"
 #include "settings/HotkeyRecorder.h"
-#include "settings/KeychainHelper.h"
+#include "settings/KeyStore.h"
 #include "settings/SettingsManager.h"
 #include "settings/SettingsWindow.h"
 #include "settings/SettingsWindowController.h"
@@ -62,7 +62,7 @@ class TestHotkeyRecorder : public QObject {
 
 private Q_SLOTS:
     void initTestCase() {
-        KeychainHelper::setBackend(std::make_unique<FakeKeyStore>());
+        KeyStore::setBackend(std::make_unique<FakeKeyStore>());
         SettingsManager::resetSharedForTesting(env.newPreferencesPath());
         KeyGrabResult<HotkeyRegistration> registered =
             HotkeyService::shared().registerHotkey(17, CarbonModifier::control);

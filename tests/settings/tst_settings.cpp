@@ -1,5 +1,5 @@
 #include "engine/PromptTemplates.h"
-#include "settings/KeychainHelper.h"
+#include "settings/KeyStore.h"
 #include "settings/SettingsManager.h"
 #include "support/FakeKeyStore.h"
 #include "support/TestEnvironment.h"
@@ -89,7 +89,7 @@ class TestSettings : public QObject {
 private Q_SLOTS:
     void init() {
         keys = new FakeKeyStore;
-        KeychainHelper::setBackend(std::unique_ptr<KeyStoreBackend>(keys));
+        KeyStore::setBackend(std::unique_ptr<KeyStoreBackend>(keys));
     }
 
     void valueRules_data() {
@@ -212,7 +212,7 @@ private Q_SLOTS:
             QVERIFY(!settings.store().contains(QStringLiteral("kavelin.keychain_migrated_v2")));
             QCOMPARE(settings.activeApiKey(), KeyLookup::found(QStringLiteral("sk-old")));
         }
-        keys->writeStatus = KeychainStatus::success;
+        keys->writeStatus = KeyStoreStatus::success;
         SettingsManager retried(path);
         QVERIFY(!retried.store().contains(QStringLiteral("kavelin.apikey.deepseek")));
         QCOMPARE(retried.store().boolean(QStringLiteral("kavelin.keychain_migrated_v2")),
@@ -234,7 +234,7 @@ private Q_SLOTS:
         keys->writeStatus = -1;
         QVERIFY(!settings.setApiKey(QStringLiteral("sk-new"), AIProvider::deepseek));
         QCOMPARE(settings.apiKey(AIProvider::deepseek), KeyLookup::found(QStringLiteral("sk-秘密-123")));
-        keys->writeStatus = KeychainStatus::success;
+        keys->writeStatus = KeyStoreStatus::success;
 
         QVERIFY(settings.setApiKey(QString(), AIProvider::deepseek));
         QCOMPARE(settings.activeApiKey(), KeyLookup::notFound());
@@ -253,11 +253,11 @@ private Q_SLOTS:
         const KeyLookup found = KeyLookup::found(QStringLiteral("sk-stored"));
         const KeyLookup legacyKey = KeyLookup::found(QStringLiteral("sk-legacy"));
         const KeyLookup unavailable = KeyLookup::storeUnavailable(QStringLiteral("status=-25316，无响应"));
-        QTest::newRow("stored") << KeychainStatus::success << true << false << found;
-        QTest::newRow("none") << KeychainStatus::success << false << false << KeyLookup::notFound();
-        QTest::newRow("none, legacy") << KeychainStatus::success << false << true << legacyKey;
-        QTest::newRow("timed out") << KeychainStatus::timedOut << true << false << unavailable;
-        QTest::newRow("timed out, legacy") << KeychainStatus::timedOut << true << true << legacyKey;
+        QTest::newRow("stored") << KeyStoreStatus::success << true << false << found;
+        QTest::newRow("none") << KeyStoreStatus::success << false << false << KeyLookup::notFound();
+        QTest::newRow("none, legacy") << KeyStoreStatus::success << false << true << legacyKey;
+        QTest::newRow("timed out") << KeyStoreStatus::timedOut << true << false << unavailable;
+        QTest::newRow("timed out, legacy") << KeyStoreStatus::timedOut << true << true << legacyKey;
         QTest::newRow("other failure")
             << -128 << true << false << KeyLookup::storeUnavailable(QStringLiteral("status=-128"));
     }

@@ -4,7 +4,7 @@
 #include "app/TranslationActions.h"
 #include "engine/PromptTemplates.h"
 #include "settings/HotkeyRecorder.h"
-#include "settings/KeychainHelper.h"
+#include "settings/KeyStore.h"
 #include "settings/ProviderCard.h"
 #include "settings/SegmentedControl.h"
 #include "settings/SettingsManager.h"
@@ -40,8 +40,7 @@ Q_DECLARE_METATYPE(StatusTone)
 namespace {
 
 std::optional<QString> storedKey(AIProvider provider) {
-    return KeychainHelper::readQuietly(QStringLiteral("kavelin.apikey.") + AIProviders::rawValue(provider))
-        .key();
+    return KeyStore::readQuietly(QStringLiteral("kavelin.apikey.") + AIProviders::rawValue(provider)).key();
 }
 
 QJsonObject preferenceFile() {
@@ -403,7 +402,7 @@ private Q_SLOTS:
 
     void cleanupTestCase() {
         closeWindow();
-        delegate->applicationWillTerminate();
+        delegate->stop();
         delegate.reset();
     }
 };

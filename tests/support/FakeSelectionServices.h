@@ -48,9 +48,9 @@ struct FakePrimary : PrimarySelection {
 struct FakeClipboard : ClipboardAccess {
     quint64 count = 7;
     std::function<void()> listener;
-    std::optional<PasteboardSnapshot> before = PasteboardSnapshot{};
+    std::optional<ClipboardSnapshot> before = ClipboardSnapshot{};
     std::optional<QString> current; // what readText answers
-    std::optional<PasteboardSnapshot> restored;
+    std::optional<ClipboardSnapshot> restored;
     bool restoreSucceeds = true;
     int emptyReads = 0; // reads that answer an empty text, like an owner not ready yet
     int restores = 0;
@@ -71,7 +71,7 @@ struct FakeClipboard : ClipboardAccess {
         emptyReads = std::max(0, emptyReads - 1);
         answerLater([done, text] { done(text); });
     }
-    void restore(const PasteboardSnapshot& snapshot, RestoreDone done) override {
+    void restore(const ClipboardSnapshot& snapshot, RestoreDone done) override {
         ++restores;
         restored = snapshot;
         if (restoreSucceeds)

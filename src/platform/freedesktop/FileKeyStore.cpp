@@ -22,7 +22,7 @@ int FileKeyStore::loadLocked(QJsonObject* items) {
     QFile file(m_path);
     if (!file.exists()) {
         *items = {};
-        return KeychainStatus::success;
+        return KeyStoreStatus::success;
     }
     if (!file.open(QIODevice::ReadOnly))
         return ioError;
@@ -30,7 +30,7 @@ int FileKeyStore::loadLocked(QJsonObject* items) {
     file.close();
     if (document.isObject()) {
         *items = document.object();
-        return KeychainStatus::success;
+        return KeyStoreStatus::success;
     }
     // Kept for the user rather than overwritten; until it is moved away no key could ever be
     // saved again.
@@ -42,7 +42,7 @@ int FileKeyStore::loadLocked(QJsonObject* items) {
     loge(QStringLiteral("密钥文件无法读取，已移至 ") + aside +
          QStringLiteral("；请在偏好设置中重新填写 API Key"));
     *items = {};
-    return KeychainStatus::success;
+    return KeyStoreStatus::success;
 }
 
 int FileKeyStore::saveLocked(const QJsonObject& items) {
@@ -51,14 +51,14 @@ int FileKeyStore::saveLocked(const QJsonObject& items) {
     AtomicFile::WriteOptions options;
     options.durable = true;
     return AtomicFile::write(m_path, QJsonDocument(items).toJson(QJsonDocument::Compact), options, nullptr)
-               ? KeychainStatus::success
+               ? KeyStoreStatus::success
                : ioError;
 }
 
 int FileKeyStore::write(const QString& service, const QString& account, const QByteArray& data) {
     std::lock_guard guard(m_mutex);
     QJsonObject items;
-    if (const int status = loadLocked(&items); status != KeychainStatus::success)
+    if (const int status = loadLocked(&items); status != KeyStoreStatus::success)
         return status;
     items.insert(itemName(service, account), QString::fromLatin1(data.toBase64()));
     return saveLocked(items);
@@ -67,22 +67,22 @@ int FileKeyStore::write(const QString& service, const QString& account, const QB
 int FileKeyStore::read(const QString& service, const QString& account, QByteArray* data) {
     std::lock_guard guard(m_mutex);
     QJsonObject items;
-    if (const int status = loadLocked(&items); status != KeychainStatus::success)
+    if (const int status = loadLocked(&items); status != KeyStoreStatus::success)
         return status;
     const QJsonValue value = items.value(itemName(service, account));
     if (!value.isString())
-        return KeychainStatus::itemNotFound;
+        return KeyStoreStatus::itemNotFound;
     *data = QByteArray::fromBase64(value.toString().toLatin1());
-    return KeychainStatus::success;
+    return KeyStoreStatus::success;
 }
 
 int FileKeyStore::remove(const QString& service, const QString& account) {
     std::lock_guard guard(m_mutex);
     QJsonObject items;
-    if (const int status = loadLocked(&items); status != KeychainStatus::success)
+    if (const int status = loadLocked(&items); status != KeyStoreStatus::success)
         return status;
     if (!items.contains(itemName(service, account)))
-        return KeychainStatus::itemNotFound;
+        return KeyStoreStatus::itemNotFound;
     items.remove(itemName(service, account));
     return saveLocked(items);
 }

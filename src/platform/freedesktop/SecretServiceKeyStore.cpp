@@ -10,16 +10,16 @@
 namespace {
 
 struct Result {
-    int status = KeychainStatus::success;
+    int status = KeyStoreStatus::success;
     QByteArray data;
 };
 
 int statusFor(QKeychain::Error error) {
     switch (error) {
     case QKeychain::NoError:
-        return KeychainStatus::success;
+        return KeyStoreStatus::success;
     case QKeychain::EntryNotFound:
-        return KeychainStatus::itemNotFound;
+        return KeyStoreStatus::itemNotFound;
     default:
         return int(error); // QtKeychain's own code, as logged
     }
@@ -97,9 +97,9 @@ int SecretServiceKeyStore::run(Operation operation, const QString& service, cons
         Qt::QueuedConnection);
 
     if (future.wait_for(m_timeout) != std::future_status::ready)
-        return KeychainStatus::timedOut;
+        return KeyStoreStatus::timedOut;
     Result result = future.get();
-    if (output && result.status == KeychainStatus::success)
+    if (output && result.status == KeyStoreStatus::success)
         *output = std::move(result.data);
     return result.status;
 }

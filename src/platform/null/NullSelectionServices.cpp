@@ -22,14 +22,14 @@ void NullPrimarySelection::readText(TextDone done) {
 }
 
 void NullClipboard::capture(SnapshotDone done) {
-    answerLater(std::move(done), std::optional<PasteboardSnapshot>());
+    answerLater(std::move(done), std::optional<ClipboardSnapshot>());
 }
 
 void NullClipboard::readText(TextDone done) {
     answerLater(std::move(done), std::optional<QString>());
 }
 
-void NullClipboard::restore(const PasteboardSnapshot&, RestoreDone done) {
+void NullClipboard::restore(const ClipboardSnapshot&, RestoreDone done) {
     answerLater(std::move(done), false);
 }
 

@@ -35,7 +35,7 @@ public:
     void setChangeListener(std::function<void()>) override {}
     void capture(SnapshotDone done) override;
     void readText(TextDone done) override;
-    void restore(const PasteboardSnapshot& snapshot, RestoreDone done) override;
+    void restore(const ClipboardSnapshot& snapshot, RestoreDone done) override;
 };
 
 class NullSyntheticKeyboard : public SyntheticKeyboard {

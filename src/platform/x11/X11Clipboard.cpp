@@ -10,7 +10,7 @@
 struct X11Clipboard::Capture {
     QList<xcb_atom_t> targets;
     qsizetype next = 0;
-    PasteboardSnapshot::Item item;
+    ClipboardSnapshot::Item item;
     SnapshotDone done;
 };
 
@@ -43,7 +43,7 @@ void X11Clipboard::onEvent(const xcb_generic_event_t* event) {
 void X11Clipboard::capture(SnapshotDone done) {
     const xcb_window_t owner = m_connection->selectionOwner(m_clipboard);
     if (owner == XCB_WINDOW_NONE || (owner == m_connection->window() && m_server.owns())) {
-        PasteboardSnapshot snapshot;
+        ClipboardSnapshot snapshot;
         if (owner != XCB_WINDOW_NONE)
             snapshot.items.append(m_server.contents());
         QTimer::singleShot(0, this, [done = std::move(done), snapshot] { done(snapshot); });
@@ -78,7 +78,7 @@ void X11Clipboard::capture(SnapshotDone done) {
 
 void X11Clipboard::captureNext(std::shared_ptr<Capture> capture) {
     if (capture->next == capture->targets.size()) {
-        PasteboardSnapshot snapshot;
+        ClipboardSnapshot snapshot;
         snapshot.items.append(std::move(capture->item));
         capture->done(std::move(snapshot));
         return;
@@ -108,7 +108,7 @@ void X11Clipboard::readText(TextDone done) {
     m_reader.readText(m_clipboard, targetSilenceLimit, std::move(done));
 }
 
-void X11Clipboard::restore(const PasteboardSnapshot& snapshot, RestoreDone done) {
+void X11Clipboard::restore(const ClipboardSnapshot& snapshot, RestoreDone done) {
     m_connection->requestServerTime(
         [this, self = QPointer<X11Clipboard>(this), snapshot, done = std::move(done)](xcb_timestamp_t time) {
             if (!self) {

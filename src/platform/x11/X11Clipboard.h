@@ -21,7 +21,7 @@ public:
     void setChangeListener(std::function<void()> listener) override { m_listener = std::move(listener); }
     void capture(SnapshotDone done) override;
     void readText(TextDone done) override;
-    void restore(const PasteboardSnapshot& snapshot, RestoreDone done) override;
+    void restore(const ClipboardSnapshot& snapshot, RestoreDone done) override;
 
 private:
     struct Capture;

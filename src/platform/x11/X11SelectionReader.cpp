@@ -1,6 +1,6 @@
 #include "platform/x11/X11SelectionReader.h"
 
-#include "pipeline/PasteboardSnapshot.h"
+#include "pipeline/ClipboardSnapshot.h"
 
 X11SelectionReader::X11SelectionReader(std::shared_ptr<X11SelectionConnection> connection, QObject* parent)
     : QObject(parent), m_connection(std::move(connection)) {
@@ -32,7 +32,7 @@ void X11SelectionReader::readText(xcb_atom_t selection, std::chrono::millisecond
         if (!result.data)
             return std::nullopt;
         const QByteArray kind = result.data->type == XCB_ATOM_STRING ? QByteArray("STRING") : target;
-        return PasteboardSnapshot::decodePlainText({kind, {}, result.data->format, result.data->data});
+        return ClipboardSnapshot::decodePlainText({kind, {}, result.data->format, result.data->data});
     };
     read(selection, utf8, silenceLimit,
          [this, selection, silenceLimit, decode, done = std::move(done)](Result result) {

@@ -40,7 +40,7 @@ X11SelectionServer::~X11SelectionServer() {
         watchRequestor(transfer->requestor, false);
 }
 
-bool X11SelectionServer::own(const PasteboardSnapshot::Item& contents, xcb_timestamp_t time) {
+bool X11SelectionServer::own(const ClipboardSnapshot::Item& contents, xcb_timestamp_t time) {
     m_contents = contents;
     m_time = time;
     xcb_set_selection_owner(m_connection->get(), m_connection->window(), m_selection, time);
@@ -108,7 +108,7 @@ void X11SelectionServer::answer(const xcb_selection_request_event_t& request) {
 QList<xcb_atom_t> X11SelectionServer::offeredTargets() {
     QList<xcb_atom_t> targets = {m_connection->atom("TARGETS"), m_connection->atom("TIMESTAMP"),
                                  m_connection->atom("MULTIPLE")};
-    for (const PasteboardSnapshot::Entry& entry : m_contents.types)
+    for (const ClipboardSnapshot::Entry& entry : m_contents.types)
         if (const xcb_atom_t target = m_connection->atom(entry.target); !targets.contains(target))
             targets.append(target);
     return targets;
@@ -128,7 +128,7 @@ bool X11SelectionServer::serve(xcb_window_t requestor, xcb_atom_t target, xcb_at
     }
     const auto entry = std::find_if(
         m_contents.types.cbegin(), m_contents.types.cend(),
-        [&](const PasteboardSnapshot::Entry& e) { return m_connection->atom(e.target) == target; });
+        [&](const ClipboardSnapshot::Entry& e) { return m_connection->atom(e.target) == target; });
     if (entry == m_contents.types.cend() ||
         (entry->format != 8 && entry->format != 16 && entry->format != 32))
         return false;

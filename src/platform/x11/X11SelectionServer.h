@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pipeline/PasteboardSnapshot.h"
+#include "pipeline/ClipboardSnapshot.h"
 #include "platform/x11/X11SelectionConnection.h"
 
 #include <QList>
@@ -20,9 +20,9 @@ public:
     ~X11SelectionServer() override;
 
     // False when the server did not make VYRN the owner.
-    bool own(const PasteboardSnapshot::Item& contents, xcb_timestamp_t time);
+    bool own(const ClipboardSnapshot::Item& contents, xcb_timestamp_t time);
     bool owns() const { return m_owned; }
-    const PasteboardSnapshot::Item& contents() const { return m_contents; }
+    const ClipboardSnapshot::Item& contents() const { return m_contents; }
 
 private:
     struct Outgoing; // an INCR transfer in progress
@@ -41,7 +41,7 @@ private:
     xcb_atom_t m_selection;
     bool m_owned = false;
     xcb_timestamp_t m_time = XCB_CURRENT_TIME;
-    PasteboardSnapshot::Item m_contents;
+    ClipboardSnapshot::Item m_contents;
     std::vector<std::unique_ptr<Outgoing>> m_transfers;
     int m_pieceSize = 0;
 };

@@ -1,10 +1,10 @@
-#include "settings/KeychainHelper.h"
+#include "settings/KeyStore.h"
 
 #include "app/Logger.h"
 
 #include <mutex>
 
-const QString KeychainHelper::service = QStringLiteral("com.vyrn.kavelin");
+const QString KeyStore::service = QStringLiteral("com.vyrn.kavelin");
 
 namespace {
 
@@ -35,7 +35,7 @@ std::shared_ptr<KeyStoreBackend> currentBackend() {
 
 QString statusReason(int status) {
     QString reason = QStringLiteral("status=") + QString::number(status);
-    if (status == KeychainStatus::timedOut)
+    if (status == KeyStoreStatus::timedOut)
         reason += QStringLiteral("，无响应");
     return reason;
 }
@@ -47,28 +47,28 @@ QString statusLine(const char* what, int status, const QString& account) {
 
 } // namespace
 
-void KeychainHelper::setBackend(std::unique_ptr<KeyStoreBackend> backend) {
+void KeyStore::setBackend(std::unique_ptr<KeyStoreBackend> backend) {
     std::lock_guard guard(backendMutex());
     backendSlot() = backend ? std::shared_ptr<KeyStoreBackend>(std::move(backend))
                             : std::make_shared<UnavailableKeyStore>();
 }
 
-bool KeychainHelper::save(const QString& key, const QString& account) {
+bool KeyStore::save(const QString& key, const QString& account) {
     const int status = currentBackend()->write(service, account, key.toUtf8());
-    if (status == KeychainStatus::success)
+    if (status == KeyStoreStatus::success)
         return true;
-    loge(statusLine("Keychain 写入失败:", status, account));
+    loge(statusLine("密钥存储写入失败:", status, account));
     return false;
 }
 
-int KeychainHelper::readStatus(const QString& account, KeyLookup* lookup) {
+int KeyStore::readStatus(const QString& account, KeyLookup* lookup) {
     QByteArray data;
     const int status = currentBackend()->read(service, account, &data);
-    if (status == KeychainStatus::success) {
+    if (status == KeyStoreStatus::success) {
         // Bytes that are not valid UTF-8 count as no key.
         const QString text = QString::fromUtf8(data);
         *lookup = text.toUtf8() == data ? KeyLookup::found(text) : KeyLookup::notFound();
-    } else if (status == KeychainStatus::itemNotFound) {
+    } else if (status == KeyStoreStatus::itemNotFound) {
         *lookup = KeyLookup::notFound();
     } else {
         *lookup = KeyLookup::storeUnavailable(statusReason(status));
@@ -76,24 +76,24 @@ int KeychainHelper::readStatus(const QString& account, KeyLookup* lookup) {
     return status;
 }
 
-KeyLookup KeychainHelper::read(const QString& account) {
+KeyLookup KeyStore::read(const QString& account) {
     KeyLookup lookup = KeyLookup::notFound();
     const int status = readStatus(account, &lookup);
     if (lookup.isStoreUnavailable())
-        loge(statusLine("Keychain 读取失败:", status, account));
+        loge(statusLine("密钥存储读取失败:", status, account));
     return lookup;
 }
 
-KeyLookup KeychainHelper::readQuietly(const QString& account) {
+KeyLookup KeyStore::readQuietly(const QString& account) {
     KeyLookup lookup = KeyLookup::notFound();
     readStatus(account, &lookup);
     return lookup;
 }
 
-bool KeychainHelper::remove(const QString& account) {
+bool KeyStore::remove(const QString& account) {
     const int status = currentBackend()->remove(service, account);
-    if (status == KeychainStatus::success || status == KeychainStatus::itemNotFound)
+    if (status == KeyStoreStatus::success || status == KeyStoreStatus::itemNotFound)
         return true;
-    loge(statusLine("Keychain 删除失败:", status, account));
+    loge(statusLine("密钥存储删除失败:", status, account));
     return false;
 }

@@ -8,7 +8,7 @@
 #include <memory>
 
 // API keys in the system key store, one item per account under `service`.
-class KeychainHelper {
+class KeyStore {
 public:
     static const QString service;
 

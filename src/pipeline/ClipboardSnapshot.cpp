@@ -1,4 +1,4 @@
-#include "pipeline/PasteboardSnapshot.h"
+#include "pipeline/ClipboardSnapshot.h"
 
 #include <QStringDecoder>
 
@@ -20,7 +20,7 @@ std::optional<QString> strictUtf8(const QByteArray& data) {
 
 } // namespace
 
-std::optional<QString> PasteboardSnapshot::decodePlainText(const Entry& entry) {
+std::optional<QString> ClipboardSnapshot::decodePlainText(const Entry& entry) {
     if (entry.format != 8)
         return std::nullopt;
     const QByteArray target = entry.target.toLower();
@@ -31,7 +31,7 @@ std::optional<QString> PasteboardSnapshot::decodePlainText(const Entry& entry) {
     return std::nullopt;
 }
 
-QStringList PasteboardSnapshot::previousTexts() const {
+QStringList ClipboardSnapshot::previousTexts() const {
     QStringList texts;
     for (const Item& item : items)
         for (const Entry& entry : item.types)
@@ -40,7 +40,7 @@ QStringList PasteboardSnapshot::previousTexts() const {
     return texts;
 }
 
-qsizetype PasteboardSnapshot::entryCount() const {
+qsizetype ClipboardSnapshot::entryCount() const {
     qsizetype count = 0;
     for (const Item& item : items)
         count += item.types.size();

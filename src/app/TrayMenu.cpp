@@ -1,4 +1,4 @@
-#include "app/StatusBarController.h"
+#include "app/TrayMenu.h"
 
 #include "app/AppConstants.h"
 #include "app/AppIcon.h"
@@ -12,18 +12,18 @@
 #include <QMenu>
 #include <QSystemTrayIcon>
 
-StatusBarController& StatusBarController::shared() {
-    return sharedInstance<StatusBarController>();
+TrayMenu& TrayMenu::shared() {
+    return sharedInstance<TrayMenu>();
 }
 
-StatusBarController::StatusBarController() = default;
+TrayMenu::TrayMenu() = default;
 
-StatusBarController::~StatusBarController() {
-    delete m_statusItem;
+TrayMenu::~TrayMenu() {
+    delete m_trayIcon;
 }
 
-void StatusBarController::setup() {
-    if (m_statusItem)
+void TrayMenu::setup() {
+    if (m_trayIcon)
         return;
     m_menu = std::make_unique<QMenu>();
     m_menu->addAction(QStringLiteral("📷 截图翻译"), this, [] { TranslationActions::startScreenshot(); });
@@ -34,17 +34,16 @@ void StatusBarController::setup() {
     // exit(), not quit(): quit() first asks every window to close, and any one may refuse.
     m_menu->addAction(QStringLiteral("退出 ") + APP_NAME, this, [] { QCoreApplication::exit(0); });
 
-    m_statusItem = new QSystemTrayIcon(AppIcon::icon(), this);
-    m_statusItem->setToolTip(APP_NAME);
-    m_statusItem->setContextMenu(m_menu.get());
+    m_trayIcon = new QSystemTrayIcon(AppIcon::icon(), this);
+    m_trayIcon->setToolTip(APP_NAME);
+    m_trayIcon->setContextMenu(m_menu.get());
     // A click on the book opens the menu too, as the right button does.
-    connect(m_statusItem, &QSystemTrayIcon::activated, this,
-            [this](QSystemTrayIcon::ActivationReason reason) {
-                if (reason == QSystemTrayIcon::Trigger)
-                    m_menu->popup(QCursor::pos());
-            });
+    connect(m_trayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger)
+            m_menu->popup(QCursor::pos());
+    });
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         logi(QStringLiteral("系统托盘不可用：托盘出现前不显示图标，再次运行 vyrn 可打开偏好设置"));
     // Shown even without a tray: it docks as soon as one appears.
-    m_statusItem->show();
+    m_trayIcon->show();
 }

@@ -11,7 +11,7 @@
 // property type and format it answered with, so that the same can be offered again.
 // An X11 clipboard has one owner, so a snapshot holds one item, or none when nothing
 // owned the clipboard.
-struct PasteboardSnapshot {
+struct ClipboardSnapshot {
     struct Entry {
         QByteArray target; // what was asked for: "UTF8_STRING", "text/html", "image/png"
         QByteArray type;   // the type of the answer ("INCR" is never stored)
@@ -26,7 +26,7 @@ struct PasteboardSnapshot {
 
     QList<Item> items;
 
-    bool operator==(const PasteboardSnapshot&) const = default;
+    bool operator==(const ClipboardSnapshot&) const = default;
 
     // The text of a plain-text entry: UTF-8 for UTF8_STRING and the text/plain kinds
     // (entries that are not valid UTF-8 yield nothing), Latin-1 for STRING.
