@@ -1,5 +1,5 @@
 #include "platform/freedesktop/SecretServiceKeyStore.h"
-#include "settings/KeychainHelper.h"
+#include "settings/KeyStore.h"
 #include "settings/ProviderCard.h"
 #include "settings/SegmentedControl.h"
 #include "settings/SettingsManager.h"
@@ -35,7 +35,7 @@ class TestSettingsWindowLockedKeyring : public QObject {
 
 private Q_SLOTS:
     void initTestCase() {
-        KeychainHelper::setBackend(std::make_unique<SecretServiceKeyStore>(std::chrono::milliseconds(1000)));
+        KeyStore::setBackend(std::make_unique<SecretServiceKeyStore>(std::chrono::milliseconds(1000)));
         SettingsManager::resetSharedForTesting(env.newPreferencesPath());
     }
 
@@ -47,6 +47,7 @@ private Q_SLOTS:
         QVERIFY(card().keyField()->isReadOnly());
         QCOMPARE(card().keyField()->placeholderText(), QStringLiteral("正在读取 API Key..."));
         QTabBar* tabs = window().tabView->tabBar();
+        QTRY_VERIFY(X11Desktop::isManaged(window().winId())); // placed: the click lands on the tab
         X11Desktop::click(tabs->mapToGlobal(tabs->tabRect(2).center()));
         QTRY_COMPARE(window().tabView->currentIndex(), 2);
         QCOMPARE(card().keyState(), KeyFieldState::loading);
@@ -57,7 +58,7 @@ private Q_SLOTS:
         QVERIFY(card().keyFieldText().isEmpty());
         QVERIFY(card().keyStatusLabel()->text().startsWith(
             QStringLiteral("⚠️ 密钥存储不可用（status=%1，无响应）")
-                .arg(KeychainStatus::timedOut)));
+                .arg(KeyStoreStatus::timedOut)));
 
         QTest::keyClick(window().providerPopup, Qt::Key_Down);
         QCOMPARE(settings().apiProvider(), AIProvider::qwen);
@@ -70,8 +71,8 @@ private Q_SLOTS:
         QVERIFY(controller().keyStoreQueue().waitForIdle());
         // The key store's only trace here: no delete or write was tried.
         const QString log = readLog();
-        QVERIFY(!log.contains(QStringLiteral("Keychain 删除")));
-        QVERIFY(!log.contains(QStringLiteral("Keychain 写入")));
+        QVERIFY(!log.contains(QStringLiteral("密钥存储删除")));
+        QVERIFY(!log.contains(QStringLiteral("密钥存储写入")));
 
         // A key typed meanwhile is tried; the store's silence is reported, not taken for a save.
         card().keyField()->setText(QStringLiteral("sk-new"));
