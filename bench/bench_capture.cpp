@@ -4,10 +4,10 @@
 
 #include "BenchTiming.h"
 #include "PrivateDisplay.h"
-#include "app/AppConstants.h"
-#include "capture/OverlayView.h"
-#include "capture/ScreenshotEngine.h"
+#include "base/AppConstants.h"
 #include "platform/ScreenCaptureFactory.h"
+#include "windows/capture/OverlayView.h"
+#include "windows/capture/ScreenshotEngine.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -3,8 +3,8 @@
 // comparison, over Qt's connection with a native event filter; then installing and
 // removing the result panel's three key grabs.
 #include "BenchTiming.h"
-#include "app/AppConstants.h"
-#include "app/HotkeyNames.h"
+#include "base/AppConstants.h"
+#include "keys/HotkeyNames.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11HotkeyService.h"
 

@@ -1,8 +1,8 @@
 // Caller-side cost of logi() while four threads each write 100,000 lines, then a
 // check that every line reached the file in per-thread order.
 #include "BenchTiming.h"
-#include "app/AppConstants.h"
-#include "app/Logger.h"
+#include "base/AppConstants.h"
+#include "base/Logger.h"
 
 #include <QFile>
 #include <QRegularExpression>

@@ -11,7 +11,7 @@
 
 #include "BenchTiming.h"
 #include "DrawnSet.h"
-#include "app/AppConstants.h"
+#include "base/AppConstants.h"
 #include "ocr/OCREngine.h"
 #include "ocr/OCRImagePreparation.h"
 #include "ocr/TableExtractor.h"

@@ -1,6 +1,6 @@
 // Building and serialising one chat-completions request body (target: median <= 50 µs).
-#include "engine/PromptTemplates.h"
 #include "engine/TranslationEngine.h"
+#include "settings/PromptTemplates.h"
 
 #include <QJsonDocument>
 

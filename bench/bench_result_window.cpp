@@ -6,11 +6,11 @@
 #include "BenchTiming.h"
 #include "DesktopBench.h"
 #include "ProcessMemory.h"
-#include "app/AppConstants.h"
-#include "result/ResultWebEngine.h"
-#include "result/ResultWebView.h"
-#include "result/ResultWindowController.h"
+#include "base/AppConstants.h"
 #include "settings/SettingsManager.h"
+#include "windows/result/ResultWebEngine.h"
+#include "windows/result/ResultWebView.h"
+#include "windows/result/ResultWindowController.h"
 
 #include <QApplication>
 #include <QDir>

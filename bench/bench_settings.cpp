@@ -1,6 +1,6 @@
 // Settings accessor reads and writes (each write replaces the file atomically).
 #include "BenchTiming.h"
-#include "app/AppConstants.h"
+#include "base/AppConstants.h"
 #include "settings/SettingsManager.h"
 
 #include <QTemporaryDir>

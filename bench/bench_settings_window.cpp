@@ -3,13 +3,13 @@
 // on its own thread and is left out). Needs an X server: xvfb-run scripts/bench.sh
 // bench_settings_window with QT_QPA_PLATFORM=xcb.
 #include "BenchTiming.h"
-#include "app/AppConstants.h"
-#include "settings/HotkeyRecorder.h"
+#include "base/AppConstants.h"
 #include "settings/KeyStore.h"
 #include "settings/SettingsManager.h"
-#include "settings/SettingsWindow.h"
-#include "settings/SettingsWindowController.h"
 #include "support/FakeKeyStore.h"
+#include "windows/settings/HotkeyRecorder.h"
+#include "windows/settings/SettingsWindow.h"
+#include "windows/settings/SettingsWindowController.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -7,6 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh --test
 scripts/check-format.sh
+scripts/check-layers.sh
 scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVYRN_WERROR=ON
 scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DVYRN_WERROR=ON -DVYRN_SANITIZE=ON -DVYRN_BENCH=OFF
 scripts/fuzz.sh --smoke

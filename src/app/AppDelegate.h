@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/AppRequest.h"
-#include "app/MessageBoxAlertPresenter.h"
+#include "base/AppRequest.h"
+#include "windows/MessageBoxAlertPresenter.h"
 
 #include <QObject>
 #include <QString>

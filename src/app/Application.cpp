@@ -1,15 +1,15 @@
 #include "app/Application.h"
 
-#include "app/AppConstants.h"
 #include "app/AppDelegate.h"
-#include "app/AppIcon.h"
 #include "app/CommandLine.h"
-#include "app/Logger.h"
-#include "app/SessionType.h"
 #include "app/UnixSignalWatcher.h"
+#include "base/AppConstants.h"
+#include "base/AppIcon.h"
+#include "base/Logger.h"
+#include "base/SessionType.h"
 #include "platform/freedesktop/SessionBusInstance.h"
 #include "platform/x11/X11DisplayProbe.h"
-#include "result/ResultWebEngine.h"
+#include "windows/result/ResultWebEngine.h"
 
 #include <QApplication>
 

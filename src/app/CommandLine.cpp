@@ -1,6 +1,6 @@
 #include "app/CommandLine.h"
 
-#include "app/AppConstants.h"
+#include "base/AppConstants.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/AppRequest.h"
+#include "base/AppRequest.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "capture/ScreenCrop.h"
 
-#include "app/Logger.h"
+#include "base/Logger.h"
 #include "capture/CaptureGeometry.h"
 
 #include <QColorSpace>

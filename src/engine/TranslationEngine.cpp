@@ -1,12 +1,12 @@
 #include "engine/TranslationEngine.h"
 
-#include "app/Logger.h"
-#include "app/NetworkReplies.h"
-#include "app/SettingsWindowHook.h"
-#include "app/WebAddress.h"
-#include "engine/PromptTemplates.h"
+#include "base/Logger.h"
+#include "base/NetworkReplies.h"
+#include "base/SettingsWindowHook.h"
+#include "base/WebAddress.h"
 #include "engine/ResponseParser.h"
 #include "settings/ApiKeyInput.h"
+#include "settings/PromptTemplates.h"
 #include "settings/SettingsManager.h"
 #include "text/GraphemeCount.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Alerts.h"
-#include "engine/AIProvider.h"
+#include "base/Alerts.h"
+#include "settings/AIProvider.h"
 
 #include <QJsonObject>
 #include <QList>

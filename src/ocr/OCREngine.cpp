@@ -1,6 +1,6 @@
 #include "ocr/OCREngine.h"
 
-#include "app/Logger.h"
+#include "base/Logger.h"
 #include "ocr/TesseractRecognizer.h"
 #include "settings/SettingsManager.h"
 

@@ -1,6 +1,6 @@
 #include "ocr/TesseractRecognizer.h"
 
-#include "app/Logger.h"
+#include "base/Logger.h"
 #include "ocr/OCRImagePreparation.h"
 #include "ocr/RecognizedLine.h"
 

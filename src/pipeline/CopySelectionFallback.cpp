@@ -1,9 +1,9 @@
 #include "pipeline/CopySelectionFallback.h"
 
-#include "app/Logger.h"
+#include "base/Logger.h"
+#include "pipeline/ClipboardAccess.h"
+#include "pipeline/SyntheticKeyboard.h"
 #include "pipeline/TerminalWindows.h"
-#include "platform/ClipboardAccess.h"
-#include "platform/SyntheticKeyboard.h"
 #include "text/GraphemeCount.h"
 
 #include <QPointer>

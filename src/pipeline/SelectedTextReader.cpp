@@ -1,6 +1,6 @@
 #include "pipeline/SelectedTextReader.h"
 
-#include "app/Logger.h"
+#include "base/Logger.h"
 #include "pipeline/CopySelectionFallback.h"
 #include "pipeline/PrimaryOwnerRule.h"
 #include "text/GraphemeCount.h"

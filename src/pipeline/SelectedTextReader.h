@@ -1,7 +1,7 @@
 #pragma once
 
+#include "pipeline/SelectionServices.h"
 #include "pipeline/SelectionSource.h"
-#include "platform/SelectionServices.h"
 
 #include <QObject>
 

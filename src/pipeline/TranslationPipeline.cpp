@@ -1,12 +1,12 @@
 #include "pipeline/TranslationPipeline.h"
 
-#include "app/Alerts.h"
-#include "app/AppConstants.h"
-#include "app/Logger.h"
+#include "base/Alerts.h"
+#include "base/AppConstants.h"
+#include "base/Logger.h"
 #include "ocr/OCREngine.h"
 #include "ocr/TableExtractor.h"
+#include "pipeline/AccessibilitySupport.h"
 #include "pipeline/SelectedTextReader.h"
-#include "platform/AccessibilitySupport.h"
 #include "text/GraphemeCount.h"
 #include "text/TextPreprocessor.h"
 

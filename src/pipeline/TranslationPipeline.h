@@ -1,9 +1,9 @@
 #pragma once
 
+#include "pipeline/AccessibilitySupport.h"
 #include "pipeline/PipelineDesktop.h"
 #include "pipeline/SelectedTextReader.h"
 #include "pipeline/SelectionSource.h"
-#include "platform/AccessibilitySupport.h"
 
 #include <QObject>
 #include <QThreadPool>

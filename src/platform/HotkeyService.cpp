@@ -1,7 +1,7 @@
 #include "platform/HotkeyService.h"
 
-#include "app/HotkeyConflicts.h"
-#include "app/Logger.h"
+#include "base/Logger.h"
+#include "keys/HotkeyConflicts.h"
 #include "platform/null/NullHotkeyService.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11HotkeyService.h"

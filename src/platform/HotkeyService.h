@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/SessionType.h"
+#include "base/SessionType.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,7 +1,7 @@
 #include "platform/KeyStoreFactory.h"
 
-#include "app/AppConstants.h"
-#include "app/Logger.h"
+#include "base/AppConstants.h"
+#include "base/Logger.h"
 #include "platform/freedesktop/FileKeyStore.h"
 #include "platform/freedesktop/SecretServiceKeyStore.h"
 

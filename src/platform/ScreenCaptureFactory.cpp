@@ -1,6 +1,6 @@
 #include "platform/ScreenCaptureFactory.h"
 
-#include "app/SessionType.h"
+#include "base/SessionType.h"
 
 #include "platform/null/NullScreenCapture.h"
 #include "platform/x11/X11ScreenCapture.h"

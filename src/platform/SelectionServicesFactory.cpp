@@ -1,7 +1,7 @@
 #include "platform/SelectionServicesFactory.h"
 
-#include "app/Logger.h"
-#include "app/SessionType.h"
+#include "base/Logger.h"
+#include "base/SessionType.h"
 #include "platform/atspi/AtspiAccessibilityReader.h"
 #include "platform/null/NullSelectionServices.h"
 #include "platform/x11/X11Clipboard.h"

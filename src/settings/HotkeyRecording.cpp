@@ -1,6 +1,6 @@
 #include "settings/HotkeyRecording.h"
 
-#include "app/HotkeyNames.h"
+#include "keys/HotkeyNames.h"
 
 #include <QtCore/qnamespace.h>
 

@@ -1,6 +1,6 @@
 #include "settings/KeyStore.h"
 
-#include "app/Logger.h"
+#include "base/Logger.h"
 
 #include <mutex>
 

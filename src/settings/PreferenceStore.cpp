@@ -1,6 +1,6 @@
 #include "settings/PreferenceStore.h"
 
-#include "app/Logger.h"
+#include "base/Logger.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/AtomicFile.h"
+#include "base/AtomicFile.h"
 
 #include <QHash>
 #include <QJsonObject>

@@ -1,10 +1,10 @@
 #include "settings/SettingsManager.h"
 
-#include "app/AppConstants.h"
-#include "app/HotkeyNames.h"
-#include "app/Logger.h"
-#include "engine/PromptTemplates.h"
+#include "base/AppConstants.h"
+#include "base/Logger.h"
+#include "keys/HotkeyNames.h"
 #include "settings/KeyStore.h"
+#include "settings/PromptTemplates.h"
 
 #include <QUuid>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/AIProvider.h"
+#include "settings/AIProvider.h"
 
 #include <QString>
 #include <QStringList>

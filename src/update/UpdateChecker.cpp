@@ -1,11 +1,11 @@
 #include "update/UpdateChecker.h"
 
-#include "app/Alerts.h"
-#include "app/AppConstants.h"
-#include "app/BuildInfo.h"
-#include "app/Logger.h"
-#include "app/NetworkReplies.h"
-#include "app/WebAddress.h"
+#include "base/Alerts.h"
+#include "base/AppConstants.h"
+#include "base/BuildInfo.h"
+#include "base/Logger.h"
+#include "base/NetworkReplies.h"
+#include "base/WebAddress.h"
 #include "settings/SettingsManager.h"
 
 #include <QCoreApplication>

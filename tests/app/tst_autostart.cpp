@@ -1,4 +1,4 @@
-#include "app/Autostart.h"
+#include "platform/freedesktop/Autostart.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
-#include "app/HotkeyConflicts.h"
-#include "app/HotkeyNames.h"
-#include "app/KeyTable.h"
+#include "keys/HotkeyConflicts.h"
+#include "keys/HotkeyNames.h"
+#include "keys/KeyTable.h"
 #include "settings/SettingsManager.h"
 #include "support/TestEnvironment.h"
 

@@ -1,5 +1,5 @@
-#include "app/KeyTable.h"
-#include "app/LinuxKeyMap.h"
+#include "keys/KeyTable.h"
+#include "keys/LinuxKeyMap.h"
 
 #include <QTest>
 

@@ -1,5 +1,5 @@
-#include "app/AppConstants.h"
-#include "app/Logger.h"
+#include "base/AppConstants.h"
+#include "base/Logger.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>

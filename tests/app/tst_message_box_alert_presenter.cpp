@@ -1,5 +1,5 @@
-#include "app/MessageBoxAlertPresenter.h"
 #include "support/TestEnvironment.h"
+#include "windows/MessageBoxAlertPresenter.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,8 +1,8 @@
-#include "app/NotificationManager.h"
 #include "platform/freedesktop/FreedesktopNotificationService.h"
 #include "support/NotificationServer.h"
 #include "support/PrivateSessionBus.h"
 #include "support/TestEnvironment.h"
+#include "windows/NotificationManager.h"
 
 #include <QDBusArgument>
 #include <QSignalSpy>

@@ -1,12 +1,12 @@
-#include "app/MessageBoxAlertPresenter.h"
-#include "app/SettingsWindowHook.h"
-#include "app/TranslationActions.h"
-#include "app/TrayMenu.h"
+#include "base/SettingsWindowHook.h"
+#include "base/TranslationActions.h"
 #include "support/LocalHttpServer.h"
 #include "support/PrivateSessionBus.h"
 #include "support/TestEnvironment.h"
 #include "support/VyrnProcess.h"
 #include "support/X11Desktop.h"
+#include "windows/MessageBoxAlertPresenter.h"
+#include "windows/TrayMenu.h"
 
 #include <QApplication>
 #include <QMenu>

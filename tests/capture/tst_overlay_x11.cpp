@@ -1,8 +1,8 @@
 #include "PrivateDisplay.h"
-#include "capture/OverlayView.h"
-#include "capture/ScreenshotEngine.h"
 #include "platform/ScreenCaptureFactory.h"
 #include "support/TestEnvironment.h"
+#include "windows/capture/OverlayView.h"
+#include "windows/capture/ScreenshotEngine.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-#include "engine/AIProvider.h"
+#include "settings/AIProvider.h"
 #include "settings/KeyStore.h"
 #include "settings/SettingsManager.h"
 #include "support/FakeKeyStore.h"

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/Alerts.h"
+#include "base/Alerts.h"
 #include "ocr/TextRecognizer.h"
+#include "pipeline/AccessibilitySupport.h"
 #include "pipeline/PipelineDesktop.h"
-#include "platform/AccessibilitySupport.h"
 
 #include <QCoreApplication>
 #include <QList>

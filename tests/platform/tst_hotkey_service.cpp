@@ -1,4 +1,4 @@
-#include "app/SessionType.h"
+#include "base/SessionType.h"
 #include "platform/HotkeyService.h"
 
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "app/Alerts.h"
+#include "base/Alerts.h"
 #include "engine/TranslationEngine.h"
 #include "platform/KeyStoreFactory.h"
 #include "platform/freedesktop/FileKeyStore.h"

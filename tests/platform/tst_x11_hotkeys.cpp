@@ -1,4 +1,4 @@
-#include "app/HotkeyNames.h"
+#include "keys/HotkeyNames.h"
 #include "platform/HotkeyService.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11HotkeyService.h"

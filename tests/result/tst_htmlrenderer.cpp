@@ -1,5 +1,5 @@
-#include "engine/AIProvider.h"
 #include "result/HTMLRenderer.h"
+#include "settings/AIProvider.h"
 #include "support/TestEnvironment.h"
 
 #include "HtmlMarkupCheck.h"

@@ -1,10 +1,5 @@
 #include "platform/DesktopColorScheme.h"
 #include "result/PanelGeometry.h"
-#include "result/ResultPanel.h"
-#include "result/ResultToolbar.h"
-#include "result/ResultWebEngine.h"
-#include "result/ResultWebView.h"
-#include "result/ResultWindowController.h"
 #include "settings/SettingsManager.h"
 #include "support/KeyWindow.h"
 #include "support/LocalHttpServer.h"
@@ -12,6 +7,11 @@
 #include "support/PrivateSessionBus.h"
 #include "support/TestEnvironment.h"
 #include "support/X11Desktop.h"
+#include "windows/result/ResultPanel.h"
+#include "windows/result/ResultToolbar.h"
+#include "windows/result/ResultWebEngine.h"
+#include "windows/result/ResultWebView.h"
+#include "windows/result/ResultWindowController.h"
 
 #include <QAbstractButton>
 #include <QApplication>

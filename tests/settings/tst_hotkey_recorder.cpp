@@ -1,13 +1,13 @@
-#include "app/HotkeyNames.h"
+#include "keys/HotkeyNames.h"
 #include "platform/HotkeyService.h"
-#include "settings/HotkeyRecorder.h"
 #include "settings/KeyStore.h"
 #include "settings/SettingsManager.h"
-#include "settings/SettingsWindow.h"
-#include "settings/SettingsWindowController.h"
 #include "support/FakeKeyStore.h"
 #include "support/TestEnvironment.h"
 #include "support/X11Desktop.h"
+#include "windows/settings/HotkeyRecorder.h"
+#include "windows/settings/SettingsWindow.h"
+#include "windows/settings/SettingsWindowController.h"
 
 #include <QApplication>
 #include <QTest>

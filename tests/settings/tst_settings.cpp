@@ -1,5 +1,5 @@
-#include "engine/PromptTemplates.h"
 #include "settings/KeyStore.h"
+#include "settings/PromptTemplates.h"
 #include "settings/SettingsManager.h"
 #include "support/FakeKeyStore.h"
 #include "support/TestEnvironment.h"

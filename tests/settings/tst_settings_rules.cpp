@@ -1,4 +1,4 @@
-#include "app/HotkeyNames.h"
+#include "keys/HotkeyNames.h"
 #include "settings/ApiKeyInput.h"
 #include "settings/HotkeyRecording.h"
 #include "settings/SettingsManager.h"

@@ -1,13 +1,13 @@
 #include "platform/freedesktop/SecretServiceKeyStore.h"
 #include "settings/KeyStore.h"
-#include "settings/ProviderCard.h"
-#include "settings/SegmentedControl.h"
 #include "settings/SettingsManager.h"
-#include "settings/SettingsWindow.h"
-#include "settings/SettingsWindowController.h"
 #include "support/SilentSecretService.h"
 #include "support/TestEnvironment.h"
 #include "support/X11Desktop.h"
+#include "windows/settings/ProviderCard.h"
+#include "windows/settings/SegmentedControl.h"
+#include "windows/settings/SettingsWindow.h"
+#include "windows/settings/SettingsWindowController.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/SelectionServices.h"
+#include "pipeline/SelectionServices.h"
 
 #include <QTimer>
 

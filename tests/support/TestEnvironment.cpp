@@ -1,7 +1,7 @@
 #include "support/TestEnvironment.h"
 
-#include "app/AppConstants.h"
-#include "app/Logger.h"
+#include "base/AppConstants.h"
+#include "base/Logger.h"
 #include "settings/PreferenceStore.h"
 #include "settings/SettingsManager.h"
 

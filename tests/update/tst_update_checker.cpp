@@ -1,4 +1,4 @@
-#include "app/Alerts.h"
+#include "base/Alerts.h"
 #include "settings/SettingsManager.h"
 #include "support/LocalHttpServer.h"
 #include "support/TestEnvironment.h"

@@ -1,6 +1,6 @@
 #include "platform/atspi/AtspiAccessibilityReader.h"
 
-#include "app/Logger.h"
+#include "base/Logger.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

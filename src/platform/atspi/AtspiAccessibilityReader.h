@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/AccessibilityReader.h"
+#include "pipeline/AccessibilityReader.h"
 
 #include <QElapsedTimer>
 #include <QObject>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/AccessibilitySupport.h"
+#include "pipeline/AccessibilitySupport.h"
 
 #include <QDBusConnection>
 #include <QObject>

@@ -1,6 +1,6 @@
 #include "platform/DesktopColorScheme.h"
 
-#include "app/Logger.h"
+#include "base/Logger.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>

@@ -1,7 +1,7 @@
 #include "platform/freedesktop/FileKeyStore.h"
 
-#include "app/AtomicFile.h"
-#include "app/Logger.h"
+#include "base/AtomicFile.h"
+#include "base/Logger.h"
 
 #include <QFile>
 #include <QJsonDocument>

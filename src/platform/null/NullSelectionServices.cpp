@@ -1,6 +1,6 @@
 #include "platform/null/NullSelectionServices.h"
 
-#include "app/Logger.h"
+#include "base/Logger.h"
 
 #include <QTimer>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/ClipboardAccess.h"
+#include "pipeline/ClipboardAccess.h"
 #include "platform/x11/X11SelectionReader.h"
 #include "platform/x11/X11SelectionServer.h"
 

@@ -1,7 +1,7 @@
 #include "platform/x11/X11HotkeyService.h"
 
-#include "app/HotkeyNames.h"
-#include "app/Logger.h"
+#include "base/Logger.h"
+#include "keys/HotkeyNames.h"
 #include "platform/x11/X11Connection.h"
 
 #include <QTimer>

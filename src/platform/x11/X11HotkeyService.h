@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/LinuxKeyMap.h"
+#include "keys/LinuxKeyMap.h"
 #include "platform/HotkeyService.h"
 
 #include <QHash>

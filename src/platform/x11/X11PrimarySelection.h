@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/PrimarySelection.h"
+#include "pipeline/PrimarySelection.h"
 #include "platform/x11/X11SelectionReader.h"
 
 #include <memory>

@@ -1,6 +1,6 @@
 #include "platform/RecordingKeyboard.h"
 
-#include "app/LinuxKeyMap.h"
+#include "keys/LinuxKeyMap.h"
 #include "platform/x11/X11Connection.h"
 
 #include <QGuiApplication>

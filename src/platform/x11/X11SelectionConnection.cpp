@@ -1,6 +1,6 @@
 #include "platform/x11/X11SelectionConnection.h"
 
-#include "app/Logger.h"
+#include "base/Logger.h"
 
 #include <QSocketNotifier>
 #include <QTimer>

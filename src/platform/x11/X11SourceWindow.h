@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/SourceWindowProbe.h"
+#include "pipeline/SourceWindowProbe.h"
 #include "platform/x11/X11SelectionConnection.h"
 
 #include <memory>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/SyntheticKeyboard.h"
+#include "pipeline/SyntheticKeyboard.h"
 #include "platform/x11/X11SelectionConnection.h"
 
 #include <QObject>

@@ -1,0 +1,161 @@
+#include "windows/pipeline/DesktopPipeline.h"
+
+#include "ocr/OCREngine.h"
+#include "pipeline/LoadingPanelPlacement.h"
+#include "pipeline/SelectedTextReader.h"
+#include "platform/FloatingPanelWindow.h"
+#include "platform/HotkeyService.h"
+#include "platform/SelectionServicesFactory.h"
+#include "platform/freedesktop/AccessibilityBusStatus.h"
+#include "windows/NotificationManager.h"
+#include "windows/PanelPalette.h"
+#include "windows/capture/ScreenshotEngine.h"
+#include "windows/pipeline/AccessibilityPrompt.h"
+#include "windows/pipeline/LoadingPanel.h"
+#include "windows/result/ResultWindowController.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWindow>
+
+namespace {
+
+constexpr int kEscapeKeyCode = 53;
+
+class EngineTranslator final : public Translator {
+public:
+    void translate(const QString& text, TranslationEngine::Completion completion,
+                   std::function<bool()> stillWanted) override {
+        TranslationEngine::shared().translate(text, std::move(completion), std::move(stillWanted));
+    }
+    void cancel() override { TranslationEngine::shared().cancelCurrentTask(); }
+};
+
+QRect placeLoadingPanel(const QSize& frameSize) {
+    QList<LoadingPanelPlacement::Screen> screens;
+    const QList<QScreen*> all = QGuiApplication::screens();
+    for (const QScreen* screen : all)
+        screens.append({QRectF(screen->geometry()), QRectF(screen->availableGeometry())});
+    const qsizetype mainIndex = std::max<qsizetype>(0, all.indexOf(QGuiApplication::primaryScreen()));
+    return LoadingPanelPlacement::frame(screens, mainIndex, QPointF(QCursor::pos()), QSizeF(frameSize))
+        .toRect();
+}
+
+} // namespace
+
+DesktopPipeline::DesktopPipeline() = default;
+
+DesktopPipeline::~DesktopPipeline() {
+    delete m_loadingPanel.data();
+    delete m_prompt.data();
+}
+
+TranslationPipeline::Services DesktopPipeline::services() {
+    TranslationPipeline::Services services;
+    services.desktop = std::make_unique<DesktopPipeline>();
+    services.translator = std::make_shared<EngineTranslator>();
+    services.selection = std::make_unique<SelectedTextReader>(SelectionServicesFactory::create());
+    services.accessibility = std::make_unique<AccessibilityBusStatus>();
+    services.ocr = &OCREngine::shared();
+    return services;
+}
+
+void DesktopPipeline::prepareLoadingPanel() {
+    if (m_loadingPanel)
+        return;
+    m_loadingPanel = new LoadingPanel;
+    // The web engine starts once the panel is on the screen, so the user sees at once
+    // that the key worked; its first start blocks for a moment.
+    connect(m_loadingPanel, &LoadingPanel::painted, &ResultWindowController::shared(),
+            &ResultWindowController::prepareWebEngine);
+    // Drawing the Chinese texts once loads their fallback fonts now rather than at the first press.
+    m_loadingPanel->setTexts(QStringLiteral("正在翻译..."), QStringLiteral("划词翻译 → AI 翻译分析"));
+    m_loadingPanel->grab();
+    connect(m_loadingPanel, &LoadingPanel::closeRequested, this, [this] {
+        if (m_loadingClosed)
+            QMetaObject::invokeMethod(this, m_loadingClosed, Qt::QueuedConnection);
+    });
+}
+
+void DesktopPipeline::showLoadingPanel(const QString& title, const QString& subtitle,
+                                       std::function<void()> closed) {
+    prepareLoadingPanel();
+    m_loadingClosed = std::move(closed);
+    LoadingPanel& panel = *m_loadingPanel;
+    panel.setTexts(title, subtitle);
+    panel.setPalette(PanelPalette::forScheme(PanelPalette::prefersDark()));
+    // The window manager says once how wide its frame is; later showings only set the states.
+    const std::optional<QMargins> margins =
+        FloatingPanelWindow::prepare(panel.windowHandle(), m_frameMargins ? 0 : 100);
+    if (!m_frameMargins)
+        m_frameMargins = margins;
+    const QMargins frame = m_frameMargins.value_or(QMargins());
+    const QRect outer = placeLoadingPanel(LoadingPanel::contentSize.grownBy(frame));
+    panel.move(outer.topLeft() + QPoint(frame.left(), frame.top()));
+    panel.show();
+}
+
+void DesktopPipeline::hideLoadingPanel() {
+    if (m_loadingPanel)
+        m_loadingPanel->hide();
+}
+
+std::optional<QString> DesktopPipeline::grabCancelKey(std::function<void()> pressed) {
+    KeyGrabResult<TemporaryKeyGrab> grab = HotkeyService::shared().grabTemporarily(kEscapeKeyCode, 0);
+    if (!grab) {
+        return grab.failure->error == KeyGrabError::HeldByAnotherProgram
+                   ? QStringLiteral("该组合键已被其他程序占用")
+                   : grab.failure->message;
+    }
+    m_cancelKey = std::move(grab.handle);
+    // Later: the cancel releases the grab that is signalling.
+    connect(m_cancelKey.get(), &TemporaryKeyGrab::triggered, this, [this, pressed = std::move(pressed)] {
+        QMetaObject::invokeMethod(this, pressed, Qt::QueuedConnection);
+    });
+    return std::nullopt;
+}
+
+void DesktopPipeline::releaseCancelKey() {
+    m_cancelKey.reset();
+}
+
+bool DesktopPipeline::isResultPanelOpen() const {
+    return ResultWindowController::shared().isPanelOpen();
+}
+
+void DesktopPipeline::showResult(const QString& markdown, const QString& originalText,
+                                 const QRectF& sourceRect) {
+    ResultWindowController::shared().show(markdown, originalText, sourceRect);
+}
+
+void DesktopPipeline::notify(const QString& title, const QString& body) {
+    NotificationManager::shared().show(title, body);
+}
+
+QPointF DesktopPipeline::pointerPosition() const {
+    return ResultWindowController::toBottomLeft(QRectF(QCursor::pos(), QSizeF())).topLeft();
+}
+
+void DesktopPipeline::promptForAccessibility(std::function<void(bool enable)> answer) {
+    if (!m_prompt)
+        m_prompt = new AccessibilityPrompt;
+    m_prompt->ask(std::move(answer));
+}
+
+QString DesktopPipeline::captureUnavailableReason() const {
+    return ScreenshotEngine::shared().unavailableReason();
+}
+
+bool DesktopPipeline::isCapturing() const {
+    return ScreenshotEngine::shared().isActive();
+}
+
+void DesktopPipeline::startCapture(std::function<void(const CapturedRegion&)> done) {
+    ScreenshotEngine::shared().start([done = std::move(done)](const QRectF& selection, const QImage& crop) {
+        // The captured screen's frame is known until the overlay goes, which is after this.
+        const QRectF onDesktop =
+            selection.translated(ScreenshotEngine::shared().capturedScreenFrame().topLeft());
+        done({selection, onDesktop, crop});
+    });
+}

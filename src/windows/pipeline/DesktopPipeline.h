@@ -1,0 +1,52 @@
+#pragma once
+
+#include "pipeline/PipelineDesktop.h"
+#include "pipeline/TranslationPipeline.h"
+#include "windows/pipeline/AccessibilityPrompt.h"
+#include "windows/pipeline/LoadingPanel.h"
+
+#include <QMargins>
+#include <QObject>
+#include <QPointer>
+
+#include <memory>
+
+class TemporaryKeyGrab;
+
+// The flows' windows and services on this desktop: the loading panel and the
+// accessibility prompt (made when first needed), the Esc grab, the result window, the
+// screenshot engine and the notifications.
+class DesktopPipeline final : public QObject, public PipelineDesktop {
+    Q_OBJECT
+public:
+    DesktopPipeline();
+    ~DesktopPipeline() override;
+
+    // Everything the pipeline needs, the real way.
+    static TranslationPipeline::Services services();
+
+    void showLoadingPanel(const QString& title, const QString& subtitle,
+                          std::function<void()> closed) override;
+    void prepareLoadingPanel() override;
+    void hideLoadingPanel() override;
+    std::optional<QString> grabCancelKey(std::function<void()> pressed) override;
+    void releaseCancelKey() override;
+    bool isResultPanelOpen() const override;
+    void showResult(const QString& markdown, const QString& originalText, const QRectF& sourceRect) override;
+    void notify(const QString& title, const QString& body) override;
+    QPointF pointerPosition() const override;
+    void promptForAccessibility(std::function<void(bool enable)> answer) override;
+    QString captureUnavailableReason() const override;
+    bool isCapturing() const override;
+    void startCapture(std::function<void(const CapturedRegion&)> done) override;
+
+    LoadingPanel* loadingPanel() const { return m_loadingPanel; }
+    AccessibilityPrompt* accessibilityPrompt() const { return m_prompt; }
+
+private:
+    QPointer<LoadingPanel> m_loadingPanel;
+    std::function<void()> m_loadingClosed;
+    QPointer<AccessibilityPrompt> m_prompt;
+    std::optional<QMargins> m_frameMargins;
+    std::unique_ptr<TemporaryKeyGrab> m_cancelKey;
+};

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "engine/ConnectionTest.h"
+#include "settings/AIProvider.h"
+#include "settings/ApiKeyInput.h"
+#include "settings/KeyStoreQueue.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <memory>
+#include <vector>
+
+class HotkeyRecorder;
+class ProviderCard;
+class SettingsWindow;
+
+// The preferences window: provider, key and model, the five hotkeys, the default view, the
+// prompt template, statistics and starting at login. Most settings take effect on
+// "保存并应用"; the provider choice (which also stores the outgoing provider's key and
+// model), statistics and starting at login take effect at once. Key store calls run off the
+// main thread. One instance, for the life of the program; main thread.
+class SettingsWindowController : public QObject {
+    Q_OBJECT
+public:
+    enum class Hotkey { screenshot, selection, closePanel, togglePanel, split };
+    static constexpr int hotkeyCount = 5;
+
+    static SettingsWindowController& shared();
+    SettingsWindowController();
+    ~SettingsWindowController() override;
+
+    // Opens the window, or brings the open one forward with its unsaved edits, and gives it
+    // the focus.
+    void show();
+    SettingsWindow* window() const;
+
+    void providerChanged(int index);
+    void testAPIKeyConnection();
+    void telemetryToggled(bool on);
+    void launchAtLoginToggled(bool on);
+    void templateModeChanged(int segment);
+    // Asks first when a recorded hotkey is a known shortcut; the answer arrives later.
+    void saveAllSettings();
+    // Asks first; the answer arrives later. API keys, provider and models stay.
+    void resetAll();
+    void showAbout();
+
+    HotkeyRecorder& recorder(Hotkey hotkey) const { return *m_recorders[size_t(hotkey)]; }
+    ConnectionTest& connectionTest() { return m_connectionTest; }
+    KeyStoreQueue& keyStoreQueue() { return m_keyStore; }
+
+private:
+    void windowWillClose();
+    void installProviderCard(AIProvider provider);
+    void loadKey(ProviderCard* card);
+    void storeKey(AIProvider provider, const KeySaveAction& action);
+    void reportKeyStored(AIProvider provider, const KeySaveAction& action, bool confirmed);
+    void showKeyStatus(const StatusMessage& status);
+    void startConnectionTest(ProviderCard* card, AIProvider provider, const QString& key);
+    void applyTemplateMode(bool usesDefault);
+    void saveConfirmed();
+    void resetConfirmed();
+    void postReregisterHotkey();
+    bool anyRecorderBusy() const;
+
+    std::vector<std::unique_ptr<HotkeyRecorder>> m_recorders;
+    QPointer<SettingsWindow> m_window;
+    ConnectionTest m_connectionTest;
+    KeyStoreQueue m_keyStore;
+    // Which press of "测试连接" a key read answers; a later press makes it stale.
+    quint64 m_testGeneration = 0;
+};
