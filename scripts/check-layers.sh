@@ -27,6 +27,14 @@ while IFS= read -r file; do
     done < <(grep -n -oE '^#include "[a-z]+/' "$file" | sed -E 's/^([0-9]+):#include "([a-z]+)\//\1:\2/')
 done < <(git ls-files -co --exclude-standard -- 'src/*.cpp' 'src/*.h')
 
+# Which implementation of a desktop service runs is the platform loader's choice alone: above
+# platform/, only its interfaces and the freedesktop services every session has are included.
+while IFS=: read -r file line _; do
+    echo "$file:$line: includes a session's own implementation; take it from PlatformLoader"
+    status=1
+done < <(git ls-files -co --exclude-standard -- 'src/*.cpp' 'src/*.h' | grep -v '^src/platform/' |
+    xargs grep -nE '^#include "platform/(x11|atspi|null|wayland)/' || true)
+
 for pair in "${!seen[@]}"; do
     a=${pair%%>*} b=${pair##*>}
     if [[ -n "${seen[$b>$a]+set}" && "$a" < "$b" ]]; then

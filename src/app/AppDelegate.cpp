@@ -1,20 +1,21 @@
 #include "app/AppDelegate.h"
 
+#include "app/GlobalHotkeys.h"
 #include "base/AppConstants.h"
-#include "base/HotkeyHook.h"
 #include "base/Logger.h"
-#include "base/SessionType.h"
-#include "base/SettingsWindowHook.h"
-#include "base/TranslationActions.h"
-#include "keys/HotkeyNames.h"
+#include "engine/TranslationEngine.h"
+#include "ocr/OCREngine.h"
+#include "pipeline/SelectedTextReader.h"
 #include "pipeline/TranslationPipeline.h"
+#include "platform/DesktopColorScheme.h"
 #include "platform/HotkeyService.h"
-#include "platform/KeyStoreFactory.h"
-#include "platform/NotificationServiceFactory.h"
-#include "platform/x11/X11StartupFeedback.h"
-#include "settings/KeyStore.h"
+#include "platform/NotificationService.h"
+#include "platform/PlatformServices.h"
+#include "platform/ScreenCapture.h"
+#include "settings/KeyStoreBackend.h"
 #include "settings/SettingsManager.h"
 #include "update/UpdateChecker.h"
+#include "windows/MessageBoxAlertPresenter.h"
 #include "windows/NotificationManager.h"
 #include "windows/TrayMenu.h"
 #include "windows/capture/ScreenshotEngine.h"
@@ -24,16 +25,9 @@
 
 #include <QCoreApplication>
 #include <QPointer>
-#include <QThreadPool>
 #include <QTimer>
 
 namespace {
-
-// The key store is chosen before the settings store first reads a key (its migrations may).
-SettingsManager& openSettingsStore() {
-    KeyStore::setBackend(KeyStoreFactory::create());
-    return SettingsManager::shared();
-}
 
 const QString kWaylandTitle = QStringLiteral("VYRN 在 Wayland 会话中功能有限");
 const QString kWaylandBody =
@@ -43,55 +37,84 @@ const QString kWaylandBody =
 
 } // namespace
 
-AppDelegate::AppDelegate() : m_settings(openSettingsStore()) {
-    Alerts::setPresenter(&m_alertPresenter);
-    HotkeyHook::setReregisterHandler([this] { reregisterHotkey(); });
-    SettingsWindowHook::setShowHandler([] { SettingsWindowController::shared().show(); });
+AppDelegate::AppDelegate(const Setup& setup)
+    : m_platform(PlatformLoader::load(setup.session, setup.platform)) {
+    PlatformServices& platform = *m_platform;
+    // The key store is in place before the preferences first read a key (their migrations may).
+    logi(QStringLiteral("密钥存储: ") + platform.keyStore->name());
+    m_settings = std::make_unique<SettingsManager>(
+        setup.preferencesPath.isEmpty() ? SettingsManager::preferencesPath() : setup.preferencesPath,
+        std::move(platform.keyStore));
+    m_alerts = std::make_unique<MessageBoxAlertPresenter>();
+    m_notifications = std::make_unique<NotificationManager>(std::move(platform.notifications));
+    m_engine =
+        std::make_unique<TranslationEngine>(*m_settings, *m_alerts, [this] { m_settingsWindow->show(); });
+    m_ocr = std::make_unique<OCREngine>(*m_settings);
+    m_updateChecker = std::make_unique<UpdateChecker>(*m_settings, *m_alerts);
+    m_screenshots = std::make_unique<ScreenshotEngine>(std::move(platform.screenCapture));
+    m_results =
+        std::make_unique<ResultWindowController>(*m_settings, *platform.hotkeys, *platform.colorScheme);
+    m_settingsWindow =
+        std::make_unique<SettingsWindowController>(*m_settings, *m_alerts, [this] { reregisterHotkeys(); });
+
+    TranslationPipeline::Services services;
+    services.desktop = std::make_unique<DesktopPipeline>(DesktopPipeline::Windows{
+        *m_results, *m_screenshots, *m_notifications, *platform.hotkeys, *platform.colorScheme});
+    services.translator = std::make_shared<EngineTranslator>(*m_engine);
+    services.selection = std::make_unique<SelectedTextReader>(std::move(platform.selection));
+    services.accessibility = std::move(platform.accessibility);
+    services.ocr = m_ocr.get();
+    services.alerts = m_alerts.get();
+    m_pipeline = std::make_unique<TranslationPipeline>(std::move(services));
+
+    m_hotkeys = std::make_unique<GlobalHotkeys>(*m_settings, *platform.hotkeys, *m_alerts,
+                                                platform.session == SessionType::Wayland);
+    connect(m_hotkeys.get(), &GlobalHotkeys::screenshotPressed, this,
+            [this] { QMetaObject::invokeMethod(this, &AppDelegate::startScreenshot, Qt::QueuedConnection); });
+    connect(m_hotkeys.get(), &GlobalHotkeys::selectionPressed, this, [this] {
+        // The window whose selection is to be read is the one in front at the press; the
+        // flow starts later, outside the X event dispatch.
+        m_pipeline->captureSelectionSource();
+        QMetaObject::invokeMethod(this, &AppDelegate::startSelection, Qt::QueuedConnection);
+    });
+    m_tray = std::make_unique<TrayMenu>(TrayMenu::Actions{
+        [this] { startScreenshot(); }, [this] { startSelection(); }, [this] { m_settingsWindow->show(); }});
 }
 
-AppDelegate::~AppDelegate() {
-    SettingsWindowHook::setShowHandler({});
-    if (m_pipeline) {
-        TranslationActions::setScreenshotHandler({});
-        TranslationActions::setSelectionHandler({});
-    }
-    HotkeyHook::setReregisterHandler({});
-    Alerts::setPresenter(nullptr);
-}
+// Members go in reverse order: the flows before the windows they show, the windows before
+// the platform services they use.
+AppDelegate::~AppDelegate() = default;
 
 void AppDelegate::start(const LaunchOptions& options) {
-    NotificationManager::shared().setService(NotificationServiceFactory::create());
-    TrayMenu::shared().setup();
+    m_tray->setup();
     // "点击查看结果": a click on the finished translation's notification brings its panel up.
-    connect(&NotificationManager::shared(), &NotificationManager::activated,
-            &ResultWindowController::shared(), &ResultWindowController::raisePanel);
-    if (currentSessionType() == SessionType::Wayland)
+    connect(m_notifications.get(), &NotificationManager::activated, m_results.get(),
+            &ResultWindowController::raisePanel);
+    if (m_platform->session == SessionType::Wayland)
         announceWaylandLimits();
-
-    m_pipeline = std::make_unique<TranslationPipeline>(DesktopPipeline::services());
-    TranslationActions::setScreenshotHandler([this] { m_pipeline->start(); });
-    TranslationActions::setSelectionHandler([this] { m_pipeline->startTextTranslation(); });
+    if (!m_platform->selectionNote.isEmpty())
+        logi(m_platform->selectionNote);
     QTimer::singleShot(recognizerWarmUpDelay, this, [this] {
         m_pipeline->prepareLoadingPanel();
-        if (ScreenshotEngine::shared().unavailableReason().isEmpty())
+        if (m_screenshots->unavailableReason().isEmpty())
             m_pipeline->warmUpRecognizer();
     });
 
-    reregisterHotkey();
+    reregisterHotkeys();
     logFirstRunWithoutKey();
 
     const AppRequest request = options.request;
     const bool plainStart = request.action == AppAction::Activate;
     if (plainStart && options.background)
-        X11StartupFeedback::completeLaunch(request.startupId);
+        m_platform->completeLaunch(request.startupId);
     else if (plainStart)
         QTimer::singleShot(settingsWindowDelay, this, [this, request] { perform(request); });
 
-    QStringList ready = registeredHotkeys();
+    QStringList ready = m_hotkeys->registered();
     ready.append(QStringLiteral("点击托盘图标操作"));
     logi(APP_DISPLAY_NAME + QStringLiteral(" 就绪 — ") + ready.join(QStringLiteral(" | ")));
 
-    UpdateChecker::shared().check();
+    m_updateChecker->check();
     if (!plainStart) {
         QMetaObject::invokeMethod(
             this, [this, request] { perform(request); }, Qt::QueuedConnection);
@@ -106,32 +129,44 @@ void AppDelegate::handleRequest(const AppRequest& request) {
 }
 
 void AppDelegate::stop() {
-    HotkeyHook::setReregisterHandler({});
-    ScreenshotEngine::shared().cleanup();
-    TranslationActions::setScreenshotHandler({});
-    TranslationActions::setSelectionHandler({});
+    m_screenshots->cleanup();
     // Its workers end and its Esc grab goes while the display is still there.
     m_pipeline.reset();
-    m_screenshotHotkey.reset();
-    m_selectionHotkey.reset();
+    m_hotkeys->release();
     logi(APP_DISPLAY_NAME + QStringLiteral(" 已退出"));
 }
 
+void AppDelegate::startScreenshot() {
+    if (m_pipeline)
+        m_pipeline->start();
+}
+
+void AppDelegate::startSelection() {
+    if (m_pipeline)
+        m_pipeline->startTextTranslation();
+}
+
+void AppDelegate::reregisterHotkeys() {
+    if (!std::exchange(m_loggedConnection, true) && !m_platform->connectionNote.isEmpty())
+        logi(m_platform->connectionNote);
+    m_hotkeys->reregister();
+}
+
 void AppDelegate::perform(const AppRequest& request) {
-    X11StartupFeedback::completeLaunch(request.startupId);
+    m_platform->completeLaunch(request.startupId);
     switch (request.action) {
     case AppAction::Activate:
     case AppAction::Settings:
-        SettingsWindowHook::show();
+        m_settingsWindow->show();
         break;
     case AppAction::Screenshot:
-        TranslationActions::startScreenshot();
+        startScreenshot();
         break;
     case AppAction::Selection:
         // A desktop shortcut bound to `vyrn --selection` leaves the focus where the text is.
         if (m_pipeline)
             m_pipeline->captureSelectionSource();
-        TranslationActions::startSelection();
+        startSelection();
         break;
     case AppAction::Quit:
         // After the launch feedback of this request has been ended (a timer queued earlier).
@@ -140,120 +175,13 @@ void AppDelegate::perform(const AppRequest& request) {
     }
 }
 
-void AppDelegate::reregisterHotkey() {
-    // Both go before either is registered again: the service refuses a combination VYRN
-    // still holds, which swapping the two hotkeys would otherwise meet.
-    m_screenshotHotkey.reset();
-    m_selectionHotkey.reset();
-    if (currentSessionType() == SessionType::Wayland) {
-        logi(QStringLiteral("Wayland 会话：不注册全局快捷键"));
-        return;
-    }
-    HotkeyService& keys = HotkeyService::shared();
-    if (keys.unavailable()) {
-        loge(QStringLiteral("键盘事件处理器安装失败: 无法连接 X 服务器"));
-        presentHotkeyConflictAlert(
-            {{QStringLiteral("键盘事件处理器"), QString(), QStringLiteral("无法连接 X 服务器")}});
-        return;
-    }
-
-    struct GlobalHotkey {
-        Flow flow;
-        QString name;
-        QString logLabel;
-        int (SettingsManager::*keyCode)() const;
-        int (SettingsManager::*modifiers)() const;
-        QString (SettingsManager::*display)() const;
-        void (SettingsManager::*setDisplay)(const QString&);
-        std::unique_ptr<HotkeyRegistration> AppDelegate::*registration;
-    };
-    const GlobalHotkey hotkeys[] = {
-        {Flow::Screenshot, QStringLiteral("截图翻译"), QStringLiteral("截图快捷键"),
-         &SettingsManager::hotkeyKeyCode, &SettingsManager::hotkeyModifiers, &SettingsManager::hotkeyDisplay,
-         &SettingsManager::setHotkeyDisplay, &AppDelegate::m_screenshotHotkey},
-        {Flow::Selection, QStringLiteral("划词翻译"), QStringLiteral("划词快捷键"),
-         &SettingsManager::selectionHotkeyKeyCode, &SettingsManager::selectionHotkeyModifiers,
-         &SettingsManager::selectionHotkeyDisplay, &SettingsManager::setSelectionHotkeyDisplay,
-         &AppDelegate::m_selectionHotkey},
-    };
-
-    std::vector<HotkeyFailure> failures;
-    for (const GlobalHotkey& hotkey : hotkeys) {
-        const int keyCode = (m_settings.*hotkey.keyCode)();
-        const int modifiers = (m_settings.*hotkey.modifiers)();
-        const QString display = hotkeyDisplayString(keyCode, modifiers);
-        KeyGrabResult<HotkeyRegistration> result = keys.registerHotkey(keyCode, modifiers);
-        if (!result) {
-            const QString reason = hotkeyFailureReason(*result.failure, keyCode, modifiers);
-            failures.push_back({hotkey.name, display, reason});
-            loge(hotkey.logLabel + QStringLiteral("注册失败: ") + display + QStringLiteral(" — ") + reason);
-            continue;
-        }
-        const Flow flow = hotkey.flow;
-        connect(result.handle.get(), &HotkeyRegistration::pressed, this,
-                [this, flow](quint32 pressTime) { hotkeyPressed(flow, pressTime); });
-        this->*hotkey.registration = std::move(result.handle);
-        // Only a success rewrites the stored text, and only when it changed.
-        if ((m_settings.*hotkey.display)() != display)
-            (m_settings.*hotkey.setDisplay)(display);
-        logi(hotkey.logLabel + QStringLiteral(": ") + (m_settings.*hotkey.display)());
-    }
-    if (!failures.empty())
-        presentHotkeyConflictAlert(failures);
-}
-
-void AppDelegate::presentHotkeyConflictAlert(const std::vector<HotkeyFailure>& failures) {
-    QStringList lines;
-    for (const HotkeyFailure& failure : failures) {
-        const QString shown = failure.display.isEmpty()
-                                  ? QString()
-                                  : QStringLiteral("「") + failure.display + QStringLiteral("」");
-        lines.append(failure.name + shown + QStringLiteral("：") + failure.reason);
-    }
-    const AlertRequest alert{QStringLiteral("快捷键注册失败"),
-                             QStringLiteral("以下快捷键无法使用：\n\n") + lines.join(QLatin1Char('\n')) +
-                                 QStringLiteral("\n\n请前往 设置 → 快捷键，修改为其他组合。"),
-                             AlertRequest::Style::Warning,
-                             {QStringLiteral("知道了")}};
-    QMetaObject::invokeMethod(
-        this, [alert] { Alerts::open(alert); }, Qt::QueuedConnection);
-}
-
-QStringList AppDelegate::registeredHotkeys() const {
-    QStringList registered;
-    if (m_screenshotHotkey)
-        registered.append(
-            hotkeyDisplayString(m_screenshotHotkey->keyCode(), m_screenshotHotkey->modifiers()) +
-            QStringLiteral(" 截图翻译"));
-    if (m_selectionHotkey)
-        registered.append(hotkeyDisplayString(m_selectionHotkey->keyCode(), m_selectionHotkey->modifiers()) +
-                          QStringLiteral(" 划词翻译"));
-    return registered;
-}
-
-void AppDelegate::hotkeyPressed(Flow flow, quint32 pressTime) {
-    Q_UNUSED(pressTime)
-    // What a flow needs from the moment of the press (the window whose selection is to be
-    // read) is taken here; the flow itself starts later, outside the X event dispatch.
-    if (flow == Flow::Selection && m_pipeline)
-        m_pipeline->captureSelectionSource();
-    QMetaObject::invokeMethod(
-        this,
-        [flow] {
-            if (flow == Flow::Screenshot)
-                TranslationActions::startScreenshot();
-            else
-                TranslationActions::startSelection();
-        },
-        Qt::QueuedConnection);
-}
-
 void AppDelegate::logFirstRunWithoutKey() {
     // The key store may take seconds (a locked keyring): never on the main thread. A store
     // that cannot be asked logs its own line; it is not a first run.
-    // The line is written from the main loop, so it never follows "VYRN 已退出".
-    QThreadPool::globalInstance()->start([self = QPointer<AppDelegate>(this)] {
-        const KeyLookup lookup = SettingsManager::shared().activeApiKey();
+    // The line is written from the main loop, so it never follows "VYRN 已退出". The pool
+    // waits for its task before the preferences go.
+    m_startupWork.start([self = QPointer<AppDelegate>(this), &settings = *m_settings] {
+        const KeyLookup lookup = settings.activeApiKey();
         const std::optional<QString> key = lookup.key();
         if (!self || (lookup.state() != KeyLookup::State::notFound && !(key && key->isEmpty())))
             return;
@@ -264,5 +192,5 @@ void AppDelegate::logFirstRunWithoutKey() {
 
 void AppDelegate::announceWaylandLimits() {
     logi(QStringLiteral("Wayland 会话: ") + kWaylandBody);
-    NotificationManager::shared().show(kWaylandTitle, kWaylandBody);
+    m_notifications->show(kWaylandTitle, kWaylandBody);
 }

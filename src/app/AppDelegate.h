@@ -1,32 +1,41 @@
 #pragma once
 
 #include "base/AppRequest.h"
-#include "windows/MessageBoxAlertPresenter.h"
+#include "base/SessionType.h"
+#include "platform/PlatformLoader.h"
 
 #include <QObject>
 #include <QString>
+#include <QThreadPool>
 
 #include <chrono>
 #include <memory>
-#include <optional>
-#include <vector>
 
-class HotkeyRegistration;
+class GlobalHotkeys;
+class MessageBoxAlertPresenter;
+class NotificationManager;
+class OCREngine;
+class ResultWindowController;
+class ScreenshotEngine;
 class SettingsManager;
+class SettingsWindowController;
+class TranslationEngine;
 class TranslationPipeline;
+class TrayMenu;
+class UpdateChecker;
+struct PlatformServices;
 
-// One global hotkey that could not be registered, as the alert lists it.
-struct HotkeyFailure {
-    QString name;    // "截图翻译"
-    QString display; // "Super+T"; empty for a failure of the keyboard handling as a whole
-    QString reason;
-};
-
-// The program's owner: launch, the two global translation hotkeys, requests from other
-// starts of `vyrn`, shutdown. One instance, kept for the life of the process; main thread.
+// The program's owner: builds every service and controller, hands each what it needs, and
+// destroys them in reverse order; launch, the two global translation hotkeys, requests from
+// other starts of `vyrn`, shutdown. One instance, for the life of the process; main thread.
 class AppDelegate : public QObject {
     Q_OBJECT
 public:
+    struct Setup {
+        SessionType session = SessionType::None;
+        QString preferencesPath; // empty: the user's preference file
+        PlatformLoader::Options platform;
+    };
     struct LaunchOptions {
         // What this start was asked for: a plain start opens the settings window after a
         // moment, an action runs once launching has finished.
@@ -35,8 +44,9 @@ public:
         bool background = false;
     };
 
-    // Takes the settings store, which runs its migrations.
-    AppDelegate();
+    // Needs the application object. Opens the preferences, which runs their migrations;
+    // heavy parts (the web engine, the recogniser) are made later, when first useful.
+    explicit AppDelegate(const Setup& setup);
     ~AppDelegate() override;
 
     void start(const LaunchOptions& options);
@@ -44,31 +54,34 @@ public:
     void handleRequest(const AppRequest& request);
     void stop();
 
-    // Releases both translation hotkeys and registers them again from the settings;
-    // failures are explained in one alert. The settings window calls it after saving
-    // (through HotkeyHook).
-    void reregisterHotkey();
-    void presentHotkeyConflictAlert(const std::vector<HotkeyFailure>& failures);
-
-    // The hotkeys registered now, as the ready line names them ("Super+T 截图翻译").
-    QStringList registeredHotkeys() const;
-
     static constexpr std::chrono::milliseconds settingsWindowDelay{600};
     // The recogniser and the loading panel are made this long after launch, off the start's
     // path, before a first translation.
     static constexpr std::chrono::milliseconds recognizerWarmUpDelay{1000};
 
 private:
-    enum class Flow { Screenshot, Selection };
-    void hotkeyPressed(Flow flow, quint32 pressTime);
+    void startScreenshot();
+    void startSelection();
+    void reregisterHotkeys();
     // Ends the launch's feedback (the window opened for it may take the focus) and runs it.
     void perform(const AppRequest& request);
     void logFirstRunWithoutKey();
     void announceWaylandLimits();
 
-    SettingsManager& m_settings;
-    MessageBoxAlertPresenter m_alertPresenter;
-    std::unique_ptr<HotkeyRegistration> m_screenshotHotkey;
-    std::unique_ptr<HotkeyRegistration> m_selectionHotkey;
+    // In the order they are made; each may use those above it.
+    std::unique_ptr<PlatformServices> m_platform;
+    std::unique_ptr<SettingsManager> m_settings;
+    QThreadPool m_startupWork;
+    std::unique_ptr<MessageBoxAlertPresenter> m_alerts;
+    std::unique_ptr<NotificationManager> m_notifications;
+    std::unique_ptr<TranslationEngine> m_engine;
+    std::unique_ptr<OCREngine> m_ocr;
+    std::unique_ptr<UpdateChecker> m_updateChecker;
+    std::unique_ptr<ScreenshotEngine> m_screenshots;
+    std::unique_ptr<ResultWindowController> m_results;
+    std::unique_ptr<SettingsWindowController> m_settingsWindow;
     std::unique_ptr<TranslationPipeline> m_pipeline;
+    std::unique_ptr<GlobalHotkeys> m_hotkeys;
+    std::unique_ptr<TrayMenu> m_tray;
+    bool m_loggedConnection = false;
 };

@@ -7,8 +7,8 @@
 #include "base/AppIcon.h"
 #include "base/Logger.h"
 #include "base/SessionType.h"
+#include "platform/PlatformLoader.h"
 #include "platform/freedesktop/SessionBusInstance.h"
-#include "platform/x11/X11DisplayProbe.h"
 #include "windows/result/ResultWebEngine.h"
 
 #include <QApplication>
@@ -139,25 +139,6 @@ std::optional<int> handOverEarly(int argc, char** argv, const CommandLine& line,
     return handOver(request).value_or(0);
 }
 
-// Empty when VYRN's windows can open here, else why not.
-QString displayProblem() {
-    if (headlessPlatform())
-        return {};
-    switch (currentSessionType()) {
-    case SessionType::None:
-        return QStringLiteral(
-            "没有图形桌面会话（未设置 DISPLAY）：VYRN 需要在 X11 桌面中运行，请在桌面会话的终端里启动它。");
-    case SessionType::Wayland:
-        if (qEnvironmentVariableIsEmpty("DISPLAY"))
-            return QStringLiteral("Wayland 会话中没有 X11 兼容服务（Xwayland）：VYRN 的窗口需要它。"
-                                  "请启用 Xwayland，或在登录界面选择 X11（Xorg）会话。");
-        break;
-    case SessionType::X11:
-        break;
-    }
-    return x11DisplayProblem();
-}
-
 // Everything Qt reads only while the application object is being made.
 class BeforeApplication {
 public:
@@ -248,7 +229,10 @@ int run(int argc, char** argv) {
         reexecuteAsTheInstance(argv);
     }
 
-    if (const QString problem = displayProblem(); !problem.isEmpty()) {
+    // Read once: everything that depends on the kind of session is chosen from this.
+    const SessionType session = currentSessionType();
+    if (const QString problem = headlessPlatform() ? QString() : PlatformLoader::displayProblem(session);
+        !problem.isEmpty()) {
         loge(problem);
         Logger::shared().flush();
         return 1;
@@ -274,7 +258,7 @@ int run(int argc, char** argv) {
 
     logi(QStringLiteral("===== ") + APP_DISPLAY_NAME + QLatin1Char(' ') + APP_FULL_VERSION +
          QStringLiteral(" 启动 ====="));
-    AppDelegate delegate;
+    AppDelegate delegate({session, {}, {}});
     QObject::connect(&instance, &SessionBusInstance::requested, &delegate, &AppDelegate::handleRequest);
     delegate.start({request, line.background});
 

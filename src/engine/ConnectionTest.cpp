@@ -15,7 +15,8 @@ StatusMessage unusableKeyStatus() {
     return {QStringLiteral("API Key 中间含有换行或其他控制字符，请重新粘贴"), StatusTone::failure};
 }
 
-ConnectionTest::ConnectionTest(QObject* parent) : QObject(parent) {}
+ConnectionTest::ConnectionTest(const SettingsManager& settings, QObject* parent)
+    : QObject(parent), m_settings(settings) {}
 
 ConnectionTest::~ConnectionTest() {
     cancel();
@@ -24,7 +25,7 @@ ConnectionTest::~ConnectionTest() {
 StatusMessage ConnectionTest::start(AIProvider provider, const QString& key,
                                     const std::optional<QString>& modelInput) {
     cancel();
-    const ConnectionTarget target = resolveConnectionTarget(modelInput, provider);
+    const ConnectionTarget target = resolveConnectionTarget(m_settings, modelInput, provider);
     if (!isWebAddress(target.endpoint))
         return {QStringLiteral("无效的 API 地址"), StatusTone::failure};
     const std::optional<QByteArray> authorization = TranslationEngine::authorizationValue(key);

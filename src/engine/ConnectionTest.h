@@ -11,6 +11,7 @@
 #include <optional>
 
 class QNetworkAccessManager;
+class SettingsManager;
 
 // How a status line of the settings window reads: plain, or coloured for its outcome.
 enum class StatusTone { secondary, success, warning, failure };
@@ -32,7 +33,7 @@ class ConnectionTest : public QObject {
 public:
     static constexpr std::chrono::milliseconds defaultTimeout{10000};
 
-    explicit ConnectionTest(QObject* parent = nullptr);
+    explicit ConnectionTest(const SettingsManager& settings, QObject* parent = nullptr);
     ~ConnectionTest() override;
 
     // `key` as trimmed from the field. Returns what to show now: "测试中..." while the
@@ -54,6 +55,7 @@ Q_SIGNALS:
     void finished(const StatusMessage& status);
 
 private:
+    const SettingsManager& m_settings;
     QNetworkAccessManager* m_network = nullptr;
     QPointer<QNetworkReply> m_reply;
     std::chrono::milliseconds m_timeout = defaultTimeout;

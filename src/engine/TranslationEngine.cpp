@@ -2,7 +2,6 @@
 
 #include "base/Logger.h"
 #include "base/NetworkReplies.h"
-#include "base/SettingsWindowHook.h"
 #include "base/WebAddress.h"
 #include "engine/ResponseParser.h"
 #include "settings/ApiKeyInput.h"
@@ -28,16 +27,16 @@ struct TranslationEngine::PreparedRequest {
     std::function<bool()> stillWanted;
 };
 
-TranslationEngine& TranslationEngine::shared() {
-    // Never destroyed: a reply may still be finishing while statics are torn down.
-    static TranslationEngine* const engine = new TranslationEngine;
-    return *engine;
-}
+TranslationEngine::TranslationEngine(SettingsManager& settings, AlertPresenter& alerts,
+                                     std::function<void()> openSettings)
+    : m_settings(settings), m_alerts(alerts), m_openSettings(std::move(openSettings)) {}
 
-TranslationEngine::TranslationEngine() {
-    // The first caller may be a worker; the network side belongs to the main thread.
-    if (QCoreApplication* app = QCoreApplication::instance())
-        moveToThread(app->thread());
+TranslationEngine::~TranslationEngine() {
+    // A request still in flight ends without a report: its caller is going too.
+    if (m_currentTask) {
+        m_currentTask->disconnect(this);
+        m_currentTask->abort();
+    }
 }
 
 std::optional<QByteArray> TranslationEngine::authorizationValue(const QString& key) {
@@ -75,8 +74,7 @@ void TranslationEngine::setTimeoutForTesting(std::chrono::milliseconds timeout) 
 
 void TranslationEngine::translate(const QString& text, Completion completion,
                                   std::function<bool()> stillWanted) {
-    SettingsManager& settings = SettingsManager::shared();
-    const SettingsManager::ActiveKey active = settings.activeProviderAndKey();
+    const SettingsManager::ActiveKey active = m_settings.activeProviderAndKey();
     const AIProvider provider = active.provider;
     const QString displayName = AIProviders::displayName(provider);
     if (active.key.isStoreUnavailable()) {
@@ -94,12 +92,12 @@ void TranslationEngine::translate(const QString& text, Completion completion,
 
     const QList<QMap<QString, QString>> messages{
         {{QStringLiteral("role"), QStringLiteral("system")},
-         {QStringLiteral("content"), settings.effectivePrompt()}},
+         {QStringLiteral("content"), m_settings.effectivePrompt()}},
         {{QStringLiteral("role"), QStringLiteral("user")},
          {QStringLiteral("content"), PromptTemplates::userMessagePrefix() + text}},
     };
 
-    const QUrl endpoint = AIProviders::endpointURL(provider);
+    const QUrl endpoint = m_settings.endpointURL(provider);
     if (!isWebAddress(endpoint)) {
         loge(QStringLiteral("无效 API 地址"));
         completion(Outcome::failure(QStringLiteral("API 地址无效")));
@@ -120,7 +118,7 @@ void TranslationEngine::translate(const QString& text, Completion completion,
     // The key travels with every hop of a redirect: only follow one to the same origin.
     prepared.request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                                   QNetworkRequest::SameOriginRedirectPolicy);
-    const QJsonObject body = chatBody(provider, AIProviders::defaultModel(provider), messages);
+    const QJsonObject body = chatBody(provider, m_settings.model(provider), messages);
     prepared.body = QJsonDocument(body).toJson(QJsonDocument::Compact);
     prepared.completion = std::move(completion);
     prepared.stillWanted = std::move(stillWanted);
@@ -226,8 +224,8 @@ void TranslationEngine::tellUser(const AlertRequest& alert, AlertAnswer onAnswer
                                  Completion completion) {
     QMetaObject::invokeMethod(
         this,
-        [alert, onAnswer = std::move(onAnswer), outcome, completion = std::move(completion)] {
-            Alerts::open(alert, onAnswer);
+        [this, alert, onAnswer = std::move(onAnswer), outcome, completion = std::move(completion)] {
+            m_alerts.open(alert, onAnswer);
             completion(outcome);
         },
         Qt::QueuedConnection);
@@ -243,9 +241,9 @@ void TranslationEngine::presentMissingKey(AIProvider provider, Completion comple
     alert.buttons = {QStringLiteral("打开偏好设置"), QStringLiteral("取消")};
     tellUser(
         alert,
-        [](int button) {
-            if (button == 0)
-                SettingsWindowHook::show();
+        [this](int button) {
+            if (button == 0 && m_openSettings)
+                m_openSettings();
         },
         Outcome::missingKey(), std::move(completion));
 }

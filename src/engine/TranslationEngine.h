@@ -16,6 +16,7 @@
 #include <optional>
 
 class QNetworkAccessManager;
+class SettingsManager;
 class QNetworkReply;
 
 // The chat-completions client: one English text in, the model's Markdown answer out.
@@ -55,7 +56,9 @@ public:
     };
     using Completion = std::function<void(Outcome)>;
 
-    static TranslationEngine& shared();
+    // `openSettings` is offered in the alert about a missing key. Lives on the main thread.
+    TranslationEngine(SettingsManager& settings, AlertPresenter& alerts, std::function<void()> openSettings);
+    ~TranslationEngine() override;
 
     // Returns at once; callable from any thread. `completion` runs at most once: never
     // for a cancelled request, synchronously on the calling thread for a failure found
@@ -83,7 +86,6 @@ public:
 private:
     struct PreparedRequest;
 
-    TranslationEngine();
     void start(const PreparedRequest& prepared);
     void abortCurrentTask(quint64 upToGeneration);
     void finish(QNetworkReply* reply, const Completion& completion);
@@ -92,6 +94,9 @@ private:
     // On the main thread: opens `alert`, then completes with `outcome`.
     void tellUser(const AlertRequest& alert, AlertAnswer onAnswer, Outcome outcome, Completion completion);
 
+    SettingsManager& m_settings;
+    AlertPresenter& m_alerts;
+    std::function<void()> m_openSettings;
     QNetworkAccessManager* m_network = nullptr; // created on the main thread
     QPointer<QNetworkReply> m_currentTask;
     quint64 m_currentTaskGeneration = 0;

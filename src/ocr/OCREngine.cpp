@@ -12,6 +12,7 @@ namespace {
 // language set loads the new one on its next use; the old one goes once no call uses it.
 class PreferredLanguagesRecognizer final : public TextRecognizer {
 public:
+    explicit PreferredLanguagesRecognizer(const SettingsManager& settings) : m_settings(settings) {}
     RecognitionOutcome recognize(const QImage& image, const std::atomic<bool>* cancel) override {
         return current()->recognize(image, cancel);
     }
@@ -19,7 +20,7 @@ public:
 
 private:
     std::shared_ptr<TesseractRecognizer> current() {
-        const bool traditional = SettingsManager::shared().ocrTraditionalChinese();
+        const bool traditional = m_settings.ocrTraditionalChinese();
         std::lock_guard lock(m_mutex);
         if (!m_recognizer || m_traditional != traditional) {
             m_recognizer =
@@ -29,6 +30,7 @@ private:
         return m_recognizer;
     }
 
+    const SettingsManager& m_settings;
     std::mutex m_mutex;
     std::shared_ptr<TesseractRecognizer> m_recognizer;
     bool m_traditional = false;
@@ -36,10 +38,8 @@ private:
 
 } // namespace
 
-OCREngine& OCREngine::shared() {
-    static OCREngine engine(std::make_unique<PreferredLanguagesRecognizer>());
-    return engine;
-}
+OCREngine::OCREngine(const SettingsManager& settings)
+    : m_recognizer(std::make_unique<PreferredLanguagesRecognizer>(settings)) {}
 
 OCREngine::OCREngine(std::unique_ptr<TextRecognizer> recognizer) : m_recognizer(std::move(recognizer)) {}
 

@@ -10,13 +10,15 @@
 #include <memory>
 #include <optional>
 
+class SettingsManager;
 class TextRecognizer;
 
 // Recognises the text lines of a cropped screenshot with their positions. Blocks
 // the calling thread (never call it on the GUI thread); safe from several threads.
 class OCREngine {
 public:
-    static OCREngine& shared(); // Tesseract, languages as the preferences say
+    // Tesseract, with the languages the preferences ask for at each call.
+    explicit OCREngine(const SettingsManager& settings);
 
     explicit OCREngine(std::unique_ptr<TextRecognizer> recognizer);
     ~OCREngine();

@@ -65,3 +65,17 @@ public:
     // Ends the request in flight silently. Any thread.
     virtual void cancel() = 0;
 };
+
+// The chat-completions client itself.
+class EngineTranslator final : public Translator {
+public:
+    explicit EngineTranslator(TranslationEngine& engine) : m_engine(engine) {}
+    void translate(const QString& text, TranslationEngine::Completion completion,
+                   std::function<bool()> stillWanted) override {
+        m_engine.translate(text, std::move(completion), std::move(stillWanted));
+    }
+    void cancel() override { m_engine.cancelCurrentTask(); }
+
+private:
+    TranslationEngine& m_engine;
+};

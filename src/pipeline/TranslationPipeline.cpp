@@ -53,7 +53,7 @@ void TranslationPipeline::captureSelectionSource() {
 
 bool TranslationPipeline::refused(const QString& busyLine) {
     if (m_services.desktop->isResultPanelOpen()) {
-        Alerts::showAlert(kPanelStillOpenTitle, kPanelStillOpenBody);
+        m_services.alerts->showAlert(kPanelStillOpenTitle, kPanelStillOpenBody);
         return true;
     }
     if (m_loading || m_readingSelection) {
@@ -92,7 +92,7 @@ void TranslationPipeline::selectionRead(qint64 generation, const QPointF& pointe
         origin == SelectedTextReader::Origin::copy || origin == SelectedTextReader::Origin::nothing;
     if (!text || text->isEmpty()) {
         // After the alert, which the prompt would otherwise cover.
-        Alerts::showError(kNoSelectedText, [self = QPointer(this), offer](int) {
+        m_services.alerts->showError(kNoSelectedText, [self = QPointer(this), offer](int) {
             if (self && offer)
                 self->offerAccessibilitySupport();
         });
@@ -125,7 +125,7 @@ void TranslationPipeline::start() {
     if (refused(QStringLiteral("翻译任务加载中，忽略本次截图翻译请求")))
         return;
     if (const QString reason = m_services.desktop->captureUnavailableReason(); !reason.isEmpty()) {
-        Alerts::showAlert(QStringLiteral("无法截图翻译"), reason);
+        m_services.alerts->showAlert(QStringLiteral("无法截图翻译"), reason);
         return;
     }
     const qint64 generation = ++*m_generation;
@@ -167,7 +167,7 @@ void TranslationPipeline::recognizeAndTranslate(qint64 generation, const QImage&
                 if (!isCurrent(generation))
                     return;
                 hideLoading();
-                Alerts::showError(kNothingRecognised);
+                m_services.alerts->showError(kNothingRecognised);
             },
             Qt::QueuedConnection);
     };
@@ -216,7 +216,7 @@ void TranslationPipeline::finishTranslation(qint64 generation, const Outcome& ou
     switch (outcome.kind()) {
     case Outcome::Kind::failure:
         hideLoading();
-        Alerts::showError(translationFailure(outcome.reason(), failureDetail));
+        m_services.alerts->showError(translationFailure(outcome.reason(), failureDetail));
         return;
     case Outcome::Kind::missingKey:
     case Outcome::Kind::keyStoreUnavailable:
@@ -296,16 +296,18 @@ void TranslationPipeline::offerAccessibilitySupport() {
         self->m_services.desktop->promptForAccessibility([self](bool enable) {
             if (!self || !enable)
                 return;
-            self->m_services.accessibility->enable([](std::optional<QString> failure) {
+            self->m_services.accessibility->enable([self](std::optional<QString> failure) {
                 if (!failure) {
                     logi(QStringLiteral("已开启桌面辅助功能支持"));
                     return;
                 }
                 loge(QStringLiteral("开启辅助功能支持失败: ") + *failure);
-                Alerts::open({QStringLiteral("无法开启辅助功能支持"),
-                              *failure,
-                              AlertRequest::Style::Warning,
-                              {QStringLiteral("确定")}});
+                if (self)
+                    self->m_services.alerts->open({QStringLiteral("无法开启辅助功能支持"),
+                                                   *failure,
+                                                   AlertRequest::Style::Warning,
+                                                   {QStringLiteral("确定")}},
+                                                  {});
             });
         });
     });

@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 
+class AlertPresenter;
 class OCREngine;
 
 // Conducts both translation flows, from the hotkey to the result panel: one translation
@@ -26,7 +27,8 @@ public:
         std::shared_ptr<Translator> translator;
         std::unique_ptr<SelectedTextReader> selection;
         std::unique_ptr<AccessibilitySupport> accessibility;
-        OCREngine* ocr = nullptr; // outlives the pipeline
+        OCREngine* ocr = nullptr;         // outlives the pipeline
+        AlertPresenter* alerts = nullptr; // outlives the pipeline
     };
 
     explicit TranslationPipeline(Services services, QObject* parent = nullptr);

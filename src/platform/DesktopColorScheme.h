@@ -17,7 +17,7 @@ bool prefersDarkPages(ColorSchemePreference preference, const QColor& windowColo
 class DesktopColorScheme : public QObject {
     Q_OBJECT
 public:
-    static DesktopColorScheme& shared();
+    DesktopColorScheme();
 
     // NoPreference until the portal has answered, and while none answers.
     ColorSchemePreference preference() const { return m_preference; }
@@ -32,7 +32,6 @@ Q_SIGNALS:
     void changed(ColorSchemePreference preference);
 
 private:
-    DesktopColorScheme();
     void setPreference(ColorSchemePreference preference);
 
     ColorSchemePreference m_preference = ColorSchemePreference::NoPreference;

@@ -13,7 +13,7 @@
 // program, and the panel keys (Esc, `, Super+D...), grabbed only while a panel is up.
 // Keys are given as stored in the preferences: a key code and a CarbonModifier mask.
 //
-//   HotkeyService& keys = HotkeyService::shared();
+//   HotkeyService& keys = ...; // from the platform loader
 //   KeyGrabResult<HotkeyRegistration> r = keys.registerHotkey(17, CarbonModifier::control);
 //   if (r) {
 //       m_screenshotHotkey = std::move(r.handle);  // the grab lives as long as the handle
@@ -100,11 +100,6 @@ template <typename Handle> struct KeyGrabResult {
 class HotkeyService : public QObject {
     Q_OBJECT
 public:
-    // The X11 service in an X11 session whose display opens, else the Null service.
-    static std::unique_ptr<HotkeyService> create(SessionType session);
-    // One instance for the program, made for currentSessionType() on first use.
-    static HotkeyService& shared();
-
     // Fails with HeldByVyrn for a combination VYRN already registered: release the
     // old handle before registering its combination again.
     virtual KeyGrabResult<HotkeyRegistration> registerHotkey(int keyCode, int modifiers) = 0;

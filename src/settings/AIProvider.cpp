@@ -2,7 +2,6 @@
 
 #include "base/Logger.h"
 #include "base/WebAddress.h"
-#include "settings/SettingsManager.h"
 
 namespace AIProviders {
 
@@ -47,9 +46,8 @@ static QUrl builtInEndpoint(AIProvider provider) {
                : QUrl(QStringLiteral("https://api.deepseek.com/chat/completions"));
 }
 
-QUrl endpointURL(AIProvider provider) {
+QUrl endpointURL(AIProvider provider, const std::optional<QString>& base) {
     QUrl url = builtInEndpoint(provider);
-    const std::optional<QString> base = SettingsManager::shared().baseURLOverride(provider);
     if (!base)
         return url;
     const std::optional<QUrl> replacement = webAddress(base->trimmed());
@@ -70,8 +68,7 @@ QUrl endpointURL(AIProvider provider) {
     return url;
 }
 
-QString defaultModel(AIProvider provider) {
-    const std::optional<QString> override = SettingsManager::shared().modelOverride(provider);
+QString defaultModel(AIProvider provider, const std::optional<QString>& override) {
     if (override && !override->isEmpty())
         return *override;
     return builtInModel(provider);

@@ -19,11 +19,11 @@ QString displayName(AIProvider provider);
 QString shortName(AIProvider provider);
 QString builtInModel(AIProvider provider);
 QString consoleHost(AIProvider provider);
-// The built-in endpoint, or the same path under `kavelin.baseURL.<raw>` when that holds a usable base
-// address.
-QUrl endpointURL(AIProvider provider);
-// The model override when present and non-empty, else the built-in model.
-QString defaultModel(AIProvider provider);
+// The built-in endpoint, or the same path under `baseOverride` (`kavelin.baseURL.<raw>`) when
+// that holds a usable base address.
+QUrl endpointURL(AIProvider provider, const std::optional<QString>& baseOverride);
+// `modelOverride` when present and non-empty, else the built-in model.
+QString defaultModel(AIProvider provider, const std::optional<QString>& modelOverride);
 } // namespace AIProviders
 
 inline size_t qHash(AIProvider provider, size_t seed = 0) {

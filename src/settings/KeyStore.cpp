@@ -2,7 +2,6 @@
 
 #include "base/Logger.h"
 
-#include <mutex>
 
 const QString KeyStore::service = QStringLiteral("com.vyrn.kavelin");
 
@@ -18,21 +17,6 @@ public:
     static constexpr int unavailable = -25291;
 };
 
-std::mutex& backendMutex() {
-    static std::mutex m;
-    return m;
-}
-
-std::shared_ptr<KeyStoreBackend>& backendSlot() {
-    static std::shared_ptr<KeyStoreBackend> slot = std::make_shared<UnavailableKeyStore>();
-    return slot;
-}
-
-std::shared_ptr<KeyStoreBackend> currentBackend() {
-    std::lock_guard guard(backendMutex());
-    return backendSlot();
-}
-
 QString statusReason(int status) {
     QString reason = QStringLiteral("status=") + QString::number(status);
     if (status == KeyStoreStatus::timedOut)
@@ -47,23 +31,26 @@ QString statusLine(const char* what, int status, const QString& account) {
 
 } // namespace
 
-void KeyStore::setBackend(std::unique_ptr<KeyStoreBackend> backend) {
-    std::lock_guard guard(backendMutex());
-    backendSlot() = backend ? std::shared_ptr<KeyStoreBackend>(std::move(backend))
-                            : std::make_shared<UnavailableKeyStore>();
+KeyStore::KeyStore(std::unique_ptr<KeyStoreBackend> backend)
+    : m_backend(backend ? std::move(backend) : std::make_unique<UnavailableKeyStore>()) {}
+
+KeyStore::~KeyStore() = default;
+
+QString KeyStore::name() const {
+    return m_backend->name();
 }
 
-bool KeyStore::save(const QString& key, const QString& account) {
-    const int status = currentBackend()->write(service, account, key.toUtf8());
+bool KeyStore::save(const QString& key, const QString& account) const {
+    const int status = m_backend->write(service, account, key.toUtf8());
     if (status == KeyStoreStatus::success)
         return true;
     loge(statusLine("密钥存储写入失败:", status, account));
     return false;
 }
 
-int KeyStore::readStatus(const QString& account, KeyLookup* lookup) {
+int KeyStore::readStatus(const QString& account, KeyLookup* lookup) const {
     QByteArray data;
-    const int status = currentBackend()->read(service, account, &data);
+    const int status = m_backend->read(service, account, &data);
     if (status == KeyStoreStatus::success) {
         // Bytes that are not valid UTF-8 count as no key.
         const QString text = QString::fromUtf8(data);
@@ -76,7 +63,7 @@ int KeyStore::readStatus(const QString& account, KeyLookup* lookup) {
     return status;
 }
 
-KeyLookup KeyStore::read(const QString& account) {
+KeyLookup KeyStore::read(const QString& account) const {
     KeyLookup lookup = KeyLookup::notFound();
     const int status = readStatus(account, &lookup);
     if (lookup.isStoreUnavailable())
@@ -84,14 +71,14 @@ KeyLookup KeyStore::read(const QString& account) {
     return lookup;
 }
 
-KeyLookup KeyStore::readQuietly(const QString& account) {
+KeyLookup KeyStore::readQuietly(const QString& account) const {
     KeyLookup lookup = KeyLookup::notFound();
     readStatus(account, &lookup);
     return lookup;
 }
 
-bool KeyStore::remove(const QString& account) {
-    const int status = currentBackend()->remove(service, account);
+bool KeyStore::remove(const QString& account) const {
+    const int status = m_backend->remove(service, account);
     if (status == KeyStoreStatus::success || status == KeyStoreStatus::itemNotFound)
         return true;
     loge(statusLine("密钥存储删除失败:", status, account));

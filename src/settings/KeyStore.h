@@ -7,21 +7,27 @@
 
 #include <memory>
 
-// API keys in the system key store, one item per account under `service`.
+// API keys in the system key store, one item per account under `service`. Safe from any
+// thread as far as the backend is.
 class KeyStore {
 public:
     static const QString service;
 
-    // True only when the store confirmed the write; a store that did not answer in time failed.
-    static bool save(const QString& key, const QString& account);
-    // Logs a failure of the store; "not found" is no failure.
-    static KeyLookup read(const QString& account);
-    static KeyLookup readQuietly(const QString& account);
-    static bool remove(const QString& account); // true when no item remains
+    // Without a backend every call fails as an unavailable store would.
+    explicit KeyStore(std::unique_ptr<KeyStoreBackend> backend);
+    ~KeyStore();
 
-    // The store in use; set once at start (tests install their own).
-    static void setBackend(std::unique_ptr<KeyStoreBackend> backend);
+    // Shown in the start log line.
+    QString name() const;
+    // True only when the store confirmed the write; a store that did not answer in time failed.
+    bool save(const QString& key, const QString& account) const;
+    // Logs a failure of the store; "not found" is no failure.
+    KeyLookup read(const QString& account) const;
+    KeyLookup readQuietly(const QString& account) const;
+    bool remove(const QString& account) const; // true when no item remains
 
 private:
-    static int readStatus(const QString& account, KeyLookup* lookup);
+    int readStatus(const QString& account, KeyLookup* lookup) const;
+
+    std::unique_ptr<KeyStoreBackend> m_backend;
 };

@@ -6,7 +6,7 @@
 #include <QDeadlineTimer>
 #include <QPointer>
 
-KeyStoreQueue::KeyStoreQueue() {
+KeyStoreQueue::KeyStoreQueue(SettingsManager& settings) : m_settings(settings) {
     m_pool.setMaxThreadCount(1);
 }
 
@@ -33,17 +33,17 @@ void KeyStoreQueue::enqueue(std::function<Result()> work, QObject* context,
 }
 
 void KeyStoreQueue::readKey(AIProvider provider, QObject* context, std::function<void(KeyLookup)> done) {
-    enqueue<KeyLookup>([provider] { return SettingsManager::shared().apiKey(provider); }, context,
+    enqueue<KeyLookup>([this, provider] { return m_settings.apiKey(provider); }, context,
                        std::move(done));
 }
 
 void KeyStoreQueue::readActiveKey(QObject* context, std::function<void(KeyLookup)> done) {
-    enqueue<KeyLookup>([] { return SettingsManager::shared().activeApiKey(); }, context, std::move(done));
+    enqueue<KeyLookup>([this] { return m_settings.activeApiKey(); }, context, std::move(done));
 }
 
 void KeyStoreQueue::writeKey(AIProvider provider, const std::optional<QString>& key, QObject* context,
                              std::function<void(bool)> done) {
-    enqueue<bool>([provider, key] { return SettingsManager::shared().setApiKey(key, provider); }, context,
+    enqueue<bool>([this, provider, key] { return m_settings.setApiKey(key, provider); }, context,
                   std::move(done));
 }
 

@@ -9,6 +9,8 @@
 #include <functional>
 #include <optional>
 
+class SettingsManager;
+
 // The settings window's calls to the key store, off the main thread (a locked keyring may
 // take seconds to answer) and one at a time in the order asked, so a later write is never
 // overtaken by an earlier one and a read sees every write asked before it. Answers arrive on
@@ -16,7 +18,7 @@
 class KeyStoreQueue : public QObject {
     Q_OBJECT
 public:
-    KeyStoreQueue();
+    explicit KeyStoreQueue(SettingsManager& settings);
     ~KeyStoreQueue() override; // waits for the calls already asked: they may be a user's save
 
     void readKey(AIProvider provider, QObject* context, std::function<void(KeyLookup)> done);
@@ -33,6 +35,7 @@ private:
     template <typename Result>
     void enqueue(std::function<Result()> work, QObject* context, std::function<void(Result)> done);
 
+    SettingsManager& m_settings;
     QThreadPool m_pool;
     int m_pending = 0; // main thread
 };

@@ -25,36 +25,16 @@ bool isBlank(const QString& text) {
     return text.trimmed().isEmpty();
 }
 
-std::mutex& sharedMutex() {
-    static std::mutex m;
-    return m;
-}
-std::unique_ptr<SettingsManager>& sharedSlot() {
-    static std::unique_ptr<SettingsManager> slot;
-    return slot;
-}
-
 } // namespace
 
-SettingsManager& SettingsManager::shared() {
-    std::lock_guard guard(sharedMutex());
-    auto& slot = sharedSlot();
-    if (!slot)
-        slot = std::make_unique<SettingsManager>(preferencesPath());
-    return *slot;
-}
-
-void SettingsManager::resetSharedForTesting(const QString& filePath) {
-    std::lock_guard guard(sharedMutex());
-    sharedSlot() = std::make_unique<SettingsManager>(filePath);
-}
+SettingsManager::~SettingsManager() = default;
 
 QString SettingsManager::preferencesPath() {
     return AppConstants::configDirectory() + QStringLiteral("/preferences.json");
 }
 
-SettingsManager::SettingsManager(const QString& filePath)
-    : m_store(std::make_unique<PreferenceStore>(filePath)) {
+SettingsManager::SettingsManager(const QString& filePath, std::unique_ptr<KeyStoreBackend> keyStore)
+    : m_store(std::make_unique<PreferenceStore>(filePath)), m_keys(std::move(keyStore)) {
     if (m_store->boolean(key("keychain_migrated_v2")) != true)
         migrateAPIKeysToKeyStore();
     migrateLegacyPrompt();
@@ -67,7 +47,7 @@ void SettingsManager::migrateAPIKeysToKeyStore() {
         const std::optional<QString> legacy = m_store->text(account);
         if (!legacy || legacy->isEmpty())
             continue;
-        if (KeyStore::save(*legacy, account)) {
+        if (m_keys.save(*legacy, account)) {
             m_store->remove(account);
             logi(QStringLiteral("迁移：") + AIProviders::displayName(provider) +
                  QStringLiteral(" Key 从偏好设置文件 → 密钥存储"));
@@ -115,7 +95,7 @@ KeyLookup SettingsManager::withLegacyFallback(const KeyLookup& lookup, AIProvide
 
 KeyLookup SettingsManager::apiKey(AIProvider provider) const {
     const QString raw = AIProviders::rawValue(provider);
-    const KeyLookup stored = KeyStore::read(apiKeyAccount(provider));
+    const KeyLookup stored = m_keys.read(apiKeyAccount(provider));
     if (stored.key()) {
         logi(QStringLiteral("密钥存储读取: provider=") + raw + QStringLiteral(", hit=true"));
         return stored;
@@ -130,7 +110,7 @@ bool SettingsManager::setApiKey(const std::optional<QString>& newKey, AIProvider
     const QString account = apiKeyAccount(provider);
     if (!newKey || newKey->isEmpty()) {
         logi(QStringLiteral("密钥存储删除: provider=") + raw);
-        const bool deleted = KeyStore::remove(account);
+        const bool deleted = m_keys.remove(account);
         m_store->remove(account);
         if (deleted)
             return true;
@@ -139,7 +119,7 @@ bool SettingsManager::setApiKey(const std::optional<QString>& newKey, AIProvider
     }
     logi(QStringLiteral("密钥存储写入: provider=") + raw + QStringLiteral(", len=") +
          QString::number(newKey->size()));
-    if (KeyStore::save(*newKey, account)) {
+    if (m_keys.save(*newKey, account)) {
         m_store->remove(account);
         return true;
     }
@@ -154,7 +134,7 @@ KeyLookup SettingsManager::activeApiKey() const {
 
 SettingsManager::ActiveKey SettingsManager::activeProviderAndKey() const {
     const AIProvider provider = apiProvider();
-    return {provider, withLegacyFallback(KeyStore::readQuietly(apiKeyAccount(provider)), provider)};
+    return {provider, withLegacyFallback(m_keys.readQuietly(apiKeyAccount(provider)), provider)};
 }
 
 std::optional<QString> SettingsManager::modelOverride(AIProvider provider) const {
@@ -174,6 +154,14 @@ void SettingsManager::setModelOverride(const std::optional<QString>& model, AIPr
 std::optional<QString> SettingsManager::baseURLOverride(AIProvider provider) const {
     std::lock_guard guard(m_lock);
     return m_store->text(key("baseURL.") + AIProviders::rawValue(provider));
+}
+
+QUrl SettingsManager::endpointURL(AIProvider provider) const {
+    return AIProviders::endpointURL(provider, baseURLOverride(provider));
+}
+
+QString SettingsManager::model(AIProvider provider) const {
+    return AIProviders::defaultModel(provider, modelOverride(provider));
 }
 
 std::optional<QString> SettingsManager::updateBaseURL() const {

@@ -2,6 +2,7 @@
 
 #include "settings/AIProvider.h"
 #include "settings/KeyLookup.h"
+#include "settings/KeyStore.h"
 #include "settings/PreferenceStore.h"
 
 #include <QString>
@@ -25,11 +26,10 @@ struct HotkeyDefaults {
 // accessor holds `lock` for its one read or write; compound reads hold it once.
 class SettingsManager {
 public:
-    static SettingsManager& shared();
-
-    // Replaces the shared instance with one over `filePath` (migrations run). For tests.
-    static void resetSharedForTesting(const QString& filePath);
-    explicit SettingsManager(const QString& filePath);
+    // Runs the migrations, which may move keys into `keyStore`. Without a key store, every
+    // key operation fails as with a store that cannot be asked.
+    explicit SettingsManager(const QString& filePath, std::unique_ptr<KeyStoreBackend> keyStore = nullptr);
+    ~SettingsManager();
 
     static QString preferencesPath(); // $XDG_CONFIG_HOME/vyrn/preferences.json
 
@@ -53,6 +53,9 @@ public:
     void setModelOverride(const std::optional<QString>& model, AIProvider provider);
     // `kavelin.baseURL.<raw>`: replaces scheme and host of the provider's endpoint when set.
     std::optional<QString> baseURLOverride(AIProvider provider) const;
+    // The provider's chat-completions address and model, overrides applied.
+    QUrl endpointURL(AIProvider provider) const;
+    QString model(AIProvider provider) const;
     // `kavelin.updateBaseURL`: replaces the compiled-in update service address when set.
     std::optional<QString> updateBaseURL() const;
 
@@ -125,5 +128,6 @@ private:
     KeyLookup withLegacyFallback(const KeyLookup& lookup, AIProvider provider) const;
 
     std::unique_ptr<PreferenceStore> m_store;
+    KeyStore m_keys;
     mutable std::mutex m_lock;
 };

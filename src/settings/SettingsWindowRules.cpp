@@ -4,10 +4,10 @@
 
 #include <algorithm>
 
-ConnectionTarget resolveConnectionTarget(const std::optional<QString>& modelInput, AIProvider provider) {
+ConnectionTarget resolveConnectionTarget(const SettingsManager& settings, const std::optional<QString>& modelInput,
+                                         AIProvider provider) {
     const QString model = modelInput ? modelInput->trimmed() : QString();
-    return {AIProviders::endpointURL(provider),
-            model.isEmpty() ? AIProviders::defaultModel(provider) : model};
+    return {settings.endpointURL(provider), model.isEmpty() ? settings.model(provider) : model};
 }
 
 TemplateSaveAction resolveTemplateSave(bool usesDefault, const QString& content) {
@@ -19,16 +19,16 @@ TemplateSaveAction resolveTemplateSave(bool usesDefault, const QString& content)
     return {Kind::saveCustom, content};
 }
 
-ModelChoices modelChoices(AIProvider provider) {
+ModelChoices modelChoices(const SettingsManager& settings, AIProvider provider) {
     ModelChoices choices;
     choices.models =
         provider == AIProvider::qwen
             ? QStringList{QStringLiteral("qwen-turbo"), QStringLiteral("qwen-plus"),
                           QStringLiteral("qwen-max")}
             : QStringList{QStringLiteral("deepseek-v4-flash"), QStringLiteral("deepseek-v4-pro")};
-    const std::optional<QString> stored = SettingsManager::shared().modelOverride(provider);
+    const std::optional<QString> stored = settings.modelOverride(provider);
     if (stored && !stored->trimmed().isEmpty() && !choices.models.contains(*stored))
         choices.models.append(*stored);
-    choices.selected = std::max(0, int(choices.models.indexOf(AIProviders::defaultModel(provider))));
+    choices.selected = std::max(0, int(choices.models.indexOf(settings.model(provider))));
     return choices;
 }

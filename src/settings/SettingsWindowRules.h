@@ -8,13 +8,16 @@
 
 #include <optional>
 
+class SettingsManager;
+
 // Where the connection test goes: the provider's endpoint (its base-address override
 // included) and the model typed or chosen, or the provider's model when that is blank.
 struct ConnectionTarget {
     QUrl endpoint;
     QString model;
 };
-ConnectionTarget resolveConnectionTarget(const std::optional<QString>& modelInput, AIProvider provider);
+ConnectionTarget resolveConnectionTarget(const SettingsManager& settings, const std::optional<QString>& modelInput,
+                                         AIProvider provider);
 
 // What "保存并应用" does with the template tab.
 struct TemplateSaveAction {
@@ -33,4 +36,4 @@ struct ModelChoices {
 };
 // The provider's models; a stored override that is not among them (set by hand or by an
 // older version) is offered as well, so that saving keeps it.
-ModelChoices modelChoices(AIProvider provider);
+ModelChoices modelChoices(const SettingsManager& settings, AIProvider provider);

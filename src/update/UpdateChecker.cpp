@@ -25,12 +25,6 @@
 
 namespace {
 
-UpdateChecker* g_shared = nullptr;
-
-void destroyShared() {
-    delete g_shared;
-    g_shared = nullptr;
-}
 
 // A standard integer parse: optional sign, ASCII digits only, the whole 64-bit range
 // (down to -9223372036854775808, whose magnitude has no positive counterpart).
@@ -76,38 +70,29 @@ bool applicationHasWindow() {
 
 } // namespace
 
-UpdateChecker& UpdateChecker::shared() {
-    if (!g_shared) {
-        g_shared = new UpdateChecker;
-        // The network manager must go before the application object does.
-        qAddPostRoutine(destroyShared);
-    }
-    return *g_shared;
-}
-
-UpdateChecker::UpdateChecker(QObject* parent)
-    : QObject(parent), m_openUrl([](const QUrl& url) { QDesktopServices::openUrl(url); }),
+UpdateChecker::UpdateChecker(SettingsManager& settings, AlertPresenter& alerts, QObject* parent)
+    : QObject(parent), m_settings(settings), m_alerts(alerts), m_openUrl([](const QUrl& url) { QDesktopServices::openUrl(url); }),
       m_currentVersion(APP_SHORT_VERSION) {}
 
 void UpdateChecker::check() {
     if (m_hasChecked)
         return;
     m_hasChecked = true;
-    if (!serviceBaseURL()) {
+    if (!serviceBaseURL(m_settings)) {
         logi(QStringLiteral("未配置更新服务：不检查更新"));
         return;
     }
     QTimer::singleShot(m_checkDelay, this, [this] { performCheck(); });
 }
 
-std::optional<QUrl> UpdateChecker::serviceBaseURL() {
+std::optional<QUrl> UpdateChecker::serviceBaseURL(const SettingsManager& settings) {
     const QString configured =
-        SettingsManager::shared().updateBaseURL().value_or(QStringLiteral(VYRN_UPDATE_BASE_URL_STRING));
+        settings.updateBaseURL().value_or(QStringLiteral(VYRN_UPDATE_BASE_URL_STRING));
     return webAddress(configured);
 }
 
 void UpdateChecker::performCheck() {
-    std::optional<QUrl> url = serviceBaseURL();
+    std::optional<QUrl> url = serviceBaseURL(m_settings);
     if (!url) {
         Q_EMIT checkFinished();
         return;
@@ -118,10 +103,9 @@ void UpdateChecker::performCheck() {
     url->setPath(path + QStringLiteral("/api/update"));
     url->setFragment(QString());
     url->setQuery(QString());
-    SettingsManager& settings = SettingsManager::shared();
-    if (settings.telemetryEnabled()) {
+    if (m_settings.telemetryEnabled()) {
         QUrlQuery query;
-        query.addQueryItem(QStringLiteral("id"), settings.installID());
+        query.addQueryItem(QStringLiteral("id"), m_settings.installID());
         url->setQuery(query);
     }
 
@@ -148,7 +132,7 @@ void UpdateChecker::handleReply(QNetworkReply* reply) {
         Q_EMIT checkFinished();
         return;
     }
-    const std::optional<QString> skipped = SettingsManager::shared().skipUpdateVersion();
+    const std::optional<QString> skipped = m_settings.skipUpdateVersion();
     if (!isNewer(record->version, m_currentVersion) || (skipped && *skipped == record->version)) {
         Q_EMIT checkFinished();
         return;
@@ -206,7 +190,7 @@ void UpdateChecker::showUpdateAlert(const QString& version, const QString& url) 
             QStringLiteral("VYRN v") + version + QStringLiteral(" 已发布。前往下载页面获取最新版。");
     }
     alert.buttons = {QStringLiteral("前往下载"), QStringLiteral("跳过此版本"), QStringLiteral("稍后提醒")};
-    Alerts::open(alert, [self = QPointer<UpdateChecker>(this), version, url](int response) {
+    m_alerts.open(alert, [self = QPointer<UpdateChecker>(this), version, url](int response) {
         if (self)
             self->handleAlertResult(response, version, url);
     });
@@ -218,7 +202,7 @@ void UpdateChecker::handleAlertResult(int response, const QString& version, cons
         std::optional<QUrl> target = webAddress(url);
         if (!target) {
             // Falls back to the service's home page.
-            target = serviceBaseURL();
+            target = serviceBaseURL(m_settings);
             if (target)
                 *target = target->resolved(QUrl(QStringLiteral("/")));
         }
@@ -227,7 +211,7 @@ void UpdateChecker::handleAlertResult(int response, const QString& version, cons
         break;
     }
     case SkipVersionButton:
-        SettingsManager::shared().setSkipUpdateVersion(version);
+        m_settings.setSkipUpdateVersion(version);
         logi(QStringLiteral("跳过版本: v") + version);
         break;
     default:

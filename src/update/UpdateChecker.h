@@ -9,6 +9,8 @@
 #include <optional>
 
 class QByteArray;
+class AlertPresenter;
+class SettingsManager;
 class QNetworkAccessManager;
 class QNetworkReply;
 
@@ -27,8 +29,7 @@ public:
     enum AlertResponse { DownloadButton = 0, SkipVersionButton = 1, RemindLaterButton = 2 };
     using UrlOpener = std::function<void(const QUrl&)>;
 
-    static UpdateChecker& shared();
-    explicit UpdateChecker(QObject* parent = nullptr);
+    UpdateChecker(SettingsManager& settings, AlertPresenter& alerts, QObject* parent = nullptr);
 
     bool hasChecked() const { return m_hasChecked; }
     // Schedules the one check of this run, when an update service is configured; later
@@ -45,7 +46,7 @@ public:
 
     // The preference `kavelin.updateBaseURL` when set, else the address given at build time
     // (none by default); nothing unless it is an http(s) address with a host.
-    static std::optional<QUrl> serviceBaseURL();
+    static std::optional<QUrl> serviceBaseURL(const SettingsManager& settings);
 
     // Test hooks.
     void setCheckDelay(std::chrono::milliseconds delay) { m_checkDelay = delay; }
@@ -60,6 +61,8 @@ Q_SIGNALS:
 private:
     void handleReply(QNetworkReply* reply);
 
+    SettingsManager& m_settings;
+    AlertPresenter& m_alerts;
     bool m_hasChecked = false;
     std::chrono::milliseconds m_checkDelay{3000};
     std::chrono::milliseconds m_requestTimeout{10000};

@@ -140,15 +140,16 @@ void MessageBoxAlertPresenter::open(const AlertRequest& alert, AlertAnswer onAns
         box->activateWindow();
 }
 
-namespace AlertBoxes {
-
-void openWindowModal(QWidget* parent, const AlertRequest& alert, AlertAnswer onAnswer) {
-    if (Alerts::answeredInAdvance(alert, onAnswer) || joinOpenAlert(parent, alert, onAnswer))
+void MessageBoxAlertPresenter::openFor(QObject* window, const AlertRequest& alert, AlertAnswer onAnswer) {
+    auto* parent = qobject_cast<QWidget*>(window);
+    if (!parent) {
+        open(alert, std::move(onAnswer));
+        return;
+    }
+    if (joinOpenAlert(parent, alert, onAnswer))
         return;
     QMessageBox* box = buildBox(parent, alert);
     track(parent, box, alert, std::move(onAnswer));
     box->setWindowModality(Qt::WindowModal);
     box->open();
 }
-
-} // namespace AlertBoxes

@@ -3,7 +3,6 @@
 #include "base/AppConstants.h"
 #include "base/AppIcon.h"
 #include "base/Logger.h"
-#include "base/SharedInstance.h"
 
 #include <QThread>
 
@@ -14,11 +13,10 @@ namespace {
 constexpr int kImageSize = 48;
 } // namespace
 
-NotificationManager& NotificationManager::shared() {
-    return sharedInstance<NotificationManager>();
+NotificationManager::NotificationManager(std::unique_ptr<NotificationService> service, QObject* parent)
+    : QObject(parent) {
+    setService(std::move(service));
 }
-
-NotificationManager::NotificationManager(QObject* parent) : QObject(parent) {}
 
 NotificationManager::~NotificationManager() = default;
 

@@ -14,8 +14,7 @@
 class NotificationManager : public QObject {
     Q_OBJECT
 public:
-    static NotificationManager& shared();
-    explicit NotificationManager(QObject* parent = nullptr);
+    explicit NotificationManager(std::unique_ptr<NotificationService> service, QObject* parent = nullptr);
     ~NotificationManager() override;
 
     // Without a service every notification is dropped as if the server were missing.

@@ -7,8 +7,8 @@
 
 namespace PanelPalette {
 
-bool prefersDark() {
-    return prefersDarkPages(DesktopColorScheme::shared().preference(),
+bool prefersDark(const DesktopColorScheme& scheme) {
+    return prefersDarkPages(scheme.preference(),
                             QApplication::palette().color(QPalette::Window));
 }
 

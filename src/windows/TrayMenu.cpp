@@ -3,20 +3,13 @@
 #include "base/AppConstants.h"
 #include "base/AppIcon.h"
 #include "base/Logger.h"
-#include "base/SettingsWindowHook.h"
-#include "base/SharedInstance.h"
-#include "base/TranslationActions.h"
 
 #include <QCoreApplication>
 #include <QCursor>
 #include <QMenu>
 #include <QSystemTrayIcon>
 
-TrayMenu& TrayMenu::shared() {
-    return sharedInstance<TrayMenu>();
-}
-
-TrayMenu::TrayMenu() = default;
+TrayMenu::TrayMenu(Actions actions) : m_actions(std::move(actions)) {}
 
 TrayMenu::~TrayMenu() {
     delete m_trayIcon;
@@ -26,10 +19,10 @@ void TrayMenu::setup() {
     if (m_trayIcon)
         return;
     m_menu = std::make_unique<QMenu>();
-    m_menu->addAction(QStringLiteral("📷 截图翻译"), this, [] { TranslationActions::startScreenshot(); });
-    m_menu->addAction(QStringLiteral("📝 划词翻译"), this, [] { TranslationActions::startSelection(); });
+    m_menu->addAction(QStringLiteral("📷 截图翻译"), this, [this] { m_actions.screenshot(); });
+    m_menu->addAction(QStringLiteral("📝 划词翻译"), this, [this] { m_actions.selection(); });
     m_menu->addSeparator();
-    m_menu->addAction(QStringLiteral("⚙️ 偏好设置..."), this, [] { SettingsWindowHook::show(); });
+    m_menu->addAction(QStringLiteral("⚙️ 偏好设置..."), this, [this] { m_actions.settings(); });
     m_menu->addSeparator();
     // exit(), not quit(): quit() first asks every window to close, and any one may refuse.
     m_menu->addAction(QStringLiteral("退出 ") + APP_NAME, this, [] { QCoreApplication::exit(0); });

@@ -2,6 +2,7 @@
 
 #include <QObject>
 
+#include <functional>
 #include <memory>
 
 class QMenu;
@@ -12,8 +13,13 @@ class QSystemTrayIcon;
 class TrayMenu : public QObject {
     Q_OBJECT
 public:
-    static TrayMenu& shared();
-    TrayMenu();
+    // What the menu's entries do; every one is set.
+    struct Actions {
+        std::function<void()> screenshot;
+        std::function<void()> selection;
+        std::function<void()> settings;
+    };
+    explicit TrayMenu(Actions actions);
     ~TrayMenu() override;
 
     // Once, at start. Without a tray the icon waits for one and the log says so.
@@ -22,6 +28,7 @@ public:
     QMenu* menu() const { return m_menu.get(); }
 
 private:
+    Actions m_actions;
     std::unique_ptr<QMenu> m_menu;
     QSystemTrayIcon* m_trayIcon = nullptr;
 };

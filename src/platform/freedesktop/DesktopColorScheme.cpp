@@ -17,8 +17,6 @@ const QString settingsInterface = QStringLiteral("org.freedesktop.portal.Setting
 const QString appearanceNamespace = QStringLiteral("org.freedesktop.appearance");
 const QString colorSchemeKey = QStringLiteral("color-scheme");
 
-DesktopColorScheme* g_shared = nullptr;
-
 // Read answers with the value wrapped in a second variant; SettingChanged with one.
 ColorSchemePreference preferenceFrom(QVariant value) {
     while (value.metaType() == QMetaType::fromType<QDBusVariant>())
@@ -49,17 +47,6 @@ bool prefersDarkPages(ColorSchemePreference preference, const QColor& windowColo
         break;
     }
     return windowColor.lightness() < 128;
-}
-
-DesktopColorScheme& DesktopColorScheme::shared() {
-    if (!g_shared) {
-        g_shared = new DesktopColorScheme;
-        qAddPostRoutine([] {
-            delete g_shared;
-            g_shared = nullptr;
-        });
-    }
-    return *g_shared;
 }
 
 DesktopColorScheme::DesktopColorScheme() {

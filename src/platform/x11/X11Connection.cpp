@@ -29,24 +29,6 @@ X11Connection::~X11Connection() {
         xcb_disconnect(m_connection);
 }
 
-X11Connection* X11Connection::shared() {
-    static X11Connection* instance = nullptr;
-    if (!instance) {
-        auto* connection = new X11Connection();
-        if (!connection->isOpen()) {
-            logi(QStringLiteral("X11 连接失败: ") + connection->error());
-            delete connection;
-            return nullptr;
-        }
-        instance = connection;
-        qAddPostRoutine([] {
-            delete instance;
-            instance = nullptr;
-        });
-    }
-    return instance;
-}
-
 QString X11Connection::error() const {
     if (isOpen())
         return {};

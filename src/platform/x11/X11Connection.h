@@ -9,8 +9,7 @@
 class QSocketNotifier;
 
 // VYRN's own xcb connection, read on the main thread through a QSocketNotifier.
-// X11 services (hotkeys, and later capture, selection and clipboard helpers) share
-// X11Connection::shared() and listen to eventReceived.
+// The hotkeys use it and listen to eventReceived.
 //
 // Why not Qt's connection through a native event filter: Qt's connection speaks
 // XKB, and the server withholds some core MappingNotify events from XKB clients,
@@ -29,10 +28,6 @@ public:
     ~X11Connection() override;
     X11Connection(const X11Connection&) = delete;
     X11Connection& operator=(const X11Connection&) = delete;
-
-    // The program's connection; null when DISPLAY cannot be opened (then error()
-    // of a fresh attempt says why). Deleted when the application object goes.
-    static X11Connection* shared();
 
     bool isOpen() const { return m_connection && !xcb_connection_has_error(m_connection); }
     // Chinese, for the log and the user; empty while open.

@@ -1,7 +1,6 @@
 #include "platform/RecordingKeyboard.h"
 
 #include "keys/LinuxKeyMap.h"
-#include "platform/x11/X11Connection.h"
 
 #include <QGuiApplication>
 #include <QWindow>
@@ -16,11 +15,12 @@ bool onX11() {
 
 // The first group's and the second group's unshifted symbols, in that order: a layout whose
 // first group is not Latin (ru, with us as the second) still names letter keys.
-QList<quint32> unshiftedKeysyms(X11Connection& connection, xcb_keycode_t keycode) {
+// Asked on Qt's connection, which delivered the press: its event reader does not depend on
+// this wait.
+QList<quint32> unshiftedKeysyms(xcb_connection_t* connection, xcb_keycode_t keycode) {
     QList<quint32> keysyms;
-    xcb_get_keyboard_mapping_reply_t* reply = xcb_get_keyboard_mapping_reply(
-        connection.get(), xcb_get_keyboard_mapping(connection.get(), keycode, 1), nullptr);
-    connection.dispatchSoon(); // events read while waiting for the reply
+    xcb_get_keyboard_mapping_reply_t* reply =
+        xcb_get_keyboard_mapping_reply(connection, xcb_get_keyboard_mapping(connection, keycode, 1), nullptr);
     if (!reply)
         return keysyms;
     const xcb_keysym_t* symbols = xcb_get_keyboard_mapping_keysyms(reply);
@@ -50,9 +50,9 @@ void release(QWindow* window) {
 }
 
 std::optional<int> keyCodeOfPress(quint32 nativeScanCode, int qtKey, Qt::KeyboardModifiers modifiers) {
-    if (X11Connection* connection =
-            onX11() && nativeScanCode > 0 && nativeScanCode < 256 ? X11Connection::shared() : nullptr) {
-        for (quint32 keysym : unshiftedKeysyms(*connection, xcb_keycode_t(nativeScanCode)))
+    auto* x11 = onX11() ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (x11 && x11->connection() && nativeScanCode > 0 && nativeScanCode < 256) {
+        for (quint32 keysym : unshiftedKeysyms(x11->connection(), xcb_keycode_t(nativeScanCode)))
             if (const std::optional<int> keyCode = LinuxKeyMap::keyCodeForX11Keysym(keysym))
                 return keyCode;
         return std::nullopt;

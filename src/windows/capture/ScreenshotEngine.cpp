@@ -3,7 +3,6 @@
 #include "base/Logger.h"
 #include "capture/CaptureGeometry.h"
 #include "capture/ScreenCrop.h"
-#include "platform/ScreenCaptureFactory.h"
 #include "windows/capture/OverlayView.h"
 
 #include <QCursor>
@@ -43,17 +42,6 @@ ChosenScreen screenUnderPointer() {
 }
 
 } // namespace
-
-ScreenshotEngine& ScreenshotEngine::shared() {
-    static ScreenshotEngine* engine = [] {
-        auto* created = new ScreenshotEngine(ScreenCaptureFactory::create());
-        // The overlay and the grabs must go while the connection to the display exists.
-        QObject::connect(qApp, &QCoreApplication::aboutToQuit, created, &ScreenshotEngine::cleanup);
-        created->setParent(qApp);
-        return created;
-    }();
-    return *engine;
-}
 
 ScreenshotEngine::ScreenshotEngine(std::unique_ptr<ScreenCapture> capture) : m_capture(std::move(capture)) {
     m_safetyTimer.setSingleShot(true);

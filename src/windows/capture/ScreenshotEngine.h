@@ -27,7 +27,6 @@ public:
     // it means cancelled, timed out, refused or failed.
     using DoneCallback = std::function<void(const QRectF& selection, const QImage& crop)>;
 
-    static ScreenshotEngine& shared();
     explicit ScreenshotEngine(std::unique_ptr<ScreenCapture> capture);
     ~ScreenshotEngine() override;
 

@@ -1,12 +1,8 @@
 #include "windows/pipeline/DesktopPipeline.h"
 
-#include "ocr/OCREngine.h"
 #include "pipeline/LoadingPanelPlacement.h"
-#include "pipeline/SelectedTextReader.h"
 #include "platform/FloatingPanelWindow.h"
 #include "platform/HotkeyService.h"
-#include "platform/SelectionServicesFactory.h"
-#include "platform/freedesktop/AccessibilityBusStatus.h"
 #include "windows/NotificationManager.h"
 #include "windows/PanelPalette.h"
 #include "windows/capture/ScreenshotEngine.h"
@@ -23,15 +19,6 @@ namespace {
 
 constexpr int kEscapeKeyCode = 53;
 
-class EngineTranslator final : public Translator {
-public:
-    void translate(const QString& text, TranslationEngine::Completion completion,
-                   std::function<bool()> stillWanted) override {
-        TranslationEngine::shared().translate(text, std::move(completion), std::move(stillWanted));
-    }
-    void cancel() override { TranslationEngine::shared().cancelCurrentTask(); }
-};
-
 QRect placeLoadingPanel(const QSize& frameSize) {
     QList<LoadingPanelPlacement::Screen> screens;
     const QList<QScreen*> all = QGuiApplication::screens();
@@ -44,21 +31,11 @@ QRect placeLoadingPanel(const QSize& frameSize) {
 
 } // namespace
 
-DesktopPipeline::DesktopPipeline() = default;
+DesktopPipeline::DesktopPipeline(const Windows& windows) : m_windows(windows) {}
 
 DesktopPipeline::~DesktopPipeline() {
     delete m_loadingPanel.data();
     delete m_prompt.data();
-}
-
-TranslationPipeline::Services DesktopPipeline::services() {
-    TranslationPipeline::Services services;
-    services.desktop = std::make_unique<DesktopPipeline>();
-    services.translator = std::make_shared<EngineTranslator>();
-    services.selection = std::make_unique<SelectedTextReader>(SelectionServicesFactory::create());
-    services.accessibility = std::make_unique<AccessibilityBusStatus>();
-    services.ocr = &OCREngine::shared();
-    return services;
 }
 
 void DesktopPipeline::prepareLoadingPanel() {
@@ -67,7 +44,7 @@ void DesktopPipeline::prepareLoadingPanel() {
     m_loadingPanel = new LoadingPanel;
     // The web engine starts once the panel is on the screen, so the user sees at once
     // that the key worked; its first start blocks for a moment.
-    connect(m_loadingPanel, &LoadingPanel::painted, &ResultWindowController::shared(),
+    connect(m_loadingPanel, &LoadingPanel::painted, &m_windows.results,
             &ResultWindowController::prepareWebEngine);
     // Drawing the Chinese texts once loads their fallback fonts now rather than at the first press.
     m_loadingPanel->setTexts(QStringLiteral("正在翻译..."), QStringLiteral("划词翻译 → AI 翻译分析"));
@@ -84,7 +61,7 @@ void DesktopPipeline::showLoadingPanel(const QString& title, const QString& subt
     m_loadingClosed = std::move(closed);
     LoadingPanel& panel = *m_loadingPanel;
     panel.setTexts(title, subtitle);
-    panel.setPalette(PanelPalette::forScheme(PanelPalette::prefersDark()));
+    panel.setPalette(PanelPalette::forScheme(PanelPalette::prefersDark(m_windows.colorScheme)));
     // The window manager says once how wide its frame is; later showings only set the states.
     const std::optional<QMargins> margins =
         FloatingPanelWindow::prepare(panel.windowHandle(), m_frameMargins ? 0 : 100);
@@ -102,7 +79,7 @@ void DesktopPipeline::hideLoadingPanel() {
 }
 
 std::optional<QString> DesktopPipeline::grabCancelKey(std::function<void()> pressed) {
-    KeyGrabResult<TemporaryKeyGrab> grab = HotkeyService::shared().grabTemporarily(kEscapeKeyCode, 0);
+    KeyGrabResult<TemporaryKeyGrab> grab = m_windows.hotkeys.grabTemporarily(kEscapeKeyCode, 0);
     if (!grab) {
         return grab.failure->error == KeyGrabError::HeldByAnotherProgram
                    ? QStringLiteral("该组合键已被其他程序占用")
@@ -121,16 +98,16 @@ void DesktopPipeline::releaseCancelKey() {
 }
 
 bool DesktopPipeline::isResultPanelOpen() const {
-    return ResultWindowController::shared().isPanelOpen();
+    return m_windows.results.isPanelOpen();
 }
 
 void DesktopPipeline::showResult(const QString& markdown, const QString& originalText,
                                  const QRectF& sourceRect) {
-    ResultWindowController::shared().show(markdown, originalText, sourceRect);
+    m_windows.results.show(markdown, originalText, sourceRect);
 }
 
 void DesktopPipeline::notify(const QString& title, const QString& body) {
-    NotificationManager::shared().show(title, body);
+    m_windows.notifications.show(title, body);
 }
 
 QPointF DesktopPipeline::pointerPosition() const {
@@ -144,18 +121,18 @@ void DesktopPipeline::promptForAccessibility(std::function<void(bool enable)> an
 }
 
 QString DesktopPipeline::captureUnavailableReason() const {
-    return ScreenshotEngine::shared().unavailableReason();
+    return m_windows.screenshots.unavailableReason();
 }
 
 bool DesktopPipeline::isCapturing() const {
-    return ScreenshotEngine::shared().isActive();
+    return m_windows.screenshots.isActive();
 }
 
 void DesktopPipeline::startCapture(std::function<void(const CapturedRegion&)> done) {
-    ScreenshotEngine::shared().start([done = std::move(done)](const QRectF& selection, const QImage& crop) {
+    ScreenshotEngine& screenshots = m_windows.screenshots;
+    screenshots.start([&screenshots, done = std::move(done)](const QRectF& selection, const QImage& crop) {
         // The captured screen's frame is known until the overlay goes, which is after this.
-        const QRectF onDesktop =
-            selection.translated(ScreenshotEngine::shared().capturedScreenFrame().topLeft());
+        const QRectF onDesktop = selection.translated(screenshots.capturedScreenFrame().topLeft());
         done({selection, onDesktop, crop});
     });
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "pipeline/PipelineDesktop.h"
-#include "pipeline/TranslationPipeline.h"
 #include "windows/pipeline/AccessibilityPrompt.h"
 #include "windows/pipeline/LoadingPanel.h"
 
@@ -11,6 +10,11 @@
 
 #include <memory>
 
+class DesktopColorScheme;
+class HotkeyService;
+class NotificationManager;
+class ResultWindowController;
+class ScreenshotEngine;
 class TemporaryKeyGrab;
 
 // The flows' windows and services on this desktop: the loading panel and the
@@ -19,11 +23,17 @@ class TemporaryKeyGrab;
 class DesktopPipeline final : public QObject, public PipelineDesktop {
     Q_OBJECT
 public:
-    DesktopPipeline();
-    ~DesktopPipeline() override;
+    // The windows and services the flows show themselves through; all outlive the pipeline.
+    struct Windows {
+        ResultWindowController& results;
+        ScreenshotEngine& screenshots;
+        NotificationManager& notifications;
+        HotkeyService& hotkeys;
+        const DesktopColorScheme& colorScheme;
+    };
 
-    // Everything the pipeline needs, the real way.
-    static TranslationPipeline::Services services();
+    explicit DesktopPipeline(const Windows& windows);
+    ~DesktopPipeline() override;
 
     void showLoadingPanel(const QString& title, const QString& subtitle,
                           std::function<void()> closed) override;
@@ -44,6 +54,7 @@ public:
     AccessibilityPrompt* accessibilityPrompt() const { return m_prompt; }
 
 private:
+    Windows m_windows;
     QPointer<LoadingPanel> m_loadingPanel;
     std::function<void()> m_loadingClosed;
     QPointer<AccessibilityPrompt> m_prompt;

@@ -24,7 +24,6 @@
 
 namespace {
 
-ResultWindowController* g_shared = nullptr;
 
 qreal primaryBottom() {
     const QScreen* primary = QGuiApplication::primaryScreen();
@@ -64,22 +63,10 @@ QString grabFailureReason(const KeyGrabFailure& failure) {
 
 } // namespace
 
-ResultWindowController& ResultWindowController::shared() {
-    static ResultWindowController* const instance = [] {
-        g_shared = new ResultWindowController;
-        // show() may be the first call, from a flow's worker: the controller lives on the main thread.
-        g_shared->moveToThread(QCoreApplication::instance()->thread());
-        qAddPostRoutine([] {
-            delete g_shared;
-            g_shared = nullptr;
-        });
-        return g_shared;
-    }();
-    return *instance;
-}
-
-ResultWindowController::ResultWindowController()
-    : m_keys{{{"ESC",
+ResultWindowController::ResultWindowController(SettingsManager& settings, HotkeyService& hotkeys,
+                                               const DesktopColorScheme& colorScheme)
+    : m_settings(settings), m_hotkeys(hotkeys), m_colorScheme(colorScheme),
+      m_keys{{{"ESC",
                &SettingsManager::closePanelHotkeyKeyCode,
                &SettingsManager::closePanelHotkeyModifiers,
                &ResultWindowController::closePanel,
@@ -98,9 +85,6 @@ ResultWindowController::ResultWindowController()
     m_frameSave.setSingleShot(true);
     m_frameSave.setInterval(500);
     connect(&m_frameSave, &QTimer::timeout, this, &ResultWindowController::saveMovedFrame);
-    // Asked early, so that the portal's answer is in before the first page is drawn.
-    QMetaObject::invokeMethod(
-        this, [] { DesktopColorScheme::shared(); }, Qt::QueuedConnection);
 }
 
 ResultWindowController::~ResultWindowController() {
@@ -169,7 +153,7 @@ void ResultWindowController::showNow(const QString& markdown, const QString& ori
     if (m_open)
         closePanel();
     prepareWebEngine();
-    SettingsManager& settings = SettingsManager::shared();
+    SettingsManager& settings = m_settings;
     m_markdown = markdown;
     m_originalText = originalText;
     m_canSplit = HTMLRenderer::canSplit(markdown, originalText);
@@ -221,7 +205,7 @@ void ResultWindowController::raisePanel() {
 }
 
 void ResultWindowController::grabPanelKeys() {
-    SettingsManager& settings = SettingsManager::shared();
+    SettingsManager& settings = m_settings;
     for (PanelKey& key : m_keys) {
         const int keyCode = (settings.*key.keyCode)();
         const int modifiers = (settings.*key.modifiers)();
@@ -232,7 +216,7 @@ void ResultWindowController::grabPanelKeys() {
             key.grab.reset();
             logi(tag + QStringLiteral(" tap: 已移除"));
         }
-        KeyGrabResult<TemporaryKeyGrab> result = HotkeyService::shared().grabTemporarily(keyCode, modifiers);
+        KeyGrabResult<TemporaryKeyGrab> result = m_hotkeys.grabTemporarily(keyCode, modifiers);
         if (!result) {
             logi(tag + QStringLiteral(" tap: 创建失败（") + grabFailureReason(*result.failure) +
                  QStringLiteral("）"));
@@ -283,7 +267,7 @@ void ResultWindowController::decreaseFontSize() {
 }
 
 void ResultWindowController::changeFontSize(int step) {
-    SettingsManager& settings = SettingsManager::shared();
+    SettingsManager& settings = m_settings;
     settings.setPopupFontSize(settings.popupFontSize() + step);
     reloadWebView();
     if (m_open)
@@ -293,8 +277,8 @@ void ResultWindowController::changeFontSize(int step) {
 void ResultWindowController::reloadWebView() {
     if (!m_open)
         return;
-    SettingsManager& settings = SettingsManager::shared();
-    const bool dark = PanelPalette::prefersDark();
+    SettingsManager& settings = m_settings;
+    const bool dark = PanelPalette::prefersDark(m_colorScheme);
     const int fontSize = settings.popupFontSize();
     const QString provider = AIProviders::shortName(settings.apiProvider());
     m_panel->setPalette(PanelPalette::forScheme(dark));
@@ -361,5 +345,5 @@ void ResultWindowController::saveMovedFrame() {
 void ResultWindowController::saveFrame(const QRectF& frame) {
     m_frameSave.stop();
     m_frameMoved = false;
-    SettingsManager::shared().setWindowFrame(PanelGeometry::frameText(frame));
+    m_settings.setWindowFrame(PanelGeometry::frameText(frame));
 }

@@ -9,6 +9,8 @@
 #include <array>
 #include <memory>
 
+class DesktopColorScheme;
+class HotkeyService;
 class ResultPanel;
 class ResultWebEngine;
 class ResultWebView;
@@ -19,14 +21,16 @@ class TemporaryKeyGrab;
 // the other half of the screen, split view), which are grabbed only while a panel is open.
 // Main thread only, except show().
 //
-//   ResultWindowController& results = ResultWindowController::shared();
+//   ResultWindowController results(settings, hotkeys, colorScheme);
 //   results.prepareWebEngine();          // once the flow's loading panel has painted
 //   results.show(answer, original, ResultWindowController::toBottomLeft(selection));
 //   connect(&results, &ResultWindowController::panelClosed, ...);
 class ResultWindowController : public QObject {
     Q_OBJECT
 public:
-    static ResultWindowController& shared();
+    // Lives on the main thread; show() may be called from a flow's worker.
+    ResultWindowController(SettingsManager& settings, HotkeyService& hotkeys, const DesktopColorScheme& colorScheme);
+    ~ResultWindowController() override;
 
     // Any thread; returns at once. The panel opens on the main thread, after closing an
     // open one, on the half of the screen away from `screenshotRect` (where the source
@@ -79,8 +83,6 @@ private:
         std::unique_ptr<TemporaryKeyGrab> grab;
     };
 
-    ResultWindowController();
-    ~ResultWindowController() override;
 
     void showNow(const QString& markdown, const QString& originalText, const QRectF& screenshotRect);
     void grabPanelKeys();
@@ -95,6 +97,9 @@ private:
     void saveFrame(const QRectF& frame);
     void saveMovedFrame();
 
+    SettingsManager& m_settings;
+    HotkeyService& m_hotkeys;
+    const DesktopColorScheme& m_colorScheme;
     ResultWebEngine* m_engine = nullptr;
     // Hidden, not destroyed, while closed: the next answer reuses its window and page process.
     ResultPanel* m_panel = nullptr;

@@ -2,7 +2,6 @@
 
 #include "base/AppConstants.h"
 #include "base/AppIcon.h"
-#include "settings/SettingsManager.h"
 #include "windows/settings/StatusStyle.h"
 
 #include <QDesktopServices>
@@ -36,7 +35,7 @@ void addPath(QGridLayout* grid, int row, const QString& title, const QString& pa
 
 namespace AboutDialog {
 
-void open(QWidget* parent) {
+void open(QWidget* parent, const QString& settingsFile) {
     static QPointer<QDialog> current;
     if (current && current->parentWidget() == parent) {
         current->raise();
@@ -65,7 +64,7 @@ void open(QWidget* parent) {
     grid->setColumnStretch(1, 1);
     grid->setHorizontalSpacing(10);
     addPath(grid, 0, QStringLiteral("日志："), LOG_PATH, dialog);
-    addPath(grid, 1, QStringLiteral("设置："), SettingsManager::shared().store().filePath(), dialog);
+    addPath(grid, 1, QStringLiteral("设置："), settingsFile, dialog);
     column->addLayout(grid);
 
     auto* buttons = new QDialogButtonBox(dialog);

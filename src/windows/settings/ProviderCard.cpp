@@ -30,7 +30,8 @@ QLabel* statusLabel(qreal size, QWidget* parent) {
 
 } // namespace
 
-ProviderCard::ProviderCard(AIProvider provider, QWidget* parent) : QWidget(parent), m_provider(provider) {
+ProviderCard::ProviderCard(AIProvider provider, const ModelChoices& models, QWidget* parent)
+    : QWidget(parent), m_provider(provider) {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 8, 0, 8);
     column->setSpacing(6);
@@ -42,7 +43,6 @@ ProviderCard::ProviderCard(AIProvider provider, QWidget* parent) : QWidget(paren
 
     column->addWidget(titleLabel(QStringLiteral("模型（Model）："), this));
     m_modelPopup = new QComboBox(this);
-    const ModelChoices models = modelChoices(provider);
     m_modelPopup->addItems(models.models);
     m_modelPopup->setCurrentIndex(models.selected);
     m_modelPopup->setAccessibleName(QStringLiteral("模型"));

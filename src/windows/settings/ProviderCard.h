@@ -4,6 +4,7 @@
 #include "settings/AIProvider.h"
 #include "settings/ApiKeyInput.h"
 #include "settings/KeyLookup.h"
+#include "settings/SettingsWindowRules.h"
 
 #include <QWidget>
 
@@ -19,7 +20,7 @@ class QToolButton;
 class ProviderCard : public QWidget {
     Q_OBJECT
 public:
-    explicit ProviderCard(AIProvider provider, QWidget* parent = nullptr);
+    ProviderCard(AIProvider provider, const ModelChoices& models, QWidget* parent = nullptr);
 
     AIProvider provider() const { return m_provider; }
 

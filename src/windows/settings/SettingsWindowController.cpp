@@ -1,9 +1,7 @@
 #include "windows/settings/SettingsWindowController.h"
 
 #include "base/Alerts.h"
-#include "base/HotkeyHook.h"
 #include "base/Logger.h"
-#include "base/SharedInstance.h"
 #include "keys/HotkeyConflicts.h"
 #include "keys/HotkeyNames.h"
 #include "platform/freedesktop/Autostart.h"
@@ -12,7 +10,6 @@
 #include "settings/SettingsWindowRules.h"
 #include "text/GraphemeCount.h"
 #include "update/UpdateChecker.h"
-#include "windows/MessageBoxAlertPresenter.h"
 #include "windows/settings/AboutDialog.h"
 #include "windows/settings/HotkeyRecorder.h"
 #include "windows/settings/ProviderCard.h"
@@ -100,22 +97,17 @@ const std::vector<HotkeySetting>& hotkeySettings() {
     return settings;
 }
 
-SettingsManager& settings() {
-    return SettingsManager::shared();
-}
-
 } // namespace
 
-SettingsWindowController& SettingsWindowController::shared() {
-    return sharedInstance<SettingsWindowController>();
-}
-
-SettingsWindowController::SettingsWindowController() {
+SettingsWindowController::SettingsWindowController(SettingsManager& settings, AlertPresenter& alerts,
+                                                   std::function<void()> reregisterHotkeys)
+    : m_settings(settings), m_alerts(alerts), m_reregisterHotkeys(std::move(reregisterHotkeys)),
+      m_connectionTest(settings), m_keyStore(settings) {
     for (const HotkeySetting& hotkey : hotkeySettings()) {
         // Buttons name what is stored by its code and mask: a stored display text may be
         // one an older version wrote.
-        auto defaultDisplay = [&hotkey] {
-            return hotkeyDisplayString((settings().*hotkey.keyCode)(), (settings().*hotkey.modifiers)());
+        auto defaultDisplay = [this, &hotkey] {
+            return hotkeyDisplayString((m_settings.*hotkey.keyCode)(), (m_settings.*hotkey.modifiers)());
         };
         m_recorders.push_back(std::make_unique<HotkeyRecorder>(hotkey.allowedSoloKeyCodes, hotkey.soloKeyHint,
                                                                defaultDisplay,
@@ -150,29 +142,29 @@ void SettingsWindowController::show() {
         m_window = window;
 
         window->providerPopup->setCurrentIndex(
-            window->providerPopup->findData(AIProviders::rawValue(settings().apiProvider())));
+            window->providerPopup->findData(AIProviders::rawValue(m_settings.apiProvider())));
         connect(window->providerPopup, &QComboBox::currentIndexChanged, this,
                 &SettingsWindowController::providerChanged);
         window->launchAtLoginCheckbox->setChecked(Autostart::isEnabled());
         connect(window->launchAtLoginCheckbox, &QCheckBox::toggled, this,
                 &SettingsWindowController::launchAtLoginToggled);
         // The identifier only ever travels with the update check: no service, nothing to consent to.
-        const bool updateService = UpdateChecker::serviceBaseURL().has_value();
+        const bool updateService = UpdateChecker::serviceBaseURL(m_settings).has_value();
         window->telemetryCheckbox->setVisible(updateService);
         window->telemetryNote->setVisible(updateService);
-        window->telemetryCheckbox->setChecked(settings().telemetryEnabled());
+        window->telemetryCheckbox->setChecked(m_settings.telemetryEnabled());
         connect(window->telemetryCheckbox, &QCheckBox::toggled, this,
                 &SettingsWindowController::telemetryToggled);
 
         for (int i = 0; i < hotkeyCount; ++i)
             m_recorders[size_t(i)]->attach(window->hotkeySections[i].button,
                                            window->hotkeySections[i].statusLabel);
-        window->defaultSplitSeg->setSelectedSegment(settings().defaultSplitMode() ? 1 : 0);
+        window->defaultSplitSeg->setSelectedSegment(m_settings.defaultSplitMode() ? 1 : 0);
 
         bool usesDefault = true;
         {
-            std::lock_guard guard(settings().lock());
-            usesDefault = settings()._usesDefaultPromptUnlocked();
+            std::lock_guard guard(m_settings.lock());
+            usesDefault = m_settings._usesDefaultPromptUnlocked();
         }
         window->templateModeSeg->setSelectedSegment(usesDefault ? 0 : 1);
         applyTemplateMode(usesDefault);
@@ -183,7 +175,7 @@ void SettingsWindowController::show() {
         connect(window->resetButton, &QPushButton::clicked, this, &SettingsWindowController::resetAll);
         connect(window->aboutButton, &QPushButton::clicked, this, &SettingsWindowController::showAbout);
         connect(window, &SettingsWindow::closing, this, &SettingsWindowController::windowWillClose);
-        installProviderCard(settings().apiProvider());
+        installProviderCard(m_settings.apiProvider());
     }
     logi(QStringLiteral("打开偏好设置窗口"));
     m_window->show();
@@ -204,7 +196,7 @@ void SettingsWindowController::windowWillClose() {
 void SettingsWindowController::installProviderCard(AIProvider provider) {
     ++m_testGeneration;
     m_connectionTest.cancel();
-    auto* card = new ProviderCard(provider);
+    auto* card = new ProviderCard(provider, modelChoices(m_settings, provider));
     connect(card->testButton(), &QPushButton::clicked, this, &SettingsWindowController::testAPIKeyConnection);
     m_window->setProviderCard(card);
     loadKey(card);
@@ -220,15 +212,15 @@ void SettingsWindowController::providerChanged(int index) {
         return;
     const std::optional<AIProvider> chosen =
         AIProviders::fromRawValue(m_window->providerPopup->itemData(index).toString());
-    const AIProvider outgoing = settings().apiProvider();
+    const AIProvider outgoing = m_settings.apiProvider();
     if (!chosen || *chosen == outgoing)
         return;
-    const PreferenceStore::Batch oneWrite(settings().store());
+    const PreferenceStore::Batch oneWrite(m_settings.store());
     if (ProviderCard* card = m_window->providerCard()) {
         storeKey(outgoing, resolveKeySave(card->keyState(), card->keyFieldText()));
-        settings().setModelOverride(card->modelTitle(), outgoing);
+        m_settings.setModelOverride(card->modelTitle(), outgoing);
     }
-    settings().setApiProvider(*chosen);
+    m_settings.setApiProvider(*chosen);
     installProviderCard(*chosen);
 }
 
@@ -285,7 +277,7 @@ void SettingsWindowController::testAPIKeyConnection() {
         return;
     const quint64 generation = ++m_testGeneration;
     m_connectionTest.cancel();
-    const AIProvider provider = settings().apiProvider();
+    const AIProvider provider = m_settings.apiProvider();
     const ApiKeyInput input = ApiKeyInput::parse(card->keyFieldText());
     if (input.kind != ApiKeyInput::Kind::blank) {
         startConnectionTest(card, provider, input.key);
@@ -315,7 +307,7 @@ void SettingsWindowController::startConnectionTest(ProviderCard* card, AIProvide
 // MARK: switches that take effect at once
 
 void SettingsWindowController::telemetryToggled(bool on) {
-    settings().setTelemetryEnabled(on);
+    m_settings.setTelemetryEnabled(on);
 }
 
 void SettingsWindowController::launchAtLoginToggled(bool on) {
@@ -342,8 +334,8 @@ void SettingsWindowController::applyTemplateMode(bool usesDefault) {
         return;
     std::optional<QString> custom;
     {
-        std::lock_guard guard(settings().lock());
-        custom = settings()._customPromptUnlocked();
+        std::lock_guard guard(m_settings.lock());
+        custom = m_settings._customPromptUnlocked();
     }
     m_window->templateTextView->setPlainText(usesDefault || !custom ? PromptTemplates::defaultPromptTemplate()
                                                                     : *custom);
@@ -374,7 +366,7 @@ void SettingsWindowController::saveAllSettings() {
             QStringLiteral("\n\n全局注册后，这些应用内按此键将触发翻译而非原功能。确定要使用吗？"),
         AlertRequest::Style::Warning,
         {QStringLiteral("确定"), QStringLiteral("取消")}};
-    AlertBoxes::openWindowModal(m_window, alert, [this](int answer) {
+    m_alerts.openFor(m_window, alert, [this](int answer) {
         if (answer == 0)
             saveConfirmed();
     });
@@ -383,7 +375,7 @@ void SettingsWindowController::saveAllSettings() {
 void SettingsWindowController::saveConfirmed() {
     if (!m_window)
         return;
-    SettingsManager& store = settings();
+    SettingsManager& store = m_settings;
     const PreferenceStore::Batch oneWrite(store.store());
     const AIProvider provider = store.apiProvider();
     ProviderCard* card = m_window->providerCard();
@@ -436,7 +428,7 @@ void SettingsWindowController::resetAll() {
         QStringLiteral("将恢复 API Key 以外的所有设置为默认值，包括快捷键和翻译模板。确定继续？"),
         AlertRequest::Style::Warning,
         {QStringLiteral("恢复默认"), QStringLiteral("取消")}};
-    AlertBoxes::openWindowModal(m_window, alert, [this](int answer) {
+    m_alerts.openFor(m_window, alert, [this](int answer) {
         if (answer == 0)
             resetConfirmed();
     });
@@ -445,7 +437,7 @@ void SettingsWindowController::resetAll() {
 void SettingsWindowController::resetConfirmed() {
     if (!m_window)
         return;
-    SettingsManager& store = settings();
+    SettingsManager& store = m_settings;
     const PreferenceStore::Batch oneWrite(store.store());
     store.setCustomPrompt(std::nullopt);
     store.setUsesDefaultPrompt(true);
@@ -477,10 +469,10 @@ void SettingsWindowController::resetConfirmed() {
 void SettingsWindowController::postReregisterHotkey() {
     // After the action that asked for it has returned.
     QMetaObject::invokeMethod(
-        this, [] { HotkeyHook::reregisterHotkey(); }, Qt::QueuedConnection);
+        this, [this] { m_reregisterHotkeys(); }, Qt::QueuedConnection);
 }
 
 void SettingsWindowController::showAbout() {
     if (m_window)
-        AboutDialog::open(m_window);
+        AboutDialog::open(m_window, m_settings.store().filePath());
 }

@@ -11,7 +11,9 @@
 #include <memory>
 #include <vector>
 
+class AlertPresenter;
 class HotkeyRecorder;
+class SettingsManager;
 class ProviderCard;
 class SettingsWindow;
 
@@ -26,8 +28,9 @@ public:
     enum class Hotkey { screenshot, selection, closePanel, togglePanel, split };
     static constexpr int hotkeyCount = 5;
 
-    static SettingsWindowController& shared();
-    SettingsWindowController();
+    // `reregisterHotkeys` runs after a save or reset changed the hotkeys, from the event loop.
+    SettingsWindowController(SettingsManager& settings, AlertPresenter& alerts,
+                             std::function<void()> reregisterHotkeys);
     ~SettingsWindowController() override;
 
     // Opens the window, or brings the open one forward with its unsaved edits, and gives it
@@ -64,6 +67,9 @@ private:
     void postReregisterHotkey();
     bool anyRecorderBusy() const;
 
+    SettingsManager& m_settings;
+    AlertPresenter& m_alerts;
+    std::function<void()> m_reregisterHotkeys;
     std::vector<std::unique_ptr<HotkeyRecorder>> m_recorders;
     QPointer<SettingsWindow> m_window;
     ConnectionTest m_connectionTest;

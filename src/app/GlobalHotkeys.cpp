@@ -1,0 +1,104 @@
+#include "app/GlobalHotkeys.h"
+
+#include "base/Alerts.h"
+#include "base/Logger.h"
+#include "keys/HotkeyNames.h"
+#include "platform/HotkeyService.h"
+#include "settings/SettingsManager.h"
+
+GlobalHotkeys::GlobalHotkeys(SettingsManager& settings, HotkeyService& service, AlertPresenter& alerts,
+                             bool waylandSession)
+    : m_settings(settings), m_service(service), m_alerts(alerts), m_wayland(waylandSession) {}
+
+GlobalHotkeys::~GlobalHotkeys() = default;
+
+void GlobalHotkeys::release() {
+    m_screenshot.reset();
+    m_selection.reset();
+}
+
+void GlobalHotkeys::reregister() {
+    // Both go before either is registered again: the service refuses a combination VYRN
+    // still holds, which swapping the two hotkeys would otherwise meet.
+    release();
+    if (m_wayland) {
+        logi(QStringLiteral("Wayland 会话：不注册全局快捷键"));
+        return;
+    }
+    if (const std::optional<KeyGrabFailure> reason = m_service.unavailable()) {
+        if (!std::exchange(m_reportedUnavailable, true))
+            loge(QStringLiteral("全局快捷键不可用: ") + reason->message);
+        loge(QStringLiteral("键盘事件处理器安装失败: 无法连接 X 服务器"));
+        presentConflictAlert(
+            {{QStringLiteral("键盘事件处理器"), QString(), QStringLiteral("无法连接 X 服务器")}});
+        return;
+    }
+
+    struct Hotkey {
+        QString name;
+        QString logLabel;
+        int (SettingsManager::*keyCode)() const;
+        int (SettingsManager::*modifiers)() const;
+        QString (SettingsManager::*display)() const;
+        void (SettingsManager::*setDisplay)(const QString&);
+        std::unique_ptr<HotkeyRegistration> GlobalHotkeys::*registration;
+        void (GlobalHotkeys::*pressed)();
+    };
+    const Hotkey hotkeys[] = {
+        {QStringLiteral("截图翻译"), QStringLiteral("截图快捷键"), &SettingsManager::hotkeyKeyCode,
+         &SettingsManager::hotkeyModifiers, &SettingsManager::hotkeyDisplay,
+         &SettingsManager::setHotkeyDisplay, &GlobalHotkeys::m_screenshot, &GlobalHotkeys::screenshotPressed},
+        {QStringLiteral("划词翻译"), QStringLiteral("划词快捷键"), &SettingsManager::selectionHotkeyKeyCode,
+         &SettingsManager::selectionHotkeyModifiers, &SettingsManager::selectionHotkeyDisplay,
+         &SettingsManager::setSelectionHotkeyDisplay, &GlobalHotkeys::m_selection,
+         &GlobalHotkeys::selectionPressed},
+    };
+
+    std::vector<HotkeyFailure> failures;
+    for (const Hotkey& hotkey : hotkeys) {
+        const int keyCode = (m_settings.*hotkey.keyCode)();
+        const int modifiers = (m_settings.*hotkey.modifiers)();
+        const QString display = hotkeyDisplayString(keyCode, modifiers);
+        KeyGrabResult<HotkeyRegistration> result = m_service.registerHotkey(keyCode, modifiers);
+        if (!result) {
+            const QString reason = hotkeyFailureReason(*result.failure, keyCode, modifiers);
+            failures.push_back({hotkey.name, display, reason});
+            loge(hotkey.logLabel + QStringLiteral("注册失败: ") + display + QStringLiteral(" — ") + reason);
+            continue;
+        }
+        connect(result.handle.get(), &HotkeyRegistration::pressed, this, hotkey.pressed);
+        this->*hotkey.registration = std::move(result.handle);
+        // Only a success rewrites the stored text, and only when it changed.
+        if ((m_settings.*hotkey.display)() != display)
+            (m_settings.*hotkey.setDisplay)(display);
+        logi(hotkey.logLabel + QStringLiteral(": ") + (m_settings.*hotkey.display)());
+    }
+    if (!failures.empty())
+        presentConflictAlert(failures);
+}
+
+void GlobalHotkeys::presentConflictAlert(const std::vector<HotkeyFailure>& failures) {
+    QStringList lines;
+    for (const HotkeyFailure& failure : failures) {
+        const QString shown = failure.display.isEmpty()
+                                  ? QString()
+                                  : QStringLiteral("「") + failure.display + QStringLiteral("」");
+        lines.append(failure.name + shown + QStringLiteral("：") + failure.reason);
+    }
+    m_alerts.openLater({QStringLiteral("快捷键注册失败"),
+                        QStringLiteral("以下快捷键无法使用：\n\n") + lines.join(QLatin1Char('\n')) +
+                            QStringLiteral("\n\n请前往 设置 → 快捷键，修改为其他组合。"),
+                        AlertRequest::Style::Warning,
+                        {QStringLiteral("知道了")}});
+}
+
+QStringList GlobalHotkeys::registered() const {
+    QStringList registered;
+    if (m_screenshot)
+        registered.append(hotkeyDisplayString(m_screenshot->keyCode(), m_screenshot->modifiers()) +
+                          QStringLiteral(" 截图翻译"));
+    if (m_selection)
+        registered.append(hotkeyDisplayString(m_selection->keyCode(), m_selection->modifiers()) +
+                          QStringLiteral(" 划词翻译"));
+    return registered;
+}

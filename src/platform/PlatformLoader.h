@@ -1,0 +1,30 @@
+#pragma once
+
+#include "base/SessionType.h"
+
+#include <QString>
+
+#include <memory>
+
+class KeyStoreBackend;
+struct PlatformServices;
+
+// The one place that decides which implementation of each desktop service VYRN uses: the
+// X11 ones in an X11 session, the Null ones with their reasons elsewhere, and the
+// freedesktop ones (D-Bus) wherever the session bus is.
+namespace PlatformLoader {
+
+struct Options {
+    QString accessibilityHelper; // empty: the installed AT-SPI reader
+};
+
+// Empty when VYRN's windows can open in `session`, else what to tell the user. Before the
+// application object exists.
+QString displayProblem(SessionType session);
+// Needs the application object. Logs nothing: the owner reports what it puts to use.
+std::unique_ptr<PlatformServices> load(SessionType session, const Options& options = {});
+// The Secret Service when the session bus offers one, else the private key file.
+std::unique_ptr<KeyStoreBackend> loadKeyStore();
+bool secretServiceAvailable();
+
+} // namespace PlatformLoader

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "base/SessionType.h"
+#include "pipeline/SelectionServices.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class AccessibilitySupport;
+class DesktopColorScheme;
+class HotkeyService;
+class KeyStoreBackend;
+class NotificationService;
+class ScreenCapture;
+class X11Connection;
+
+// Every service VYRN takes from the desktop, made by PlatformLoader for one session type.
+// The program's owner hands each to whoever uses it. Members go in reverse order, so the
+// connection outlives the hotkeys that use it.
+struct PlatformServices {
+    PlatformServices();
+    ~PlatformServices();
+    PlatformServices(const PlatformServices&) = delete;
+    PlatformServices& operator=(const PlatformServices&) = delete;
+
+    SessionType session = SessionType::None;
+    std::unique_ptr<X11Connection> x11; // the hotkeys' own; null when none could be opened
+    std::unique_ptr<KeyStoreBackend> keyStore;
+    std::unique_ptr<NotificationService> notifications;
+    std::unique_ptr<ScreenCapture> screenCapture;
+    std::unique_ptr<HotkeyService> hotkeys;
+    std::unique_ptr<DesktopColorScheme> colorScheme;
+    std::unique_ptr<AccessibilitySupport> accessibility;
+    SelectionServices selection;
+    // Ends the launch feedback of a start another `vyrn` handed over (its startup id).
+    std::function<void(const QByteArray& startupId)> completeLaunch;
+
+    // What the owner logs when it puts these to use: why reading the selection is limited
+    // here, and why the X server could not be reached for the hotkeys. Empty when nothing is.
+    QString selectionNote;
+    QString connectionNote;
+};
