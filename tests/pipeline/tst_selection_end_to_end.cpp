@@ -1,7 +1,7 @@
-#include "../platform/SelectionTestSupport.h"
 #include "pipeline/SelectedTextReader.h"
 #include "platform/SelectionServicesFactory.h"
 #include "support/DesktopPrograms.h"
+#include "support/SelectionTestSupport.h"
 #include "support/TestEnvironment.h"
 
 #include <QTest>

@@ -1,9 +1,8 @@
-#include "SelectionTestSupport.h"
-
 #include "platform/x11/X11PrimarySelection.h"
 #include "platform/x11/X11SourceWindow.h"
 #include "platform/x11/X11SyntheticCopy.h"
 #include "support/DesktopPrograms.h"
+#include "support/SelectionTestSupport.h"
 #include "support/TestEnvironment.h"
 
 #include <QElapsedTimer>
