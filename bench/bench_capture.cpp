@@ -5,7 +5,9 @@
 #include "BenchTiming.h"
 #include "PrivateDisplay.h"
 #include "base/AppConstants.h"
-#include "platform/ScreenCaptureFactory.h"
+#include "platform/PlatformLoader.h"
+#include "platform/PlatformServices.h"
+#include "platform/ScreenCapture.h"
 #include "windows/capture/OverlayView.h"
 #include "windows/capture/ScreenshotEngine.h"
 
@@ -75,7 +77,7 @@ private:
 
 void benchReads(const QString& size) {
     QScreen* screen = QGuiApplication::primaryScreen();
-    std::unique_ptr<ScreenCapture> capture = ScreenCaptureFactory::create();
+    std::unique_ptr<ScreenCapture> capture = std::move(PlatformLoader::load(SessionType::X11)->screenCapture);
     reportTiming(qPrintable(size + QStringLiteral(" QScreen::grabWindow(0)")), kRuns,
                  [&] { screen->grabWindow(0).toImage(); });
     reportTiming(qPrintable(size + QStringLiteral(" xcb GetImage (kept)")), kRuns,
@@ -83,7 +85,7 @@ void benchReads(const QString& size) {
 }
 
 void benchEngine(const QString& size) {
-    ScreenshotEngine engine(ScreenCaptureFactory::create());
+    ScreenshotEngine engine(std::move(PlatformLoader::load(SessionType::X11)->screenCapture));
     bool delivered = false;
     QElapsedTimer sinceReleaseEvent;
     double handled = 0;

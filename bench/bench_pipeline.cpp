@@ -7,9 +7,16 @@
 #include "DesktopBench.h"
 #include "ProcessMemory.h"
 #include "base/AppConstants.h"
+#include "engine/TranslationEngine.h"
 #include "ocr/OCREngine.h"
 #include "pipeline/SelectedTextReader.h"
 #include "pipeline/TranslationPipeline.h"
+#include "platform/DesktopColorScheme.h"
+#include "platform/HotkeyService.h"
+#include "platform/NotificationService.h"
+#include "platform/PlatformLoader.h"
+#include "platform/PlatformServices.h"
+#include "platform/ScreenCapture.h"
 #include "settings/AIProvider.h"
 #include "settings/KeyStore.h"
 #include "settings/SettingsManager.h"
@@ -17,6 +24,8 @@
 #include "support/FakeKeyStore.h"
 #include "support/FakeSelectionServices.h"
 #include "support/LocalHttpServer.h"
+#include "support/ScriptedAlerts.h"
+#include "windows/NotificationManager.h"
 #include "windows/capture/ScreenshotEngine.h"
 #include "windows/pipeline/DesktopPipeline.h"
 #include "windows/pipeline/LoadingPanel.h"
@@ -67,7 +76,6 @@ int main(int argc, char** argv) {
     ResultWebEngine::registerUrlScheme();
     QApplication app(argc, argv);
     AppConstants::initialize();
-    SettingsManager::resetSharedForTesting(home.path() + QStringLiteral("/preferences.json"));
 
     QProcess windowManager;
     if (startWindowManagerIfNone(windowManager))
@@ -80,20 +88,31 @@ int main(int argc, char** argv) {
     const QString provider = AIProviders::rawValue(AIProvider::deepseek);
     auto keys = std::make_unique<FakeKeyStore>();
     keys->write(KeyStore::service, QStringLiteral("kavelin.apikey.") + provider, "sk-bench");
-    KeyStore::setBackend(std::move(keys));
-    SettingsManager::shared().setApiProvider(AIProvider::deepseek);
-    SettingsManager::shared().store().setValue(QStringLiteral("kavelin.baseURL.") + provider,
-                                               service.baseUrl().toString());
+    // The program's parts as its owner wires them, with a key of the bench's own.
+    std::unique_ptr<PlatformServices> platform = PlatformLoader::load(SessionType::X11);
+    SettingsManager settings(home.path() + QStringLiteral("/preferences.json"), std::move(keys));
+    settings.setApiProvider(AIProvider::deepseek);
+    settings.store().setValue(QStringLiteral("kavelin.baseURL.") + provider, service.baseUrl().toString());
+    ScriptedAlerts alerts;
+    NotificationManager notifications(std::move(platform->notifications));
+    TranslationEngine engine(settings, alerts, {});
+    OCREngine ocr(settings);
+    ScreenshotEngine capture(std::move(platform->screenCapture));
+    ResultWindowController results(settings, *platform->hotkeys, *platform->colorScheme);
 
     FakeSelectionServices selection;
     selection.probe->source = SelectionSource{1, 4242, QStringLiteral("gedit"), QStringLiteral("Gedit")};
     selection.accessibility->answer = QStringLiteral("The committee will review every application.");
-    TranslationPipeline::Services services = DesktopPipeline::services();
-    auto* desktop = static_cast<DesktopPipeline*>(services.desktop.get());
+    TranslationPipeline::Services services;
+    auto* desktop =
+        new DesktopPipeline({results, capture, notifications, *platform->hotkeys, *platform->colorScheme});
+    services.desktop.reset(desktop);
+    services.translator = std::make_shared<EngineTranslator>(engine);
     services.selection = std::make_unique<SelectedTextReader>(selection.take());
-    services.accessibility.reset();
+    services.ocr = &ocr;
+    services.alerts = &alerts;
     TranslationPipeline pipeline(std::move(services));
-    OCREngine::shared().warmUp();
+    ocr.warmUp();
 
     // Painted once per showing; the panel exists from the first showing on.
     int paints = 0;
@@ -154,7 +173,6 @@ int main(int argc, char** argv) {
     // Overlay points: origin at the screen's bottom-left corner.
     const QPointF from(topLeft.x(), screenHeight - topLeft.y());
     const QPointF to(topLeft.x() + 600, screenHeight - topLeft.y() - 200);
-    ScreenshotEngine& capture = ScreenshotEngine::shared();
     QList<double> toPanel, toRequest;
     const auto screenshotRun = [&](bool record) {
         const int before = paints;
@@ -192,7 +210,7 @@ int main(int argc, char** argv) {
     spinUntil([&] { return capture.holdsInput(); }, "the overlay");
     capture.mouseDown(from);
     capture.mouseUp(to);
-    spinUntil([] { return ResultWindowController::shared().isPanelOpen(); }, "the result panel");
+    spinUntil([&] { return results.isPanelOpen(); }, "the result panel");
     idle(2000); // the page loaded and drawn
     std::fprintf(stderr, "%-42s %.1f MB\n", "PSS after a screenshot translation", pssMB());
     pipeline.waitForWorkers();

@@ -7,6 +7,10 @@
 #include "DesktopBench.h"
 #include "ProcessMemory.h"
 #include "base/AppConstants.h"
+#include "platform/DesktopColorScheme.h"
+#include "platform/HotkeyService.h"
+#include "platform/PlatformLoader.h"
+#include "platform/PlatformServices.h"
 #include "settings/SettingsManager.h"
 #include "windows/result/ResultWebEngine.h"
 #include "windows/result/ResultWebView.h"
@@ -37,10 +41,19 @@ const QString answer = QStringLiteral(
 const QString original = QStringLiteral(
     "This function runs on a background thread. After you call start(), the UI stays responsive.");
 
+// The controller as the program's owner makes it.
+std::unique_ptr<PlatformServices> g_platform;
+std::unique_ptr<SettingsManager> g_settings;
+std::unique_ptr<ResultWindowController> g_results;
+
+ResultWindowController& results() {
+    return *g_results;
+}
+
 // What the page shows when painted: the whole view starts with the original box, the
 // split view has its sentence pairs near the left edge.
 bool painted(bool split) {
-    const QWidget* view = ResultWindowController::shared().webView();
+    const QWidget* view = results().webView();
     if (!view || !view->isVisible())
         return false;
     const QPoint at = view->mapToGlobal(QPoint(0, 0));
@@ -58,10 +71,10 @@ bool painted(bool split) {
 
 // Milliseconds from show() until the page is on the screen.
 double showAndWait(bool split) {
-    SettingsManager::shared().setDefaultSplitMode(split);
+    (*g_settings).setDefaultSplitMode(split);
     QElapsedTimer timer;
     timer.start();
-    ResultWindowController::shared().show(answer, original, QRectF(1500, 500, 200, 80));
+    results().show(answer, original, QRectF(1500, 500, 200, 80));
     while (!painted(split)) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
         if (timer.elapsed() > 60000) {
@@ -73,7 +86,7 @@ double showAndWait(bool split) {
 }
 
 void closePanel() {
-    ResultWindowController::shared().closePanel();
+    results().closePanel();
     QCoreApplication::processEvents();
 }
 
@@ -88,7 +101,7 @@ int firstPanel(bool prepare) {
     QElapsedTimer timer;
     timer.start();
     if (prepare) {
-        ResultWindowController::shared().prepareWebEngine();
+        results().prepareWebEngine();
         const double prepared = double(timer.nsecsElapsed()) / 1e6;
         idle(3000); // the answer takes seconds to come
         const double shown = showAndWait(false);
@@ -97,7 +110,7 @@ int firstPanel(bool prepare) {
         std::printf("\nRESULT 0 %.1f\n", showAndWait(false));
     }
     std::fflush(stdout);
-    ResultWindowController::shared().shutdown();
+    g_results.reset();
     return 0;
 }
 
@@ -134,7 +147,10 @@ int main(int argc, char** argv) {
     ResultWebEngine::registerUrlScheme();
     QApplication app(argc, argv);
     AppConstants::initialize();
-    SettingsManager::resetSharedForTesting(home.path() + QStringLiteral("/preferences.json"));
+    g_platform = PlatformLoader::load(SessionType::X11);
+    g_settings = std::make_unique<SettingsManager>(home.path() + QStringLiteral("/preferences.json"));
+    g_results =
+        std::make_unique<ResultWindowController>(*g_settings, *g_platform->hotkeys, *g_platform->colorScheme);
 
     if (argc > 1 && std::strcmp(argv[1], "--first-prepared") == 0)
         return firstPanel(true);
@@ -155,7 +171,7 @@ int main(int argc, char** argv) {
                  unprepared[1], unprepared[2], unprepared[3]);
 
     const double idleMB = pssMB();
-    ResultWindowController::shared().prepareWebEngine();
+    results().prepareWebEngine();
     idle(3000);
     const double preparedMB = pssMB();
     std::vector<double> later;
@@ -178,7 +194,7 @@ int main(int argc, char** argv) {
         "after closing %.0f MB\n",
         idleMB, preparedMB, openMB, closedMB);
 
-    ResultWindowController::shared().shutdown();
+    g_results.reset();
     if (windowManager.state() != QProcess::NotRunning) {
         windowManager.terminate();
         windowManager.waitForFinished(5000);

@@ -8,7 +8,8 @@
 
 #include "pipeline/CopySelectionFallback.h"
 #include "pipeline/SelectedTextReader.h"
-#include "platform/SelectionServicesFactory.h"
+#include "platform/PlatformLoader.h"
+#include "platform/PlatformServices.h"
 #include "platform/atspi/AtspiAccessibilityReader.h"
 #include "platform/x11/X11Clipboard.h"
 #include "platform/x11/X11PrimarySelection.h"
@@ -179,7 +180,8 @@ int main(int argc, char** argv) {
     CopySelectionFallback copy(clipboard, keyboard);
     measure("copy fallback, GTK text view", 20, [&](Answer done) { copy.run(zenitySource, done); });
 
-    SelectedTextReader reader(SelectionServicesFactory::create({QStringLiteral(VYRN_ATSPI_READER)}));
+    SelectedTextReader reader(
+        std::move(PlatformLoader::load(SessionType::X11, {QStringLiteral(VYRN_ATSPI_READER)})->selection));
     spin(500); // its AT-SPI reader starting
     measure("reader, zenity (AT-SPI)", 20, [&](Answer done) { reader.read(reader.captureSource(), done); });
 

@@ -7,6 +7,7 @@
 #include "settings/KeyStore.h"
 #include "settings/SettingsManager.h"
 #include "support/FakeKeyStore.h"
+#include "support/ScriptedAlerts.h"
 #include "windows/settings/HotkeyRecorder.h"
 #include "windows/settings/SettingsWindow.h"
 #include "windows/settings/SettingsWindowController.h"
@@ -62,9 +63,10 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     AppConstants::initialize();
     QTemporaryDir dir;
-    KeyStore::setBackend(std::make_unique<FakeKeyStore>());
-    SettingsManager::resetSharedForTesting(dir.path() + QStringLiteral("/preferences.json"));
-    SettingsWindowController& controller = SettingsWindowController::shared();
+    SettingsManager settings(dir.path() + QStringLiteral("/preferences.json"),
+                             std::make_unique<FakeKeyStore>());
+    ScriptedAlerts alerts;
+    SettingsWindowController controller(settings, alerts, [] {});
 
     const auto coldStart = std::chrono::steady_clock::now();
     openAndWaitForPaint(controller);
@@ -99,7 +101,7 @@ int main(int argc, char** argv) {
         }
         controller.keyStoreQueue().waitForIdle();
     }
-    if (SettingsManager::shared().splitHotkeyKeyCode() != 11)
+    if (settings.splitHotkeyKeyCode() != 11)
         std::fprintf(stderr, "the recorded hotkeys were not saved\n");
     reportSamples("save, main thread, wall (5 hotkeys, template)", wall, "ms");
     reportSamples("save, main thread, cpu", cpu, "ms");

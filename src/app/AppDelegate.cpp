@@ -45,7 +45,8 @@ AppDelegate::AppDelegate(const Setup& setup)
     m_settings = std::make_unique<SettingsManager>(
         setup.preferencesPath.isEmpty() ? SettingsManager::preferencesPath() : setup.preferencesPath,
         std::move(platform.keyStore));
-    m_alerts = std::make_unique<MessageBoxAlertPresenter>();
+    m_messageBoxes = std::make_unique<MessageBoxAlertPresenter>();
+    m_alerts = setup.alerts ? setup.alerts : m_messageBoxes.get();
     m_notifications = std::make_unique<NotificationManager>(std::move(platform.notifications));
     m_engine =
         std::make_unique<TranslationEngine>(*m_settings, *m_alerts, [this] { m_settingsWindow->show(); });
@@ -64,7 +65,7 @@ AppDelegate::AppDelegate(const Setup& setup)
     services.selection = std::make_unique<SelectedTextReader>(std::move(platform.selection));
     services.accessibility = std::move(platform.accessibility);
     services.ocr = m_ocr.get();
-    services.alerts = m_alerts.get();
+    services.alerts = m_alerts;
     m_pipeline = std::make_unique<TranslationPipeline>(std::move(services));
 
     m_hotkeys = std::make_unique<GlobalHotkeys>(*m_settings, *platform.hotkeys, *m_alerts,

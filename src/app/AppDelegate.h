@@ -11,6 +11,7 @@
 #include <chrono>
 #include <memory>
 
+class AlertPresenter;
 class GlobalHotkeys;
 class MessageBoxAlertPresenter;
 class NotificationManager;
@@ -35,6 +36,7 @@ public:
         SessionType session = SessionType::None;
         QString preferencesPath; // empty: the user's preference file
         PlatformLoader::Options platform;
+        AlertPresenter* alerts = nullptr; // null: message boxes; tests answer alerts themselves
     };
     struct LaunchOptions {
         // What this start was asked for: a plain start opens the settings window after a
@@ -54,6 +56,14 @@ public:
     void handleRequest(const AppRequest& request);
     void stop();
 
+    // What it built, for tests and benchmarks that drive the program from inside.
+    SettingsManager& settings() const { return *m_settings; }
+    GlobalHotkeys& hotkeys() const { return *m_hotkeys; }
+    ResultWindowController& results() const { return *m_results; }
+    ScreenshotEngine& screenshots() const { return *m_screenshots; }
+    SettingsWindowController& settingsWindow() const { return *m_settingsWindow; }
+    TranslationPipeline& pipeline() const { return *m_pipeline; }
+
     static constexpr std::chrono::milliseconds settingsWindowDelay{600};
     // The recogniser and the loading panel are made this long after launch, off the start's
     // path, before a first translation.
@@ -72,7 +82,8 @@ private:
     std::unique_ptr<PlatformServices> m_platform;
     std::unique_ptr<SettingsManager> m_settings;
     QThreadPool m_startupWork;
-    std::unique_ptr<MessageBoxAlertPresenter> m_alerts;
+    std::unique_ptr<MessageBoxAlertPresenter> m_messageBoxes;
+    AlertPresenter* m_alerts = nullptr;
     std::unique_ptr<NotificationManager> m_notifications;
     std::unique_ptr<TranslationEngine> m_engine;
     std::unique_ptr<OCREngine> m_ocr;

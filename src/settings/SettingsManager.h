@@ -24,6 +24,13 @@ struct HotkeyDefaults {
 
 // Every persistent setting of the application. Safe from any thread: each typed
 // accessor holds `lock` for its one read or write; compound reads hold it once.
+//
+// The stored format, which existing files and the key store rely on and which therefore
+// never changes: every key starts with "kavelin." (API keys live in the key store under
+// the accounts "kavelin.apikey.<provider>"); a hotkey is a key code of the Mac keyboard
+// layout (KeyTable.h) and a modifier mask of Carbon bits (HotkeyNames.h). Those bits keep
+// their names but take their Linux meaning: command is Ctrl, control is Super, option is
+// Alt, shift is Shift (LinuxKeyMap.h), so a stored "control" bit is the Super key.
 class SettingsManager {
 public:
     // Runs the migrations, which may move keys into `keyStore`. Without a key store, every

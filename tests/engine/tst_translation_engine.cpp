@@ -1,11 +1,10 @@
-#include "base/Alerts.h"
-#include "base/SettingsWindowHook.h"
 #include "engine/TranslationEngine.h"
 #include "settings/KeyStore.h"
 #include "settings/PromptTemplates.h"
 #include "settings/SettingsManager.h"
 #include "support/FakeKeyStore.h"
 #include "support/LocalHttpServer.h"
+#include "support/ScriptedAlerts.h"
 #include "support/TestEnvironment.h"
 
 #include <QJsonArray>
@@ -74,8 +73,12 @@ class TestTranslationEngine : public QObject {
     LocalHttpServer server;
     int hookCalls = 0;
 
-    SettingsManager& settings() { return SettingsManager::shared(); }
-    TranslationEngine& engine() { return TranslationEngine::shared(); }
+    ScriptedAlerts alerts;
+    std::unique_ptr<SettingsManager> m_settings;
+    std::unique_ptr<TranslationEngine> m_engine;
+
+    SettingsManager& settings() { return *m_settings; }
+    TranslationEngine& engine() { return *m_engine; }
 
     // Fresh settings pointing `provider` at the local server, with `key` for it.
     void configure(AIProvider provider, const std::optional<QString>& key = testKey,
@@ -85,8 +88,9 @@ class TestTranslationEngine : public QObject {
             keys->write(KeyStore::service,
                         QStringLiteral("kavelin.apikey.") + AIProviders::rawValue(provider), key->toUtf8());
         keys->readStatus = keyReadStatus;
-        KeyStore::setBackend(std::move(keys));
-        SettingsManager::resetSharedForTesting(env.newPreferencesPath());
+        m_engine.reset();
+        m_settings = std::make_unique<SettingsManager>(env.newPreferencesPath(), std::move(keys));
+        m_engine = std::make_unique<TranslationEngine>(*m_settings, alerts, [this] { ++hookCalls; });
         settings().setApiProvider(provider);
         settings().store().setValue(QStringLiteral("kavelin.baseURL.") + AIProviders::rawValue(provider),
                                     server.baseUrl().toString());
@@ -108,17 +112,9 @@ class TestTranslationEngine : public QObject {
     }
 
 private Q_SLOTS:
-    // Created by a worker, as the flows do: the network side must still live on the main thread.
-    void initTestCase() {
-        runOn(true, [this] { engine(); });
-        QCOMPARE(engine().thread(), QCoreApplication::instance()->thread());
-    }
-
     void init() {
         hookCalls = 0;
-        Alerts::resetForTesting();
-        SettingsWindowHook::setShowHandler([this] { ++hookCalls; });
-        engine().setTimeoutForTesting(TranslationEngine::defaultTimeout);
+        alerts.reset();
     }
 
     void sendsTheChatRequest_data() {
@@ -265,12 +261,12 @@ private Q_SLOTS:
         QFETCH(bool, fromWorker);
         QFETCH(Outcome, outcome);
         configure(provider, key, keyReadStatus);
-        Alerts::setNextAnswer(button);
+        alerts.nextAnswer = button;
         QCOMPARE(translateAndWait(QStringLiteral("Hi"), fromWorker), outcome);
         QVERIFY(outcome.userWasTold());
         QVERIFY(server.requests().isEmpty());
 
-        const std::optional<AlertRequest> alert = Alerts::lastAlert();
+        const std::optional<AlertRequest> alert = alerts.last;
         QVERIFY(alert);
         QCOMPARE(alert->style, AlertRequest::Style::Warning);
         const QString name = AIProviders::displayName(provider);

@@ -22,8 +22,12 @@ Q_DECLARE_METATYPE(DrawnScreens::Screen)
 
 namespace {
 
+// The preferences and the engine the program makes of them.
+std::unique_ptr<SettingsManager> g_settings;
+std::unique_ptr<OCREngine> g_engine;
+
 std::optional<QList<OCRBlock>> recognize(const QImage& image, const std::atomic<bool>* cancel = nullptr) {
-    return OCREngine::shared().recognizeWithPositions(image, cancel);
+    return g_engine->recognizeWithPositions(image, cancel);
 }
 
 QByteArray describe(const QList<OCRBlock>& blocks) {
@@ -54,12 +58,15 @@ class TestOCREngine : public QObject {
         const QString path = env.newPreferencesPath();
         writeFileBytes(path,
                        value.isNull() ? "{}" : "{\"kavelin.ocrTraditionalChinese\": " + value.toUtf8() + "}");
-        SettingsManager::resetSharedForTesting(path);
+        g_engine.reset();
+        g_settings = std::make_unique<SettingsManager>(path);
+        g_engine = std::make_unique<OCREngine>(*g_settings);
     }
 
 private Q_SLOTS:
     void initTestCase() {
-        QVERIFY(OCREngine::shared().warmUp());
+        setTraditionalChinese(QString());
+        QVERIFY(g_engine->warmUp());
         TesseractRecognizer english(TesseractRecognizer::Config{QString(), QStringLiteral("eng")});
         QVERIFY(english.warmUp());
         m_dataFolder = english.dataFolder();

@@ -145,8 +145,6 @@ struct FakeAccessibilitySupport : AccessibilitySupport {
 struct RecordingAlerts : AlertPresenter {
     QList<AlertRequest> opened;
     QList<AlertAnswer> answers; // beside `opened`: pressing a button
-    RecordingAlerts() { Alerts::setPresenter(this); }
-    ~RecordingAlerts() override { Alerts::setPresenter(nullptr); }
     void open(const AlertRequest& alert, AlertAnswer answer) override {
         opened.append(alert);
         answers.append(std::move(answer));

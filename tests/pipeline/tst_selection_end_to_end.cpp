@@ -1,5 +1,6 @@
 #include "pipeline/SelectedTextReader.h"
-#include "platform/SelectionServicesFactory.h"
+#include "platform/PlatformLoader.h"
+#include "platform/PlatformServices.h"
 #include "support/DesktopPrograms.h"
 #include "support/SelectionTestSupport.h"
 #include "support/TestEnvironment.h"
@@ -21,6 +22,7 @@ const QString fixture = QStringLiteral(VYRN_SELECTION_FIXTURE);
 class TestSelectionEndToEnd : public QObject {
     Q_OBJECT
     TestEnvironment env;
+    std::unique_ptr<PlatformServices> platform;
     std::unique_ptr<SelectedTextReader> reader;
 
     OptionalText readSelection() {
@@ -55,8 +57,8 @@ private Q_SLOTS:
     void initTestCase() {
         QVERIFY2(Desktop::hasWindowManager() && Desktop::hasAccessibilityBus(),
                  "needs a window manager and the accessibility bus: run inside scripts/test-session.sh");
-        reader = std::make_unique<SelectedTextReader>(
-            SelectionServicesFactory::create({QStringLiteral(VYRN_ATSPI_READER)}));
+        platform = PlatformLoader::load(currentSessionType(), {QStringLiteral(VYRN_ATSPI_READER)});
+        reader = std::make_unique<SelectedTextReader>(std::move(platform->selection));
     }
 
     void init() { Desktop::clearSelections(); }

@@ -42,6 +42,7 @@ const QImage kCrop = [] {
 
 // What the pipeline drives, all fake, and the pipeline itself.
 struct Rig {
+    RecordingAlerts alerts;
     FakeSelectionServices selection;
     FakeDesktop* desktop = new FakeDesktop;
     std::shared_ptr<FakeTranslator> translator = std::make_shared<FakeTranslator>();
@@ -62,6 +63,7 @@ struct Rig {
         services.selection = std::move(ownedReader);
         services.accessibility.reset(accessibility);
         services.ocr = &ocr;
+        services.alerts = &alerts;
         pipeline = std::make_unique<TranslationPipeline>(std::move(services));
         pipeline->captureSelectionSource();
     }
@@ -91,12 +93,8 @@ struct Rig {
 class TestTranslationPipeline : public QObject {
     Q_OBJECT
     TestEnvironment env;
-    std::unique_ptr<RecordingAlerts> alerts;
 
 private Q_SLOTS:
-    void init() { alerts = std::make_unique<RecordingAlerts>(); }
-    void cleanup() { alerts.reset(); }
-
     // One translation at a time, for both flows; a refusal takes no generation.
     void refusals_data() {
         QTest::addColumn<bool>("screenshot");
@@ -131,7 +129,7 @@ private Q_SLOTS:
         QCOMPARE(rig.selection.accessibility->reads, reads);
         QCOMPARE(rig.desktop->captures, captures);
         QCOMPARE(rig.translator->count(), busyWith == QLatin1String("loading") ? 1 : 0);
-        QCOMPARE(alerts->opened.size(), alert ? 1 : 0);
+        QCOMPARE(rig.alerts.opened.size(), alert ? 1 : 0);
     }
 
     // From the selected text to what is sent, shown and said.
@@ -191,16 +189,16 @@ private Q_SLOTS:
             QCOMPARE(rig.desktop->results[0].sourceRect, QRectF(295, 195, 10, 10));
             QCOMPARE(rig.desktop->notifications.size(), 1);
         }
-        QCOMPARE(alerts->opened.size(), alert.isEmpty() ? 0 : 1);
+        QCOMPARE(rig.alerts.opened.size(), alert.isEmpty() ? 0 : 1);
         if (!alert.isEmpty())
-            QCOMPARE(alerts->opened[0].informativeText, alert);
+            QCOMPARE(rig.alerts.opened[0].informativeText, alert);
     }
 
     // Nothing selected anywhere: the alert, nothing sent, no loading panel.
     void nothingSelected() {
         Rig rig;
         rig.pipeline->startTextTranslation();
-        QTRY_COMPARE(alerts->opened.size(), 1);
+        QTRY_COMPARE(rig.alerts.opened.size(), 1);
         QCOMPARE(rig.translator->count(), 0);
         QVERIFY(rig.desktop->loadingShown.isEmpty());
         QCOMPARE(rig.selection.clipboard->restores, 0); // the clipboard was never touched
@@ -247,7 +245,7 @@ private Q_SLOTS:
         rig.answer(Outcome::failure());
         QVERIFY(rig.desktop->results.isEmpty());
         QVERIFY(rig.desktop->notifications.isEmpty());
-        QVERIFY(alerts->opened.isEmpty());
+        QVERIFY(rig.alerts.opened.isEmpty());
         // Free for the next translation.
         rig.selection.accessibility->answer = QStringLiteral("next");
         rig.pipeline->startTextTranslation();
@@ -291,15 +289,15 @@ private Q_SLOTS:
             rig.selection.keyboard->onCopy = [clipboard, copied] { clipboard->change(copied); };
         for (int run = 0; run < 2; ++run) {
             rig.pipeline->startTextTranslation();
-            QTRY_VERIFY(rig.translator->count() == run + 1 || alerts->opened.size() == run + 1);
+            QTRY_VERIFY(rig.translator->count() == run + 1 || rig.alerts.opened.size() == run + 1);
             if (rig.pipeline->isLoading())
                 rig.desktop->cancelKey();
-            if (alerts->opened.size() == run + 1) {
+            if (rig.alerts.opened.size() == run + 1) {
                 // The prompt waits for the no-text alert's answer: it would cover the alert.
                 QCoreApplication::processEvents();
                 if (run == 0)
                     QCOMPARE(rig.desktop->prompts, 0);
-                alerts->answers.last()(0);
+                rig.alerts.answers.last()(0);
             }
         }
         QCOMPARE(rig.desktop->prompts, prompted ? 1 : 0);
@@ -319,15 +317,15 @@ private Q_SLOTS:
         Rig rig;
         rig.accessibility->enableFailure = failure;
         rig.pipeline->startTextTranslation();
-        QTRY_COMPARE(alerts->opened.size(), 1); // nothing selected
-        alerts->answers.last()(0);
+        QTRY_COMPARE(rig.alerts.opened.size(), 1); // nothing selected
+        rig.alerts.answers.last()(0);
         QTRY_VERIFY(rig.desktop->promptAnswer);
-        alerts->opened.clear();
+        rig.alerts.opened.clear();
         rig.desktop->promptAnswer(enable);
         QCOMPARE(rig.accessibility->enables, enable ? 1 : 0);
-        QCOMPARE(alerts->opened.size(), failure ? 1 : 0);
+        QCOMPARE(rig.alerts.opened.size(), failure ? 1 : 0);
         if (failure)
-            QCOMPARE(alerts->opened[0].informativeText, *failure);
+            QCOMPARE(rig.alerts.opened[0].informativeText, *failure);
     }
 
     // From what OCR read to what is sent, shown and said.
@@ -383,9 +381,9 @@ private Q_SLOTS:
             QCOMPARE(rig.desktop->results[0].sourceRect, QRectF(1040.7, 160.2, 600, 200)); // on the desktop
             QCOMPARE(rig.desktop->notifications.size(), 1);
         }
-        QCOMPARE(alerts->opened.size(), alert.isEmpty() ? 0 : 1);
+        QCOMPARE(rig.alerts.opened.size(), alert.isEmpty() ? 0 : 1);
         if (!alert.isEmpty())
-            QCOMPARE(alerts->opened[0].informativeText, alert);
+            QCOMPARE(rig.alerts.opened[0].informativeText, alert);
     }
 
     // Nothing to translate in the region: the loading panel, then the alert.
@@ -402,7 +400,7 @@ private Q_SLOTS:
         rig.pipeline->start();
         rig.desktop->deliver({QRectF(0, 0, 600, 200), QRectF(0, 0, 600, 200), kCrop});
         QCOMPARE(rig.desktop->loadingShown.size(), 1);
-        QTRY_COMPARE(alerts->opened.size(), 1);
+        QTRY_COMPARE(rig.alerts.opened.size(), 1);
         QVERIFY(!rig.pipeline->isLoading());
         QCOMPARE(rig.translator->count(), 0);
     }
@@ -420,7 +418,7 @@ private Q_SLOTS:
         QVERIFY(!rig.recognizer->running);
         QVERIFY(!rig.pipeline->isLoading() && !rig.desktop->loadingVisible);
         QCOMPARE(rig.translator->count(), 0);
-        QVERIFY(alerts->opened.isEmpty());
+        QVERIFY(rig.alerts.opened.isEmpty());
     }
 
     // The overlay ended without a region, or cannot run here.
@@ -437,8 +435,8 @@ private Q_SLOTS:
         QCoreApplication::sendPostedEvents();
         QCOMPARE(rig.desktop->captures, 1);
         QCOMPARE(rig.pipeline->currentTaskGeneration(), generation);
-        QCOMPARE(alerts->opened.size(), 1);
-        QCOMPARE(alerts->opened[0].informativeText, rig.desktop->unavailableReason);
+        QCOMPARE(rig.alerts.opened.size(), 1);
+        QCOMPARE(rig.alerts.opened[0].informativeText, rig.desktop->unavailableReason);
     }
 
     void loadingPanelPlacement_data() {

@@ -1,5 +1,7 @@
 #include "base/SessionType.h"
 #include "platform/HotkeyService.h"
+#include "platform/PlatformLoader.h"
+#include "platform/PlatformServices.h"
 
 #include <QTest>
 
@@ -52,7 +54,8 @@ private Q_SLOTS:
     void nullServiceExplains() {
         QFETCH(SessionType, session);
         QFETCH(QStringList, mentions);
-        const std::unique_ptr<HotkeyService> service = HotkeyService::create(session);
+        const std::unique_ptr<PlatformServices> platform = PlatformLoader::load(session);
+        HotkeyService* service = platform->hotkeys.get();
         QVERIFY(service->unavailable());
         const KeyGrabResult<HotkeyRegistration> registration = service->registerHotkey(17, 4096);
         const KeyGrabResult<TemporaryKeyGrab> grab = service->grabTemporarily(53, 0);

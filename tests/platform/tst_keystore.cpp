@@ -1,10 +1,10 @@
-#include "base/Alerts.h"
 #include "engine/TranslationEngine.h"
-#include "platform/KeyStoreFactory.h"
+#include "platform/PlatformLoader.h"
 #include "platform/freedesktop/FileKeyStore.h"
 #include "platform/freedesktop/SecretServiceKeyStore.h"
 #include "settings/KeyStore.h"
 #include "settings/SettingsManager.h"
+#include "support/ScriptedAlerts.h"
 #include "support/SilentSecretService.h"
 #include "support/TestEnvironment.h"
 
@@ -27,17 +27,18 @@ namespace {
 // Against the silent service: what the translation engine and a key change make of it.
 int runLockedKeyringProbe() {
     TestEnvironment env;
-    KeyStore::setBackend(std::make_unique<SecretServiceKeyStore>(std::chrono::milliseconds(300)));
-    SettingsManager::resetSharedForTesting(env.newPreferencesPath());
-    Alerts::setNextAnswer(0);
+    SettingsManager settings(env.newPreferencesPath(),
+                             std::make_unique<SecretServiceKeyStore>(std::chrono::milliseconds(300)));
+    ScriptedAlerts alerts;
+    alerts.nextAnswer = 0;
+    TranslationEngine engine(settings, alerts, {});
     std::optional<TranslationEngine::Outcome> outcome;
-    TranslationEngine::shared().translate(QStringLiteral("Hi"),
-                                          [&outcome](TranslationEngine::Outcome o) { outcome = o; });
+    engine.translate(QStringLiteral("Hi"), [&outcome](TranslationEngine::Outcome o) { outcome = o; });
     if (!QTest::qWaitFor([&] { return outcome.has_value(); }, 20000))
         return 1;
-    const bool saved = SettingsManager::shared().setApiKey(QStringLiteral("sk-new"), AIProvider::deepseek);
+    const bool saved = settings.setApiKey(QStringLiteral("sk-new"), AIProvider::deepseek);
     std::printf("outcome=%d alert=%s saved=%d\n", int(outcome->kind()),
-                qPrintable(Alerts::lastAlert() ? Alerts::lastAlert()->messageText : QString()), int(saved));
+                qPrintable(alerts.last ? alerts.last->messageText : QString()), int(saved));
     std::fflush(stdout);
     return 0;
 }
@@ -67,28 +68,26 @@ private Q_SLOTS:
     // The three operations with every status the settings store relies on.
     void backends() {
         QFETCH(StoreFactory, factory);
-        KeyStore::setBackend(factory(env.root()));
+        const KeyStore store(factory(env.root()));
         const QString account = QStringLiteral("kavelin.apikey.test%1").arg(++accountCounter);
 
-        QCOMPARE(KeyStore::read(account), KeyLookup::notFound());
-        QVERIFY(KeyStore::remove(account)); // nothing there counts as removed
-        QVERIFY(KeyStore::save(QStringLiteral("sk-第一"), account));
-        QCOMPARE(KeyStore::read(account).key(), std::optional<QString>(QStringLiteral("sk-第一")));
-        QVERIFY(KeyStore::save(QStringLiteral("sk-second"), account)); // replaces
-        QCOMPARE(KeyStore::read(account).key(), std::optional<QString>(QStringLiteral("sk-second")));
-        QVERIFY(KeyStore::save(QString(), account)); // an empty key is still an item
-        QCOMPARE(KeyStore::read(account).key(), std::optional<QString>(QString()));
-        QVERIFY(KeyStore::remove(account));
-        QCOMPARE(KeyStore::read(account), KeyLookup::notFound());
-        KeyStore::setBackend(nullptr);
+        QCOMPARE(store.read(account), KeyLookup::notFound());
+        QVERIFY(store.remove(account)); // nothing there counts as removed
+        QVERIFY(store.save(QStringLiteral("sk-第一"), account));
+        QCOMPARE(store.read(account).key(), std::optional<QString>(QStringLiteral("sk-第一")));
+        QVERIFY(store.save(QStringLiteral("sk-second"), account)); // replaces
+        QCOMPARE(store.read(account).key(), std::optional<QString>(QStringLiteral("sk-second")));
+        QVERIFY(store.save(QString(), account)); // an empty key is still an item
+        QCOMPARE(store.read(account).key(), std::optional<QString>(QString()));
+        QVERIFY(store.remove(account));
+        QCOMPARE(store.read(account), KeyLookup::notFound());
     }
 
     void secretServiceThroughSettings() {
         if (!secretServiceExpected())
             QSKIP("no Secret Service in this session (scripts/test-session.sh starts one)");
-        QVERIFY(KeyStoreFactory::secretServiceAvailable());
-        KeyStore::setBackend(KeyStoreFactory::create());
-        SettingsManager settings(env.newPreferencesPath());
+        QVERIFY(PlatformLoader::secretServiceAvailable());
+        SettingsManager settings(env.newPreferencesPath(), PlatformLoader::loadKeyStore());
         QVERIFY(settings.setApiKey(QStringLiteral("sk-live-key"), AIProvider::qwen));
         settings.setApiProvider(AIProvider::qwen);
         QCOMPARE(settings.activeApiKey().key(), std::optional<QString>(QStringLiteral("sk-live-key")));
@@ -101,19 +100,17 @@ private Q_SLOTS:
         QCOMPARE(lookup.readAllStandardOutput(), QByteArray("sk-live-key"));
         QVERIFY(settings.setApiKey(QString(), AIProvider::qwen)); // leaves the session's keyring as found
         QVERIFY(!readLog().contains(QStringLiteral("sk-live-key")));
-        KeyStore::setBackend(nullptr);
     }
 
     // A store that does not answer in time is unavailable, not empty, and a write to it failed.
     void secretServiceTimeout() {
         if (!secretServiceExpected())
             QSKIP("no Secret Service in this session");
-        KeyStore::setBackend(std::make_unique<SecretServiceKeyStore>(std::chrono::milliseconds(0)));
+        const KeyStore store(std::make_unique<SecretServiceKeyStore>(std::chrono::milliseconds(0)));
         QCOMPARE(
-            KeyStore::read(QStringLiteral("kavelin.apikey.deepseek")),
+            store.read(QStringLiteral("kavelin.apikey.deepseek")),
             KeyLookup::storeUnavailable(QStringLiteral("status=%1，无响应").arg(KeyStoreStatus::timedOut)));
-        QVERIFY(!KeyStore::save(QStringLiteral("sk-late"), QStringLiteral("kavelin.apikey.test-late")));
-        KeyStore::setBackend(nullptr);
+        QVERIFY(!store.save(QStringLiteral("sk-late"), QStringLiteral("kavelin.apikey.test-late")));
     }
 
     // The real client against a Secret Service that never answers, on a bus of the test's own: the
@@ -215,8 +212,8 @@ int main(int argc, char** argv) {
         return runLockedKeyringProbe();
     if (qEnvironmentVariableIsSet("VYRN_KEYSTORE_PROBE")) {
         TestEnvironment env;
-        KeyStore::setBackend(KeyStoreFactory::create());
-        const bool saved = KeyStore::save(QStringLiteral("sk-probe"), QStringLiteral("probe"));
+        const KeyStore store(PlatformLoader::loadKeyStore());
+        const bool saved = store.save(QStringLiteral("sk-probe"), QStringLiteral("probe"));
         return saved && QFile::exists(env.configDir() + QStringLiteral("/keys.json")) ? 0 : 1;
     }
     TestKeyStore test;

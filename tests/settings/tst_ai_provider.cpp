@@ -48,13 +48,8 @@ private Q_SLOTS:
         QFETCH(std::optional<QString>, base);
         QFETCH(QString, expected);
         QFETCH(QString, logged);
-        KeyStore::setBackend(std::make_unique<FakeKeyStore>());
-        SettingsManager::resetSharedForTesting(env.newPreferencesPath());
-        if (base)
-            SettingsManager::shared().store().setValue(
-                QStringLiteral("kavelin.baseURL.") + AIProviders::rawValue(provider), *base);
         const qsizetype mark = readLog().size();
-        QCOMPARE(AIProviders::endpointURL(provider).toString(), expected);
+        QCOMPARE(AIProviders::endpointURL(provider, base).toString(), expected);
         const QString log = readLog().mid(mark);
         QCOMPARE(log.contains(QStringLiteral(" 无效，使用内置地址: ") + logged + QLatin1Char('\n')),
                  !logged.isEmpty());

@@ -84,13 +84,12 @@ int runKeyWriter(const QString& path, const QString& key, int count) {
 class TestSettings : public QObject {
     Q_OBJECT
     TestEnvironment env;
-    FakeKeyStore* keys = nullptr;
+    std::unique_ptr<FakeKeyStore> keys;
+
+    SettingsManager open(const QString& path) { return SettingsManager(path, keys->share()); }
 
 private Q_SLOTS:
-    void init() {
-        keys = new FakeKeyStore;
-        KeyStore::setBackend(std::unique_ptr<KeyStoreBackend>(keys));
-    }
+    void init() { keys = std::make_unique<FakeKeyStore>(); }
 
     void valueRules_data() {
         QTest::addColumn<Setter>("stored");
@@ -145,18 +144,18 @@ private Q_SLOTS:
             PreferenceStore raw(path);
             stored(raw);
         }
-        const SettingsManager settings(path);
+        const SettingsManager settings = open(path);
         QCOMPARE(read(settings), expected);
     }
 
     void identityAndSetterClamps() {
         const QString path = env.newPreferencesPath();
-        SettingsManager settings(path);
+        SettingsManager settings = open(path);
         QCOMPARE(settings.store().boolean(QStringLiteral("kavelin.keychain_migrated_v2")),
                  std::optional<bool>(true));
         const QString id = settings.installID();
         QCOMPARE(id.size(), 36);
-        QCOMPARE(SettingsManager(path).installID(), id); // persisted, not regenerated
+        QCOMPARE(open(path).installID(), id); // persisted, not regenerated
         settings.setPopupFontSize(23);
         QCOMPARE(settings.store().integer(QStringLiteral("kavelin.popupFontSize")),
                  std::optional<qint64>(22));
@@ -165,7 +164,7 @@ private Q_SLOTS:
     }
 
     void promptRules() {
-        SettingsManager settings(env.newPreferencesPath());
+        SettingsManager settings = open(env.newPreferencesPath());
         settings.setUsesDefaultPrompt(false);
         settings.setCustomPrompt(QStringLiteral(" \n\t "));
         QVERIFY(!settings.store().contains(QStringLiteral("kavelin.prompt.custom")));
@@ -188,7 +187,7 @@ private Q_SLOTS:
         QFETCH(bool, moves);
         const QString path = env.newPreferencesPath();
         PreferenceStore(path).setValue(QStringLiteral("kavelin.prompt"), legacy);
-        SettingsManager settings(path);
+        SettingsManager settings = open(path);
         PreferenceStore& s = settings.store();
         QCOMPARE(s.contains(QStringLiteral("kavelin.prompt")), !moves);
         QCOMPARE(s.text(QStringLiteral("kavelin.prompt.custom")),
@@ -207,13 +206,13 @@ private Q_SLOTS:
         }
         keys->writeStatus = -25293;
         {
-            SettingsManager settings(path);
+            SettingsManager settings = open(path);
             QVERIFY(settings.store().contains(QStringLiteral("kavelin.apikey.deepseek")));
             QVERIFY(!settings.store().contains(QStringLiteral("kavelin.keychain_migrated_v2")));
             QCOMPARE(settings.activeApiKey(), KeyLookup::found(QStringLiteral("sk-old")));
         }
         keys->writeStatus = KeyStoreStatus::success;
-        SettingsManager retried(path);
+        SettingsManager retried = open(path);
         QVERIFY(!retried.store().contains(QStringLiteral("kavelin.apikey.deepseek")));
         QCOMPARE(retried.store().boolean(QStringLiteral("kavelin.keychain_migrated_v2")),
                  std::optional<bool>(true));
@@ -224,7 +223,7 @@ private Q_SLOTS:
 
     // A failed write keeps the old key; a failed delete is reported, not taken for done.
     void apiKeyRoundTrip() {
-        SettingsManager settings(env.newPreferencesPath());
+        SettingsManager settings = open(env.newPreferencesPath());
         QCOMPARE(settings.apiKey(AIProvider::deepseek), KeyLookup::notFound());
         QVERIFY(settings.setApiKey(QStringLiteral("sk-秘密-123"), AIProvider::deepseek));
         QCOMPARE(settings.apiKey(AIProvider::deepseek), KeyLookup::found(QStringLiteral("sk-秘密-123")));
@@ -271,7 +270,7 @@ private Q_SLOTS:
         if (legacy)
             PreferenceStore(path).setValue(QStringLiteral("kavelin.apikey.qwen"),
                                            QStringLiteral("sk-legacy"));
-        SettingsManager settings(path);
+        SettingsManager settings = open(path);
         settings.setApiProvider(AIProvider::qwen);
         if (stored)
             keys->items.insert(QStringLiteral("com.vyrn.kavelin/kavelin.apikey.qwen"), "sk-stored");
@@ -282,7 +281,7 @@ private Q_SLOTS:
 
     // A locked keyring can take seconds to answer; every other setting must stay readable meanwhile.
     void keyStoreIsAskedOutsideTheSettingsLock() {
-        SettingsManager settings(env.newPreferencesPath());
+        SettingsManager settings = open(env.newPreferencesPath());
         std::promise<void> entered, release;
         std::shared_future<void> released = release.get_future().share();
         keys->beforeRead = [&entered, released] {
@@ -309,7 +308,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, content);
         const QString path = env.newPreferencesPath();
         writeFileBytes(path, content);
-        SettingsManager settings(path);
+        SettingsManager settings = open(path);
         QCOMPARE(settings.popupFontSize(), 14);
         const QStringList aside = QDir(QFileInfo(path).absolutePath())
                                       .entryList({QFileInfo(path).fileName() + QStringLiteral(".corrupt-*")});
@@ -317,7 +316,7 @@ private Q_SLOTS:
         QCOMPARE(readFileBytes(QFileInfo(path).absolutePath() + QLatin1Char('/') + aside.first()), content);
         // The next write starts a clean file instead of touching the set-aside copy.
         settings.setPopupFontSize(18);
-        QCOMPARE(SettingsManager(path).popupFontSize(), 18);
+        QCOMPARE(open(path).popupFontSize(), 18);
     }
 
     // What others write to the file while this instance runs survives its next change.
@@ -345,7 +344,7 @@ private Q_SLOTS:
         QFETCH(int, fontSize);
         QFETCH(bool, baseURLKept);
         const QString path = env.newPreferencesPath();
-        SettingsManager settings(path);
+        SettingsManager settings = open(path);
         settings.setPopupFontSize(16);
         change(path);
         settings.setWindowFrame(QStringLiteral("{{1, 2}, {3, 4}}"));
@@ -354,14 +353,14 @@ private Q_SLOTS:
                  QStringLiteral("{{1, 2}, {3, 4}}"));
         QCOMPARE(file.contains(QStringLiteral("kavelin.baseURL.deepseek")), baseURLKept);
         QCOMPARE(settings.popupFontSize(), fontSize);
-        QCOMPARE(SettingsManager(path).popupFontSize(), fontSize);
+        QCOMPARE(open(path).popupFontSize(), fontSize);
     }
 
     // A batch of changes reads back at once, reaches the file in one write when the outer
     // batch ends, and keeps what another writer wrote meanwhile.
     void batchWritesOnce() {
         const QString path = env.newPreferencesPath();
-        SettingsManager settings(path);
+        SettingsManager settings = open(path);
         settings.setPopupFontSize(16);
         settings.setWindowFrame(QStringLiteral("{{0, 0}, {1, 1}}"));
         {
@@ -372,7 +371,7 @@ private Q_SLOTS:
                 settings.setWindowFrame(std::nullopt);
             }
             QCOMPARE(settings.hotkeyKeyCode(), 16);
-            SettingsManager(path).setDefaultSplitMode(false); // another writer
+            open(path).setDefaultSplitMode(false); // another writer
             settings.setHotkeyModifiers(512);
             QVERIFY(!readObject(path).contains(QStringLiteral("kavelin.hotkeyKeyCode")));
         }
@@ -387,7 +386,7 @@ private Q_SLOTS:
     // Two instances that both loaded the file, then change different keys at the same time.
     void twoInstancesKeepEachOthersChanges() {
         const QString path = env.newPreferencesPath();
-        SettingsManager(path).setPopupFontSize(15);
+        open(path).setPopupFontSize(15);
         const int count = 60;
         QProcess writers[2];
         for (int i = 0; i < 2; ++i) {
@@ -413,7 +412,7 @@ private Q_SLOTS:
 
     void killDuringWritesNeverTruncates() {
         const QString path = env.newPreferencesPath();
-        SettingsManager(path).setPopupFontSize(16);
+        open(path).setPopupFontSize(16);
         for (int round = 0; round < 15; ++round) {
             QProcess writer;
             writer.setProcessEnvironment(childEnvironment("VYRN_SETTINGS_WRITER", path));
@@ -438,7 +437,7 @@ private Q_SLOTS:
 
     void concurrentReadersAndWriters() {
         const QString path = env.newPreferencesPath();
-        SettingsManager settings(path);
+        SettingsManager settings = open(path);
         std::atomic<bool> wrong{false};
         std::vector<std::thread> threads;
         for (int t = 0; t < 4; ++t)
@@ -460,7 +459,7 @@ private Q_SLOTS:
         for (auto& thread : threads)
             thread.join();
         QVERIFY(!wrong);
-        const SettingsManager reread(path);
+        const SettingsManager reread = open(path);
         QCOMPARE(reread.installID(), settings.installID());
         QCOMPARE(reread.popupFontSize(), settings.popupFontSize());
     }

@@ -24,8 +24,10 @@ class TestSettingsRules : public QObject {
     Q_OBJECT
     TestEnvironment env;
 
+    std::unique_ptr<SettingsManager> settings;
+
 private Q_SLOTS:
-    void init() { SettingsManager::resetSharedForTesting(env.newPreferencesPath()); }
+    void init() { settings = std::make_unique<SettingsManager>(env.newPreferencesPath()); }
 
     void keySave_data() {
         QTest::addColumn<KeyFieldState>("state");
@@ -105,11 +107,10 @@ private Q_SLOTS:
         QFETCH(QString, baseURL);
         QFETCH(QString, endpoint);
         QFETCH(QString, model);
-        SettingsManager& settings = SettingsManager::shared();
-        settings.setModelOverride(modelOverride, AIProvider::deepseek);
+        settings->setModelOverride(modelOverride, AIProvider::deepseek);
         if (!baseURL.isEmpty())
-            settings.store().setValue(QStringLiteral("kavelin.baseURL.deepseek"), baseURL);
-        const ConnectionTarget target = resolveConnectionTarget(modelInput, AIProvider::deepseek);
+            settings->store().setValue(QStringLiteral("kavelin.baseURL.deepseek"), baseURL);
+        const ConnectionTarget target = resolveConnectionTarget(*settings, modelInput, AIProvider::deepseek);
         QCOMPARE(target.endpoint.toString(), endpoint);
         QCOMPARE(target.model, model);
     }
@@ -130,8 +131,8 @@ private Q_SLOTS:
         QFETCH(QString, stored);
         QFETCH(QStringList, models);
         QFETCH(int, selected);
-        SettingsManager::shared().setModelOverride(stored, AIProvider::qwen);
-        const ModelChoices choices = modelChoices(AIProvider::qwen);
+        settings->setModelOverride(stored, AIProvider::qwen);
+        const ModelChoices choices = modelChoices(*settings, AIProvider::qwen);
         QCOMPARE(choices.models, models);
         QCOMPARE(choices.selected, selected);
     }

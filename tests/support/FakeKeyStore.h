@@ -6,6 +6,7 @@
 #include <QMutex>
 
 #include <functional>
+#include <memory>
 
 // An in-memory key store whose failures a test can script.
 class FakeKeyStore final : public KeyStoreBackend {
@@ -38,6 +39,26 @@ public:
             return removeStatus;
         return items.remove(service + QLatin1Char('/') + account) ? KeyStoreStatus::success
                                                                   : KeyStoreStatus::itemNotFound;
+    }
+
+    // A backend for one SettingsManager that acts on this store, which the test keeps.
+    std::unique_ptr<KeyStoreBackend> share() {
+        class Shared final : public KeyStoreBackend {
+        public:
+            explicit Shared(FakeKeyStore& store) : m_store(store) {}
+            QString name() const override { return m_store.name(); }
+            int write(const QString& s, const QString& a, const QByteArray& d) override {
+                return m_store.write(s, a, d);
+            }
+            int read(const QString& s, const QString& a, QByteArray* d) override {
+                return m_store.read(s, a, d);
+            }
+            int remove(const QString& s, const QString& a) override { return m_store.remove(s, a); }
+
+        private:
+            FakeKeyStore& m_store;
+        };
+        return std::make_unique<Shared>(*this);
     }
 
     QMutex mutex;

@@ -1,6 +1,7 @@
 #include "base/Alerts.h"
 #include "settings/SettingsManager.h"
 #include "support/LocalHttpServer.h"
+#include "support/ScriptedAlerts.h"
 #include "support/TestEnvironment.h"
 #include "update/UpdateChecker.h"
 
@@ -25,10 +26,12 @@ class TestUpdateChecker : public QObject {
     Q_OBJECT
     TestEnvironment env;
     LocalHttpServer server;
+    std::unique_ptr<SettingsManager> m_settings;
+    ScriptedAlerts alerts;
     std::unique_ptr<UpdateChecker> checker;
     QList<QUrl> opened;
 
-    SettingsManager& settings() { return SettingsManager::shared(); }
+    SettingsManager& settings() { return *m_settings; }
     void pointAt(const QString& base) {
         settings().store().setValue(QStringLiteral("kavelin.updateBaseURL"), base);
     }
@@ -41,15 +44,15 @@ class TestUpdateChecker : public QObject {
     }
 
 private Q_SLOTS:
-    void initTestCase() { SettingsManager::resetSharedForTesting(env.newPreferencesPath()); }
+    void initTestCase() { m_settings = std::make_unique<SettingsManager>(env.newPreferencesPath()); }
 
     void init() {
         server.reset();
-        Alerts::resetForTesting();
+        alerts.reset();
         pointAt(server.baseUrl().toString());
         settings().setSkipUpdateVersion(std::nullopt);
         opened.clear();
-        checker = std::make_unique<UpdateChecker>();
+        checker = std::make_unique<UpdateChecker>(settings(), alerts);
         checker->setCurrentVersion(QStringLiteral("1.2.9"));
         checker->setUrlOpener([this](const QUrl& url) { opened.append(url); });
     }
@@ -86,9 +89,9 @@ private Q_SLOTS:
         if (response.neverAnswer)
             checker->setRequestTimeout(300ms);
         server.enqueue(response);
-        Alerts::setNextAnswer(UpdateChecker::RemindLaterButton);
+        alerts.nextAnswer = UpdateChecker::RemindLaterButton;
         QVERIFY(runCheck());
-        QCOMPARE(Alerts::lastAlert() ? Alerts::lastAlert()->messageText : QString(), message);
+        QCOMPARE(alerts.last ? alerts.last->messageText : QString(), message);
         QVERIFY(opened.isEmpty());
     }
 
@@ -129,7 +132,7 @@ private Q_SLOTS:
         QFETCH(QList<QUrl>, opened);
         QFETCH(QString, skipped);
         server.enqueue({200, record("v1.3.0", "https://example.com/dl?x=1")});
-        Alerts::setNextAnswer(button);
+        alerts.nextAnswer = button;
         QVERIFY(runCheck());
         QCOMPARE(this->opened, opened);
         QCOMPARE(settings().skipUpdateVersion().value_or(QString()), skipped);
@@ -148,9 +151,9 @@ private Q_SLOTS:
 
     void alertTexts() {
         const auto show = [this] {
-            Alerts::setNextAnswer(UpdateChecker::RemindLaterButton);
+            alerts.nextAnswer = UpdateChecker::RemindLaterButton;
             checker->showUpdateAlert(QStringLiteral("1.3.0"), QStringLiteral("https://example.com/dl"));
-            return *Alerts::lastAlert();
+            return *alerts.last;
         };
         QCOMPARE(show().informativeText, QStringLiteral("VYRN v1.3.0 已发布。前往下载页面获取最新版。"));
         QWindow window;
@@ -190,7 +193,7 @@ private Q_SLOTS:
         checker->check();
         QVERIFY(finished.wait(5000));
         // A second check would have sent its request with the first; one sent now ends after it.
-        UpdateChecker later;
+        UpdateChecker later(settings(), alerts);
         QSignalSpy laterFinished(&later, &UpdateChecker::checkFinished);
         later.performCheck();
         QVERIFY(laterFinished.wait(5000));
@@ -202,7 +205,7 @@ private Q_SLOTS:
     // address could be reached is not guessed.
     void noServiceNoRequest() {
         settings().store().remove(QStringLiteral("kavelin.updateBaseURL"));
-        if (UpdateChecker::serviceBaseURL())
+        if (UpdateChecker::serviceBaseURL(settings()))
             QSKIP("this build names an update service");
         checker->setCheckDelay(0ms);
         QSignalSpy finished(checker.get(), &UpdateChecker::checkFinished);
@@ -216,7 +219,7 @@ private Q_SLOTS:
         checker->check();
         checker.reset();
         // A second checker with the same delay, started later, fires after the first would have.
-        UpdateChecker later;
+        UpdateChecker later(settings(), alerts);
         later.setCheckDelay(50ms);
         QSignalSpy finished(&later, &UpdateChecker::checkFinished);
         later.check();

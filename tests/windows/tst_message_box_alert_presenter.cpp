@@ -43,7 +43,6 @@ class TestMessageBoxAlertPresenter : public QObject {
     MessageBoxAlertPresenter presenter;
 
 private Q_SLOTS:
-    void initTestCase() { Alerts::setPresenter(&presenter); }
     void cleanup() {
         for (QMessageBox* box : openBoxes())
             box->reject();
@@ -58,7 +57,7 @@ private Q_SLOTS:
         alert.informativeText = QStringLiteral("最新版本：v9.<img src=\"/tmp/x.png\"><b>粗</b>");
         alert.buttons = {QStringLiteral("前往下载"), QStringLiteral("跳过此版本"),
                          QStringLiteral("稍后提醒")};
-        Alerts::open(alert);
+        presenter.open(alert, {});
         QCOMPARE(openBoxes().size(), 1);
         QList<Qt::TextFormat> formats;
         for (QLabel* label : openBoxes().constFirst()->findChildren<QLabel*>()) {
@@ -71,7 +70,7 @@ private Q_SLOTS:
     // Opening returns at once; the program goes on (a timer fires) while the alert waits.
     void opensWithoutWaitingForTheUser() {
         int answer = -2;
-        Alerts::open(question(), [&answer](int button) { answer = button; });
+        presenter.open(question(), [&answer](int button) { answer = button; });
         QCOMPARE(answer, -2);
         bool fired = false;
         QTimer::singleShot(0, [&fired] { fired = true; });
@@ -96,8 +95,9 @@ private Q_SLOTS:
         QFETCH(QStringList, buttons);
         QFETCH(int, expected);
         int answer = -2;
-        Alerts::open({QStringLiteral("标题"), QStringLiteral("正文"), AlertRequest::Style::Warning, buttons},
-                     [&answer](int button) { answer = button; });
+        presenter.open(
+            {QStringLiteral("标题"), QStringLiteral("正文"), AlertRequest::Style::Warning, buttons},
+            [&answer](int button) { answer = button; });
         QTest::keyClick(openBoxes().constFirst(), Qt::Key_Escape);
         QCOMPARE(answer, expected);
     }
@@ -116,14 +116,14 @@ private Q_SLOTS:
         QFETCH(AlertRequest, second);
         QFETCH(int, boxes);
         QList<int> answers;
-        Alerts::open(question(), [&answers](int button) { answers.append(button); });
-        Alerts::open(second, [&answers](int button) { answers.append(10 + button); });
+        presenter.open(question(), [&answers](int button) { answers.append(button); });
+        presenter.open(second, [&answers](int button) { answers.append(10 + button); });
         QCOMPARE(openBoxes().size(), boxes);
         if (boxes == 1) {
             clickButton(openBoxes().constFirst(), QStringLiteral("打开偏好设置"));
             QCOMPARE(answers, QList<int>({0, 10}));
             // Answered and gone: the same alert opens anew.
-            Alerts::open(question());
+            presenter.open(question(), {});
             QCOMPARE(openBoxes().size(), 1);
             return;
         }
@@ -146,9 +146,9 @@ private Q_SLOTS:
         const QString body = QStringLiteral("关闭后即可开始新翻译。");
         std::unique_ptr<QThread> worker(QThread::create([&] {
             if (error)
-                Alerts::showError(body);
+                presenter.showError(body);
             else
-                Alerts::showAlert(title, body);
+                presenter.showAlert(title, body);
         }));
         worker->start();
         QVERIFY(worker->wait(5000));
@@ -164,8 +164,8 @@ private Q_SLOTS:
         QWidget settingsWindow;
         settingsWindow.show();
         int answer = -2;
-        AlertBoxes::openWindowModal(&settingsWindow, question(), [&answer](int button) { answer = button; });
-        AlertBoxes::openWindowModal(&settingsWindow, question(), [&answer](int button) { answer += button; });
+        presenter.openFor(&settingsWindow, question(), [&answer](int button) { answer = button; });
+        presenter.openFor(&settingsWindow, question(), [&answer](int button) { answer += button; });
         QCOMPARE(answer, -2);
         const QList<QMessageBox*> boxes = settingsWindow.findChildren<QMessageBox*>();
         QCOMPARE(boxes.size(), 1);

@@ -15,9 +15,7 @@ class TestNotificationManager : public QObject {
     std::unique_ptr<NotificationServer> server;
 
     static std::unique_ptr<NotificationManager> managerOnBus() {
-        auto manager = std::make_unique<NotificationManager>();
-        manager->setService(std::make_unique<FreedesktopNotificationService>());
-        return manager;
+        return std::make_unique<NotificationManager>(std::make_unique<FreedesktopNotificationService>());
     }
 
 private Q_SLOTS:

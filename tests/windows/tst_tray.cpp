@@ -1,5 +1,3 @@
-#include "base/SettingsWindowHook.h"
-#include "base/TranslationActions.h"
 #include "support/LocalHttpServer.h"
 #include "support/PrivateSessionBus.h"
 #include "support/TestEnvironment.h"
@@ -24,25 +22,26 @@ class TestTray : public QObject {
     LocalHttpServer updateService;
     PrivateSessionBus bus; // the program under test is the only VYRN on it
     QMap<QString, int> triggered;
+    std::unique_ptr<TrayMenu> tray;
 
 private Q_SLOTS:
     void initTestCase() {
         QVERIFY(desktop.startWindowManager());
         pointUpdateCheckAt(updateService.baseUrl());
-        TranslationActions::setScreenshotHandler([this] { ++triggered[QStringLiteral("screenshot")]; });
-        TranslationActions::setSelectionHandler([this] { ++triggered[QStringLiteral("selection")]; });
-        SettingsWindowHook::setShowHandler([this] { ++triggered[QStringLiteral("settings")]; });
+        tray = std::make_unique<TrayMenu>(
+            TrayMenu::Actions{[this] { ++triggered[QStringLiteral("screenshot")]; },
+                              [this] { ++triggered[QStringLiteral("selection")]; },
+                              [this] { ++triggered[QStringLiteral("settings")]; }});
     }
 
     // A panel that starts after the program (or restarts) still gets the icon.
     void iconWaitsForATray() {
         QVERIFY2(!QSystemTrayIcon::isSystemTrayAvailable(), "a tray is already running on this display");
-        TrayMenu& tray = TrayMenu::shared();
-        tray.setup();
-        tray.setup();
+        tray->setup();
+        tray->setup();
 
         QVERIFY(desktop.startTray());
-        QTRY_VERIFY_WITH_TIMEOUT(tray.trayIcon()->geometry().width() > 0, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(tray->trayIcon()->geometry().width() > 0, 10000);
         // Docked and mapped inside the tray, so a click reaches it; one icon for both set-ups.
         QTRY_COMPARE_WITH_TIMEOUT(X11Desktop::windowsOf(QCoreApplication::applicationPid()).size(), 1, 10000);
     }
@@ -62,23 +61,22 @@ private Q_SLOTS:
         QFETCH(QString, entry);
         QFETCH(QString, action);
         QFETCH(int, button);
-        TrayMenu& tray = TrayMenu::shared();
         // Under load the very first click on the icon is now and then lost before Qt sees it
         // (an unanswered click opens nothing, so clicking again cannot open two menus).
         for (int attempt = 0; attempt < 4; ++attempt) {
-            X11Desktop::click(tray.trayIcon()->geometry().center(), button);
-            if (QTest::qWaitFor([&] { return tray.menu()->isVisible(); }, 3000))
+            X11Desktop::click(tray->trayIcon()->geometry().center(), button);
+            if (QTest::qWaitFor([&] { return tray->menu()->isVisible(); }, 3000))
                 break;
         }
-        QVERIFY(tray.menu()->isVisible());
+        QVERIFY(tray->menu()->isVisible());
         QAction* item = nullptr;
-        for (QAction* candidate : tray.menu()->actions())
+        for (QAction* candidate : tray->menu()->actions())
             item = candidate->text() == entry ? candidate : item;
         QVERIFY(item);
-        QVERIFY(QTest::qWaitForWindowExposed(tray.menu()));
-        X11Desktop::click(tray.menu()->mapToGlobal(tray.menu()->actionGeometry(item).center()));
+        QVERIFY(QTest::qWaitForWindowExposed(tray->menu()));
+        X11Desktop::click(tray->menu()->mapToGlobal(tray->menu()->actionGeometry(item).center()));
         QTRY_COMPARE(triggered.value(action), 1);
-        QTRY_VERIFY(!tray.menu()->isVisible());
+        QTRY_VERIFY(!tray->menu()->isVisible());
         QCOMPARE(triggered.values(), QList<int>(triggered.size(), 1));
     }
 
@@ -130,7 +128,7 @@ private Q_SLOTS:
     // The real program: its own tray icon, its menu opened by a click and worked with
     // the keyboard, "退出 VYRN" ending it cleanly.
     void programQuitsFromItsTrayMenu() {
-        TrayMenu::shared().trayIcon()->hide(); // leaves the tray to the program
+        tray->trayIcon()->hide(); // leaves the tray to the program
         updateService.reset();
         VyrnProcess vyrn(bus.environment(VyrnProcess::environment()));
         // In the background: the settings window a first start opens would be a second window.

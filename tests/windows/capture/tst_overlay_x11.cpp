@@ -1,5 +1,7 @@
 #include "PrivateDisplay.h"
-#include "platform/ScreenCaptureFactory.h"
+#include "platform/PlatformLoader.h"
+#include "platform/PlatformServices.h"
+#include "platform/ScreenCapture.h"
 #include "support/TestEnvironment.h"
 #include "windows/capture/OverlayView.h"
 #include "windows/capture/ScreenshotEngine.h"
@@ -172,7 +174,8 @@ private Q_SLOTS:
     }
 
     void init() {
-        engine = std::make_unique<ScreenshotEngine>(ScreenCaptureFactory::create());
+        engine = std::make_unique<ScreenshotEngine>(
+            std::move(PlatformLoader::load(SessionType::X11)->screenCapture));
         deliveries.clear();
     }
     void cleanup() {

@@ -1,4 +1,6 @@
 #include "platform/DesktopColorScheme.h"
+#include "platform/PlatformLoader.h"
+#include "platform/PlatformServices.h"
 #include "result/PanelGeometry.h"
 #include "settings/SettingsManager.h"
 #include "support/KeyWindow.h"
@@ -130,9 +132,12 @@ class TestResultWindow : public QObject {
     X11Desktop desktop;
     KeyWindow window;
     QString answer, original;
+    std::unique_ptr<PlatformServices> platform;
+    std::unique_ptr<SettingsManager> m_settings;
+    std::unique_ptr<ResultWindowController> m_results;
     ResultWindowController* results = nullptr;
 
-    SettingsManager& settings() { return SettingsManager::shared(); }
+    SettingsManager& settings() { return *m_settings; }
 
     KeyWindow::Keys pressAndMark(const QStringList& keys) { return window.pressAndMark(keys); }
     static bool contains(const KeyWindow::Keys& keys, int key) { return KeyWindow::contains(keys, key); }
@@ -193,7 +198,8 @@ class TestResultWindow : public QObject {
 
 private Q_SLOTS:
     void initTestCase() {
-        SettingsManager::resetSharedForTesting(env.newPreferencesPath());
+        platform = PlatformLoader::load(SessionType::X11);
+        m_settings = std::make_unique<SettingsManager>(env.newPreferencesPath());
         answer = QString::fromUtf8(readFileBytes(QStringLiteral(VYRN_RESULT_TEST_DATA "/answer.md")));
         original = QString::fromUtf8(readFileBytes(QStringLiteral(VYRN_RESULT_TEST_DATA "/original.txt")));
         QVERIFY(!answer.isEmpty() && !original.isEmpty());
@@ -208,7 +214,9 @@ private Q_SLOTS:
         }
         QVERIFY(window.isExposed());
         activateReader();
-        results = &ResultWindowController::shared();
+        m_results =
+            std::make_unique<ResultWindowController>(*m_settings, *platform->hotkeys, *platform->colorScheme);
+        results = m_results.get();
         results->prepareWebEngine();
     }
 
@@ -474,7 +482,7 @@ private Q_SLOTS:
     void darkWhenTheDesktopAsks() {
         FakeSettingsPortal portal(1);
         QVERIFY(portal.isRegistered());
-        DesktopColorScheme& scheme = DesktopColorScheme::shared();
+        DesktopColorScheme& scheme = *platform->colorScheme;
         scheme.refresh();
         QTRY_COMPARE_WITH_TIMEOUT(scheme.preference(), ColorSchemePreference::Dark, 15000);
         open(answer, original, QRectF(1500, 300, 200, 80));

@@ -1,8 +1,11 @@
 #include "keys/HotkeyNames.h"
 #include "platform/HotkeyService.h"
+#include "platform/PlatformLoader.h"
+#include "platform/PlatformServices.h"
 #include "settings/KeyStore.h"
 #include "settings/SettingsManager.h"
 #include "support/FakeKeyStore.h"
+#include "support/ScriptedAlerts.h"
 #include "support/TestEnvironment.h"
 #include "support/X11Desktop.h"
 #include "windows/settings/HotkeyRecorder.h"
@@ -47,10 +50,14 @@ bool keyboardIsHeld() {
 class TestHotkeyRecorder : public QObject {
     Q_OBJECT
     TestEnvironment env;
+    std::unique_ptr<PlatformServices> platform;
+    std::unique_ptr<SettingsManager> settings;
+    ScriptedAlerts alerts;
+    std::unique_ptr<SettingsWindowController> m_controller;
     std::unique_ptr<HotkeyRegistration> screenshotHotkey;
     int screenshotPresses = 0;
 
-    SettingsWindowController& controller() { return SettingsWindowController::shared(); }
+    SettingsWindowController& controller() { return *m_controller; }
     SettingsWindow::HotkeySection section(Hotkey hotkey) {
         return controller().window()->hotkeySections[int(hotkey)];
     }
@@ -62,10 +69,12 @@ class TestHotkeyRecorder : public QObject {
 
 private Q_SLOTS:
     void initTestCase() {
-        KeyStore::setBackend(std::make_unique<FakeKeyStore>());
-        SettingsManager::resetSharedForTesting(env.newPreferencesPath());
+        platform = PlatformLoader::load(SessionType::X11);
+        settings =
+            std::make_unique<SettingsManager>(env.newPreferencesPath(), std::make_unique<FakeKeyStore>());
+        m_controller = std::make_unique<SettingsWindowController>(*settings, alerts, [] {});
         KeyGrabResult<HotkeyRegistration> registered =
-            HotkeyService::shared().registerHotkey(17, CarbonModifier::control);
+            platform->hotkeys->registerHotkey(17, CarbonModifier::control);
         QVERIFY(registered);
         screenshotHotkey = std::move(registered.handle);
         connect(screenshotHotkey.get(), &HotkeyRegistration::pressed, this, [this] { ++screenshotPresses; });

@@ -1,11 +1,13 @@
 #include "app/AppDelegate.h"
-#include "base/TranslationActions.h"
+#include "app/GlobalHotkeys.h"
 #include "keys/HotkeyNames.h"
+#include "platform/PlatformLoader.h"
 #include "platform/freedesktop/Autostart.h"
 #include "settings/KeyStore.h"
 #include "settings/PromptTemplates.h"
 #include "settings/SettingsManager.h"
 #include "support/LocalHttpServer.h"
+#include "support/ScriptedAlerts.h"
 #include "support/TestEnvironment.h"
 #include "support/X11Desktop.h"
 #include "update/UpdateChecker.h"
@@ -39,12 +41,10 @@ Q_DECLARE_METATYPE(StatusTone)
 
 namespace {
 
+// What the session's key store holds, read past the preferences.
 std::optional<QString> storedKey(AIProvider provider) {
-    return KeyStore::readQuietly(QStringLiteral("kavelin.apikey.") + AIProviders::rawValue(provider)).key();
-}
-
-QJsonObject preferenceFile() {
-    return QJsonDocument::fromJson(readFileBytes(SettingsManager::shared().store().filePath())).object();
+    const KeyStore store(PlatformLoader::loadKeyStore());
+    return store.readQuietly(QStringLiteral("kavelin.apikey.") + AIProviders::rawValue(provider)).key();
 }
 
 LocalHttpServer::Response silence() {
@@ -65,13 +65,17 @@ class TestSettingsWindow : public QObject {
     Q_OBJECT
     TestEnvironment env;
     LocalHttpServer server;
+    ScriptedAlerts alerts;
     std::unique_ptr<AppDelegate> delegate;
     int screenshots = 0;
 
-    SettingsWindowController& controller() { return SettingsWindowController::shared(); }
+    SettingsWindowController& controller() { return delegate->settingsWindow(); }
     SettingsWindow& window() { return *controller().window(); }
     ProviderCard& card() { return *window().providerCard(); }
-    SettingsManager& settings() { return SettingsManager::shared(); }
+    SettingsManager& settings() { return delegate->settings(); }
+    QJsonObject preferenceFile() {
+        return QJsonDocument::fromJson(readFileBytes(settings().store().filePath())).object();
+    }
 
     void openWindow() {
         controller().show();
@@ -96,23 +100,22 @@ class TestSettingsWindow : public QObject {
     }
 
 private Q_SLOTS:
-    void initTestCase() {
-        TranslationActions::setScreenshotHandler([this] { ++screenshots; });
-    }
-
     // Each test on a preference file of its own, with the program's owner (which takes the
     // session's key store) made for it.
     void init() {
-        closeWindow();
-        QVERIFY(controller().keyStoreQueue().waitForIdle());
-        delegate.reset();
-        SettingsManager::resetSharedForTesting(env.newPreferencesPath());
-        delegate = std::make_unique<AppDelegate>();
+        if (delegate) {
+            closeWindow();
+            QVERIFY(controller().keyStoreQueue().waitForIdle());
+            delegate.reset();
+        }
+        AppDelegate::Setup setup{SessionType::X11, env.newPreferencesPath(), {}, &alerts};
+        delegate = std::make_unique<AppDelegate>(setup);
+        connect(&delegate->hotkeys(), &GlobalHotkeys::screenshotPressed, this, [this] { ++screenshots; });
         settings().store().setValue(QStringLiteral("kavelin.baseURL.deepseek"), server.baseUrl().toString());
         for (AIProvider provider : AIProviders::allCases())
             QVERIFY(settings().setApiKey(std::nullopt, provider));
         server.reset();
-        Alerts::resetForTesting();
+        alerts.reset();
         screenshots = 0;
         openWindow();
     }
@@ -259,7 +262,7 @@ private Q_SLOTS:
         QTest::mouseClick(window().templateModeSeg->findChildren<QToolButton*>().at(1), Qt::LeftButton);
         window().templateTextView->setPlainText(QStringLiteral("只翻译：\n"));
         card().keyField()->setText(QStringLiteral("sk-saved"));
-        Alerts::setNextAnswer(0);
+        alerts.nextAnswer = 0;
         save();
 
         const QJsonObject file = preferenceFile();
@@ -275,11 +278,11 @@ private Q_SLOTS:
         QCOMPARE(storedKey(AIProvider::deepseek), std::optional<QString>(QStringLiteral("sk-saved")));
 
         if (heldElsewhere) {
-            QTRY_VERIFY(Alerts::lastAlert().has_value());
-            QVERIFY(Alerts::lastAlert()->informativeText.contains(
-                QStringLiteral("截图翻译「") + display + QStringLiteral("」：该键已被其他程序占用")));
+            QTRY_VERIFY(alerts.last.has_value());
+            QVERIFY(alerts.last->informativeText.contains(QStringLiteral("截图翻译「") + display +
+                                                          QStringLiteral("」：该键已被其他程序占用")));
         } else {
-            QTRY_VERIFY(delegate->registeredHotkeys().contains(display + QStringLiteral(" 截图翻译")));
+            QTRY_VERIFY(delegate->hotkeys().registered().contains(display + QStringLiteral(" 截图翻译")));
             X11Desktop::key(keys);
             QTRY_COMPARE(screenshots, 1);
         }
@@ -292,12 +295,12 @@ private Q_SLOTS:
         record(Hotkey::closePanel, QStringLiteral("ctrl+w"));
         card().keyField()->setText(QStringLiteral("sk-new"));
         const QJsonObject before = preferenceFile();
-        Alerts::setNextAnswer(1);
+        alerts.nextAnswer = 1;
         save();
-        QVERIFY(Alerts::lastAlert()->informativeText.contains(QStringLiteral("「Ctrl+W」")));
+        QVERIFY(alerts.last->informativeText.contains(QStringLiteral("「Ctrl+W」")));
         QCOMPARE(preferenceFile(), before);
         QCOMPARE(storedKey(AIProvider::deepseek), std::nullopt);
-        Alerts::setNextAnswer(0);
+        alerts.nextAnswer = 0;
         save();
         QCOMPARE(settings().closePanelHotkeyKeyCode(), 13);
         QCOMPARE(settings().closePanelHotkeyModifiers(), CarbonModifier::command);
@@ -317,11 +320,11 @@ private Q_SLOTS:
         settings().setTelemetryEnabled(false);
         openWindow();
         const QJsonObject before = preferenceFile();
-        Alerts::setNextAnswer(1);
+        alerts.nextAnswer = 1;
         QTest::mouseClick(window().resetButton, Qt::LeftButton);
-        QVERIFY(Alerts::lastAlert().has_value());
+        QVERIFY(alerts.last.has_value());
         QCOMPARE(preferenceFile(), before);
-        Alerts::setNextAnswer(0);
+        alerts.nextAnswer = 0;
         QTest::mouseClick(window().resetButton, Qt::LeftButton);
         QCOMPARE(settings().customPrompt(), std::nullopt);
         QVERIFY(settings().usesDefaultPrompt());
@@ -390,7 +393,7 @@ private Q_SLOTS:
 
     // The statistics choice exists only where an update service would receive the identifier.
     void statisticsOnlyWithAnUpdateService() {
-        if (UpdateChecker::serviceBaseURL())
+        if (UpdateChecker::serviceBaseURL(settings()))
             QSKIP("this build names an update service");
         QVERIFY(!window().telemetryCheckbox->isVisible());
         closeWindow();

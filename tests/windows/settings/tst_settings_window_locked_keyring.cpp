@@ -1,6 +1,7 @@
 #include "platform/freedesktop/SecretServiceKeyStore.h"
 #include "settings/KeyStore.h"
 #include "settings/SettingsManager.h"
+#include "support/ScriptedAlerts.h"
 #include "support/SilentSecretService.h"
 #include "support/TestEnvironment.h"
 #include "support/X11Desktop.h"
@@ -28,15 +29,21 @@ class TestSettingsWindowLockedKeyring : public QObject {
     Q_OBJECT
     TestEnvironment env;
 
-    SettingsWindowController& controller() { return SettingsWindowController::shared(); }
+    std::unique_ptr<SettingsManager> m_settings;
+    ScriptedAlerts alerts;
+    std::unique_ptr<SettingsWindowController> m_controller;
+
+    SettingsWindowController& controller() { return *m_controller; }
     SettingsWindow& window() { return *controller().window(); }
     ProviderCard& card() { return *window().providerCard(); }
-    SettingsManager& settings() { return SettingsManager::shared(); }
+    SettingsManager& settings() { return *m_settings; }
 
 private Q_SLOTS:
     void initTestCase() {
-        KeyStore::setBackend(std::make_unique<SecretServiceKeyStore>(std::chrono::milliseconds(1000)));
-        SettingsManager::resetSharedForTesting(env.newPreferencesPath());
+        m_settings = std::make_unique<SettingsManager>(
+            env.newPreferencesPath(),
+            std::make_unique<SecretServiceKeyStore>(std::chrono::milliseconds(1000)));
+        m_controller = std::make_unique<SettingsWindowController>(*m_settings, alerts, [] {});
     }
 
     // The field waits, the window does not; a key it could not read is neither shown as

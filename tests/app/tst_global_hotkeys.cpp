@@ -1,8 +1,9 @@
-#include "app/AppDelegate.h"
-#include "base/HotkeyHook.h"
-#include "base/TranslationActions.h"
+#include "app/GlobalHotkeys.h"
 #include "keys/HotkeyNames.h"
+#include "platform/PlatformLoader.h"
+#include "platform/PlatformServices.h"
 #include "settings/SettingsManager.h"
+#include "support/ScriptedAlerts.h"
 #include "support/TestEnvironment.h"
 #include "support/X11Desktop.h"
 
@@ -25,14 +26,17 @@ Q_DECLARE_METATYPE(Hotkey)
 
 // The two global hotkeys as the owner registers them, on the test's X server, with
 // another program holding combinations where a row says so.
-class TestAppDelegate : public QObject {
+class TestGlobalHotkeys : public QObject {
     Q_OBJECT
     TestEnvironment env;
-    std::unique_ptr<AppDelegate> delegate;
+    std::unique_ptr<PlatformServices> platform;
+    std::unique_ptr<SettingsManager> m_settings;
+    ScriptedAlerts alerts;
+    std::unique_ptr<GlobalHotkeys> hotkeys;
     int screenshots = 0;
     int selections = 0;
 
-    SettingsManager& settings() { return SettingsManager::shared(); }
+    SettingsManager& settings() { return *m_settings; }
 
     void configure(Hotkey screenshot, Hotkey selection) {
         settings().setHotkeyKeyCode(screenshot.keyCode);
@@ -44,7 +48,7 @@ class TestAppDelegate : public QObject {
     // The alert is opened later on the main thread; afterwards, lastAlert() tells.
     QString conflictAlertText() {
         QCoreApplication::sendPostedEvents();
-        const std::optional<AlertRequest> alert = Alerts::lastAlert();
+        const std::optional<AlertRequest> alert = alerts.last;
         if (!alert)
             return {};
         [&] {
@@ -68,15 +72,16 @@ class TestAppDelegate : public QObject {
 
 private Q_SLOTS:
     void initTestCase() {
-        SettingsManager::resetSharedForTesting(env.newPreferencesPath());
-        delegate = std::make_unique<AppDelegate>();
-        TranslationActions::setScreenshotHandler([this] { ++screenshots; });
-        TranslationActions::setSelectionHandler([this] { ++selections; });
+        platform = PlatformLoader::load(SessionType::X11);
+        m_settings = std::make_unique<SettingsManager>(env.newPreferencesPath());
+        hotkeys = std::make_unique<GlobalHotkeys>(*m_settings, *platform->hotkeys, alerts, false);
+        connect(hotkeys.get(), &GlobalHotkeys::screenshotPressed, this, [this] { ++screenshots; });
+        connect(hotkeys.get(), &GlobalHotkeys::selectionPressed, this, [this] { ++selections; });
     }
 
     void init() {
-        Alerts::resetForTesting();
-        Alerts::setNextAnswer(0);
+        alerts.reset();
+        alerts.nextAnswer = 0;
         screenshots = selections = 0;
     }
 
@@ -109,7 +114,7 @@ private Q_SLOTS:
             << QStringList{QStringLiteral("Super+T 截图翻译")}
             << QStringList{QStringLiteral("划词翻译「Super+T」：已被 VYRN 的另一个快捷键使用")};
     }
-    // Rows run in order on one delegate, so each starts from the grabs of the row before:
+    // Rows run in order on one owner, so each starts from the grabs of the row before:
     // the swap only works when both old grabs are released before either is made anew.
     void registration() {
         QFETCH(Hotkey, screenshot);
@@ -126,9 +131,9 @@ private Q_SLOTS:
         }
         configure(screenshot, selection);
         const QString storedDisplay = settings().hotkeyDisplay();
-        HotkeyHook::reregisterHotkey();
+        hotkeys->reregister();
 
-        QCOMPARE(delegate->registeredHotkeys(), registered);
+        QCOMPARE(hotkeys->registered(), registered);
         QCOMPARE(conflictAlertText(), alertLines.isEmpty() ? QString() : alertFor(alertLines));
         // Only a registration rewrites the stored text.
         const bool screenshotRegistered = registered.constFirst().endsWith(QStringLiteral("截图翻译"));
@@ -147,18 +152,15 @@ private Q_SLOTS:
         holder.waitForFinished();
     }
 
-    void cleanupTestCase() {
-        delegate->stop();
-        delegate.reset();
-    }
+    void cleanupTestCase() { hotkeys.reset(); }
 };
 
 int main(int argc, char** argv) {
     // The GLX integration leaks a block from a library it unloads again; nothing here draws.
     qputenv("QT_XCB_GL_INTEGRATION", "none");
     QApplication app(argc, argv);
-    TestAppDelegate test;
+    TestGlobalHotkeys test;
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "tst_app_delegate.moc"
+#include "tst_global_hotkeys.moc"
