@@ -2,7 +2,6 @@
 
 #include "base/Logger.h"
 
-
 const QString KeyStore::service = QStringLiteral("com.vyrn.kavelin");
 
 namespace {

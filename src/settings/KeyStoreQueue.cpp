@@ -33,8 +33,7 @@ void KeyStoreQueue::enqueue(std::function<Result()> work, QObject* context,
 }
 
 void KeyStoreQueue::readKey(AIProvider provider, QObject* context, std::function<void(KeyLookup)> done) {
-    enqueue<KeyLookup>([this, provider] { return m_settings.apiKey(provider); }, context,
-                       std::move(done));
+    enqueue<KeyLookup>([this, provider] { return m_settings.apiKey(provider); }, context, std::move(done));
 }
 
 void KeyStoreQueue::readActiveKey(QObject* context, std::function<void(KeyLookup)> done) {

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-ConnectionTarget resolveConnectionTarget(const SettingsManager& settings, const std::optional<QString>& modelInput,
-                                         AIProvider provider) {
+ConnectionTarget resolveConnectionTarget(const SettingsManager& settings,
+                                         const std::optional<QString>& modelInput, AIProvider provider) {
     const QString model = modelInput ? modelInput->trimmed() : QString();
     return {settings.endpointURL(provider), model.isEmpty() ? settings.model(provider) : model};
 }

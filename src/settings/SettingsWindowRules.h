@@ -16,8 +16,8 @@ struct ConnectionTarget {
     QUrl endpoint;
     QString model;
 };
-ConnectionTarget resolveConnectionTarget(const SettingsManager& settings, const std::optional<QString>& modelInput,
-                                         AIProvider provider);
+ConnectionTarget resolveConnectionTarget(const SettingsManager& settings,
+                                         const std::optional<QString>& modelInput, AIProvider provider);
 
 // What "保存并应用" does with the template tab.
 struct TemplateSaveAction {

@@ -25,7 +25,6 @@
 
 namespace {
 
-
 // A standard integer parse: optional sign, ASCII digits only, the whole 64-bit range
 // (down to -9223372036854775808, whose magnitude has no positive counterpart).
 std::optional<qint64> parseComponent(QStringView piece) {
@@ -71,7 +70,8 @@ bool applicationHasWindow() {
 } // namespace
 
 UpdateChecker::UpdateChecker(SettingsManager& settings, AlertPresenter& alerts, QObject* parent)
-    : QObject(parent), m_settings(settings), m_alerts(alerts), m_openUrl([](const QUrl& url) { QDesktopServices::openUrl(url); }),
+    : QObject(parent), m_settings(settings), m_alerts(alerts),
+      m_openUrl([](const QUrl& url) { QDesktopServices::openUrl(url); }),
       m_currentVersion(APP_SHORT_VERSION) {}
 
 void UpdateChecker::check() {
@@ -86,8 +86,7 @@ void UpdateChecker::check() {
 }
 
 std::optional<QUrl> UpdateChecker::serviceBaseURL(const SettingsManager& settings) {
-    const QString configured =
-        settings.updateBaseURL().value_or(QStringLiteral(VYRN_UPDATE_BASE_URL_STRING));
+    const QString configured = settings.updateBaseURL().value_or(QStringLiteral(VYRN_UPDATE_BASE_URL_STRING));
     return webAddress(configured);
 }
 

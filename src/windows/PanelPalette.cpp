@@ -8,8 +8,7 @@
 namespace PanelPalette {
 
 bool prefersDark(const DesktopColorScheme& scheme) {
-    return prefersDarkPages(scheme.preference(),
-                            QApplication::palette().color(QPalette::Window));
+    return prefersDarkPages(scheme.preference(), QApplication::palette().color(QPalette::Window));
 }
 
 QPalette forScheme(bool dark) {

@@ -24,7 +24,6 @@
 
 namespace {
 
-
 qreal primaryBottom() {
     const QScreen* primary = QGuiApplication::primaryScreen();
     return primary ? primary->geometry().y() + primary->geometry().height() : 0;
@@ -65,22 +64,22 @@ QString grabFailureReason(const KeyGrabFailure& failure) {
 
 ResultWindowController::ResultWindowController(SettingsManager& settings, HotkeyService& hotkeys,
                                                const DesktopColorScheme& colorScheme)
-    : m_settings(settings), m_hotkeys(hotkeys), m_colorScheme(colorScheme),
-      m_keys{{{"ESC",
-               &SettingsManager::closePanelHotkeyKeyCode,
-               &SettingsManager::closePanelHotkeyModifiers,
-               &ResultWindowController::closePanel,
-               {}},
-              {"TogglePanel",
-               &SettingsManager::togglePanelHotkeyKeyCode,
-               &SettingsManager::togglePanelHotkeyModifiers,
-               &ResultWindowController::moveToOtherHalf,
-               {}},
-              {"SplitMode",
-               &SettingsManager::splitHotkeyKeyCode,
-               &SettingsManager::splitHotkeyModifiers,
-               &ResultWindowController::toggleSplitMode,
-               {}}}} {
+    : m_settings(settings), m_hotkeys(hotkeys),
+      m_colorScheme(colorScheme), m_keys{{{"ESC",
+                                           &SettingsManager::closePanelHotkeyKeyCode,
+                                           &SettingsManager::closePanelHotkeyModifiers,
+                                           &ResultWindowController::closePanel,
+                                           {}},
+                                          {"TogglePanel",
+                                           &SettingsManager::togglePanelHotkeyKeyCode,
+                                           &SettingsManager::togglePanelHotkeyModifiers,
+                                           &ResultWindowController::moveToOtherHalf,
+                                           {}},
+                                          {"SplitMode",
+                                           &SettingsManager::splitHotkeyKeyCode,
+                                           &SettingsManager::splitHotkeyModifiers,
+                                           &ResultWindowController::toggleSplitMode,
+                                           {}}}} {
     connect(qApp, &QCoreApplication::aboutToQuit, this, &ResultWindowController::shutdown);
     m_frameSave.setSingleShot(true);
     m_frameSave.setInterval(500);

@@ -29,7 +29,8 @@ class ResultWindowController : public QObject {
     Q_OBJECT
 public:
     // Lives on the main thread; show() may be called from a flow's worker.
-    ResultWindowController(SettingsManager& settings, HotkeyService& hotkeys, const DesktopColorScheme& colorScheme);
+    ResultWindowController(SettingsManager& settings, HotkeyService& hotkeys,
+                           const DesktopColorScheme& colorScheme);
     ~ResultWindowController() override;
 
     // Any thread; returns at once. The panel opens on the main thread, after closing an
@@ -82,7 +83,6 @@ private:
         void (ResultWindowController::*action)();
         std::unique_ptr<TemporaryKeyGrab> grab;
     };
-
 
     void showNow(const QString& markdown, const QString& originalText, const QRectF& screenshotRect);
     void grabPanelKeys();
