@@ -6,7 +6,6 @@
 #include "settings/KeyStore.h"
 #include "settings/PreferenceStore.h"
 #include "settings/SettingsManager.h"
-#include "support/DesktopPrograms.h"
 #include "support/DrawnText.h"
 #include "support/LocalHttpServer.h"
 #include "support/NotificationServer.h"
@@ -117,25 +116,25 @@ class TestTranslationEndToEnd : public QObject {
         zenity = std::make_unique<DesktopProgram>(
             "zenity", QStringList{"--text-info", "--editable", "--filename=" + path, "--title=zenity source",
                                   "--width=400", "--height=200"});
-        const quint32 window = Desktop::waitForWindow("zenity source");
+        const qulonglong window = X11Desktop::waitForWindow("zenity source");
         QVERIFY(window);
-        Desktop::xdotool({"windowmove", QString::number(window), "40", "300"});
-        QVERIFY(Desktop::activate(window));
-        Desktop::xdotool({"key", "ctrl+End", "Up", "End", "shift+Home"});
-        Desktop::xdotool({"mousemove", "200", "420"});
+        X11Desktop::xdotool({"windowmove", QString::number(window), "40", "300"});
+        QVERIFY(X11Desktop::activate(window));
+        X11Desktop::xdotool({"key", "ctrl+End", "Up", "End", "shift+Home"});
+        X11Desktop::xdotool({"mousemove", "200", "420"});
     }
 
     // A drag over `label` (inset a little, so the selection holds only what is drawn) with
     // the overlay of the screenshot hotkey.
     void captureByDrag(const QLabel* label) {
         const QRect area(label->mapToGlobal(QPoint(2, 2)), label->size() - QSize(4, 4));
-        Desktop::xdotool({"mousemove", QString::number(area.left()), QString::number(area.top())});
+        X11Desktop::xdotool({"mousemove", QString::number(area.left()), QString::number(area.top())});
         X11Desktop::key(QStringLiteral("super+t"));
         // Mapped after the program took the pointer and keyboard (or is retrying for them).
         QTRY_VERIFY_WITH_TIMEOUT(!X11Desktop::windowsNamed(QStringLiteral("^VYRN 截图")).isEmpty(), 15000);
-        Desktop::xdotool({"mousedown", "1", "mousemove", QString::number(area.center().x()),
-                          QString::number(area.center().y()), "mousemove", QString::number(area.right()),
-                          QString::number(area.bottom()), "mouseup", "1"});
+        X11Desktop::xdotool({"mousedown", "1", "mousemove", QString::number(area.center().x()),
+                             QString::number(area.center().y()), "mousemove", QString::number(area.right()),
+                             QString::number(area.bottom()), "mouseup", "1"});
     }
 
 private Q_SLOTS:
@@ -179,7 +178,7 @@ private Q_SLOTS:
 
     void init() {
         chat.reset();
-        Desktop::clearSelections();
+        X11Desktop::clearSelections();
     }
     void cleanup() { zenity.reset(); }
 
@@ -198,7 +197,7 @@ private Q_SLOTS:
 
         QTRY_COMPARE_WITH_TIMEOUT(notifications.calls().size(), notified + 1, 15000);
         // Its default action brings the panel back in front of the source.
-        QVERIFY(Desktop::activate(Desktop::waitForWindow("zenity source")));
+        QVERIFY(X11Desktop::activate(X11Desktop::waitForWindow("zenity source")));
         notifications.invokeAction(uint(notified + 1), QStringLiteral("default"));
         QTRY_COMPARE_WITH_TIMEOUT(X11Desktop::activeWindow(), panel, 15000);
 
@@ -234,7 +233,7 @@ private Q_SLOTS:
                 },
                 15000));
         } else {
-            Desktop::xdotool(QStringList{"key"} + keys);
+            X11Desktop::xdotool(QStringList{"key"} + keys);
             QVERIFY(chat.waitForAbandoned(1, 15000));
         }
         QVERIFY(QTest::qWaitFor([&] { return loadingPanels(vyrn->pid()).isEmpty(); }, 15000));

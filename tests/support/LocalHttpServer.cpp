@@ -2,6 +2,9 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPointer>
 #include <QSemaphore>
 #include <QTcpServer>
@@ -81,6 +84,18 @@ private:
     QByteArray m_buffer;
     bool m_awaitingAnswer = false;
 };
+
+LocalHttpServer::Response LocalHttpServer::Response::chat(const QString& content, int status) {
+    const QJsonObject message{{QStringLiteral("content"), content}};
+    const QJsonArray choices{QJsonObject{{QStringLiteral("message"), message}}};
+    return {status, QJsonDocument(QJsonObject{{QStringLiteral("choices"), choices}}).toJson()};
+}
+
+LocalHttpServer::Response LocalHttpServer::Response::silence() {
+    Response response;
+    response.neverAnswer = true;
+    return response;
+}
 
 LocalHttpServer::LocalHttpServer() {
     m_thread.setObjectName(QStringLiteral("local-http-server"));
