@@ -43,10 +43,10 @@ class TestStartup : public QObject {
     }
 
     // Another program holding a combination, from before VYRN starts until the end of the test.
-    static bool hold(QProcess& holder, int keyCode, int modifiers) {
-        holder.start(QStringLiteral(HOTKEY_HOLDER), {QString::number(keyCode), QString::number(modifiers)});
-        return holder.waitForStarted() && holder.waitForReadyRead(10000) &&
-               holder.readAll().trimmed() == "held";
+    static std::unique_ptr<DesktopProgram> hold(int keyCode, int modifiers) {
+        auto holder = std::make_unique<DesktopProgram>(
+            QStringLiteral(HOTKEY_HOLDER), QStringList{QString::number(keyCode), QString::number(modifiers)});
+        return holder->waitForLine("held") ? std::move(holder) : nullptr;
     }
 
 private Q_SLOTS:
@@ -138,8 +138,8 @@ private Q_SLOTS:
 
     // SIGTERM with the alert open still ends the program cleanly and lets its grabs go.
     void busyHotkeyIsExplained() {
-        QProcess holder;
-        QVERIFY(hold(holder, 17, 4096)); // Super+T
+        const auto holder = hold(17, 4096); // Super+T
+        QVERIFY(holder);
         const QByteArray preferences = readFileBytes(SettingsManager::preferencesPath());
         PrivateSessionBus bus;
         VyrnProcess vyrn(bus.environment(VyrnProcess::environment()));
@@ -153,12 +153,7 @@ private Q_SLOTS:
         vyrn.signal(SIGTERM);
         QVERIFY(vyrn.waitForCleanExit());
         // Super+Shift+T is free again (once the server has read the program's last requests).
-        QTRY_VERIFY_WITH_TIMEOUT(
-            [] {
-                QProcess next;
-                return hold(next, 17, 4096 | 512);
-            }(),
-            10000);
+        QTRY_VERIFY_WITH_TIMEOUT(hold(17, 4096 | 512) != nullptr, 10000);
     }
 
     // A hung instance is reported at once; a killed one leaves nothing that stops the next.
@@ -280,8 +275,7 @@ private Q_SLOTS:
         VyrnProcess vyrn(environment);
         QVERIFY(vyrn.start({QStringLiteral("--background")}));
         QVERIFY(vyrn.waitFor(kReady));
-        QProcess holder; // the default hotkey is free for others
-        QVERIFY(hold(holder, 17, 4096));
+        QVERIFY(hold(17, 4096)); // the default hotkey is free for others
         QTRY_COMPARE_WITH_TIMEOUT(notifications.calls().size(), 1, 30000);
         QCOMPARE(notifications.calls().constFirst().summary,
                  QStringLiteral("VYRN 在 Wayland 会话中功能有限"));

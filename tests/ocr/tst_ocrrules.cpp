@@ -4,6 +4,7 @@
 #include "ocr/RecognizedLine.h"
 #include "ocr/TextRecognizer.h"
 #include "support/TestEnvironment.h"
+#include "support/TestMain.h"
 
 #include <QGuiApplication>
 #include <QPainter>
@@ -65,14 +66,12 @@ class TestOCRRules : public QObject {
 
 private Q_SLOTS:
     // Only a recognised image gives blocks: nothing is dropped, not even an empty line, and
-    // boxes flip to a top-left origin whatever the pixel format.
+    // boxes flip to a top-left origin.
     void engineOutcomes_data() {
         QTest::addColumn<Status>("status");
         QTest::addColumn<QImage::Format>("format");
         QTest::newRow("two lines") << Status::Recognized << QImage::Format_RGBX8888;
-        QTest::newRow("could not run") << Status::PerformFailed << QImage::Format_RGB32;
         QTest::newRow("recogniser error") << Status::ServiceError << QImage::Format_ARGB32;
-        QTest::newRow("cancelled") << Status::Cancelled << QImage::Format_ARGB32_Premultiplied;
     }
     void engineOutcomes() {
         QFETCH(Status, status);
@@ -160,18 +159,6 @@ private Q_SLOTS:
             QVERIFY(i == 0 || segments[i - 1].box.right() < segments[i].box.left());
         }
         QCOMPARE(texts.join(u'/'), expected);
-    }
-
-    void medianLineHeight() {
-        const auto lines = [](std::initializer_list<int> heights) {
-            QList<RecognizedLine> out;
-            for (int h : heights)
-                out.append(lineOf("x", h));
-            return out;
-        };
-        QCOMPARE(RecognizedLineRules::medianLineHeight({}), 0.0);
-        QCOMPARE(RecognizedLineRules::medianLineHeight(lines({30, 20, 22})), 22.0);
-        QCOMPARE(RecognizedLineRules::medianLineHeight(lines({30, 20, 22, 14})), 21.0);
     }
 
     void noise_data() {
@@ -404,11 +391,5 @@ private Q_SLOTS:
     }
 };
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen"); // fonts for the drawn text
-    QGuiApplication app(argc, argv);
-    TestOCRRules test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
+VYRN_TEST_MAIN(QGuiApplication, TestOCRRules, "offscreen")
 #include "tst_ocrrules.moc"

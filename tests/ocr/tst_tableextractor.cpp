@@ -1,9 +1,7 @@
 #include "ocr/TableExtractor.h"
 
-#include <QRegularExpression>
 #include <QTest>
 
-#include <limits>
 #include <optional>
 
 using Blocks = QList<OCRBlock>;
@@ -241,21 +239,6 @@ private Q_SLOTS:
         QFETCH(Blocks, blocks);
         QFETCH(QString, expected);
         QCOMPARE(TableExtractor::flatText(blocks), expected);
-    }
-
-    // Boxes that OCR never delivers must still give every text exactly once and no crash.
-    void degenerateGeometry() {
-        const double nan = std::numeric_limits<double>::quiet_NaN();
-        const double inf = std::numeric_limits<double>::infinity();
-        Blocks blocks = fruitTable();
-        blocks.append({block("n1", nan, 0, 50), block("n2", 10, nan, 50), block("n3", 10, 40, nan, nan),
-                       block("i1", inf, -inf, 1), block("i2", -1e308, 1e308, 1e308, 1e308)});
-        const QStringList words =
-            TableExtractor::flatText(blocks).split(QRegularExpression(QStringLiteral("\\s+")));
-        QCOMPARE(words.size(), blocks.size());
-        for (const OCRBlock& b : blocks)
-            QVERIFY2(words.contains(b.text), qPrintable(b.text));
-        TableExtractor::tableMarkdown(blocks);
     }
 
     void formatMarkdownTable_data() {

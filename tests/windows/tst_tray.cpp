@@ -3,6 +3,7 @@
 #include "support/LocalHttpServer.h"
 #include "support/PrivateSessionBus.h"
 #include "support/TestEnvironment.h"
+#include "support/TestMain.h"
 #include "support/VyrnProcess.h"
 #include "support/X11Desktop.h"
 #include "windows/MessageBoxAlertPresenter.h"
@@ -149,13 +150,5 @@ private Q_SLOTS:
     }
 };
 
-int main(int argc, char** argv) {
-    // The GLX integration leaks a block from a library it unloads again, which no
-    // suppression can name; nothing here draws with OpenGL.
-    qputenv("QT_XCB_GL_INTEGRATION", "none");
-    QApplication app(argc, argv);
-    TestTray test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+VYRN_TEST_MAIN(QApplication, TestTray, "xcb")
 #include "tst_tray.moc"

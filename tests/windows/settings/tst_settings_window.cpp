@@ -7,6 +7,7 @@
 #include "settings/SettingsManager.h"
 #include "support/LocalHttpServer.h"
 #include "support/TestEnvironment.h"
+#include "support/TestMain.h"
 #include "support/X11Desktop.h"
 #include "update/UpdateChecker.h"
 #include "windows/settings/HotkeyRecorder.h"
@@ -46,14 +47,8 @@ QJsonObject preferenceFile() {
     return QJsonDocument::fromJson(readFileBytes(SettingsManager::shared().store().filePath())).object();
 }
 
-LocalHttpServer::Response silence() {
-    LocalHttpServer::Response response;
-    response.neverAnswer = true;
-    return response;
-}
-
-LocalHttpServer::Response answer(int status) {
-    return {status, R"({"choices":[{"message":{"content":"hi"}}]})"};
+LocalHttpServer::Response hi(int status) {
+    return LocalHttpServer::Response::chat(QStringLiteral("hi"), status);
 }
 
 } // namespace
@@ -157,22 +152,20 @@ private Q_SLOTS:
         QTest::addColumn<StatusTone>("tone");
         QTest::addColumn<QByteArray>("sentKey"); // empty: nothing was sent
         const QByteArray typed("sk-typed");
-        QTest::newRow("200") << answer(200) << QStringLiteral(" sk-typed\n") << QString()
+        QTest::newRow("200") << hi(200) << QStringLiteral(" sk-typed\n") << QString()
                              << QStringLiteral("连接成功 (HTTP 200)") << StatusTone::success << typed;
-        QTest::newRow("401") << answer(401) << QStringLiteral("sk-typed") << QString()
+        QTest::newRow("401") << hi(401) << QStringLiteral("sk-typed") << QString()
                              << QStringLiteral("API Key 无效 (HTTP 401)") << StatusTone::failure << typed;
-        QTest::newRow("403") << answer(403) << QStringLiteral("sk-typed") << QString()
-                             << QStringLiteral("API Key 无效 (HTTP 403)") << StatusTone::failure << typed;
-        QTest::newRow("429") << answer(429) << QStringLiteral("sk-typed") << QString()
+        QTest::newRow("429") << hi(429) << QStringLiteral("sk-typed") << QString()
                              << QStringLiteral("服务器返回 HTTP 429") << StatusTone::warning << typed;
         QTest::newRow("blank field: the stored key")
-            << answer(200) << QString() << QStringLiteral("sk-stored")
-            << QStringLiteral("连接成功 (HTTP 200)") << StatusTone::success << QByteArray("sk-stored");
+            << hi(200) << QString() << QStringLiteral("sk-stored") << QStringLiteral("连接成功 (HTTP 200)")
+            << StatusTone::success << QByteArray("sk-stored");
         QTest::newRow("no key anywhere")
-            << answer(200) << QString() << QString() << QStringLiteral("请先输入 API Key")
-            << StatusTone::failure << QByteArray();
+            << hi(200) << QString() << QString() << QStringLiteral("请先输入 API Key") << StatusTone::failure
+            << QByteArray();
         QTest::newRow("line break inside the key")
-            << answer(200) << QStringLiteral("sk-ty\nped") << QString()
+            << hi(200) << QStringLiteral("sk-ty\nped") << QString()
             << QStringLiteral("API Key 中间含有换行或其他控制字符，请重新粘贴") << StatusTone::failure
             << QByteArray();
     }
@@ -214,7 +207,7 @@ private Q_SLOTS:
     // a new test ends the silent one.
     void silentServer() {
         controller().connectionTest().setTimeout(std::chrono::milliseconds(1500));
-        server.enqueue(silence());
+        server.enqueue(LocalHttpServer::Response::silence());
         card().keyField()->setText(QStringLiteral("sk-typed"));
         QTest::mouseClick(card().testButton(), Qt::LeftButton);
         QCOMPARE(card().testStatusLabel()->text(), QStringLiteral("测试中..."));
@@ -225,8 +218,8 @@ private Q_SLOTS:
         QTRY_COMPARE(card().testStatusLabel()->text(), QStringLiteral("连接失败: 请求超时 (timeout)"));
 
         server.reset();
-        server.enqueue(silence());
-        server.enqueue(answer(200));
+        server.enqueue(LocalHttpServer::Response::silence());
+        server.enqueue(hi(200));
         QTest::mouseClick(card().testButton(), Qt::LeftButton);
         QVERIFY(server.waitForRequests(1));
         QTest::mouseClick(card().testButton(), Qt::LeftButton);
@@ -381,12 +374,5 @@ private Q_SLOTS:
     }
 };
 
-int main(int argc, char** argv) {
-    // The GLX integration leaks a block from a library it unloads again; nothing here draws GL.
-    qputenv("QT_XCB_GL_INTEGRATION", "none");
-    QApplication app(argc, argv);
-    TestSettingsWindow test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+VYRN_TEST_MAIN(QApplication, TestSettingsWindow, "xcb")
 #include "tst_settings_window.moc"
