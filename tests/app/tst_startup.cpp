@@ -89,8 +89,7 @@ private Q_SLOTS:
         PrivateSessionBus bus;
         const QProcessEnvironment environment = bus.environment(VyrnProcess::environment());
         VyrnProcess vyrn(environment);
-        QVERIFY(vyrn.start());
-        QVERIFY(vyrn.waitFor(kReady));
+        QVERIFY(vyrn.startReady());
         QVERIFY(vyrn.waitFor(kSettingsHook)); // the settings window, after its delay
         QVERIFY(vyrn.output().indexOf(kSettingsHook) > vyrn.output().indexOf(kReady));
 
@@ -132,8 +131,7 @@ private Q_SLOTS:
         QVERIFY(vyrn.waitFor(kReady));
         QCOMPARE(vyrn.count(kSettingsHook), actionLine == kSettingsHook ? 1 : 0);
         QCOMPARE(vyrn.count(actionLine), 1);
-        vyrn.signal(SIGTERM);
-        QVERIFY(vyrn.waitForCleanExit());
+        QVERIFY(vyrn.terminate());
     }
 
     // SIGTERM with the alert open still ends the program cleanly and lets its grabs go.
@@ -143,15 +141,13 @@ private Q_SLOTS:
         const QByteArray preferences = readFileBytes(SettingsManager::preferencesPath());
         PrivateSessionBus bus;
         VyrnProcess vyrn(bus.environment(VyrnProcess::environment()));
-        QVERIFY(vyrn.start());
-        QVERIFY(vyrn.waitFor(kReady));
+        QVERIFY(vyrn.startReady());
         QTRY_VERIFY_WITH_TIMEOUT(X11Desktop::showsAlert(vyrn.pid()), 30000);
         X11Desktop::key(QStringLiteral("super+shift+t"));
         QVERIFY2(vyrn.waitFor(kSelection), qPrintable(vyrn.output()));
         QCOMPARE(readFileBytes(SettingsManager::preferencesPath()), preferences);
 
-        vyrn.signal(SIGTERM);
-        QVERIFY(vyrn.waitForCleanExit());
+        QVERIFY(vyrn.terminate());
         // Super+Shift+T is free again (once the server has read the program's last requests).
         QTRY_VERIFY_WITH_TIMEOUT(hold(17, 4096 | 512) != nullptr, 10000);
     }
@@ -161,8 +157,7 @@ private Q_SLOTS:
         PrivateSessionBus bus;
         const QProcessEnvironment environment = bus.environment(VyrnProcess::environment());
         VyrnProcess vyrn(environment);
-        QVERIFY(vyrn.start({QStringLiteral("--background")}));
-        QVERIFY(vyrn.waitFor(kReady));
+        QVERIFY(vyrn.startReady({QStringLiteral("--background")}));
         vyrn.signal(SIGSTOP);
         const VyrnProcess::Finished second = VyrnProcess::run({QStringLiteral("--settings")}, environment);
         QCOMPARE(second.exitCode, 1);
@@ -173,10 +168,8 @@ private Q_SLOTS:
         vyrn.signal(SIGKILL);
         QVERIFY(vyrn.process().waitForFinished(10000));
         VyrnProcess next(environment);
-        QVERIFY(next.start({QStringLiteral("--background")}));
-        QVERIFY(next.waitFor(kReady));
-        next.signal(SIGTERM);
-        QVERIFY(next.waitForCleanExit());
+        QVERIFY(next.startReady({QStringLiteral("--background")}));
+        QVERIFY(next.terminate());
     }
 
     void simultaneousStartsLeaveOne() {
@@ -221,8 +214,7 @@ private Q_SLOTS:
         if (!threadLimit.isEmpty())
             environment.insert(QStringLiteral("OMP_THREAD_LIMIT"), threadLimit);
         VyrnProcess vyrn(environment);
-        QVERIFY(vyrn.start({QStringLiteral("--background")}));
-        QVERIFY(vyrn.waitFor(kReady));
+        QVERIFY(vyrn.startReady({QStringLiteral("--background")}));
         QCOMPARE(readFileBytes(QStringLiteral("/proc/%1/comm").arg(vyrn.pid())), QByteArray("vyrn\n"));
         QVERIFY(readFileBytes(QStringLiteral("/proc/%1/environ").arg(vyrn.pid()))
                     .split('\0')
@@ -258,10 +250,8 @@ private Q_SLOTS:
         environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
                            QStringLiteral("unix:path=") + env.root() + QStringLiteral("/no-bus"));
         VyrnProcess vyrn(environment);
-        QVERIFY(vyrn.start({QStringLiteral("--background")}));
-        QVERIFY(vyrn.waitFor(kReady));
-        vyrn.signal(SIGTERM);
-        QVERIFY(vyrn.waitForCleanExit());
+        QVERIFY(vyrn.startReady({QStringLiteral("--background")}));
+        QVERIFY(vyrn.terminate());
     }
 
     // Hotkeys are not grabbed (Xwayland cannot), and the user is told once what works.
@@ -273,15 +263,13 @@ private Q_SLOTS:
         environment.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
         environment.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("vyrn-test-no-wayland"));
         VyrnProcess vyrn(environment);
-        QVERIFY(vyrn.start({QStringLiteral("--background")}));
-        QVERIFY(vyrn.waitFor(kReady));
+        QVERIFY(vyrn.startReady({QStringLiteral("--background")}));
         QVERIFY(hold(17, 4096)); // the default hotkey is free for others
         QTRY_COMPARE_WITH_TIMEOUT(notifications.calls().size(), 1, 30000);
         QCOMPARE(notifications.calls().constFirst().summary,
                  QStringLiteral("VYRN 在 Wayland 会话中功能有限"));
         QVERIFY(notifications.calls().constFirst().body.contains(QStringLiteral("vyrn --selection")));
-        vyrn.signal(SIGTERM);
-        QVERIFY(vyrn.waitForCleanExit());
+        QVERIFY(vyrn.terminate());
     }
 };
 

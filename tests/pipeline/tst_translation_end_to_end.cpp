@@ -23,8 +23,6 @@
 #include <QTest>
 #include <QVBoxLayout>
 
-#include <csignal>
-
 namespace {
 
 const QString kResultTitle = QStringLiteral("翻译结果 — VYRN");
@@ -137,14 +135,10 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(X11Desktop::isManaged(page.winId()), 15000);
 
         vyrn = std::make_unique<VyrnProcess>(bus.environment(VyrnProcess::environment()));
-        QVERIFY(vyrn->start({QStringLiteral("--background")}));
-        QVERIFY(vyrn->waitFor(QStringLiteral(" 就绪 — ")));
+        QVERIFY(vyrn->startReady({QStringLiteral("--background")}));
     }
 
-    void cleanupTestCase() {
-        vyrn->signal(SIGTERM);
-        QVERIFY(vyrn->waitForCleanExit());
-    }
+    void cleanupTestCase() { QVERIFY(vyrn->terminate()); }
 
     void init() {
         chat.reset();

@@ -59,7 +59,7 @@ private:
         if (response.neverAnswer)
             return;
         QPointer<QTcpSocket> socket = m_socket;
-        QTimer::singleShot(response.delayMs, m_socket, [this, socket, response] {
+        QTimer::singleShot(0, m_socket, [this, socket, response] {
             if (!socket)
                 return;
             m_awaitingAnswer = false;

@@ -20,7 +20,6 @@ public:
         int status = 200;
         QByteArray body;
         QByteArray contentType = "application/json";
-        int delayMs = 0;            // wait before answering
         bool neverAnswer = false;   // keep the connection open, silent
         int cutAfterBodyBytes = -1; // >= 0: announce the full length, send this much, close
 
