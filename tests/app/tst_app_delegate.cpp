@@ -23,8 +23,6 @@ struct Hotkey {
 
 Q_DECLARE_METATYPE(Hotkey)
 
-// The two global hotkeys as the owner registers them, on the test's X server, with
-// another program holding combinations where a row says so.
 class TestAppDelegate : public QObject {
     Q_OBJECT
     TestEnvironment env;

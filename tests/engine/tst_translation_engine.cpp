@@ -275,6 +275,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("key");
         QTest::newRow("header injection") << QStringLiteral("sk-secret-a2\r\nX-Injected: 1");
         QTest::newRow("nul") << QStringLiteral("sk-secret-a3") + QChar(0) + QStringLiteral("x");
+        QTest::newRow("delete") << QStringLiteral("sk-secret-a4\x7f");
         QTest::newRow("line separator") << QStringLiteral("sk-secret-a5\u2028");
     }
 

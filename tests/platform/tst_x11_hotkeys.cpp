@@ -38,7 +38,6 @@ void xmodmap(const QStringList& expressions) {
     QVERIFY2(name##Result, name##Result.failure ? qPrintable(name##Result.failure->message) : "");           \
     auto name = std::move(name##Result.handle)
 
-// Real grabs on the test X server, driven by xdotool as a user's key presses.
 class TestX11Hotkeys : public QObject {
     Q_OBJECT
     TestEnvironment env;
@@ -105,8 +104,7 @@ private Q_SLOTS:
         QVERIFY(service->registerHotkey(kT, kSuper | CarbonModifier::shift));
     }
 
-    // Another program holds Ctrl+T: refused; once that program is killed, the server has
-    // freed its grab.
+    // Once the other program is killed, the server has freed its grab.
     void otherProgramsGrabAndItsDeath() {
         DesktopProgram holder(QStringLiteral(HOTKEY_HOLDER), {QString::number(kT), QString::number(kCtrl)});
         QVERIFY(holder.waitForLine("held"));

@@ -16,8 +16,6 @@
 #include <QSystemTrayIcon>
 #include <QTest>
 
-// The tray and alerts as a user meets them: a real X server, a window manager, a tray,
-// clicks sent through the X server, and the real program.
 class TestTray : public QObject {
     Q_OBJECT
     TestEnvironment env;
@@ -128,8 +126,7 @@ private Q_SLOTS:
         box->close();
     }
 
-    // The real program: its own tray icon, its menu opened by a click and worked with
-    // the keyboard, "退出 VYRN" ending it cleanly.
+    // The real program's own icon and menu, worked with the keyboard.
     void programQuitsFromItsTrayMenu() {
         TrayMenu::shared().trayIcon()->hide(); // leaves the tray to the program
         updateService.reset();

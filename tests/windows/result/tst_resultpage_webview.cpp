@@ -4,7 +4,6 @@
 #include "support/TestEnvironment.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QMutex>
 #include <QSignalSpy>
 #include <QTest>

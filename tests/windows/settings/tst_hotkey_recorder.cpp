@@ -26,8 +26,7 @@ const QString kBareKey =
 
 } // namespace
 
-// The recorders of the hotkeys tab with real key presses through the X server, while VYRN
-// holds Super+T as its global hotkey.
+// VYRN holds Super+T as its global hotkey meanwhile.
 class TestHotkeyRecorder : public QObject {
     Q_OBJECT
     TestEnvironment env;
@@ -156,8 +155,7 @@ private Q_SLOTS:
         recorder.setTimeout(HotkeyRecorder::defaultTimeout);
     }
 
-    // Closing the window abandons the recording: the keyboard is free, Super+T is VYRN's
-    // hotkey again, and the next window starts with nothing recorded.
+    // Closing the window abandons the recording; the next window starts with nothing recorded.
     void closingTheWindowEndsRecording() {
         QTest::mouseClick(section(Hotkey::screenshot).button, Qt::LeftButton);
         QVERIFY(!X11Desktop::inputIsFree());

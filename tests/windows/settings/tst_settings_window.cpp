@@ -53,8 +53,7 @@ LocalHttpServer::Response hi(int status) {
 
 } // namespace
 
-// The preferences window as a user meets it, with the real key store of the session, the
-// local chat-completions server and the program's own hotkey registration.
+// With the session's real key store and the program's own hotkey registration.
 class TestSettingsWindow : public QObject {
     Q_OBJECT
     TestEnvironment env;
@@ -94,8 +93,7 @@ private Q_SLOTS:
         TranslationActions::setScreenshotHandler([this] { ++screenshots; });
     }
 
-    // Each test on a preference file of its own, with the program's owner (which takes the
-    // session's key store) made for it.
+    // The program's owner takes the session's key store.
     void init() {
         closeWindow();
         QVERIFY(controller().keyStoreQueue().waitForIdle());
@@ -156,6 +154,8 @@ private Q_SLOTS:
                              << QStringLiteral("连接成功 (HTTP 200)") << StatusTone::success << typed;
         QTest::newRow("401") << hi(401) << QStringLiteral("sk-typed") << QString()
                              << QStringLiteral("API Key 无效 (HTTP 401)") << StatusTone::failure << typed;
+        QTest::newRow("403") << hi(403) << QStringLiteral("sk-typed") << QString()
+                             << QStringLiteral("API Key 无效 (HTTP 403)") << StatusTone::failure << typed;
         QTest::newRow("429") << hi(429) << QStringLiteral("sk-typed") << QString()
                              << QStringLiteral("服务器返回 HTTP 429") << StatusTone::warning << typed;
         QTest::newRow("blank field: the stored key")
@@ -322,8 +322,7 @@ private Q_SLOTS:
         QVERIFY(!settings().defaultSplitMode());
     }
 
-    // Shown again while open, the window keeps what is being edited; closed, it keeps
-    // nothing but what was saved.
+    // Shown again while open, the window keeps what is being edited; closed, only what was saved.
     void keepsOnlyWhatIsSaved() {
         card().keyField()->setText(QStringLiteral("sk-unsaved"));
         controller().show();
