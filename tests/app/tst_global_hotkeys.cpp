@@ -5,10 +5,10 @@
 #include "settings/SettingsManager.h"
 #include "support/ScriptedAlerts.h"
 #include "support/TestEnvironment.h"
+#include "support/TestMain.h"
 #include "support/X11Desktop.h"
 
 #include <QApplication>
-#include <QProcess>
 #include <QTest>
 
 namespace {
@@ -122,12 +122,12 @@ private Q_SLOTS:
         QFETCH(Hotkey, heldElsewhere);
         QFETCH(QStringList, registered);
         QFETCH(QStringList, alertLines);
-        QProcess holder;
+        std::optional<DesktopProgram> holder;
         if (heldElsewhere.keyCode) {
-            holder.start(QStringLiteral(HOTKEY_HOLDER),
-                         {QString::number(heldElsewhere.keyCode), QString::number(heldElsewhere.modifiers)});
-            QVERIFY(holder.waitForReadyRead(10000));
-            QCOMPARE(holder.readAll().trimmed(), QByteArray("held"));
+            holder.emplace(QStringLiteral(HOTKEY_HOLDER),
+                           QStringList{QString::number(heldElsewhere.keyCode),
+                                       QString::number(heldElsewhere.modifiers)});
+            QVERIFY(holder->waitForLine("held"));
         }
         configure(screenshot, selection);
         const QString storedDisplay = settings().hotkeyDisplay();
@@ -148,19 +148,10 @@ private Q_SLOTS:
         const int expected = int(registered.size());
         QCOMPARE(screenshots + selections, expected);
         QCOMPARE(screenshots, int(registered.filter(QStringLiteral("截图翻译")).size()));
-        holder.kill();
-        holder.waitForFinished();
     }
 
     void cleanupTestCase() { hotkeys.reset(); }
 };
 
-int main(int argc, char** argv) {
-    // The GLX integration leaks a block from a library it unloads again; nothing here draws.
-    qputenv("QT_XCB_GL_INTEGRATION", "none");
-    QApplication app(argc, argv);
-    TestGlobalHotkeys test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+VYRN_TEST_MAIN(QApplication, TestGlobalHotkeys, "xcb")
 #include "tst_global_hotkeys.moc"

@@ -80,8 +80,7 @@ private Q_SLOTS:
             QCOMPARE(crop.rect, pixels);
     }
 
-    // Drags between random points of a 2x screen, in both directions, crop exactly the
-    // pixels under the dragged rectangle as Qt sees it (top-left origin).
+    // Either direction of a drag on a 2x screen crops exactly the pixels under it.
     void randomDragsCropTheDraggedPixels() {
         const QSize pixels(600, 400);
         const QSizeF frame(300, 200);
@@ -108,8 +107,7 @@ private Q_SLOTS:
         }
     }
 
-    // The pointer chooses among screens of different sizes and scales; the frame of the
-    // chosen one and its pixels are what the crop works with.
+    // The pointer chooses among screens of different sizes and scales.
     void screenUnderPointer_data() {
         QTest::addColumn<QPointF>("pointer"); // Qt's global coordinates
         QTest::addColumn<int>("screen");

@@ -11,15 +11,6 @@ Q_DECLARE_METATYPE(OptionalText)
 
 namespace {
 
-SelectionSource sourceOfClass(const QString& windowClass) {
-    SelectionSource source;
-    source.window = 0x01400003;
-    source.pid = 4242;
-    source.windowInstance = windowClass.toLower();
-    source.windowClass = windowClass;
-    return source;
-}
-
 ClipboardSnapshot snapshotWithText(const QByteArray& text) {
     ClipboardSnapshot snapshot;
     snapshot.items.append(
@@ -90,7 +81,7 @@ private Q_SLOTS:
         fallback.setPollIntervalForTesting(std::chrono::milliseconds(5));
         std::optional<SelectionSource> source;
         if (!row.sourceClass.isEmpty())
-            source = sourceOfClass(row.sourceClass);
+            source = fakeSource(4242, row.sourceClass);
 
         AsyncAnswer<OptionalText> answer;
         fallback.run(source, answer.callback());
@@ -114,7 +105,7 @@ private Q_SLOTS:
         CopySelectionFallback fallback(clipboard, keyboard);
         fallback.setPollIntervalForTesting(std::chrono::milliseconds(5));
         AsyncAnswer<OptionalText> answer;
-        fallback.run(sourceOfClass("Gedit"), answer.callback());
+        fallback.run(fakeSource(), answer.callback());
         QTRY_VERIFY(clipboard.emptyReads < 998); // polling
         fallback.cancel();
         QTRY_COMPARE(clipboard.restores, 1);
@@ -161,7 +152,7 @@ private Q_SLOTS:
         QFETCH(SelectedTextReader::Origin, origin);
 
         FakeSelectionServices fakes;
-        const SelectionSource source = sourceOfClass("Gedit");
+        const SelectionSource source = fakeSource();
         fakes.accessibility->answer = accessible;
         if (primaryOwner > 0)
             fakes.primary->currentOwner =
@@ -195,8 +186,8 @@ private Q_SLOTS:
         fakes.accessibility->hang = true;
         SelectedTextReader reader(fakes.take());
         AsyncAnswer<OptionalText> first, second;
-        reader.read(sourceOfClass("Gedit"), first.callback());
-        reader.read(sourceOfClass("Gedit"), second.callback());
+        reader.read(fakeSource(), first.callback());
+        reader.read(fakeSource(), second.callback());
         QVERIFY(second.wait());
         QCOMPARE(second.value, OptionalText());
         QVERIFY(!first.arrived());

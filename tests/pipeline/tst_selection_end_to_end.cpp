@@ -1,9 +1,9 @@
 #include "pipeline/SelectedTextReader.h"
 #include "platform/PlatformLoader.h"
 #include "platform/PlatformServices.h"
-#include "support/DesktopPrograms.h"
 #include "support/SelectionTestSupport.h"
 #include "support/TestEnvironment.h"
+#include "support/X11Desktop.h"
 
 #include <QTest>
 
@@ -36,8 +36,8 @@ class TestSelectionEndToEnd : public QObject {
     static std::unique_ptr<DesktopProgram> focusedFixture(const QStringList& arguments,
                                                           const QString& title) {
         auto program = std::make_unique<DesktopProgram>(fixture, arguments + QStringList{"--title", title});
-        const quint32 window = Desktop::waitForWindow(title);
-        if (!program->waitForLine("ready") || !window || !Desktop::activate(window))
+        const qulonglong window = X11Desktop::waitForWindow(title);
+        if (!program->waitForLine("ready") || !window || !X11Desktop::activate(window))
             return nullptr;
         return program;
     }
@@ -55,21 +55,21 @@ class TestSelectionEndToEnd : public QObject {
 
 private Q_SLOTS:
     void initTestCase() {
-        QVERIFY2(Desktop::hasWindowManager() && Desktop::hasAccessibilityBus(),
+        QVERIFY2(X11Desktop::hasWindowManager() && X11Desktop::hasAccessibilityBus(),
                  "needs a window manager and the accessibility bus: run inside scripts/test-session.sh");
         platform = PlatformLoader::load(currentSessionType(), {QStringLiteral(VYRN_ATSPI_READER)});
         reader = std::make_unique<SelectedTextReader>(std::move(platform->selection));
     }
 
-    void init() { Desktop::clearSelections(); }
+    void init() { X11Desktop::clearSelections(); }
 
     // GTK 3 always speaks AT-SPI, and counts its offsets in characters.
     void gtkThroughAccessibility() {
         const QString file = writeFile(env.root(), "zenity.txt", "The first line\nThe 😀 second line\n");
         DesktopProgram zenity("zenity",
                               {"--text-info", "--editable", "--filename=" + file, "--title=zenity e2e"});
-        QVERIFY(Desktop::activate(Desktop::waitForWindow("zenity e2e")));
-        Desktop::xdotool({"key", "ctrl+End", "Up", "End", "shift+Home"});
+        QVERIFY(X11Desktop::activate(X11Desktop::waitForWindow("zenity e2e")));
+        X11Desktop::xdotool({"key", "ctrl+End", "Up", "End", "shift+Home"});
         QCOMPARE(readSelection(), OptionalText("The 😀 second line"));
         QCOMPARE(reader->lastOrigin(), Origin::accessibility);
     }
@@ -79,22 +79,22 @@ private Q_SLOTS:
     void terminal() {
         DesktopProgram xterm("xterm", {"-T", "xterm e2e", "-geometry", "60x5+0+0", "-e", "sh", "-c",
                                        "echo terminal line to translate; exec sleep 600"});
-        const quint32 window = Desktop::waitForWindow("xterm e2e");
-        QVERIFY(Desktop::activate(window));
+        const qulonglong window = X11Desktop::waitForWindow("xterm e2e");
+        QVERIFY(X11Desktop::activate(window));
         QTest::qWait(300); // the echo to be drawn before the click
-        Desktop::xdotool({"mousemove", "--window", QString::number(window), "40", "8", "click", "--repeat",
-                          "3", "--delay", "50", "1"});
+        X11Desktop::xdotool({"mousemove", "--window", QString::number(window), "40", "8", "click", "--repeat",
+                             "3", "--delay", "50", "1"});
         QCOMPARE(readSelection().value_or(QString()).trimmed(), "terminal line to translate");
         QCOMPARE(reader->lastOrigin(), Origin::primary);
 
-        Desktop::clearSelections();
+        X11Desktop::clearSelections();
         QCOMPARE(readSelection(), OptionalText());
         QTest::qWait(200);
         QVERIFY(xterm.isRunning()); // sleep was not interrupted
     }
 
-    // No accessibility, no PRIMARY: the copy returns the text, and the clipboard that
-    // held text, HTML and an image holds the same targets and bytes afterwards.
+    // No accessibility, no PRIMARY: the copy returns the text, and the clipboard holds the
+    // same targets and bytes afterwards, a PNG larger than one X11 request included.
     void copyRestoresClipboard() {
         const auto owner = clipboardOwner("before", 420);
         QVERIFY(owner);
@@ -107,6 +107,8 @@ private Q_SLOTS:
         QVERIFY(readSelection() == large);
         QCOMPARE(reader->lastOrigin(), Origin::copy);
         QCOMPARE(clipboardAsAnotherProgram(), before);
+        QCOMPARE(xclipOutput("text/html"), QByteArray("<i>before</i>"));
+        QCOMPARE(xclipOutput("image/png"), noisePng(420));
     }
 
     // Nothing selected anywhere: nothing, and the clipboard keeps its owner.

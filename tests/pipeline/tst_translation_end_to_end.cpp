@@ -6,7 +6,6 @@
 #include "settings/KeyStore.h"
 #include "settings/PreferenceStore.h"
 #include "settings/SettingsManager.h"
-#include "support/DesktopPrograms.h"
 #include "support/DrawnText.h"
 #include "support/LocalHttpServer.h"
 #include "support/NotificationServer.h"
@@ -24,24 +23,10 @@
 #include <QTest>
 #include <QVBoxLayout>
 
-#include <csignal>
-
 namespace {
 
 const QString kResultTitle = QStringLiteral("翻译结果 — VYRN");
 const QString kSelected = QStringLiteral("The second line is the one to translate.");
-
-LocalHttpServer::Response answerWith(const QString& content) {
-    const QJsonObject message{{QStringLiteral("content"), content}};
-    const QJsonArray choices{QJsonObject{{QStringLiteral("message"), message}}};
-    return {200, QJsonDocument(QJsonObject{{QStringLiteral("choices"), choices}}).toJson()};
-}
-
-LocalHttpServer::Response heldAnswer() {
-    LocalHttpServer::Response held;
-    held.neverAnswer = true;
-    return held;
-}
 
 // The user's message of a recorded chat-completions request.
 QString userMessage(const LocalHttpServer::Request& request) {
@@ -49,31 +34,17 @@ QString userMessage(const LocalHttpServer::Request& request) {
     return messages.isEmpty() ? QString() : messages.last().toObject().value("content").toString();
 }
 
-// The program's shown windows titled exactly `title`.
-QList<qulonglong> windowsTitled(qint64 pid, const QString& title) {
-    QList<qulonglong> found;
-    const QList<qulonglong> windows = X11Desktop::windowsOf(pid);
-    for (const qulonglong window : windows)
-        if (X11Desktop::windowName(window) == title)
-            found.append(window);
-    return found;
-}
-
 // The loading panel, told from the tray icon's window of the same name by its size.
 QList<qulonglong> loadingPanels(qint64 pid) {
-    QList<qulonglong> panels = windowsTitled(pid, QStringLiteral("VYRN"));
-    panels.removeIf([](qulonglong window) { return X11Desktop::geometryOf(window).width() < 200; });
+    QList<qulonglong> panels = X11Desktop::windowsOf(pid);
+    panels.removeIf([](qulonglong window) {
+        return X11Desktop::windowName(window) != u"VYRN" || X11Desktop::geometryOf(window).width() < 200;
+    });
     return panels;
 }
 
-qulonglong waitForWindowOf(qint64 pid, const QString& title) {
-    QList<qulonglong> found;
-    (void)QTest::qWaitFor([&] { return !(found = windowsTitled(pid, title)).isEmpty(); }, 30000);
-    return found.value(0);
-}
-
-bool waitUntilGone(qint64 pid, const QString& title) {
-    return QTest::qWaitFor([&] { return windowsTitled(pid, title).isEmpty(); }, 15000);
+bool resultPanelShows() {
+    return !X11Desktop::windowsNamed(u'^' + kResultTitle + u'$').isEmpty();
 }
 
 // No grab of the program keeps Esc from the others.
@@ -92,10 +63,7 @@ QLabel* pictureLabel(const QImage& image, QWidget* parent) {
 
 } // namespace
 
-// Both translation flows as a user meets them: the real program on a bus of its own with a
-// notification server and a DeepSeek key, asking a local chat-completions server; text
-// selected in a GTK program or drawn in a window of the test, hotkeys, Esc and drags
-// through the X server.
+// The real program asks a local chat-completions server, on a bus of its own.
 class TestTranslationEndToEnd : public QObject {
     Q_OBJECT
     TestEnvironment env;
@@ -110,32 +78,31 @@ class TestTranslationEndToEnd : public QObject {
     QLabel* paragraph = nullptr;
     QLabel* table = nullptr;
 
-    // The second line of a zenity text window selected, the pointer on the screen's left half.
+    // With the pointer on the screen's left half.
     void selectInZenity() {
         const QString path = env.root() + QStringLiteral("/zenity.txt");
         writeFileBytes(path, "The first line\n" + kSelected.toUtf8() + "\n");
         zenity = std::make_unique<DesktopProgram>(
             "zenity", QStringList{"--text-info", "--editable", "--filename=" + path, "--title=zenity source",
                                   "--width=400", "--height=200"});
-        const quint32 window = Desktop::waitForWindow("zenity source");
+        const qulonglong window = X11Desktop::waitForWindow("zenity source");
         QVERIFY(window);
-        Desktop::xdotool({"windowmove", QString::number(window), "40", "300"});
-        QVERIFY(Desktop::activate(window));
-        Desktop::xdotool({"key", "ctrl+End", "Up", "End", "shift+Home"});
-        Desktop::xdotool({"mousemove", "200", "420"});
+        X11Desktop::xdotool({"windowmove", QString::number(window), "40", "300"});
+        QVERIFY(X11Desktop::activate(window));
+        X11Desktop::xdotool({"key", "ctrl+End", "Up", "End", "shift+Home"});
+        X11Desktop::xdotool({"mousemove", "200", "420"});
     }
 
-    // A drag over `label` (inset a little, so the selection holds only what is drawn) with
-    // the overlay of the screenshot hotkey.
+    // Inset a little, so that the selection holds only what is drawn.
     void captureByDrag(const QLabel* label) {
         const QRect area(label->mapToGlobal(QPoint(2, 2)), label->size() - QSize(4, 4));
-        Desktop::xdotool({"mousemove", QString::number(area.left()), QString::number(area.top())});
+        X11Desktop::xdotool({"mousemove", QString::number(area.left()), QString::number(area.top())});
         X11Desktop::key(QStringLiteral("super+t"));
         // Mapped after the program took the pointer and keyboard (or is retrying for them).
         QTRY_VERIFY_WITH_TIMEOUT(!X11Desktop::windowsNamed(QStringLiteral("^VYRN 截图")).isEmpty(), 15000);
-        Desktop::xdotool({"mousedown", "1", "mousemove", QString::number(area.center().x()),
-                          QString::number(area.center().y()), "mousemove", QString::number(area.right()),
-                          QString::number(area.bottom()), "mouseup", "1"});
+        X11Desktop::xdotool({"mousedown", "1", "mousemove", QString::number(area.center().x()),
+                             QString::number(area.center().y()), "mousemove", QString::number(area.right()),
+                             QString::number(area.bottom()), "mouseup", "1"});
     }
 
 private Q_SLOTS:
@@ -168,42 +135,39 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(X11Desktop::isManaged(page.winId()), 15000);
 
         vyrn = std::make_unique<VyrnProcess>(bus.environment(VyrnProcess::environment()));
-        QVERIFY(vyrn->start({QStringLiteral("--background")}));
-        QVERIFY(vyrn->waitFor(QStringLiteral(" 就绪 — ")));
+        QVERIFY(vyrn->startReady({QStringLiteral("--background")}));
     }
 
-    void cleanupTestCase() {
-        vyrn->signal(SIGTERM);
-        QVERIFY(vyrn->waitForCleanExit());
-    }
+    void cleanupTestCase() { QVERIFY(vyrn->terminate()); }
 
     void init() {
         chat.reset();
-        Desktop::clearSelections();
+        X11Desktop::clearSelections();
     }
     void cleanup() { zenity.reset(); }
 
     void selectionIsTranslated() {
         selectInZenity();
-        chat.enqueue(answerWith(QStringLiteral("## 中文翻译\n第二行就是要翻译的那一行。")));
+        chat.enqueue(
+            LocalHttpServer::Response::chat(QStringLiteral("## 中文翻译\n第二行就是要翻译的那一行。")));
         const int notified = int(notifications.calls().size());
         X11Desktop::key(QStringLiteral("super+shift+t"));
         QVERIFY(chat.waitForRequests(1, 30000));
         QVERIFY(userMessage(chat.requests().constFirst()).endsWith(QStringLiteral("：\n\n") + kSelected));
 
-        const qulonglong panel = waitForWindowOf(vyrn->pid(), kResultTitle);
+        const qulonglong panel = X11Desktop::waitForWindow(kResultTitle);
         QVERIFY2(panel, qPrintable(vyrn->output()));
         // The pointer was on the left half: the panel takes the right one.
         QVERIFY(X11Desktop::geometryOf(panel).center().x() > 960);
 
         QTRY_COMPARE_WITH_TIMEOUT(notifications.calls().size(), notified + 1, 15000);
         // Its default action brings the panel back in front of the source.
-        QVERIFY(Desktop::activate(Desktop::waitForWindow("zenity source")));
+        QVERIFY(X11Desktop::activate(X11Desktop::waitForWindow("zenity source")));
         notifications.invokeAction(uint(notified + 1), QStringLiteral("default"));
         QTRY_COMPARE_WITH_TIMEOUT(X11Desktop::activeWindow(), panel, 15000);
 
         X11Desktop::key(QStringLiteral("Escape"));
-        QVERIFY(waitUntilGone(vyrn->pid(), kResultTitle));
+        QVERIFY(QTest::qWaitFor([] { return !resultPanelShows(); }, 15000));
         QTRY_VERIFY(escapeIsFree()); // neither the loading panel's grab nor the result panel's stays
     }
 
@@ -218,7 +182,7 @@ private Q_SLOTS:
     void escapeWhileWaiting() {
         QFETCH(QStringList, keys);
         selectInZenity();
-        chat.enqueue(heldAnswer());
+        chat.enqueue(LocalHttpServer::Response::silence());
         X11Desktop::key(QStringLiteral("super+shift+t"));
         QVERIFY(chat.waitForRequests(1, 30000));
         QList<qulonglong> panels;
@@ -234,12 +198,12 @@ private Q_SLOTS:
                 },
                 15000));
         } else {
-            Desktop::xdotool(QStringList{"key"} + keys);
+            X11Desktop::xdotool(QStringList{"key"} + keys);
             QVERIFY(chat.waitForAbandoned(1, 15000));
         }
         QVERIFY(QTest::qWaitFor([&] { return loadingPanels(vyrn->pid()).isEmpty(); }, 15000));
         QTRY_VERIFY(escapeIsFree());
-        QVERIFY(windowsTitled(vyrn->pid(), kResultTitle).isEmpty());
+        QVERIFY(!resultPanelShows());
     }
 
     void regionIsTranslated_data() {
@@ -255,7 +219,8 @@ private Q_SLOTS:
         QFETCH(bool, isTable);
         QFETCH(QStringList, sent);
         const int notified = int(notifications.calls().size());
-        chat.enqueue(answerWith(QStringLiteral("## 中文翻译\n委员会将审核每一份申请。")));
+        chat.enqueue(
+            LocalHttpServer::Response::chat(QStringLiteral("## 中文翻译\n委员会将审核每一份申请。")));
         captureByDrag(isTable ? table : paragraph);
 
         QVERIFY2(chat.waitForRequests(1, 60000), qPrintable(vyrn->output()));
@@ -263,7 +228,7 @@ private Q_SLOTS:
         for (const QString& words : sent)
             QVERIFY2(request.contains(words), qPrintable(request));
 
-        const qulonglong panel = waitForWindowOf(vyrn->pid(), kResultTitle);
+        const qulonglong panel = X11Desktop::waitForWindow(kResultTitle);
         QVERIFY2(panel, qPrintable(vyrn->output()));
         // The text is on the screen's left half: the panel takes the right one.
         QVERIFY(X11Desktop::geometryOf(panel).center().x() > 960);
@@ -271,7 +236,7 @@ private Q_SLOTS:
 
         // The panel's own Esc, wherever the focus is.
         X11Desktop::key(QStringLiteral("Escape"));
-        QVERIFY(waitUntilGone(vyrn->pid(), kResultTitle));
+        QVERIFY(QTest::qWaitFor([] { return !resultPanelShows(); }, 15000));
     }
 };
 

@@ -1,7 +1,7 @@
 #include "platform/atspi/AtspiAccessibilityReader.h"
 #include "support/AsyncAnswer.h"
-#include "support/DesktopPrograms.h"
 #include "support/TestEnvironment.h"
+#include "support/X11Desktop.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -41,17 +41,18 @@ class TestAtspiReader : public QObject {
     std::unique_ptr<DesktopProgram> focused(const QString& program, const QStringList& arguments,
                                             const QString& title) {
         auto started = std::make_unique<DesktopProgram>(program, arguments, accessibleQt());
-        const quint32 window = Desktop::waitForWindow(title);
-        if (!window || !Desktop::activate(window))
+        const qulonglong window = X11Desktop::waitForWindow(title);
+        if (!window || !X11Desktop::activate(window))
             return nullptr;
         return started;
     }
 
 private Q_SLOTS:
     void initTestCase() {
-        QVERIFY2(Desktop::hasAccessibilityBus(),
+        QVERIFY2(X11Desktop::hasAccessibilityBus(),
                  "needs the accessibility bus: run inside scripts/test-session.sh");
-        QVERIFY2(Desktop::hasWindowManager(), "needs a window manager: run inside scripts/test-session.sh");
+        QVERIFY2(X11Desktop::hasWindowManager(),
+                 "needs a window manager: run inside scripts/test-session.sh");
         reader = std::make_unique<AtspiAccessibilityReader>(QStringLiteral(VYRN_ATSPI_READER));
         QTRY_VERIFY_WITH_TIMEOUT(reader->isReady(), 10000);
     }

@@ -1,11 +1,8 @@
-#include "engine/TranslationEngine.h"
 #include "platform/PlatformLoader.h"
 #include "platform/freedesktop/FileKeyStore.h"
 #include "platform/freedesktop/SecretServiceKeyStore.h"
 #include "settings/KeyStore.h"
 #include "settings/SettingsManager.h"
-#include "support/ScriptedAlerts.h"
-#include "support/SilentSecretService.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
@@ -13,7 +10,6 @@
 #include <QProcess>
 #include <QTest>
 
-#include <cstdio>
 #include <functional>
 #include <utime.h>
 
@@ -21,29 +17,6 @@ using StoreFactory = std::function<std::unique_ptr<KeyStoreBackend>(const QStrin
 using StoreOpener = std::function<void(const QString& path)>;
 Q_DECLARE_METATYPE(StoreFactory)
 Q_DECLARE_METATYPE(StoreOpener)
-
-namespace {
-
-// Against the silent service: what the translation engine and a key change make of it.
-int runLockedKeyringProbe() {
-    TestEnvironment env;
-    SettingsManager settings(env.newPreferencesPath(),
-                             std::make_unique<SecretServiceKeyStore>(std::chrono::milliseconds(300)));
-    ScriptedAlerts alerts;
-    alerts.nextAnswer = 0;
-    TranslationEngine engine(settings, alerts, {});
-    std::optional<TranslationEngine::Outcome> outcome;
-    engine.translate(QStringLiteral("Hi"), [&outcome](TranslationEngine::Outcome o) { outcome = o; });
-    if (!QTest::qWaitFor([&] { return outcome.has_value(); }, 20000))
-        return 1;
-    const bool saved = settings.setApiKey(QStringLiteral("sk-new"), AIProvider::deepseek);
-    std::printf("outcome=%d alert=%s saved=%d\n", int(outcome->kind()),
-                qPrintable(alerts.last ? alerts.last->messageText : QString()), int(saved));
-    std::fflush(stdout);
-    return 0;
-}
-
-} // namespace
 
 class TestKeyStore : public QObject {
     Q_OBJECT
@@ -100,35 +73,6 @@ private Q_SLOTS:
         QCOMPARE(lookup.readAllStandardOutput(), QByteArray("sk-live-key"));
         QVERIFY(settings.setApiKey(QString(), AIProvider::qwen)); // leaves the session's keyring as found
         QVERIFY(!readLog().contains(QStringLiteral("sk-live-key")));
-    }
-
-    // A store that does not answer in time is unavailable, not empty, and a write to it failed.
-    void secretServiceTimeout() {
-        if (!secretServiceExpected())
-            QSKIP("no Secret Service in this session");
-        const KeyStore store(std::make_unique<SecretServiceKeyStore>(std::chrono::milliseconds(0)));
-        QCOMPARE(
-            store.read(QStringLiteral("kavelin.apikey.deepseek")),
-            KeyLookup::storeUnavailable(QStringLiteral("status=%1，无响应").arg(KeyStoreStatus::timedOut)));
-        QVERIFY(!store.save(QStringLiteral("sk-late"), QStringLiteral("kavelin.apikey.test-late")));
-    }
-
-    // The real client against a Secret Service that never answers, on a bus of the test's own: the
-    // translation says the key store could not be opened instead of asking for a key.
-    void lockedKeyringIsNotAMissingKey() {
-        SilentSecretService silent;
-        QVERIFY(silent.isRunning());
-        QProcessEnvironment environment = silent.environment(QProcessEnvironment::systemEnvironment());
-        QProcess probe;
-        environment.insert(QStringLiteral("VYRN_LOCKED_KEYRING_PROBE"), QStringLiteral("1"));
-        probe.setProcessEnvironment(environment);
-        probe.start(QCoreApplication::applicationFilePath(), {});
-        QVERIFY(probe.waitForFinished(60000));
-        const QString output = QString::fromUtf8(probe.readAllStandardOutput());
-        QCOMPARE(probe.exitCode(), 0);
-        QVERIFY2(output.contains(QStringLiteral("outcome=%1 alert=无法打开密钥存储 saved=0\n")
-                                     .arg(int(TranslationEngine::Outcome::Kind::keyStoreUnavailable))),
-                 qPrintable(output));
     }
 
     void fileStoreIsPrivate() {
@@ -208,8 +152,6 @@ private Q_SLOTS:
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    if (qEnvironmentVariableIsSet("VYRN_LOCKED_KEYRING_PROBE"))
-        return runLockedKeyringProbe();
     if (qEnvironmentVariableIsSet("VYRN_KEYSTORE_PROBE")) {
         TestEnvironment env;
         const KeyStore store(PlatformLoader::loadKeyStore());

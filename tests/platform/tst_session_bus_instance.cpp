@@ -8,8 +8,7 @@
 
 Q_DECLARE_METATYPE(AppRequest)
 
-// The interface other starts (and desktops) use, on a bus of the test's own. Calls to
-// the name from this process reach the object through the bus like anyone's.
+// Calls to the name from this process reach the object through the bus like anyone's.
 class TestSessionBusInstance : public QObject {
     Q_OBJECT
     PrivateSessionBus bus;

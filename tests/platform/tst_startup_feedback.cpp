@@ -1,4 +1,5 @@
 #include "platform/x11/X11StartupFeedback.h"
+#include "support/TestMain.h"
 
 #include <QGuiApplication>
 #include <QPainter>
@@ -110,12 +111,5 @@ private Q_SLOTS:
     }
 };
 
-int main(int argc, char** argv) {
-    qputenv("QT_XCB_GL_INTEGRATION", "none");
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    QGuiApplication app(argc, argv);
-    TestStartupFeedback test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+VYRN_TEST_MAIN(QGuiApplication, TestStartupFeedback, "xcb")
 #include "tst_startup_feedback.moc"

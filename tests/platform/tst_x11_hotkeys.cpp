@@ -4,6 +4,7 @@
 #include "platform/x11/X11HotkeyService.h"
 #include "support/KeyWindow.h"
 #include "support/TestEnvironment.h"
+#include "support/X11Desktop.h"
 
 #include <QProcess>
 #include <QSignalSpy>
@@ -37,7 +38,6 @@ void xmodmap(const QStringList& expressions) {
     QVERIFY2(name##Result, name##Result.failure ? qPrintable(name##Result.failure->message) : "");           \
     auto name = std::move(name##Result.handle)
 
-// Real grabs on the test X server, driven by xdotool as a user's key presses.
 class TestX11Hotkeys : public QObject {
     Q_OBJECT
     TestEnvironment env;
@@ -104,13 +104,10 @@ private Q_SLOTS:
         QVERIFY(service->registerHotkey(kT, kSuper | CarbonModifier::shift));
     }
 
-    // Another program holds Ctrl+T: refused; once that program is killed, the server has
-    // freed its grab.
+    // Once the other program is killed, the server has freed its grab.
     void otherProgramsGrabAndItsDeath() {
-        QProcess holder;
-        holder.start(QStringLiteral(HOTKEY_HOLDER), {QString::number(kT), QString::number(kCtrl)});
-        QVERIFY(holder.waitForReadyRead(10000));
-        QCOMPARE(holder.readAllStandardOutput().trimmed(), QByteArray("held"));
+        DesktopProgram holder(QStringLiteral(HOTKEY_HOLDER), {QString::number(kT), QString::number(kCtrl)});
+        QVERIFY(holder.waitForLine("held"));
 
         const KeyGrabResult<HotkeyRegistration> refused = service->registerHotkey(kT, kCtrl);
         QVERIFY(!refused);
@@ -118,8 +115,7 @@ private Q_SLOTS:
         const KeyGrabResult<TemporaryKeyGrab> refusedToo = service->grabTemporarily(kT, kCtrl);
         QCOMPARE(refusedToo.failure->error, KeyGrabError::HeldByAnotherProgram);
 
-        ::kill(pid_t(holder.processId()), SIGKILL);
-        QVERIFY(holder.waitForFinished(10000));
+        ::kill(pid_t(holder.pid()), SIGKILL);
         // The server notices the closed connection on its own schedule.
         KeyGrabResult<HotkeyRegistration> freed;
         QTRY_VERIFY((freed = service->registerHotkey(kT, kCtrl)));

@@ -1,12 +1,11 @@
 #include "platform/x11/X11PrimarySelection.h"
 #include "platform/x11/X11SourceWindow.h"
 #include "platform/x11/X11SyntheticCopy.h"
-#include "support/DesktopPrograms.h"
 #include "support/SelectionTestSupport.h"
 #include "support/TestEnvironment.h"
+#include "support/X11Desktop.h"
 
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QTest>
 #include <QWindow>
 
@@ -15,26 +14,6 @@ using namespace SelectionTestSupport;
 namespace {
 
 const QString fixture = QStringLiteral(VYRN_SELECTION_FIXTURE);
-
-// The event loop keeps running meanwhile: this process is the one xclip asks.
-QByteArray xclipOutput(const QString& target) {
-    QProcess xclip;
-    QByteArray output;
-    QObject::connect(&xclip, &QProcess::readyReadStandardOutput,
-                     [&] { output += xclip.readAllStandardOutput(); });
-    xclip.start(QStringLiteral("xclip"), {"-o", "-selection", "clipboard", "-t", target});
-    if (!QTest::qWaitFor([&] { return xclip.state() == QProcess::NotRunning; }, 10000))
-        return "(xclip did not finish)";
-    return output + xclip.readAllStandardOutput();
-}
-
-void copyWithXclip(const QByteArray& text) {
-    QProcess xclip;
-    xclip.start(QStringLiteral("xclip"), {"-selection", "clipboard", "-i"});
-    xclip.write(text);
-    xclip.closeWriteChannel();
-    xclip.waitForFinished(10000); // it stays behind, in the background, to serve the text
-}
 
 } // namespace
 
@@ -51,47 +30,7 @@ private Q_SLOTS:
         QVERIFY(connection->hasXTest());
     }
 
-    void init() { Desktop::clearSelections(); }
-
-    // Text, HTML and a PNG too large for one request: every target comes back with
-    // the same bytes after another program has taken the clipboard, INCR both ways.
-    void restoreOffersTheSameBytes() {
-        const QByteArray text = "Clipboard text 剪贴板 😀\n";
-        const QByteArray html = "<b>bold</b> 粗体";
-        const QByteArray png = noisePng(420);
-        QVERIFY(png.size() > 300 * 1024);
-        DesktopProgram owner(fixture, {"clipboard-owner", "--text", writeFile(env.root(), "t.txt", text),
-                                       "--html", writeFile(env.root(), "h.html", html), "--png",
-                                       writeFile(env.root(), "p.png", png)});
-        QVERIFY(owner.waitForLine("ready"));
-        const QMap<QByteArray, ClipboardSnapshot::Entry> offered = clipboardAsAnotherProgram();
-        QCOMPARE(offered.value("image/png").data, png);
-
-        X11Clipboard clipboard(connection);
-        AsyncAnswer<std::optional<ClipboardSnapshot>> before;
-        clipboard.capture(before.callback());
-        QVERIFY(before.wait());
-        QVERIFY(before.value);
-        QCOMPARE(before.value->items.size(), 1);
-        QStringList captured;
-        for (const ClipboardSnapshot::Entry& entry : before.value->items.first().types)
-            captured.append(QString::fromLatin1(entry.target));
-        QVERIFY(!captured.contains("TARGETS"));
-
-        const quint64 count = clipboard.changeCount();
-        copyWithXclip("the copied selection");
-        QTRY_VERIFY(clipboard.changeCount() > count);
-        AsyncAnswer<bool> restored;
-        clipboard.restore(*before.value, restored.callback());
-        QVERIFY(restored.wait());
-        QVERIFY(restored.value);
-        QCOMPARE(connection->selectionOwner(connection->atom("CLIPBOARD")), connection->window());
-
-        QCOMPARE(clipboardAsAnotherProgram(), offered);
-        // And for a program that is not VYRN.
-        QCOMPARE(xclipOutput("text/html"), html);
-        QCOMPARE(xclipOutput("image/png"), png);
-    }
+    void init() { X11Desktop::clearSelections(); }
 
     // An owner that never answers costs a bounded wait, and nothing is taken from it.
     void silentOwnerIsGivenUp() {
@@ -138,11 +77,12 @@ private Q_SLOTS:
     }
 
     void sourceWindow() {
-        QVERIFY2(Desktop::hasWindowManager(), "needs a window manager: run inside scripts/test-session.sh");
+        QVERIFY2(X11Desktop::hasWindowManager(),
+                 "needs a window manager: run inside scripts/test-session.sh");
         DesktopProgram source(fixture, {"copy-source", "--title", "source window"});
         QVERIFY(source.waitForLine("ready"));
-        const quint32 window = Desktop::waitForWindow("source window");
-        QVERIFY(Desktop::activate(window));
+        const qulonglong window = X11Desktop::waitForWindow("source window");
+        QVERIFY(X11Desktop::activate(window));
         X11SourceWindow probe(connection);
         const std::optional<SelectionSource> found = probe.capture();
         QVERIFY(found);
@@ -154,18 +94,18 @@ private Q_SLOTS:
         own.setTitle("own window");
         own.resize(200, 100);
         own.show();
-        QVERIFY(Desktop::activate(Desktop::waitForWindow("own window")));
+        QVERIFY(X11Desktop::activate(X11Desktop::waitForWindow("own window")));
         QVERIFY(!probe.capture()); // VYRN's own window is never the source
     }
 
     // A key still held (the hotkey's Shift) holds the copy back until it is up.
     void heldKeyHoldsTheCopyBack() {
         X11SyntheticCopy keyboard(connection);
-        Desktop::xdotool({"keydown", "shift"});
+        X11Desktop::xdotool({"keydown", "shift"});
         AsyncAnswer<bool> held;
         keyboard.waitUntilNoKeyDown(std::chrono::milliseconds(100), held.callback());
         const bool answered = held.wait();
-        Desktop::xdotool({"keyup", "shift"});
+        X11Desktop::xdotool({"keyup", "shift"});
         QVERIFY(answered);
         QVERIFY(!held.value);
         AsyncAnswer<bool> released;

@@ -50,13 +50,10 @@ QString randomText(QRandomGenerator& rng, const QStringList& tokens, int maxToke
 }
 
 // Every fragment an answer reaches (only the original box keeps its quotes).
-QString unsafeMarkup(const QString& answer, bool wholePage) {
-    QStringList fragments{HTMLRenderer::markdownBodyToHTML(answer),
-                          HTMLRenderer::inlineMarkdownToHTML(answer)};
-    if (wholePage)
-        fragments << contentOf(
-            HTMLRenderer::renderPage(answer, answer, true, 15, QStringLiteral("DeepSeek")));
-    for (const QString& html : fragments)
+QString unsafeMarkup(const QString& answer) {
+    for (const QString& html :
+         {HTMLRenderer::markdownBodyToHTML(answer), HTMLRenderer::inlineMarkdownToHTML(answer),
+          contentOf(HTMLRenderer::renderPage(answer, answer, true, 15, QStringLiteral("DeepSeek")))})
         if (const QString problem = markupProblem(html, answer); !problem.isEmpty())
             return problem + QStringLiteral(" in ") + html;
     return markupProblem(HTMLRenderer::originalBoxHTML(answer), answer, true);
@@ -223,20 +220,8 @@ private Q_SLOTS:
     }
     void hostileAnswers() {
         QFETCH(QString, answer);
-        const QString problem = unsafeMarkup(answer, true);
+        const QString problem = unsafeMarkup(answer);
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
-    }
-
-    void randomHostileAnswersStayText() {
-        const QStringList tokens{"<",  ">",  "&",        "\"",          "`",   "**",  "|",
-                                 "\\", "\n", "\n\n",     "## 中文翻译", "|-|", "a",   "\uE000",
-                                 "0",  "1",  "<script>", "&lt;",        " ",   "## ", "|---|---|\n"};
-        QRandomGenerator rng(7);
-        for (int i = 0; i < 3000; ++i) {
-            const QString answer = randomText(rng, tokens, 30);
-            const QString problem = unsafeMarkup(answer, false);
-            QVERIFY2(problem.isEmpty(), qPrintable(problem + QStringLiteral(" for ") + answer));
-        }
     }
 };
 

@@ -2,10 +2,6 @@
 
 #include <QTest>
 
-char* toString(const SplitPair& pair) {
-    return QTest::toString(QStringLiteral("(\"%1\", \"%2\")").arg(pair.original, pair.translation));
-}
-
 class TestSentenceSplitter : public QObject {
     Q_OBJECT
 

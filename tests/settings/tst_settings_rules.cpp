@@ -80,38 +80,25 @@ private Q_SLOTS:
         QCOMPARE(resolveTemplateSave(usesDefault, content), (TemplateSaveAction{kind, text}));
     }
 
-    // The test goes where translations go: the base-address override counts.
     void connectionTarget_data() {
         QTest::addColumn<std::optional<QString>>("modelInput");
         QTest::addColumn<QString>("modelOverride");
-        QTest::addColumn<QString>("baseURL");
-        QTest::addColumn<QString>("endpoint");
         QTest::addColumn<QString>("model");
-        const QString builtIn = QStringLiteral("https://api.deepseek.com/chat/completions");
-        QTest::newRow("chosen model, trimmed")
-            << std::optional<QString>(QStringLiteral(" deepseek-v4-pro ")) << QString() << QString()
-            << builtIn << QStringLiteral("deepseek-v4-pro");
-        QTest::newRow("no model: the built-in one") << std::optional<QString>() << QString() << QString()
-                                                    << builtIn << QStringLiteral("deepseek-v4-flash");
+        QTest::newRow("chosen model, trimmed") << std::optional(QStringLiteral(" deepseek-v4-pro "))
+                                               << QString() << QStringLiteral("deepseek-v4-pro");
+        QTest::newRow("no model: the built-in one")
+            << std::optional<QString>() << QString() << QStringLiteral("deepseek-v4-flash");
         QTest::newRow("blank model: the stored override")
-            << std::optional<QString>(QStringLiteral("  ")) << QStringLiteral("deepseek-custom") << QString()
-            << builtIn << QStringLiteral("deepseek-custom");
-        QTest::newRow("base-address override with a path")
-            << std::optional<QString>(QStringLiteral("m")) << QString()
-            << QStringLiteral("http://127.0.0.1:8080/gw/")
-            << QStringLiteral("http://127.0.0.1:8080/gw/chat/completions") << QStringLiteral("m");
+            << std::optional(QStringLiteral("  ")) << QStringLiteral("deepseek-custom")
+            << QStringLiteral("deepseek-custom");
     }
     void connectionTarget() {
         QFETCH(std::optional<QString>, modelInput);
         QFETCH(QString, modelOverride);
-        QFETCH(QString, baseURL);
-        QFETCH(QString, endpoint);
         QFETCH(QString, model);
         settings->setModelOverride(modelOverride, AIProvider::deepseek);
-        if (!baseURL.isEmpty())
-            settings->store().setValue(QStringLiteral("kavelin.baseURL.deepseek"), baseURL);
         const ConnectionTarget target = resolveConnectionTarget(*settings, modelInput, AIProvider::deepseek);
-        QCOMPARE(target.endpoint.toString(), endpoint);
+        QCOMPARE(target.endpoint, settings->endpointURL(AIProvider::deepseek));
         QCOMPARE(target.model, model);
     }
 

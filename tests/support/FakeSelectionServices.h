@@ -13,6 +13,15 @@ inline void answerLater(std::function<void()> answer) {
     QTimer::singleShot(0, std::move(answer));
 }
 
+inline SelectionSource fakeSource(qint64 pid = 4242, const QString& windowClass = QStringLiteral("Gedit")) {
+    SelectionSource source;
+    source.window = 0x01400003;
+    source.pid = pid;
+    source.windowInstance = windowClass.toLower();
+    source.windowClass = windowClass;
+    return source;
+}
+
 struct FakeSourceProbe : SourceWindowProbe {
     std::optional<SelectionSource> source;
     std::optional<SelectionSource> capture() override { return source; }

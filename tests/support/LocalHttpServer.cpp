@@ -2,6 +2,9 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPointer>
 #include <QSemaphore>
 #include <QTcpServer>
@@ -56,7 +59,7 @@ private:
         if (response.neverAnswer)
             return;
         QPointer<QTcpSocket> socket = m_socket;
-        QTimer::singleShot(response.delayMs, m_socket, [this, socket, response] {
+        QTimer::singleShot(0, m_socket, [this, socket, response] {
             if (!socket)
                 return;
             m_awaitingAnswer = false;
@@ -81,6 +84,18 @@ private:
     QByteArray m_buffer;
     bool m_awaitingAnswer = false;
 };
+
+LocalHttpServer::Response LocalHttpServer::Response::chat(const QString& content, int status) {
+    const QJsonObject message{{QStringLiteral("content"), content}};
+    const QJsonArray choices{QJsonObject{{QStringLiteral("message"), message}}};
+    return {status, QJsonDocument(QJsonObject{{QStringLiteral("choices"), choices}}).toJson()};
+}
+
+LocalHttpServer::Response LocalHttpServer::Response::silence() {
+    Response response;
+    response.neverAnswer = true;
+    return response;
+}
 
 LocalHttpServer::LocalHttpServer() {
     m_thread.setObjectName(QStringLiteral("local-http-server"));

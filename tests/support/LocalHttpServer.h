@@ -20,9 +20,13 @@ public:
         int status = 200;
         QByteArray body;
         QByteArray contentType = "application/json";
-        int delayMs = 0;            // wait before answering
         bool neverAnswer = false;   // keep the connection open, silent
         int cutAfterBodyBytes = -1; // >= 0: announce the full length, send this much, close
+
+        // A chat-completions answer of `content`.
+        static Response chat(const QString& content, int status = 200);
+        // The connection kept open and silent.
+        static Response silence();
     };
     struct Request {
         QByteArray method;

@@ -32,10 +32,10 @@ void NotificationServer::invokeAction(uint id, const QString& actionKey, const Q
     Q_EMIT ActionInvoked(id, actionKey);
 }
 
-uint NotificationServer::Notify(const QString& appName, uint replacesId, const QString& appIcon,
-                                const QString& summary, const QString& body, const QStringList& actions,
-                                const QVariantMap& hints, int expireTimeout) {
-    m_calls.append({appName, replacesId, appIcon, summary, body, actions, hints, expireTimeout});
+uint NotificationServer::Notify(const QString& appName, uint, const QString& appIcon, const QString& summary,
+                                const QString& body, const QStringList& actions, const QVariantMap& hints,
+                                int) {
+    m_calls.append({appName, appIcon, summary, body, actions, hints});
     if (!m_refusal.isEmpty()) {
         sendErrorReply(QDBusError::Failed, m_refusal);
         return 0;
@@ -48,12 +48,4 @@ QString NotificationServer::GetServerInformation(QString& vendor, QString& versi
     version = QStringLiteral("1.0");
     specVersion = QStringLiteral("1.2");
     return QStringLiteral("vyrn-test-notifications");
-}
-
-QStringList NotificationServer::GetCapabilities() {
-    return {QStringLiteral("actions"), QStringLiteral("body")};
-}
-
-void NotificationServer::CloseNotification(uint id) {
-    Q_EMIT NotificationClosed(id, 3);
 }

@@ -16,13 +16,11 @@ class NotificationServer : public QObject, protected QDBusContext {
 public:
     struct Call {
         QString appName;
-        uint replacesId = 0;
         QString appIcon;
         QString summary;
         QString body;
         QStringList actions;
         QVariantMap hints;
-        int expireTimeout = 0;
     };
 
     // On the session bus, or on the bus at `busAddress`.
@@ -44,8 +42,6 @@ public Q_SLOTS:
                              const QString& summary, const QString& body, const QStringList& actions,
                              const QVariantMap& hints, int expireTimeout);
     Q_SCRIPTABLE QString GetServerInformation(QString& vendor, QString& version, QString& specVersion);
-    Q_SCRIPTABLE QStringList GetCapabilities();
-    Q_SCRIPTABLE void CloseNotification(uint id);
 
 Q_SIGNALS:
     Q_SCRIPTABLE void ActionInvoked(uint id, const QString& actionKey);

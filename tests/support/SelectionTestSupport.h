@@ -8,8 +8,10 @@
 #include <QFile>
 #include <QImage>
 #include <QMap>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QString>
+#include <QTest>
 
 // Contents and checks shared by the clipboard and selection tests.
 namespace SelectionTestSupport {
@@ -56,6 +58,19 @@ inline QMap<QByteArray, ClipboardSnapshot::Entry> clipboardAsAnotherProgram() {
         for (const ClipboardSnapshot::Entry& entry : item.types)
             entries.insert(entry.target, entry);
     return entries;
+}
+
+// The clipboard's `target` as xclip, a program that is not VYRN, reads it. The event loop
+// keeps running meanwhile: this process may be the one xclip asks.
+inline QByteArray xclipOutput(const QString& target) {
+    QProcess xclip;
+    QByteArray output;
+    QObject::connect(&xclip, &QProcess::readyReadStandardOutput,
+                     [&] { output += xclip.readAllStandardOutput(); });
+    xclip.start(QStringLiteral("xclip"), {"-o", "-selection", "clipboard", "-t", target});
+    if (!QTest::qWaitFor([&] { return xclip.state() == QProcess::NotRunning; }, 10000))
+        return "(xclip did not finish)";
+    return output + xclip.readAllStandardOutput();
 }
 
 } // namespace SelectionTestSupport

@@ -52,6 +52,11 @@ bool VyrnProcess::waitForCleanExit() {
     return output().endsWith(QStringLiteral(" VYRN 已退出\n"));
 }
 
+bool VyrnProcess::terminate() {
+    signal(SIGTERM);
+    return waitForCleanExit();
+}
+
 VyrnProcess::Finished VyrnProcess::run(const QStringList& arguments, const QProcessEnvironment& environment) {
     QProcess process;
     process.setProcessEnvironment(environment);

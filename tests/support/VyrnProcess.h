@@ -18,6 +18,10 @@ public:
     ~VyrnProcess();
 
     bool start(const QStringList& arguments = {});
+    // Started, and through its start-up ("就绪" in its output).
+    bool startReady(const QStringList& arguments = {}) {
+        return start(arguments) && waitFor(QStringLiteral(" 就绪 — "));
+    }
     qint64 pid() const { return m_process.processId(); }
     QString output();
     int count(const QString& text) { return int(output().count(text)); }
@@ -26,6 +30,8 @@ public:
     void signal(int signalNumber);
     // Exit 0 after "VYRN 已退出" as the last line.
     bool waitForCleanExit();
+    // SIGTERM, as a session ends, and a clean exit.
+    bool terminate();
     QProcess& process() { return m_process; }
 
     struct Finished {

@@ -3,6 +3,7 @@
 #include "support/LocalHttpServer.h"
 #include "support/ScriptedAlerts.h"
 #include "support/TestEnvironment.h"
+#include "support/TestMain.h"
 #include "update/UpdateChecker.h"
 
 #include <QGuiApplication>
@@ -65,8 +66,6 @@ private Q_SLOTS:
                             const char* message) {
             QTest::newRow(name) << response << QString::fromUtf8(skipped) << QString::fromUtf8(message);
         };
-        Answer silent;
-        silent.neverAnswer = true;
         row("newer, v prefix", {200, record("v1.3.0")}, "", "发现新版本 v1.3.0");
         row("older", {200, record("1.2.8")}, "", "");
         row("skipped", {200, record("v1.3.0")}, "1.3.0", "");
@@ -75,7 +74,7 @@ private Q_SLOTS:
         row("url without host", {200, record("1.3.0", "http:")}, "", "");
         row("not JSON", {200, "<html>1.3.0</html>"}, "", "");
         row("status 203", {203, record("1.3.0")}, "", "");
-        row("no answer", silent, "", "");
+        row("no answer", Answer::silence(), "", "");
         QByteArray huge = record("1.3.0");
         huge.insert(1, "\"padding\":\"" + QByteArray(8 * 1024 * 1024, 'x') + "\",");
         row("over 8 MB", {200, huge}, "", "");
@@ -228,13 +227,5 @@ private Q_SLOTS:
     }
 };
 
-int main(int argc, char** argv) {
-    // The host-window rule needs a GUI application, not a display.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qunsetenv("DISPLAY"); // keeps the offscreen plugin off the X server
-    QGuiApplication app(argc, argv);
-    TestUpdateChecker test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+VYRN_TEST_MAIN(QGuiApplication, TestUpdateChecker, "offscreen")
 #include "tst_update_checker.moc"

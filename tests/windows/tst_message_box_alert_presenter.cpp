@@ -1,4 +1,5 @@
 #include "support/TestEnvironment.h"
+#include "support/TestMain.h"
 #include "windows/MessageBoxAlertPresenter.h"
 
 #include <QApplication>
@@ -49,8 +50,7 @@ private Q_SLOTS:
         QTRY_VERIFY(openBoxes().isEmpty());
     }
 
-    // A server may answer with markup in a version text; it must show as typed and
-    // no link in it may become clickable.
+    // A server may answer with markup in a version text: no link in it may become clickable.
     void showsOutsideTextAsPlainText() {
         AlertRequest alert;
         alert.messageText = QStringLiteral("发现新版本 v9.<a href=\"file:///etc/passwd\">下载</a>");
@@ -67,7 +67,7 @@ private Q_SLOTS:
         QCOMPARE(formats, QList<Qt::TextFormat>({Qt::PlainText, Qt::PlainText}));
     }
 
-    // Opening returns at once; the program goes on (a timer fires) while the alert waits.
+    // The program goes on (a timer fires) while the alert waits.
     void opensWithoutWaitingForTheUser() {
         int answer = -2;
         presenter.open(question(), [&answer](int button) { answer = button; });
@@ -80,7 +80,7 @@ private Q_SLOTS:
         QCOMPARE(answer, 0);
     }
 
-    // Esc and the window's close button take the way out, which is the last button.
+    // Esc takes the way out, which is the last button.
     void dismissingAnswersTheLastButton_data() {
         QTest::addColumn<QStringList>("buttons");
         QTest::addColumn<int>("expected");
@@ -102,7 +102,7 @@ private Q_SLOTS:
         QCOMPARE(answer, expected);
     }
 
-    // Repeated hotkey presses must not stack copies: the open alert answers every caller.
+    // Repeated hotkey presses must not stack copies.
     void equalAlertJoinsTheOpenOne_data() {
         QTest::addColumn<AlertRequest>("second");
         QTest::addColumn<int>("boxes");
@@ -159,7 +159,7 @@ private Q_SLOTS:
                  QStringList({title, body, QStringLiteral("确定")}));
     }
 
-    // The settings window's confirmations block that window alone, and return at once too.
+    // The settings window's confirmations block that window alone.
     void windowModalConfirmation() {
         QWidget settingsWindow;
         settingsWindow.show();
@@ -175,12 +175,5 @@ private Q_SLOTS:
     }
 };
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qunsetenv("DISPLAY"); // keeps the offscreen plugin off the X server
-    QApplication app(argc, argv);
-    TestMessageBoxAlertPresenter test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+VYRN_TEST_MAIN(QApplication, TestMessageBoxAlertPresenter, "offscreen")
 #include "tst_message_box_alert_presenter.moc"

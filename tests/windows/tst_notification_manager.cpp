@@ -8,7 +8,6 @@
 #include <QSignalSpy>
 #include <QTest>
 
-// Against a notification server on a session bus of the test's own, as the desktop's would answer.
 class TestNotificationManager : public QObject {
     Q_OBJECT
     TestEnvironment env;

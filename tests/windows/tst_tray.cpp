@@ -1,6 +1,7 @@
 #include "support/LocalHttpServer.h"
 #include "support/PrivateSessionBus.h"
 #include "support/TestEnvironment.h"
+#include "support/TestMain.h"
 #include "support/VyrnProcess.h"
 #include "support/X11Desktop.h"
 #include "windows/MessageBoxAlertPresenter.h"
@@ -13,8 +14,6 @@
 #include <QSystemTrayIcon>
 #include <QTest>
 
-// The tray and alerts as a user meets them: a real X server, a window manager, a tray,
-// clicks sent through the X server, and the real program.
 class TestTray : public QObject {
     Q_OBJECT
     TestEnvironment env;
@@ -125,8 +124,7 @@ private Q_SLOTS:
         box->close();
     }
 
-    // The real program: its own tray icon, its menu opened by a click and worked with
-    // the keyboard, "退出 VYRN" ending it cleanly.
+    // The real program's own icon and menu, worked with the keyboard.
     void programQuitsFromItsTrayMenu() {
         tray->trayIcon()->hide(); // leaves the tray to the program
         updateService.reset();
@@ -147,13 +145,5 @@ private Q_SLOTS:
     }
 };
 
-int main(int argc, char** argv) {
-    // The GLX integration leaks a block from a library it unloads again, which no
-    // suppression can name; nothing here draws with OpenGL.
-    qputenv("QT_XCB_GL_INTEGRATION", "none");
-    QApplication app(argc, argv);
-    TestTray test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+VYRN_TEST_MAIN(QApplication, TestTray, "xcb")
 #include "tst_tray.moc"

@@ -31,8 +31,7 @@ public:
 
 } // namespace
 
-// The engine's rules, with a fake display service on Qt's offscreen screen (pictures
-// at 2x).
+// A fake display service on Qt's offscreen screen, pictures at 2x.
 class TestScreenshotEngine : public QObject {
     Q_OBJECT
     TestEnvironment env;

@@ -19,7 +19,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDBusConnection>
-#include <QDBusContext>
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QElapsedTimer>
@@ -31,7 +30,6 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
-#include <QWindow>
 
 #include <thread>
 
@@ -64,8 +62,6 @@ QRect x11Frame(qulonglong window) {
 QString xprop(qulonglong window, const QString& name) {
     return X11Desktop::run(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window), name});
 }
-
-// The expected frame in Qt's coordinates for a source rectangle in Qt's coordinates.
 QRect expectedFrame(const QRectF& source, const std::optional<QString>& saved) {
     const QScreen* screen = QGuiApplication::primaryScreen();
     const qreal bottom = screen->geometry().bottom() + 1;
@@ -78,9 +74,9 @@ QRect expectedFrame(const QRectF& source, const std::optional<QString>& saved) {
     return PanelGeometry::flipped(frame, bottom).toRect();
 }
 
-// The desktop's settings portal, on a connection of its own on the test's private bus. Like the
-// real one, Read wraps the value in a second variant.
-class FakeSettingsPortal : public QObject, protected QDBusContext {
+// The desktop's settings portal on the test's private bus. Like the real one, Read wraps the
+// value in a second variant.
+class FakeSettingsPortal : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Settings")
 public:
@@ -91,11 +87,7 @@ public:
                              QDBusConnection::ExportAllSlots);
         m_registered = m_bus.registerService(QStringLiteral("org.freedesktop.portal.Desktop"));
     }
-    ~FakeSettingsPortal() override {
-        m_bus.unregisterService(QStringLiteral("org.freedesktop.portal.Desktop"));
-        m_bus.unregisterObject(QStringLiteral("/org/freedesktop/portal/desktop"));
-        QDBusConnection::disconnectFromBus(QStringLiteral("portal"));
-    }
+    ~FakeSettingsPortal() override { QDBusConnection::disconnectFromBus(QStringLiteral("portal")); }
     bool isRegistered() const { return m_registered; }
     void change(uint scheme) {
         m_scheme = scheme;
@@ -108,12 +100,7 @@ public:
     }
 
 public Q_SLOTS:
-    QDBusVariant Read(const QString& nameSpace, const QString& key) {
-        if (nameSpace != u"org.freedesktop.appearance" || key != u"color-scheme") {
-            sendErrorReply(QStringLiteral("org.freedesktop.portal.Error.NotFound"),
-                           QStringLiteral("no such setting"));
-            return {};
-        }
+    QDBusVariant Read(const QString&, const QString&) {
         return QDBusVariant(QVariant::fromValue(QDBusVariant(m_scheme)));
     }
 
@@ -125,7 +112,6 @@ private:
 
 } // namespace
 
-// The real panel under a window manager, driven by key presses through the X server.
 class TestResultWindow : public QObject {
     Q_OBJECT
     TestEnvironment env;
@@ -142,7 +128,7 @@ class TestResultWindow : public QObject {
     KeyWindow::Keys pressAndMark(const QStringList& keys) { return window.pressAndMark(keys); }
     static bool contains(const KeyWindow::Keys& keys, int key) { return KeyWindow::contains(keys, key); }
 
-    // Opens a panel beside `source` (Qt coordinates) and waits until it is framed and painted.
+    // Beside `source` (Qt coordinates), framed and painted.
     qulonglong open(const QString& markdown, const QString& originalText, const QRectF& source) {
         QSignalSpy loaded(results, &ResultWindowController::pageLoaded);
         results->show(markdown, originalText, ResultWindowController::toBottomLeft(source));
@@ -160,32 +146,25 @@ class TestResultWindow : public QObject {
     void activateReader() {
         if (window.isActive() && X11Desktop::activeWindow() == window.winId())
             return;
-        const QString id = QString::number(window.winId());
         QTRY_VERIFY_WITH_TIMEOUT(
-            (X11Desktop::run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), id}),
+            (X11Desktop::xdotool({QStringLiteral("windowactivate"), QString::number(window.winId())}),
              QTest::qWaitForWindowActive(&window, 1000) && X11Desktop::activeWindow() == window.winId()),
             30000);
     }
-    // Waits until the page is on the screen, painted on `background`, with text on it.
+    // The page on the screen, painted on `background`, with text on it.
     void waitForPage(QRgb background) {
-        QString problem;
-        QElapsedTimer timer;
-        timer.start();
-        do {
-            QTest::qWait(50);
-            const QWidget* view = results->webView();
+        const QWidget* view = results->webView();
+        const auto screen = [view] {
             const QPoint at = view->mapToGlobal(QPoint(0, 0));
-            const QImage image = QGuiApplication::primaryScreen()
-                                     ->grabWindow(0, at.x(), at.y(), view->width(), view->height())
-                                     .toImage()
-                                     .convertToFormat(QImage::Format_RGB32);
-            const QRgb corner = image.pixel(5, image.height() - 5);
-            const int ink = countPixels(image, background, image.rect().adjusted(0, 0, -20, 0), -150);
-            problem = (corner & 0xffffff) == (background & 0xffffff) && ink > 300
-                          ? QString()
-                          : QStringLiteral("corner %1, ink %2").arg(corner, 0, 16).arg(ink);
-        } while (!problem.isEmpty() && timer.elapsed() < 30000);
-        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+            return QGuiApplication::primaryScreen()
+                ->grabWindow(0, at.x(), at.y(), view->width(), view->height())
+                .toImage()
+                .convertToFormat(QImage::Format_RGB32);
+        };
+        QString problem;
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            (problem = pageProblem(screen(), background, view->rect().adjusted(0, 0, -20, 0), 300)).isEmpty(),
+            qPrintable(problem), 30000);
     }
     QPoint centreOf(const QWidget* widget) { return widget->mapToGlobal(widget->rect().center()); }
     void closeAndWait() {
@@ -239,8 +218,8 @@ private Q_SLOTS:
         activateReader();
     }
 
-    // The panel takes the half away from the source, stays above other windows and out
-    // of the taskbar on every workspace, and leaves the keyboard where it was.
+    // Above other windows and out of the taskbar on every workspace, and the keyboard stays
+    // with the application being read.
     void opensBesideTheSourceWithoutTakingTheFocus() {
         const QRectF source(15, 500, 10, 10); // the pointer's square near the left edge
         const qulonglong panel = open(answer, original, source);
@@ -259,8 +238,7 @@ private Q_SLOTS:
         QCOMPARE(settings().windowFrame(), std::nullopt);
     }
 
-    // The three keys reach the panel from the application being read, which never sees
-    // them and keeps the keyboard; once the panel is closed they are its own again.
+    // The application being read never sees the panel's keys; once it is closed they are its own.
     void panelKeysFromTheReader() {
         const QRectF source(1500, 300, 200, 80);
         const qulonglong panel = open(answer, original, source);
@@ -296,8 +274,7 @@ private Q_SLOTS:
         QCOMPARE(X11Desktop::activeWindow(), qulonglong(window.winId()));
     }
 
-    // One sentence cannot be split: the view stays whole, 拆分 is disabled, and the split
-    // key is still taken from the reader.
+    // One sentence cannot be split, but the split key is still taken from the reader.
     void splitKeyIsConsumedWhenThereIsNothingToSplit() {
         open(QStringLiteral("## 中文翻译\n只有一句。"), QStringLiteral("Only one sentence."),
              QRectF(1500, 300, 200, 80));
@@ -313,17 +290,10 @@ private Q_SLOTS:
         QVERIFY(toolbar->wholeButton()->isChecked());
     }
 
-    // A key another program holds (here Super+D, the window manager's) leaves the panel
-    // working with the other two.
-    void keyHeldElsewhereLeavesTheOthersWorking() {
+    // Super+D is the window manager's: the panel works with the other keys, also ones
+    // changed while it is open.
+    void keyHeldElsewhereOrChanged() {
         settings().setSplitHotkeyKeyCode(SettingsManager::hotkeyDefaults().split.keyCode);
-        open(answer, original, QRectF(1500, 300, 200, 80));
-        QVERIFY(!contains(pressAndMark({QStringLiteral("Escape")}), Qt::Key_Escape));
-        QTRY_VERIFY(!results->isPanelOpen());
-    }
-
-    // Keys changed in the settings while a panel is open are taken at once.
-    void changedKeysAreGrabbedAgain() {
         open(answer, original, QRectF(1500, 300, 200, 80));
         settings().setClosePanelHotkeyKeyCode(kF2);
         results->reloadHotkeys();
@@ -333,8 +303,7 @@ private Q_SLOTS:
         QTRY_VERIFY(!results->isPanelOpen());
     }
 
-    // The window manager's framing is never saved, and what is saved is the frame that is
-    // placed again: no creeping, no growing.
+    // What is saved is the frame placed again, without the window manager's: no creeping.
     void tenOpeningsKeepTheFrame_data() {
         QTest::addColumn<bool>("moveFirst");
         QTest::newRow("as placed") << false;
@@ -346,18 +315,17 @@ private Q_SLOTS:
         qulonglong panel = open(answer, original, source);
         QTRY_COMPARE(x11Frame(panel), expectedFrame(source, std::nullopt));
         if (moveFirst) {
-            // Drag by the title bar, down and to the right, then make it shorter.
+            // Dragged by the title bar, then made shorter.
             const QPoint grip = x11Frame(panel).topLeft() + QPoint(300, 10);
             const int x = grip.x(), y = grip.y();
-            X11Desktop::run(
-                QStringLiteral("xdotool"),
-                QString::asprintf("mousemove %d %d mousedown 1 sleep 0.2 mousemove %d %d sleep 0.2 "
-                                  "mousemove %d %d sleep 0.2 mouseup 1",
+            X11Desktop::xdotool(
+                QString::asprintf("mousemove %d %d mousedown 1 sleep 0.2 mousemove %d %d sleep "
+                                  "0.2 mousemove %d %d sleep 0.2 mouseup 1",
                                   x, y, x + 20, y + 20, x + 100, y + 150)
                     .split(QLatin1Char(' ')));
             QTRY_VERIFY(settings().windowFrame().has_value());
-            X11Desktop::run(QStringLiteral("xdotool"), {QStringLiteral("windowsize"), QString::number(panel),
-                                                        QStringLiteral("900"), QStringLiteral("600")});
+            X11Desktop::xdotool({QStringLiteral("windowsize"), QString::number(panel), QStringLiteral("900"),
+                                 QStringLiteral("600")});
             QTRY_COMPARE(results->panel()->height(), 600);
         }
         const int titleBar = x11Frame(panel).height() - results->panel()->height();
@@ -374,8 +342,8 @@ private Q_SLOTS:
         }
     }
 
-    // A drag moves the panel dozens of times a second; meanwhile the preference file is
-    // replaced at most twice a second, and in the end it holds where the panel was left.
+    // A drag moves the panel dozens of times a second; the preference file is replaced at
+    // most twice a second.
     void dragRewritesThePreferencesSeldom() {
         const QRectF source(1500, 300, 200, 80);
         const qulonglong panel = open(answer, original, source);
@@ -406,12 +374,10 @@ private Q_SLOTS:
             left);
     }
 
-    // A new answer while a panel is open replaces it: the old one's keys and split mode
-    // go. The flows may hand it over from any thread.
+    // The flows may hand a new answer over from any thread.
     void newAnswerReplacesTheOpenPanel() {
         open(answer, original, QRectF(1500, 300, 200, 80));
         QSignalSpy closed(results, &ResultWindowController::panelClosed);
-        const qsizetype logged = readLog().size();
         std::thread worker([&] {
             results->show(QStringLiteral("## 中文翻译\n只有一句。"), QStringLiteral("Only one."),
                           QRectF(10, 10, 10, 10));
@@ -421,9 +387,7 @@ private Q_SLOTS:
         QTRY_VERIFY(results->isPanelOpen());
         QCOMPARE(results->panel()->thread(), QThread::currentThread());
         QVERIFY(!results->isSplitMode());
-        const QString log = readLog().mid(logged);
-        QVERIFY(log.indexOf(QStringLiteral("ESC tap: 已移除")) <
-                log.indexOf(QStringLiteral("ESC tap: 已安装")));
+        // The old panel's Esc, released after the new one's was taken, would leave it ungrabbed.
         QVERIFY(!contains(pressAndMark({QStringLiteral("Escape")}), Qt::Key_Escape));
         QTRY_VERIFY(!results->isPanelOpen());
     }
@@ -452,7 +416,6 @@ private Q_SLOTS:
         QTRY_COMPARE(loaded.count(), 1);
     }
 
-    // A click gives the panel the keyboard, so the page can be copied from.
     void clickedPageCanBeCopied() {
         settings().setDefaultSplitMode(false);
         const qulonglong panel = open(answer, original, QRectF(1500, 300, 200, 80));
@@ -466,7 +429,7 @@ private Q_SLOTS:
         QTRY_VERIFY(QGuiApplication::clipboard()->text().contains(QStringLiteral("后台线程")));
     }
 
-    // Each answer is a page of the same site: no new page process per answer (0.1-0.3 s each).
+    // A new page process per answer would cost 0.1-0.3 s each.
     void answersShareOnePageProcess() {
         open(answer, original, QRectF(1500, 300, 200, 80));
         const qint64 process = results->webView()->page()->renderProcessPid();
@@ -477,8 +440,7 @@ private Q_SLOTS:
         QCOMPARE(results->webView()->page()->renderProcessPid(), process);
     }
 
-    // Dark pages and a dark toolbar when the desktop's portal asks for them, whatever Qt's
-    // own palette says; light again when the setting changes.
+    // The desktop's portal decides, whatever Qt's own palette says.
     void darkWhenTheDesktopAsks() {
         FakeSettingsPortal portal(1);
         QVERIFY(portal.isRegistered());
@@ -496,7 +458,6 @@ private Q_SLOTS:
         QVERIFY(results->panel()->palette().color(QPalette::Window).lightness() >= 128);
     }
 
-    // Should a page ever ask for anything beyond itself, nothing leaves the machine.
     void pagesCannotLoadAnythingElse() {
         LocalHttpServer server;
         open(answer, original, QRectF(1500, 300, 200, 80));
@@ -506,8 +467,7 @@ private Q_SLOTS:
                            "<div style=\"background:url(%1/bg)\">x</div>")
                 .arg(server.baseUrl().toString()),
             Qt::white);
-        // The load ends once every image and style sheet has arrived or failed.
-        QTRY_COMPARE(loaded.count(), 1);
+        QTRY_COMPARE(loaded.count(), 1); // every image and style sheet arrived or failed
         QVERIFY(server.requests().isEmpty());
     }
 

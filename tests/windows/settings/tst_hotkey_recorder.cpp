@@ -7,6 +7,7 @@
 #include "support/FakeKeyStore.h"
 #include "support/ScriptedAlerts.h"
 #include "support/TestEnvironment.h"
+#include "support/TestMain.h"
 #include "support/X11Desktop.h"
 #include "windows/settings/HotkeyRecorder.h"
 #include "windows/settings/SettingsWindow.h"
@@ -14,8 +15,6 @@
 
 #include <QApplication>
 #include <QTest>
-
-#include <xcb/xcb.h>
 
 using Hotkey = SettingsWindowController::Hotkey;
 Q_DECLARE_METATYPE(Hotkey)
@@ -28,25 +27,9 @@ const QString kRecordAgain = QStringLiteral("\n点击「保存并应用」使快
 const QString kBareKey =
     QStringLiteral("❌ 单个字母不能作为快捷键\n请同时按住 Ctrl / Alt / Super / Shift 之一再按字母");
 
-// Whether some client holds the whole keyboard: another client's grab attempt says so.
-bool keyboardIsHeld() {
-    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
-    xcb_grab_keyboard_reply_t* reply = xcb_grab_keyboard_reply(
-        connection,
-        xcb_grab_keyboard(connection, 0, root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
-        nullptr);
-    const bool held = !reply || reply->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
-    free(reply);
-    xcb_ungrab_keyboard(connection, XCB_CURRENT_TIME);
-    xcb_disconnect(connection);
-    return held;
-}
-
 } // namespace
 
-// The recorders of the hotkeys tab with real key presses through the X server, while VYRN
-// holds Super+T as its global hotkey.
+// VYRN holds Super+T as its global hotkey meanwhile.
 class TestHotkeyRecorder : public QObject {
     Q_OBJECT
     TestEnvironment env;
@@ -81,7 +64,7 @@ private Q_SLOTS:
         openWindow();
     }
 
-    void init() { QTRY_VERIFY(!keyboardIsHeld()); }
+    void init() { QTRY_VERIFY(X11Desktop::inputIsFree()); }
 
     void records_data() {
         QTest::addColumn<Hotkey>("hotkey");
@@ -135,7 +118,7 @@ private Q_SLOTS:
         recorder.reset();
         QTest::mouseClick(section(hotkey).button, Qt::LeftButton);
         QVERIFY(recorder.isRecording());
-        QVERIFY(keyboardIsHeld());
+        QVERIFY(!X11Desktop::inputIsFree());
         QVERIFY(section(hotkey).statusLabel->text().startsWith(QStringLiteral("请按下组合键...")));
 
         for (const QString& keys : presses)
@@ -146,7 +129,7 @@ private Q_SLOTS:
         QCOMPARE(section(hotkey).button->tone(), tone);
         QCOMPARE(recorder.recordedKeyCode(), keyCode);
         QCOMPARE(recorder.recordedModifiers(), modifiers);
-        QTRY_VERIFY(!keyboardIsHeld());
+        QTRY_VERIFY(X11Desktop::inputIsFree());
         QCOMPARE(screenshotPresses, 0);
     }
 
@@ -167,28 +150,27 @@ private Q_SLOTS:
         QVERIFY(!controller().recorder(Hotkey::selection).isRecording());
         QCOMPARE(section(Hotkey::selection).button->text(), before);
         controller().recorder(Hotkey::screenshot).cancel();
-        QVERIFY(!keyboardIsHeld()); // at once, not at the next event
+        QVERIFY(X11Desktop::inputIsFree()); // at once, not at the next event
     }
 
     void timeOut() {
         HotkeyRecorder& recorder = controller().recorder(Hotkey::screenshot);
         recorder.setTimeout(std::chrono::milliseconds(200));
         QTest::mouseClick(section(Hotkey::screenshot).button, Qt::LeftButton);
-        QVERIFY(keyboardIsHeld());
+        QVERIFY(!X11Desktop::inputIsFree());
         QTRY_COMPARE(section(Hotkey::screenshot).statusLabel->text(), QStringLiteral("录制超时，请重试"));
         QCOMPARE(section(Hotkey::screenshot).button->text(), QStringLiteral("  Super+T  "));
-        QVERIFY(!keyboardIsHeld());
+        QVERIFY(X11Desktop::inputIsFree());
         recorder.setTimeout(HotkeyRecorder::defaultTimeout);
     }
 
-    // Closing the window abandons the recording: the keyboard is free, Super+T is VYRN's
-    // hotkey again, and the next window starts with nothing recorded.
+    // Closing the window abandons the recording; the next window starts with nothing recorded.
     void closingTheWindowEndsRecording() {
         QTest::mouseClick(section(Hotkey::screenshot).button, Qt::LeftButton);
-        QVERIFY(keyboardIsHeld());
+        QVERIFY(!X11Desktop::inputIsFree());
         controller().window()->close();
         QTRY_VERIFY(!controller().window());
-        QVERIFY(!keyboardIsHeld());
+        QVERIFY(X11Desktop::inputIsFree());
         QVERIFY(!controller().recorder(Hotkey::screenshot).isRecording());
         X11Desktop::key(QStringLiteral("super+t"));
         QTRY_COMPARE(screenshotPresses, 1);
@@ -204,12 +186,5 @@ private Q_SLOTS:
     }
 };
 
-int main(int argc, char** argv) {
-    // The GLX integration leaks a block from a library it unloads again; nothing here draws GL.
-    qputenv("QT_XCB_GL_INTEGRATION", "none");
-    QApplication app(argc, argv);
-    TestHotkeyRecorder test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+VYRN_TEST_MAIN(QApplication, TestHotkeyRecorder, "xcb")
 #include "tst_hotkey_recorder.moc"

@@ -23,8 +23,7 @@ namespace {
 const char childMark[] = "VYRN_TEST_SILENT_KEYRING_BUS";
 } // namespace
 
-// The window against the desktop's real Secret Service client while the keyring never
-// answers (the whole test runs on a bus where a silent service owns the name).
+// The real Secret Service client while the keyring never answers.
 class TestSettingsWindowLockedKeyring : public QObject {
     Q_OBJECT
     TestEnvironment env;
