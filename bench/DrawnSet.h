@@ -4,7 +4,7 @@
 // that no image is stored. Fonts are Debian's (fonts-dejavu, fonts-liberation2,
 // fonts-noto-core, fonts-noto-cjk).
 
-#include "support/DrawnScreens.h"
+#include "drawing/DrawnScreens.h"
 
 #include <functional>
 

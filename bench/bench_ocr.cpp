@@ -8,15 +8,19 @@
 //   BENCH_OCR_VERBOSE=1     one line per crop; 2 adds the text sent when it is not perfect
 //   BENCH_OCR_DUMP=folder   writes every crop as a PNG, and as prepared for recognition
 //   BENCH_OCR_LANGUAGES=l   Tesseract languages instead of the default ones
+//
+// bench_ocr --write-test-images <tests folder> draws the images the tests read instead.
 
 #include "BenchTiming.h"
 #include "DrawnSet.h"
 #include "base/AppConstants.h"
+#include "drawing/TestFonts.h"
+#include "drawing/TestImages.h"
 #include "ocr/OCREngine.h"
 #include "ocr/OCRImagePreparation.h"
 #include "ocr/TableExtractor.h"
 #include "ocr/TesseractRecognizer.h"
-#include "support/TestFonts.h"
+#include "support/CharacterErrors.h"
 #include "text/TextPreprocessor.h"
 
 #include <QDir>
@@ -28,8 +32,6 @@
 #include <cstdio>
 
 namespace {
-
-using DrawnText::editDistance;
 
 struct Result {
     double milliseconds = 0, cpuMilliseconds = 0, preparationMilliseconds = 0;
@@ -182,6 +184,11 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     const TestFonts fonts;
     QGuiApplication app(argc, argv);
+    if (argc == 3 && qstrcmp(argv[1], "--write-test-images") == 0) {
+        if (!fonts.isComplete())
+            qFatal("font files missing: %s", qPrintable(fonts.missing()));
+        return TestImages::write(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
+    }
     AppConstants::initialize();
     const int rounds = std::max(1, qEnvironmentVariableIntValue("BENCH_OCR_ROUNDS") > 0
                                        ? qEnvironmentVariableIntValue("BENCH_OCR_ROUNDS")

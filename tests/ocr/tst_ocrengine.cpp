@@ -1,24 +1,23 @@
-// Real Tesseract on text drawn with QPainter. The engine is warmed once.
+// Real Tesseract on stored pictures of text (tests/support/StoredImage.h). The engine is warmed once.
 
 #include "ocr/OCREngine.h"
 #include "ocr/TableExtractor.h"
 #include "ocr/TesseractRecognizer.h"
 #include "settings/SettingsManager.h"
-#include "support/DrawnScreens.h"
+#include "support/CharacterErrors.h"
+#include "support/StoredImage.h"
 #include "support/TestEnvironment.h"
-#include "support/TestFonts.h"
 
 #include <QDebug>
 #include <QFile>
 #include <QGuiApplication>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <thread>
 
-using namespace DrawnText;
-Q_DECLARE_METATYPE(DrawnText::Picture)
-Q_DECLARE_METATYPE(DrawnScreens::Screen)
+Q_DECLARE_METATYPE(StoredImage)
 
 namespace {
 
@@ -30,6 +29,10 @@ void useSettings(const QString& path) {
     g_engine.reset();
     g_settings = std::make_unique<SettingsManager>(path);
     g_engine = std::make_unique<OCREngine>(*g_settings);
+}
+
+StoredImage stored(const char* name) {
+    return StoredImage::load(QStringLiteral(VYRN_TEST_IMAGES "/") + QLatin1String(name));
 }
 
 std::optional<QList<OCRBlock>> recognize(const QImage& image, const std::atomic<bool>* cancel = nullptr) {
@@ -69,16 +72,15 @@ private Q_SLOTS:
 
     // Every drawn line or table cell comes out as a block of its own, where it was drawn.
     void readsLinesAndCells_data() {
-        QTest::addColumn<Picture>("picture");
+        QTest::addColumn<StoredImage>("picture");
         QTest::addColumn<double>("maxErrorRate"); // per block; a third of it over the whole text
-        const QStringList lines = proseLines();
-        QTest::newRow("prose 13 px") << prose(lines, 13, Theme::Light) << 0.03;
-        QTest::newRow("prose 14 px HiDPI") << prose(lines, 14, Theme::Light, 2) << 0.03;
-        QTest::newRow("table 15 px") << table(sampleTable(), 15, Theme::Light) << 0.1;
-        QTest::newRow("table tight columns") << table(sampleTable(), 15, Theme::Light, 24) << 0.1;
+        QTest::newRow("prose 13 px") << stored("prose-13px") << 0.03;
+        QTest::newRow("prose 14 px HiDPI") << stored("prose-14px-2x") << 0.03;
+        QTest::newRow("table 15 px") << stored("table-15px") << 0.1;
+        QTest::newRow("table tight columns") << stored("table-15px-tight") << 0.1;
     }
     void readsLinesAndCells() {
-        QFETCH(Picture, picture);
+        QFETCH(StoredImage, picture);
         QFETCH(double, maxErrorRate);
         const auto blocks = recognize(picture.image);
         QVERIFY(blocks);
@@ -121,16 +123,15 @@ private Q_SLOTS:
 
     // Simplified Chinese stays simplified unless the preference adds the traditional model.
     void chineseFollowsThePreference() {
-        const QStringList simplified{QStringLiteral("龙井茶和长城"), QStringLiteral("中文识别测试"),
-                                     QStringLiteral("OCR 识别结果")};
-        const auto blocks =
-            recognize(prose(simplified, 24, Theme::Light, 1, QStringLiteral("Noto Sans CJK SC")).image);
+        // 龙井茶和长城, 中文识别测试, OCR 识别结果
+        const StoredImage simplified = stored("chinese-simplified");
+        const auto blocks = recognize(simplified.image);
         QVERIFY(blocks);
-        QCOMPARE(blocks->size(), simplified.size());
+        QCOMPARE(blocks->size(), simplified.lines.size());
         QVERIFY2(blocks->at(0).text.contains(QStringLiteral("龙井")) &&
                      blocks->at(0).text.contains(QStringLiteral("长城")),
                  describe(*blocks));
-        QVERIFY2(characterErrorRate(simplified[1], blocks->at(1).text) <= 0.2 &&
+        QVERIFY2(characterErrorRate(simplified.lines[1].text, blocks->at(1).text) <= 0.2 &&
                      !blocks->at(1).text.contains(u' '),
                  describe(*blocks));
         // The space after the Latin word stays.
@@ -142,19 +143,18 @@ private Q_SLOTS:
         const QString path = env.newPreferencesPath(); // as a hand edit sets it
         writeFileBytes(path, "{\"kavelin.ocrTraditionalChinese\": true}");
         useSettings(path);
-        const QStringList traditional{QStringLiteral("繁體中文字幕")};
-        const auto read =
-            recognize(prose(traditional, 24, Theme::Light, 1, QStringLiteral("Noto Sans CJK TC")).image);
+        const StoredImage traditional = stored("chinese-traditional"); // 繁體中文字幕
+        const auto read = recognize(traditional.image);
         useSettings(env.newPreferencesPath());
         QVERIFY(read && read->size() == 1);
-        QVERIFY2(characterErrorRate(traditional[0], read->at(0).text) <= 0.2, describe(*read));
+        QVERIFY2(characterErrorRate(traditional.lines[0].text, read->at(0).text) <= 0.2, describe(*read));
     }
 
     // A screenshot that comes while the warm-up still loads Tesseract waits for that very
     // instance: one load in the log, not a second engine beside the first.
     void recognitionWaitsForTheWarmUp() {
         OCREngine engine(std::make_unique<TesseractRecognizer>(TesseractRecognizer::Config::defaults()));
-        const Picture picture = prose(proseLines().mid(0, 1), 16, Theme::Light);
+        const StoredImage picture = stored("prose-16px-one-line");
         const qsizetype logStart = readLog().size();
         std::thread warmUp([&] { QVERIFY(engine.warmUp()); });
         std::optional<QList<OCRBlock>> read;
@@ -166,10 +166,8 @@ private Q_SLOTS:
     }
 
     void cancellation() {
-        QStringList many; // large enough that a full recognition takes well over a second
-        for (int i = 0; i < 6; ++i)
-            many += proseLines();
-        const Picture picture = prose(many, 15, Theme::Light, 2);
+        // Large enough that a full recognition takes well over a second.
+        const StoredImage picture = stored("prose-15px-2x-long");
         std::atomic<bool> cancel{true};
         QVERIFY(!recognize(picture.image, &cancel));
 
@@ -181,8 +179,8 @@ private Q_SLOTS:
         worker.join();
         QVERIFY(!result);
         // The cancelled instance still reads correctly afterwards, also with two calls at once.
-        const Picture cells = table(sampleTable(), 15, Theme::Light);
-        const Picture lines = prose(proseLines().mid(0, 2), 16, Theme::Dark);
+        const StoredImage cells = stored("table-15px");
+        const StoredImage lines = stored("prose-16px-dark");
         std::optional<QList<OCRBlock>> readCells, readLines;
         std::thread first([&] { readCells = recognize(cells.image); });
         std::thread second([&] { readLines = recognize(lines.image); });
@@ -225,7 +223,7 @@ private Q_SLOTS:
         OCREngine engine(std::make_unique<TesseractRecognizer>(
             TesseractRecognizer::Config{fromEnvironment ? QString() : data.path(), languages}));
         const qsizetype logStart = readLog().size();
-        const bool failed = !engine.recognizeWithPositions(table(sampleTable(), 15, Theme::Light).image);
+        const bool failed = !engine.recognizeWithPositions(stored("table-15px").image);
         const QString log = readLog().mid(logStart);
         const bool warmUpFailed = !engine.warmUp();
         qunsetenv("TESSDATA_PREFIX");
@@ -238,57 +236,28 @@ private Q_SLOTS:
     // The screenshot chain on screen-like crops: tables come out cell for cell, other
     // layouts as flat text without a table.
     void screens_data() {
-        using namespace DrawnScreens;
-        QTest::addColumn<Screen>("screen");
+        QTest::addColumn<StoredImage>("screen");
         QTest::addColumn<double>("maxErrorRate"); // of flat text; tables must match exactly
-        const QList<QStringList> planets{
-            {QStringLiteral("Planet"), QStringLiteral("Mean distance"), QStringLiteral("Moons")},
-            {QStringLiteral("Mercury"), QStringLiteral("57.9 million km"), QStringLiteral("0")},
-            {QStringLiteral("Venus"), QStringLiteral("108.2 million km"), QStringLiteral("0")},
-            {QStringLiteral("Jupiter"), QStringLiteral("778.5 million km"), QStringLiteral("95")},
-            {QStringLiteral("Saturn"), QStringLiteral("1,432 million km"), QStringLiteral("146")}};
-        const QList<QStringList> verbs{
-            {QStringLiteral("Verb"), QStringLiteral("Past tense"), QStringLiteral("Past participle")},
-            {QStringLiteral("go"), QStringLiteral("went"), QStringLiteral("gone")},
-            {QStringLiteral("buy"), QStringLiteral("bought"), QStringLiteral("bought")},
-            {QStringLiteral("speak"), QStringLiteral("spoke"), QStringLiteral("spoken")}};
-        QTest::newRow("compact table, 13 px, zebra")
-            << table(planets, {.pixelSize = 13, .rowGap = 0.7, .zebra = true}) << 0.0;
-        // The older Liberation Serif's recognition once read a stray "。" in a column gap.
-        for (const char* serif : {"Liberation Serif", "Liberation Serif 1.07"})
-            QTest::addRow("compact table, %s, dark header", serif)
-                << table(verbs, {.family = QString::fromLatin1(serif),
-                                 .pixelSize = 16,
-                                 .rowGap = 0.8,
-                                 .darkHeader = true})
-                << 0.0;
-        QTest::newRow("compact table, 2x, dark theme, rules")
-            << table(sampleTable(), {.family = QStringLiteral("Liberation Sans"),
-                                     .scale = 2,
-                                     .theme = Theme::Dark,
-                                     .rowGap = 0.9,
-                                     .rules = true})
-            << 0.0;
-        // Rows a little apart: the extractor joins lines closer than 0.9 line heights into one cell.
-        QTest::newRow("spaced table")
-            << Screen{DrawnText::table(sampleTable(), 15, Theme::Light, 36, 2.4), sampleTable()} << 0.0;
-
-        QTest::newRow("settings dialog")
-            << settingsDialog({QStringLiteral("Liberation Sans"), 14, 1, Theme::Light}) << 0.02;
-        QTest::newRow("dark navigation bar and buttons")
-            << navigationBar({QStringLiteral("DejaVu Sans"), 13, 1, Theme::Light}) << 0.01;
-        QTest::newRow("coloured buttons")
-            << colouredButtons({QStringLiteral("Noto Sans"), 14, 1, Theme::Light}) << 0.0;
-        QTest::newRow("32 px serif on a 2x screen")
-            << paragraphs({QStringLiteral("He had held the book back, hoping that the bad weather would hold "
-                                          "and that nobody would ask for it.")},
-                          {.family = QStringLiteral("Noto Serif"), .pixelSize = 16, .scale = 2, .width = 500})
-            << 0.01;
+        const std::tuple<const char*, const char*, double> rows[]{
+            {"compact table, 13 px, zebra", "screen-table-zebra", 0.0},
+            // The older Liberation Serif's recognition once read a stray "。" in a column gap.
+            {"compact table, Liberation Serif, dark header", "screen-table-serif", 0.0},
+            {"compact table, Liberation Serif 1.07, dark header", "screen-table-older-serif", 0.0},
+            {"compact table, 2x, dark theme, rules", "screen-table-2x-dark-rules", 0.0},
+            // Rows a little apart: the extractor joins lines closer than 0.9 line heights into one cell.
+            {"spaced table", "screen-table-spaced", 0.0},
+            {"settings dialog", "screen-settings-dialog", 0.02},
+            {"dark navigation bar and buttons", "screen-navigation-bar", 0.01},
+            {"coloured buttons", "screen-coloured-buttons", 0.0},
+            {"32 px serif on a 2x screen", "screen-serif-2x", 0.01},
+        };
+        for (const auto& [row, name, maxErrorRate] : rows)
+            QTest::newRow(row) << stored(name) << maxErrorRate;
     }
     void screens() {
-        QFETCH(DrawnScreens::Screen, screen);
+        QFETCH(StoredImage, screen);
         QFETCH(double, maxErrorRate);
-        const auto blocks = recognize(screen.picture.image);
+        const auto blocks = recognize(screen.image);
         QVERIFY(blocks);
         const std::optional<QString> table = TableExtractor::tableMarkdown(*blocks);
         if (!screen.cells.isEmpty()) {
@@ -298,18 +267,12 @@ private Q_SLOTS:
         }
         QVERIFY2(!table, qPrintable(*table));
         const QString text = TableExtractor::flatText(*blocks);
-        QVERIFY2(characterErrorRate(screen.reference(), text) <= maxErrorRate, qPrintable(text));
+        QVERIFY2(characterErrorRate(screen.reference, text) <= maxErrorRate, qPrintable(text));
     }
 
     // OCR, then the paragraph rules, as the screenshot flow runs them.
     void chainToFlatText() {
-        const auto lines =
-            recognize(prose({QStringLiteral("Reading on screen is different from reading on paper."),
-                             QStringLiteral("Most people scan a page first."),
-                             QStringLiteral("Long paragraphs are skipped far more often than short"),
-                             QStringLiteral("ones, so writers keep them brief.")},
-                            16, Theme::Light)
-                          .image);
+        const auto lines = recognize(stored("paragraphs-16px").image);
         QVERIFY(lines);
         QVERIFY(!TableExtractor::tableMarkdown(*lines));
         QCOMPARE(TableExtractor::flatText(*lines),
@@ -322,9 +285,6 @@ private Q_SLOTS:
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    const TestFonts fonts;
-    if (!fonts.isComplete())
-        qFatal("font files missing: %s", qPrintable(fonts.missing()));
     QGuiApplication app(argc, argv);
     TestOCREngine test;
     QTEST_SET_MAIN_SOURCE_PATH

@@ -6,12 +6,11 @@
 #include "settings/KeyStore.h"
 #include "settings/PreferenceStore.h"
 #include "settings/SettingsManager.h"
-#include "support/DrawnText.h"
 #include "support/LocalHttpServer.h"
 #include "support/NotificationServer.h"
 #include "support/PrivateSessionBus.h"
+#include "support/StoredImage.h"
 #include "support/TestEnvironment.h"
-#include "support/TestFonts.h"
 #include "support/VyrnProcess.h"
 #include "support/X11Desktop.h"
 
@@ -54,7 +53,8 @@ bool escapeIsFree() {
     return bool(keys.grabTemporarily(53, 0));
 }
 
-QLabel* pictureLabel(const QImage& image, QWidget* parent) {
+QLabel* pictureLabel(const char* name, QWidget* parent) {
+    const QImage image = StoredImage::load(QStringLiteral(VYRN_TEST_IMAGES "/") + QLatin1String(name)).image;
     auto* label = new QLabel(parent);
     label->setPixmap(QPixmap::fromImage(image));
     label->setFixedSize(image.size());
@@ -123,10 +123,8 @@ private Q_SLOTS:
         page.setStyleSheet(QStringLiteral("background: white"));
         auto* layout = new QVBoxLayout(&page);
         layout->setSpacing(60);
-        paragraph = pictureLabel(
-            DrawnText::prose(DrawnText::proseLines().mid(0, 3), 20, DrawnText::Theme::Light).image, &page);
-        table = pictureLabel(DrawnText::table(DrawnText::sampleTable(), 20, DrawnText::Theme::Light).image,
-                             &page);
+        paragraph = pictureLabel("paragraph-20px", &page);
+        table = pictureLabel("table-20px", &page);
         layout->addWidget(paragraph);
         layout->addWidget(table);
         page.move(60, 120);
@@ -241,7 +239,6 @@ private Q_SLOTS:
 };
 
 int main(int argc, char** argv) {
-    const TestFonts fonts;
     QApplication app(argc, argv);
     TestTranslationEndToEnd test;
     return QTest::qExec(&test, argc, argv);

@@ -7,7 +7,6 @@
 QProcessEnvironment VyrnProcess::environment() {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("OMP_THREAD_LIMIT"));
-    environment.remove(QStringLiteral("FONTCONFIG_FILE")); // the drawing test's own fonts
     environment.insert(QStringLiteral("ASAN_OPTIONS"),
                        environment.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":detect_leaks=0"));
     return environment;

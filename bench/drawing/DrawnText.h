@@ -1,7 +1,8 @@
 #pragma once
 
-// Images of text drawn with QPainter, with the box of every line or cell as drawn,
-// for OCR tests and benchmarks. Needs a QGuiApplication (any platform, offscreen too).
+// Images of text drawn with QPainter, with the box of every line or cell as drawn, for the
+// benchmarks and the stored images of the OCR tests. Needs a QGuiApplication (any platform,
+// offscreen too).
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -224,30 +225,6 @@ inline QList<QStringList> sampleTable() {
             {QStringLiteral("France"), QStringLiteral("Paris"), QStringLiteral("68 million")},
             {QStringLiteral("Japan"), QStringLiteral("Tokyo"), QStringLiteral("125 million")},
             {QStringLiteral("Kenya"), QStringLiteral("Nairobi"), QStringLiteral("54 million")}};
-}
-
-// Levenshtein distance over code points.
-inline int editDistance(const QString& a, const QString& b) {
-    const QList<uint> s = a.toUcs4(), t = b.toUcs4();
-    std::vector<int> previous(t.size() + 1), current(t.size() + 1);
-    for (qsizetype j = 0; j <= t.size(); ++j)
-        previous[j] = int(j);
-    for (qsizetype i = 1; i <= s.size(); ++i) {
-        current[0] = int(i);
-        for (qsizetype j = 1; j <= t.size(); ++j)
-            current[j] = std::min(
-                {previous[j] + 1, current[j - 1] + 1, previous[j - 1] + (s[i - 1] == t[j - 1] ? 0 : 1)});
-        std::swap(previous, current);
-    }
-    return previous[t.size()];
-}
-
-// Character error rate of `recognised` against `reference`, whitespace runs collapsed.
-inline double characterErrorRate(const QString& reference, const QString& recognised) {
-    const QString ref = reference.simplified(), hyp = recognised.simplified();
-    if (ref.isEmpty())
-        return hyp.isEmpty() ? 0.0 : 1.0;
-    return double(editDistance(ref, hyp)) / double(ref.toUcs4().size());
 }
 
 } // namespace DrawnText

@@ -1,4 +1,4 @@
-#include "support/TestFonts.h"
+#include "drawing/TestFonts.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,7 +4,7 @@
 // dialogs, navigation bars and buttons, in light and dark themes, at 1x and 2x. Each
 // knows the text it shows, in reading order, and a table the cells it holds.
 
-#include "support/DrawnText.h"
+#include "drawing/DrawnText.h"
 
 #include <QPainterPath>
 #include <QRandomGenerator>

@@ -2,10 +2,10 @@
 
 #include <QTemporaryDir>
 
-// The only fonts a test process that draws pictures of text can use, each taken from a
-// named file of a package the test command installs. A desktop machine has several fonts
+// The only fonts a process that draws pictures of text can use, each taken from a named
+// file of a package scripts/deps.sh --test installs. A desktop machine has several fonts
 // of one family name (Liberation Serif 1.07 and 2), and which one fontconfig picks must not
-// decide what a test draws. The first Liberation Serif is reachable as "Liberation Serif
+// decide what is drawn. The first Liberation Serif is reachable as "Liberation Serif
 // 1.07". Made before the application object; lives as long as it.
 class TestFonts {
 public:
