@@ -24,7 +24,8 @@ if [[ "${1:-}" == "--test" ]]; then
     packages+=(openbox imagemagick)
     # real programs whose selected text the tests read
     packages+=(zenity xterm)
-    # real Latin sans and serif fonts for the drawn OCR crops
+    # real Latin sans and serif fonts: an OCR rule test draws DejaVu Serif; bench_ocr draws its
+    # crops and the tests' stored pictures (--write-test-images) with all of them
     packages+=(fonts-dejavu-core fonts-liberation2 fonts-noto-core)
     # what a desktop machine has beside them, so the suite runs as it would there: the
     # desktop portal (activated on demand), an older Liberation and more same-named fonts
