@@ -7,7 +7,6 @@
 #include <QRegularExpression>
 #include <QTest>
 
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -51,31 +50,6 @@ private Q_SLOTS:
         QVERIFY(log.endsWith(QStringLiteral(" 第一行\n第二行\n")));
         logi(QStringLiteral("appended"));
         QCOMPARE(readLog().mid(log.size()).section(QLatin1Char(' '), 3), QStringLiteral("appended\n"));
-    }
-
-    void keepsPerThreadOrderUnderLoad() {
-        const int threads = 4, lines = 2000;
-        std::vector<std::thread> workers;
-        for (int t = 0; t < threads; ++t)
-            workers.emplace_back([t] {
-                for (int i = 0; i < lines; ++i)
-                    logi(QStringLiteral("order %1 %2").arg(t).arg(i));
-            });
-        for (auto& w : workers)
-            w.join();
-        const QStringList all = readLog().split(QLatin1Char('\n'));
-        std::vector<int> next(threads, 0);
-        static const QRegularExpression pattern(QStringLiteral(" order (\\d) (\\d+)$"));
-        for (const QString& line : all) {
-            const auto m = pattern.match(line);
-            if (!m.hasMatch())
-                continue;
-            const int t = m.captured(1).toInt();
-            QCOMPARE(m.captured(2).toInt(), next[t]);
-            ++next[t];
-        }
-        for (int t = 0; t < threads; ++t)
-            QCOMPARE(next[t], lines);
     }
 
     // A terminal that stopped reading, or `vyrn | head -3`, neither holds up the callers nor ends

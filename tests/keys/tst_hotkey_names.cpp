@@ -74,14 +74,6 @@ private Q_SLOTS:
         }
     }
 
-    void collectKeepsOrderAndSkipsUnset() {
-        const QList<HotkeyConflict> conflicts = collectHotkeyConflicts(
-            {{std::nullopt, 256}, {17, 4096}, {KeyTable::print, 512}, {std::nullopt, 0}, {53, 0}});
-        QCOMPARE(conflicts.size(), 1);
-        QCOMPARE(conflicts[0].display, QStringLiteral("Shift+Print"));
-        QCOMPARE(conflicts[0].reason, QStringLiteral("Shift+Print 截图（系统强占）"));
-    }
-
     void defaultsAreLinuxFriendly() {
         TestEnvironment env;
         const HotkeyDefaults defaults = SettingsManager::hotkeyDefaults();

@@ -79,10 +79,6 @@ private Q_SLOTS:
             << QStringLiteral("Super+Space 切换输入源（系统强占）");
         QTest::newRow("unknown shortcut of another program")
             << KeyGrabError::HeldByAnotherProgram << 17 << 4096 << QStringLiteral("该键已被其他程序占用");
-        // VYRN's own duplicate is not another program's, even for a known shortcut.
-        QTest::newRow("vyrn's own") << KeyGrabError::HeldByVyrn << 49 << 4096 << QStringLiteral("own words");
-        QTest::newRow("missing key") << KeyGrabError::KeyNotOnKeyboard << 105 << 256
-                                     << QStringLiteral("own words");
     }
     void failureReason() {
         QFETCH(KeyGrabError, error);

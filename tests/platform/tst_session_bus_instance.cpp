@@ -69,14 +69,6 @@ private Q_SLOTS:
         QCoreApplication::sendPostedEvents();
         QVERIFY(requested.isEmpty());
     }
-
-    void releaseLetsTheNextStartOwnIt() {
-        instance->release();
-        QCOMPARE(SessionBusInstance::deliver({}, std::chrono::seconds(1)).outcome,
-                 SessionBusInstance::Delivery::Outcome::NoInstance);
-        SessionBusInstance next;
-        QCOMPARE(next.claim(), SessionBusInstance::Claim::Owner);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestSessionBusInstance)

@@ -94,16 +94,6 @@ private Q_SLOTS:
         QVERIFY(pressAndMark({QStringLiteral("super+t")}).contains({Qt::Key_T, Qt::MetaModifier}));
     }
 
-    void vyrnRefusesItsOwnCombinationTwice() {
-        HOLD(first, service->registerHotkey(kT, kSuper | CarbonModifier::shift));
-        const KeyGrabResult<HotkeyRegistration> second =
-            service->registerHotkey(kT, kSuper | CarbonModifier::shift);
-        QVERIFY(!second);
-        QCOMPARE(second.failure->error, KeyGrabError::HeldByVyrn);
-        first.reset();
-        QVERIFY(service->registerHotkey(kT, kSuper | CarbonModifier::shift));
-    }
-
     // Once the other program is killed, the server has freed its grab.
     void otherProgramsGrabAndItsDeath() {
         DesktopProgram holder(QStringLiteral(HOTKEY_HOLDER), {QString::number(kT), QString::number(kCtrl)});
@@ -214,15 +204,6 @@ private Q_SLOTS:
         QTRY_COMPARE(service->modifierMap().super, quint16(Mod3Mask));
         QVERIFY(!contains(pressAndMark({QStringLiteral("super+t")}), Qt::Key_T));
         QTRY_COMPARE(pressed.count(), 1);
-    }
-
-    // A handle may outlive its service (shutdown order); the service lets its keys go.
-    void handleOutlivesService() {
-        auto other = std::make_unique<X11HotkeyService>(*connection);
-        HOLD(orphan, other->registerHotkey(kT, kSuper));
-        other.reset();
-        orphan.reset();
-        QVERIFY(service->registerHotkey(kT, kSuper));
     }
 };
 

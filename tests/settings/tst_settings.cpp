@@ -11,10 +11,8 @@
 #include <QRandomGenerator>
 #include <QTest>
 
-#include <atomic>
 #include <cstdio>
 #include <future>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -405,35 +403,6 @@ private Q_SLOTS:
                      qPrintable(error.errorString()));
             QVERIFY(document.object().contains(QStringLiteral("kavelin.popupFontSize")));
         }
-    }
-
-    void concurrentReadersAndWriters() {
-        const QString path = env.newPreferencesPath();
-        SettingsManager settings = open(path);
-        std::atomic<bool> wrong{false};
-        std::vector<std::thread> threads;
-        for (int t = 0; t < 4; ++t)
-            threads.emplace_back([&, t] {
-                for (int i = 0; i < 200; ++i) {
-                    if (t % 2 == 0) {
-                        settings.setPopupFontSize(12 + i % 11);
-                        settings.setCustomPrompt(QStringLiteral("prompt %1").arg(i));
-                        settings.setUsesDefaultPrompt(i % 2 == 0);
-                    } else {
-                        const int size = settings.popupFontSize();
-                        const QString prompt = settings.effectivePrompt();
-                        if (size < 12 || size > 22 || prompt.isEmpty())
-                            wrong = true;
-                        settings.installID();
-                    }
-                }
-            });
-        for (auto& thread : threads)
-            thread.join();
-        QVERIFY(!wrong);
-        const SettingsManager reread = open(path);
-        QCOMPARE(reread.installID(), settings.installID());
-        QCOMPARE(reread.popupFontSize(), settings.popupFontSize());
     }
 };
 

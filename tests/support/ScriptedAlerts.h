@@ -11,18 +11,12 @@ class ScriptedAlerts final : public AlertPresenter {
 public:
     void open(const AlertRequest& alert, AlertAnswer onAnswer) override {
         last = alert;
-        ++count;
         const int answer = std::exchange(nextAnswer, std::nullopt).value_or(-1);
         if (onAnswer)
             onAnswer(answer);
     }
-    void reset() {
-        nextAnswer.reset();
-        last.reset();
-        count = 0;
-    }
+    void reset() { nextAnswer.reset(), last.reset(); }
 
     std::optional<int> nextAnswer;
     std::optional<AlertRequest> last;
-    int count = 0;
 };

@@ -7,7 +7,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
-#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -131,32 +130,6 @@ private Q_SLOTS:
             QTest::keyClick(box, Qt::Key_Escape);
         std::sort(answers.begin(), answers.end());
         QCOMPARE(answers, QList<int>({1, 10 + int(second.buttons.size()) - 1}));
-    }
-
-    // The flows report from workers; the alert opens on the main thread, later.
-    void flowAlertsFromAWorker_data() {
-        QTest::addColumn<bool>("error");
-        QTest::addColumn<QString>("title");
-        QTest::newRow("showError") << true << QStringLiteral("翻译失败");
-        QTest::newRow("showAlert") << false << QStringLiteral("请先关闭上一个翻译弹窗");
-    }
-    void flowAlertsFromAWorker() {
-        QFETCH(bool, error);
-        QFETCH(QString, title);
-        const QString body = QStringLiteral("关闭后即可开始新翻译。");
-        std::unique_ptr<QThread> worker(QThread::create([&] {
-            if (error)
-                presenter.showError(body);
-            else
-                presenter.showAlert(title, body);
-        }));
-        worker->start();
-        QVERIFY(worker->wait(5000));
-        QTRY_COMPARE(openBoxes().size(), 1);
-        QMessageBox* box = openBoxes().constFirst();
-        QCOMPARE(box->thread(), QThread::currentThread());
-        QCOMPARE(QStringList({box->text(), box->informativeText(), box->buttons().constFirst()->text()}),
-                 QStringList({title, body, QStringLiteral("确定")}));
     }
 
     // The settings window's confirmations block that window alone.

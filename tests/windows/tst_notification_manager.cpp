@@ -90,16 +90,6 @@ private Q_SLOTS:
         }));
         QCOMPARE(server->calls().constFirst().body, QStringLiteral("two")); // "one" was dropped
     }
-
-    void showFromAWorkerThread() {
-        auto manager = managerOnBus();
-        QThread* worker =
-            QThread::create([&] { manager->show(QStringLiteral("VYRN"), QStringLiteral("worker")); });
-        worker->start();
-        QVERIFY(worker->wait(5000));
-        delete worker;
-        QTRY_COMPARE(server->calls().size(), 1);
-    }
 };
 
 int main(int argc, char** argv) {

@@ -133,15 +133,6 @@ private Q_SLOTS:
         QCOMPARE(screenshotPresses, 0);
     }
 
-    void colourReturnsAfterRejection() {
-        HotkeyRecorder& recorder = controller().recorder(Hotkey::selection);
-        QTest::mouseClick(section(Hotkey::selection).button, Qt::LeftButton);
-        X11Desktop::key(QStringLiteral("b"));
-        QTRY_COMPARE(section(Hotkey::selection).button->tone(), StatusTone::failure);
-        QTRY_COMPARE_WITH_TIMEOUT(section(Hotkey::selection).button->tone(), StatusTone::secondary, 5000);
-        QVERIFY(!recorder.recordedKeyCode());
-    }
-
     void oneRecorderAtATime() {
         QTest::mouseClick(section(Hotkey::screenshot).button, Qt::LeftButton);
         const QString before = section(Hotkey::selection).button->text();
