@@ -9,7 +9,6 @@
 #include "settings/SettingsManager.h"
 #include "text/GraphemeCount.h"
 
-#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>

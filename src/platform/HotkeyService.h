@@ -1,7 +1,5 @@
 #pragma once
 
-#include "base/SessionType.h"
-
 #include <QObject>
 #include <QPointer>
 #include <QString>

@@ -35,6 +35,8 @@ PlatformServices::~PlatformServices() = default;
 
 namespace {
 
+const QString kNoGraphicalSession = QStringLiteral("截图翻译需要 X11 图形会话：请在桌面环境中运行 VYRN。");
+
 // In a Wayland session the X11 compatibility server sees only X11 programs: no capture of
 // the screen, no global keys, no selections of Wayland programs.
 void loadX11Services(PlatformServices& platform) {
@@ -49,8 +51,7 @@ void loadX11Services(PlatformServices& platform) {
     if (qtX11 && qtX11->connection())
         platform.screenCapture = std::make_unique<X11ScreenCapture>(qtX11->connection());
     else
-        platform.screenCapture = std::make_unique<NullScreenCapture>(
-            QStringLiteral("截图翻译需要 X11 图形会话：请在桌面环境中运行 VYRN。"));
+        platform.screenCapture = std::make_unique<NullScreenCapture>(kNoGraphicalSession);
 
     auto connection = std::make_unique<X11Connection>();
     if (connection->isOpen()) {
@@ -78,8 +79,7 @@ void loadNullServices(PlatformServices& platform) {
             "或先使用划词翻译。"));
         platform.hotkeys = std::make_unique<NullHotkeyService>(NullHotkeyService::Reason::Wayland);
     } else {
-        platform.screenCapture = std::make_unique<NullScreenCapture>(
-            QStringLiteral("截图翻译需要 X11 图形会话：请在桌面环境中运行 VYRN。"));
+        platform.screenCapture = std::make_unique<NullScreenCapture>(kNoGraphicalSession);
         platform.hotkeys = std::make_unique<NullHotkeyService>(NullHotkeyService::Reason::NoSession);
     }
     platform.selectionNote =

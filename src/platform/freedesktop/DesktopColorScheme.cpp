@@ -2,7 +2,6 @@
 
 #include "base/Logger.h"
 
-#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
