@@ -177,7 +177,7 @@ int main(int argc, char** argv) {
 
     X11Clipboard clipboard(connection);
     X11SyntheticCopy keyboard(connection);
-    CopySelectionFallback copy(clipboard, keyboard);
+    CopySelectionFallback copy(clipboard, keyboard, probe);
     measure("copy fallback, GTK text view", 20, [&](Answer done) { copy.run(zenitySource, done); });
 
     SelectedTextReader reader(

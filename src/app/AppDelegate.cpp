@@ -78,8 +78,13 @@ AppDelegate::AppDelegate(const Setup& setup)
         m_pipeline->captureSelectionSource();
         QMetaObject::invokeMethod(this, &AppDelegate::startSelection, Qt::QueuedConnection);
     });
+    // The tray's entry reads the selection of the window in front when its menu opened.
     m_tray = std::make_unique<TrayMenu>(TrayMenu::Actions{
-        [this] { startScreenshot(); }, [this] { startSelection(); }, [this] { m_settingsWindow->show(); }});
+        [this] { startScreenshot(); }, [this] { startSelection(); }, [this] { m_settingsWindow->show(); },
+        [this] {
+            if (m_pipeline)
+                m_pipeline->captureSelectionSource();
+        }});
 }
 
 // Members go in reverse order: the flows before the windows they show, the windows before

@@ -2,6 +2,7 @@
 
 #include "base/Logger.h"
 #include "pipeline/ClipboardAccess.h"
+#include "pipeline/SourceWindowProbe.h"
 #include "pipeline/SyntheticKeyboard.h"
 #include "pipeline/TerminalWindows.h"
 #include "text/GraphemeCount.h"
@@ -9,8 +10,8 @@
 #include <QPointer>
 
 CopySelectionFallback::CopySelectionFallback(ClipboardAccess& clipboard, SyntheticKeyboard& keyboard,
-                                             QObject* parent)
-    : QObject(parent), m_clipboard(clipboard), m_keyboard(keyboard) {
+                                             SourceWindowProbe& focus, QObject* parent)
+    : QObject(parent), m_clipboard(clipboard), m_keyboard(keyboard), m_focus(focus) {
     m_pollTimer.setSingleShot(true);
     m_pollTimer.setInterval(pollInterval);
     connect(&m_pollTimer, &QTimer::timeout, this, &CopySelectionFallback::attempt);
@@ -47,6 +48,7 @@ void CopySelectionFallback::run(const std::optional<SelectionSource>& source, Do
         finish(std::nullopt);
         return;
     }
+    m_sourceWindow = source->window;
     // The hotkey's own keys (Super, Shift) would turn Ctrl+C into another shortcut.
     m_keyboard.waitUntilNoKeyDown(keyReleaseLimit, guarded(&CopySelectionFallback::afterKeysReleased));
 }
@@ -79,12 +81,27 @@ void CopySelectionFallback::afterCapture(std::optional<ClipboardSnapshot> snapsh
         finish(std::nullopt);
         return;
     }
-    if (m_cancelled) {
+    if (m_cancelled || !sourceStillFocused()) {
         finish(std::nullopt);
         return;
     }
     m_snapshot = std::move(*snapshot);
     m_keyboard.sendCopyShortcut(guarded(&CopySelectionFallback::afterSent));
+}
+
+// The keys go to whatever has the focus when they are sent, seconds after the source was
+// seen (longer for the tray's entry): a terminal in front would take Ctrl+C as an interrupt.
+bool CopySelectionFallback::sourceStillFocused() {
+    const std::optional<SelectionSource> focused = m_focus.capture();
+    if (!focused || focused->window != m_sourceWindow) {
+        logi(QStringLiteral("焦点已不在来源窗口：不发送 Ctrl+C"));
+        return false;
+    }
+    if (isTerminalWindow(focused->windowInstance, focused->windowClass)) {
+        logi(QStringLiteral("终端窗口：不发送 Ctrl+C"));
+        return false;
+    }
+    return true;
 }
 
 void CopySelectionFallback::afterSent(bool sent) {

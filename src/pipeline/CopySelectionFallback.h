@@ -11,6 +11,7 @@
 #include <optional>
 
 class ClipboardAccess;
+class SourceWindowProbe;
 class SyntheticKeyboard;
 
 // The last resort for reading a selection: save the clipboard, send Ctrl+C to the
@@ -25,7 +26,9 @@ public:
     static constexpr std::chrono::milliseconds pollInterval{100};
     static constexpr std::chrono::milliseconds keyReleaseLimit{1000};
 
-    CopySelectionFallback(ClipboardAccess& clipboard, SyntheticKeyboard& keyboard, QObject* parent = nullptr);
+    // `focus` tells which window the keys would reach when they are due.
+    CopySelectionFallback(ClipboardAccess& clipboard, SyntheticKeyboard& keyboard, SourceWindowProbe& focus,
+                          QObject* parent = nullptr);
     ~CopySelectionFallback() override;
 
     // `done` runs once, on the main thread, after the clipboard is back.
@@ -39,6 +42,7 @@ private:
     template <typename... Args> auto guarded(void (CopySelectionFallback::*step)(Args...));
     void afterKeysReleased(bool released);
     void afterCapture(std::optional<ClipboardSnapshot> snapshot);
+    bool sourceStillFocused();
     void afterSent(bool sent);
     void waitForNextAttempt();
     void clipboardChanged();
@@ -50,11 +54,13 @@ private:
 
     ClipboardAccess& m_clipboard;
     SyntheticKeyboard& m_keyboard;
+    SourceWindowProbe& m_focus;
     QTimer m_pollTimer;
     Done m_done;
     bool m_running = false;
     bool m_cancelled = false;
     quint64 m_run = 0; // callbacks of an earlier run are ignored
+    quint32 m_sourceWindow = 0;
     ClipboardSnapshot m_snapshot;
     quint64 m_oldChangeCount = 0;
     int m_attempt = 0;

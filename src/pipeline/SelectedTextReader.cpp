@@ -10,7 +10,8 @@
 
 SelectedTextReader::SelectedTextReader(SelectionServices services, QObject* parent)
     : QObject(parent), m_services(std::move(services)),
-      m_copy(new CopySelectionFallback(*m_services.clipboard, *m_services.keyboard, this)) {}
+      m_copy(new CopySelectionFallback(*m_services.clipboard, *m_services.keyboard, *m_services.sourceProbe,
+                                       this)) {}
 
 SelectedTextReader::~SelectedTextReader() {
     // The copy fallback refers to the services: it goes first.

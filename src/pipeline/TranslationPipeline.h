@@ -34,8 +34,8 @@ public:
     explicit TranslationPipeline(Services services, QObject* parent = nullptr);
     ~TranslationPipeline() override;
 
-    // The window in front now: call it when the selection hotkey fires. The tray's entry
-    // translates the selection of the window seen at the last press.
+    // The window in front now: call it when the selection hotkey fires or the tray's menu
+    // opens. The next selection translation reads that window's selection.
     void captureSelectionSource();
     // Selection translation.
     void startTextTranslation();

@@ -19,6 +19,7 @@ void TrayMenu::setup() {
     if (m_trayIcon)
         return;
     m_menu = std::make_unique<QMenu>();
+    connect(m_menu.get(), &QMenu::aboutToShow, this, [this] { m_actions.opening(); });
     m_menu->addAction(QStringLiteral("📷 截图翻译"), this, [this] { m_actions.screenshot(); });
     m_menu->addAction(QStringLiteral("📝 划词翻译"), this, [this] { m_actions.selection(); });
     m_menu->addSeparator();

@@ -18,6 +18,8 @@ public:
         std::function<void()> screenshot;
         std::function<void()> selection;
         std::function<void()> settings;
+        // Before the menu shows, while the window the user worked in is still in front.
+        std::function<void()> opening;
     };
     explicit TrayMenu(Actions actions);
     ~TrayMenu() override;

@@ -28,6 +28,7 @@ struct CopyCase {
     OptionalText currentText{}; // the clipboard's text when nothing was copied
     bool restoreWorks = true;
     OptionalText expected{};
+    OptionalText focusedClass{}; // in front when Ctrl+C is due, another window; none: the source
     int copiesSent = 1;
     int restores = 1;
 };
@@ -62,6 +63,10 @@ private Q_SLOTS:
             << CopyCase{.sourceClass = "", .copied = words, .copiesSent = 0, .restores = 0};
         QTest::newRow("hotkey still held")
             << CopyCase{.keysReleased = false, .copied = words, .copiesSent = 0, .restores = 0};
+        QTest::newRow("focus moved to another window")
+            << CopyCase{.copied = words, .focusedClass = "XTerm", .copiesSent = 0, .restores = 0};
+        QTest::newRow("focus moved to no window or VYRN's")
+            << CopyCase{.copied = words, .focusedClass = "", .copiesSent = 0, .restores = 0};
         QTest::newRow("clipboard owner silent")
             << CopyCase{.clipboardReadable = false, .copied = words, .copiesSent = 0, .restores = 0};
     }
@@ -77,11 +82,18 @@ private Q_SLOTS:
         keyboard.keysReleased = row.keysReleased;
         if (row.copied)
             keyboard.onCopy = [&] { clipboard.change(row.copied); };
-        CopySelectionFallback fallback(clipboard, keyboard);
+        FakeSourceProbe focus;
+        CopySelectionFallback fallback(clipboard, keyboard, focus);
         fallback.setPollIntervalForTesting(std::chrono::milliseconds(5));
         std::optional<SelectionSource> source;
         if (!row.sourceClass.isEmpty())
-            source = fakeSource(4242, row.sourceClass);
+            focus.source = source = fakeSource(4242, row.sourceClass);
+        if (row.focusedClass) { // another window, or none
+            focus.source.reset();
+            if (!row.focusedClass->isEmpty())
+                focus.source =
+                    SelectionSource{0x01600002, 777, row.focusedClass->toLower(), *row.focusedClass};
+        }
 
         AsyncAnswer<OptionalText> answer;
         fallback.run(source, answer.callback());
@@ -102,7 +114,9 @@ private Q_SLOTS:
         clipboard.before = snapshotWithText("previous");
         clipboard.emptyReads = 1000; // the copied text never shows
         keyboard.onCopy = [&] { clipboard.change(QStringLiteral("unused")); };
-        CopySelectionFallback fallback(clipboard, keyboard);
+        FakeSourceProbe focus;
+        focus.source = fakeSource();
+        CopySelectionFallback fallback(clipboard, keyboard, focus);
         fallback.setPollIntervalForTesting(std::chrono::milliseconds(5));
         AsyncAnswer<OptionalText> answer;
         fallback.run(fakeSource(), answer.callback());
@@ -153,6 +167,7 @@ private Q_SLOTS:
 
         FakeSelectionServices fakes;
         const SelectionSource source = fakeSource();
+        fakes.probe->source = source;
         fakes.accessibility->answer = accessible;
         if (primaryOwner > 0)
             fakes.primary->currentOwner =

@@ -195,7 +195,7 @@ private Q_SLOTS:
         QCOMPARE(rig.selection.clipboard->restores, 0); // the clipboard was never touched
     }
 
-    // The tray's entry reads the window seen at the last hotkey press.
+    // A translation reads the window captured last (at the hotkey, or as the tray menu opened).
     void menuReusesTheLastSource() {
         Rig rig; // captured pid 4242
         rig.selection.probe->source = fakeSource(777);

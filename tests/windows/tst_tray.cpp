@@ -21,6 +21,7 @@ class TestTray : public QObject {
     LocalHttpServer updateService;
     PrivateSessionBus bus; // the program under test is the only VYRN on it
     QMap<QString, int> triggered;
+    int openings = 0;
     std::unique_ptr<TrayMenu> tray;
 
 private Q_SLOTS:
@@ -30,7 +31,7 @@ private Q_SLOTS:
         tray = std::make_unique<TrayMenu>(
             TrayMenu::Actions{[this] { ++triggered[QStringLiteral("screenshot")]; },
                               [this] { ++triggered[QStringLiteral("selection")]; },
-                              [this] { ++triggered[QStringLiteral("settings")]; }});
+                              [this] { ++triggered[QStringLiteral("settings")]; }, [this] { ++openings; }});
     }
 
     // A panel that starts after the program (or restarts) still gets the icon.
@@ -60,6 +61,7 @@ private Q_SLOTS:
         QFETCH(QString, entry);
         QFETCH(QString, action);
         QFETCH(int, button);
+        const int openingsBefore = openings;
         // Under load the very first click on the icon is now and then lost before Qt sees it
         // (an unanswered click opens nothing, so clicking again cannot open two menus).
         for (int attempt = 0; attempt < 4; ++attempt) {
@@ -68,6 +70,7 @@ private Q_SLOTS:
                 break;
         }
         QVERIFY(tray->menu()->isVisible());
+        QCOMPARE(openings, openingsBefore + 1); // the selection's source is taken then
         QAction* item = nullptr;
         for (QAction* candidate : tray->menu()->actions())
             item = candidate->text() == entry ? candidate : item;
