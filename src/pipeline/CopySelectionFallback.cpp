@@ -76,8 +76,8 @@ void CopySelectionFallback::afterKeysReleased(bool released) {
 
 void CopySelectionFallback::afterCapture(std::optional<ClipboardSnapshot> snapshot) {
     if (!snapshot) {
-        // What a silent owner holds could not be put back afterwards: leave it alone.
-        logi(QStringLiteral("剪贴板所有者无响应，无法保存剪贴板内容：不发送 Ctrl+C"));
+        // What cannot be saved (a silent owner, too much) could not be put back: leave it alone.
+        logi(QStringLiteral("无法完整保存剪贴板内容：不发送 Ctrl+C"));
         finish(std::nullopt);
         return;
     }

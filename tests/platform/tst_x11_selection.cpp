@@ -60,6 +60,29 @@ private Q_SLOTS:
         xcb_disconnect(silent);
     }
 
+    // A clipboard holding more than a snapshot may keep is not saved at all: not one large
+    // image, nor formats that only add up to more. (What fits is saved whole: the copy test.)
+    void snapshotLimit_data() {
+        QTest::addColumn<int>("spare"); // the limit beyond the image's size
+        QTest::newRow("formats add up to more") << 8;
+        QTest::newRow("image alone is more") << -1;
+    }
+    void snapshotLimit() {
+        QFETCH(int, spare);
+        const QByteArray png = noisePng(420); // sent in pieces (INCR)
+        DesktopProgram owner(fixture,
+                             {"clipboard-owner", "--text", writeFile(env.root(), "t.txt", "some text"),
+                              "--html", writeFile(env.root(), "h.html", "<i>some text</i>"), "--png",
+                              writeFile(env.root(), "p.png", png)});
+        QVERIFY(owner.waitForLine("ready"));
+        X11Clipboard clipboard(connection);
+        clipboard.setSnapshotLimitForTesting(png.size() + spare);
+        AsyncAnswer<std::optional<ClipboardSnapshot>> snapshot;
+        clipboard.capture(snapshot.callback());
+        QVERIFY(snapshot.wait());
+        QVERIFY(!snapshot.value);
+    }
+
     // A selection of 1 MB arrives whole, in pieces; the owner is told by its process.
     void largePrimarySelection() {
         const QString text = largeText(1024 * 1024);

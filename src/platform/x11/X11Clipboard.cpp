@@ -2,6 +2,7 @@
 
 #include "base/Logger.h"
 
+#include <QLocale>
 #include <QPointer>
 #include <QTimer>
 
@@ -10,6 +11,7 @@
 struct X11Clipboard::Capture {
     QList<xcb_atom_t> targets;
     qsizetype next = 0;
+    qsizetype bytes = 0;
     ClipboardSnapshot::Item item;
     SnapshotDone done;
 };
@@ -90,6 +92,14 @@ void X11Clipboard::captureNext(std::shared_ptr<Capture> capture) {
             if (!self)
                 return;
             const QByteArray name = m_connection->atomName(target);
+            if (result.tooLarge) {
+                logi(QStringLiteral("剪贴板内容超过 %1（读到格式 %2 时），无法完整保存")
+                         .arg(QLocale::c().formattedDataSize(m_snapshotLimit, 0,
+                                                             QLocale::DataSizeTraditionalFormat))
+                         .arg(QString::fromLatin1(name)));
+                capture->done(std::nullopt);
+                return;
+            }
             if (result.timedOut) {
                 // One silence is enough: an owner that hangs on one format hangs on the next.
                 logi(QStringLiteral("剪贴板格式 %1 在 %2 ms 内未答复：所有者无响应，跳过其余格式")
@@ -97,11 +107,13 @@ void X11Clipboard::captureNext(std::shared_ptr<Capture> capture) {
                          .arg(targetSilenceLimit.count()));
                 capture->next = capture->targets.size();
             } else if (result.data) {
+                capture->bytes += result.data->data.size();
                 capture->item.types.append({name, m_connection->atomName(result.data->type),
                                             result.data->format, result.data->data});
             }
             captureNext(capture);
-        });
+        },
+        m_snapshotLimit - capture->bytes);
 }
 
 void X11Clipboard::readText(TextDone done) {

@@ -14,6 +14,9 @@ class X11Clipboard : public QObject, public ClipboardAccess {
     Q_OBJECT
 public:
     static constexpr std::chrono::milliseconds targetSilenceLimit{300};
+    // What a snapshot holds at most, all targets together: an image copied in some programs
+    // comes in a dozen formats, hundreds of MB, which VYRN would keep serving afterwards.
+    static constexpr qsizetype snapshotLimit = 32 * 1024 * 1024;
 
     explicit X11Clipboard(std::shared_ptr<X11SelectionConnection> connection, QObject* parent = nullptr);
 
@@ -22,6 +25,7 @@ public:
     void capture(SnapshotDone done) override;
     void readText(TextDone done) override;
     void restore(const ClipboardSnapshot& snapshot, RestoreDone done) override;
+    void setSnapshotLimitForTesting(qsizetype bytes) { m_snapshotLimit = bytes; }
 
 private:
     struct Capture;
@@ -33,5 +37,6 @@ private:
     X11SelectionReader m_reader;
     X11SelectionServer m_server;
     quint64 m_changeCount = 0;
+    qsizetype m_snapshotLimit = snapshotLimit;
     std::function<void()> m_listener;
 };

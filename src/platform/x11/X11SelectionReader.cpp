@@ -18,8 +18,8 @@ X11SelectionReader::~X11SelectionReader() {
 }
 
 void X11SelectionReader::read(xcb_atom_t selection, xcb_atom_t target, std::chrono::milliseconds silenceLimit,
-                              Done done) {
-    m_queue.push_back(Request{selection, target, silenceLimit, std::move(done)});
+                              Done done, qsizetype byteLimit) {
+    m_queue.push_back(Request{selection, target, silenceLimit, std::move(done), byteLimit});
     if (!m_active)
         startNext();
 }
@@ -77,11 +77,20 @@ void X11SelectionReader::onEvent(const xcb_generic_event_t* event) {
         std::optional<X11SelectionConnection::Property> answer =
             m_connection->property(m_window, notify->property, true);
         if (answer && answer->type == m_connection->atom("INCR")) {
+            // Its value is a lower bound of the size to come.
+            if (answer->format == 32 && answer->data.size() >= 4 &&
+                *reinterpret_cast<const quint32*>(answer->data.constData()) > m_active->byteLimit) {
+                finish(Result{std::nullopt, false, true});
+                return;
+            }
             m_incremental = true;
             m_silence.start(m_active->silenceLimit);
             return;
         }
-        finish(Result{std::move(answer), false});
+        if (answer && answer->data.size() > m_active->byteLimit)
+            finish(Result{std::nullopt, false, true});
+        else
+            finish(Result{std::move(answer), false});
         return;
     }
     if (type == XCB_PROPERTY_NOTIFY && m_incremental) {
@@ -106,6 +115,10 @@ void X11SelectionReader::onEvent(const xcb_generic_event_t* event) {
             m_collected.format = piece->format;
         }
         m_collected.data.append(piece->data);
+        if (m_collected.data.size() > m_active->byteLimit) {
+            finish(Result{std::nullopt, false, true});
+            return;
+        }
         m_silence.start(m_active->silenceLimit);
     }
 }

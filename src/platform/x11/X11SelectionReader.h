@@ -8,6 +8,7 @@
 #include <chrono>
 #include <deque>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 
@@ -22,6 +23,7 @@ public:
     struct Result {
         std::optional<X11SelectionConnection::Property> data; // type INCR never appears here
         bool timedOut = false;
+        bool tooLarge = false; // more than the request's byte limit; no data then
     };
     using Done = std::function<void(Result)>;
     using TextDone = std::function<void(std::optional<QString>)>;
@@ -30,7 +32,9 @@ public:
                                 QObject* parent = nullptr);
     ~X11SelectionReader() override;
 
-    void read(xcb_atom_t selection, xcb_atom_t target, std::chrono::milliseconds silenceLimit, Done done);
+    // An answer beyond `byteLimit` is given up as soon as its size shows, not read to the end.
+    void read(xcb_atom_t selection, xcb_atom_t target, std::chrono::milliseconds silenceLimit, Done done,
+              qsizetype byteLimit = std::numeric_limits<qsizetype>::max());
     // UTF8_STRING, else STRING; nothing when neither comes.
     void readText(xcb_atom_t selection, std::chrono::milliseconds silenceLimit, TextDone done);
 
@@ -40,6 +44,7 @@ private:
         xcb_atom_t target = XCB_ATOM_NONE;
         std::chrono::milliseconds silenceLimit{0};
         Done done;
+        qsizetype byteLimit = 0;
     };
     void startNext();
     void onEvent(const xcb_generic_event_t* event);
