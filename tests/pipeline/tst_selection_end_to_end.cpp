@@ -25,9 +25,10 @@ class TestSelectionEndToEnd : public QObject {
     std::unique_ptr<PlatformServices> platform;
     std::unique_ptr<SelectedTextReader> reader;
 
-    OptionalText readSelection() {
+    // From `seen`, a window seen earlier; by default the window in front now.
+    OptionalText readSelection(std::optional<SelectionSource> seen = std::nullopt) {
         AsyncAnswer<OptionalText> answer;
-        reader->read(reader->captureSource(), answer.callback());
+        reader->read(seen ? seen : reader->captureSource(), answer.callback());
         if (!answer.wait(15000))
             return QStringLiteral("(no answer)");
         return answer.value;
@@ -74,9 +75,14 @@ private Q_SLOTS:
         QCOMPARE(reader->lastOrigin(), Origin::accessibility);
     }
 
-    // A terminal: PRIMARY holds the triple-clicked line; Ctrl+C is never sent, so the
-    // program running in it lives on.
+    // A terminal: PRIMARY holds the triple-clicked line; Ctrl+C is never sent, also not when
+    // the terminal took the focus from the source after the source was seen (the tray's
+    // entry picked long after its menu opened), so the program running in it lives on.
     void terminal() {
+        auto earlier =
+            focusedFixture({"copy-source", "--text", writeFile(env.root(), "e.txt", "e")}, "earlier");
+        QVERIFY(earlier);
+        const std::optional<SelectionSource> seen = reader->captureSource();
         DesktopProgram xterm("xterm", {"-T", "xterm e2e", "-geometry", "60x5+0+0", "-e", "sh", "-c",
                                        "echo terminal line to translate; exec sleep 600"});
         const qulonglong window = X11Desktop::waitForWindow("xterm e2e");
@@ -89,6 +95,7 @@ private Q_SLOTS:
 
         X11Desktop::clearSelections();
         QCOMPARE(readSelection(), OptionalText());
+        QCOMPARE(readSelection(seen), OptionalText());
         QTest::qWait(200);
         QVERIFY(xterm.isRunning()); // sleep was not interrupted
     }
@@ -107,7 +114,6 @@ private Q_SLOTS:
         QVERIFY(readSelection() == large);
         QCOMPARE(reader->lastOrigin(), Origin::copy);
         QCOMPARE(clipboardAsAnotherProgram(), before);
-        QCOMPARE(xclipOutput("text/html"), QByteArray("<i>before</i>"));
         QCOMPARE(xclipOutput("image/png"), noisePng(420));
     }
 

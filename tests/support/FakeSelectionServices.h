@@ -23,7 +23,7 @@ inline SelectionSource fakeSource(qint64 pid = 4242, const QString& windowClass 
 }
 
 struct FakeSourceProbe : SourceWindowProbe {
-    std::optional<SelectionSource> source;
+    std::optional<SelectionSource> source = fakeSource();
     std::optional<SelectionSource> capture() override { return source; }
 };
 
