@@ -11,8 +11,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QThread>
 #include <QTest>
+#include <QThread>
 
 #include <functional>
 #include <future>
@@ -85,11 +85,11 @@ private Q_SLOTS:
     void translationWaitsForSlowSecretService() {
         if (!secretServiceExpected())
             QSKIP("no Secret Service in this session (scripts/test-session.sh starts one)");
-        SettingsManager settings(
-            env.newPreferencesPath(), std::make_unique<SecretServiceKeyStore>(std::chrono::milliseconds(500)),
-            std::make_unique<FileKeyStore>(env.root() + QStringLiteral("/slow/keys.json")));
-        QVERIFY(settings.setApiKey(QStringLiteral("sk-slow"), AIProvider::deepseek));
-        settings.forgetApiKey(AIProvider::deepseek);
+        const QString path = env.newPreferencesPath();
+        QVERIFY(SettingsManager(path, PlatformLoader::loadKeyStore())
+                    .setApiKey(QStringLiteral("sk-slow"), AIProvider::deepseek));
+        SettingsManager settings(path,
+                                 std::make_unique<SecretServiceKeyStore>(std::chrono::milliseconds(500)));
         const uint pid =
             QDBusConnection::sessionBus().interface()->servicePid(QStringLiteral("org.freedesktop.secrets"));
         // Stopped for 2 s by a process of its own, which a failure here cannot leave stopped.

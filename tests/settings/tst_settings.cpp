@@ -317,7 +317,7 @@ private Q_SLOTS:
                            [&](bool slow) { waiting.append(slow); },
                            [&] { return waiting.isEmpty() || end != 2; }};
         QCOMPARE(settings.activeProviderAndKey(wait).key, expected);
-        QCOMPARE(waiting, end == 0 ? QList<bool>{true, false} : QList<bool>{true});
+        QCOMPARE(waiting, (end == 0 ? QList<bool>{true, false} : QList<bool>{true}));
         keys->beforeRead = nullptr;
         keys->readStatus = -1; // from now on only memory can give the key
         QCOMPARE(settings.activeProviderAndKey().key.key(), expected.key());
