@@ -43,7 +43,7 @@ KeyLookup ApiKeys::readStores(AIProvider provider, const KeyWait* wait) {
         // It is in a Secret Service that did not answer when this start chose its store.
         if (location == kSecretService && !m_fileStore)
             return KeyLookup::storeUnavailable(
-                QStringLiteral("Key 保存在 Secret Service，本次启动时它未响应"));
+                QStringLiteral("Key 保存在 Secret Service，VYRN 启动时它没有响应；它可用后请重新启动 VYRN"));
         lookup = wait ? m_store.read(account(provider), *wait) : m_store.read(account(provider));
         // Keys saved before locations were recorded may still be in the file.
         if (lookup.key() || location || !m_fileStore)
