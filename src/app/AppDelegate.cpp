@@ -44,7 +44,7 @@ AppDelegate::AppDelegate(const Setup& setup)
     logi(QStringLiteral("密钥存储: ") + platform.keyStore->name());
     m_settings = std::make_unique<SettingsManager>(
         setup.preferencesPath.isEmpty() ? SettingsManager::preferencesPath() : setup.preferencesPath,
-        std::move(platform.keyStore));
+        std::move(platform.keyStore), std::move(platform.fileKeyStore));
     m_messageBoxes = std::make_unique<MessageBoxAlertPresenter>();
     m_alerts = setup.alerts ? setup.alerts : m_messageBoxes.get();
     m_notifications = std::make_unique<NotificationManager>(std::move(platform.notifications));

@@ -20,6 +20,7 @@
 
 struct TranslationEngine::PreparedRequest {
     quint64 generation = 0;
+    AIProvider provider = AIProvider::deepseek;
     QNetworkRequest request;
     QByteArray body;
     Completion completion;
@@ -72,8 +73,11 @@ void TranslationEngine::setTimeoutForTesting(std::chrono::milliseconds timeout) 
 }
 
 void TranslationEngine::translate(const QString& text, Completion completion,
-                                  std::function<bool()> stillWanted) {
-    const SettingsManager::ActiveKey active = m_settings.activeProviderAndKey();
+                                  std::function<bool()> stillWanted, KeyWait wait) {
+    wait.stillWanted = stillWanted;
+    const SettingsManager::ActiveKey active = m_settings.activeProviderAndKey(wait);
+    if (active.key.isStoreUnavailable() && stillWanted && !stillWanted())
+        return; // given up while the key store kept it waiting
     const AIProvider provider = active.provider;
     const QString displayName = AIProviders::displayName(provider);
     if (active.key.isStoreUnavailable()) {
@@ -111,6 +115,7 @@ void TranslationEngine::translate(const QString& text, Completion completion,
     }
 
     PreparedRequest prepared;
+    prepared.provider = provider;
     prepared.request.setUrl(endpoint);
     prepared.request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
     prepared.request.setRawHeader(QByteArrayLiteral("Authorization"), *authorization);
@@ -151,6 +156,12 @@ void TranslationEngine::start(const PreparedRequest& prepared) {
     NetworkReplies::limitBodySize(reply);
     m_currentTask = reply;
     m_currentTaskGeneration = prepared.generation;
+    // A key the service refuses may have been replaced in the key store meanwhile: read it
+    // anew before anyone hears of the refusal.
+    connect(reply, &QNetworkReply::finished, this, [this, reply, provider = prepared.provider] {
+        if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 401)
+            m_settings.forgetApiKey(provider);
+    });
     connect(reply, &QNetworkReply::finished, this,
             [this, reply, completion = prepared.completion] { finish(reply, completion); });
 }

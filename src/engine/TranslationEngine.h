@@ -2,6 +2,7 @@
 
 #include "base/Alerts.h"
 #include "settings/AIProvider.h"
+#include "settings/KeyWait.h"
 
 #include <QJsonObject>
 #include <QList>
@@ -64,8 +65,11 @@ public:
     // for a cancelled request, synchronously on the calling thread for a failure found
     // before anything is sent, on the main thread otherwise. `stillWanted`, when given, is
     // asked on the main thread right before sending: false drops the request silently, as
-    // a cancel does, so a caller on a worker cannot lose a race with its own cancel.
-    void translate(const QString& text, Completion completion, std::function<bool()> stillWanted = {});
+    // a cancel does, so a caller on a worker cannot lose a race with its own cancel. A slow key
+    // store is waited for as `wait` says (a keyring being unlocked); once `stillWanted` says
+    // false meanwhile, nothing more happens.
+    void translate(const QString& text, Completion completion, std::function<bool()> stillWanted = {},
+                   KeyWait wait = {});
 
     // The request in flight, or null. Main thread only.
     QNetworkReply* currentTask() const;

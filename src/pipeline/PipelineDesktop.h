@@ -31,6 +31,8 @@ public:
     // Builds and draws the panel once, unseen, so that the first showing is quick.
     virtual void prepareLoadingPanel() {}
     virtual void hideLoadingPanel() = 0;
+    // The panel's second line, while it is shown.
+    virtual void setLoadingSubtitle(const QString& subtitle) = 0;
     // Esc without modifiers, pressed in whatever program has the focus, until released.
     // Nothing on success, else why the key could not be had.
     virtual std::optional<QString> grabCancelKey(std::function<void()> pressed) = 0;
@@ -61,7 +63,7 @@ public:
     virtual ~Translator() = default;
     // Any thread; as TranslationEngine::translate.
     virtual void translate(const QString& text, TranslationEngine::Completion completion,
-                           std::function<bool()> stillWanted) = 0;
+                           std::function<bool()> stillWanted, KeyWait wait) = 0;
     // Ends the request in flight silently. Any thread.
     virtual void cancel() = 0;
 };
@@ -71,8 +73,8 @@ class EngineTranslator final : public Translator {
 public:
     explicit EngineTranslator(TranslationEngine& engine) : m_engine(engine) {}
     void translate(const QString& text, TranslationEngine::Completion completion,
-                   std::function<bool()> stillWanted) override {
-        m_engine.translate(text, std::move(completion), std::move(stillWanted));
+                   std::function<bool()> stillWanted, KeyWait wait) override {
+        m_engine.translate(text, std::move(completion), std::move(stillWanted), std::move(wait));
     }
     void cancel() override { m_engine.cancelCurrentTask(); }
 

@@ -35,12 +35,16 @@ QString translationFailure(const QString& reason, const QString& detail) {
     return message + detail;
 }
 
+const QString kWaitingForKeyring = QStringLiteral("正在等待解锁密钥环，请在弹出的窗口中输入密码");
+
 } // namespace
 
 TranslationPipeline::TranslationPipeline(Services services, QObject* parent)
     : QObject(parent), m_services(std::move(services)) {}
 
 TranslationPipeline::~TranslationPipeline() {
+    // A translation waiting for a keyring to be unlocked gives up now rather than hold up the exit.
+    ++*m_generation;
     if (m_recognitionCancel)
         m_recognitionCancel->store(true);
     waitForWorkers();
@@ -197,6 +201,14 @@ void TranslationPipeline::translateFromWorker(qint64 generation, const QString& 
     // The completion comes on this worker for a failure found before sending, else on the
     // main thread, possibly after the pipeline is gone.
     QPointer<TranslationPipeline> self(this);
+    KeyWait wait;
+    // While the user types the keyring's password into the desktop's prompt.
+    wait.waiting = [self, generation](bool waiting) {
+        if (self)
+            QMetaObject::invokeMethod(
+                self.data(), [self, generation, waiting] { self->showKeyStoreWait(generation, waiting); },
+                Qt::QueuedConnection);
+    };
     m_services.translator->translate(
         text,
         [self, finished = std::move(finished)](Outcome outcome) {
@@ -204,7 +216,15 @@ void TranslationPipeline::translateFromWorker(qint64 generation, const QString& 
                 QMetaObject::invokeMethod(
                     self.data(), [finished, outcome] { finished(outcome); }, Qt::QueuedConnection);
         },
-        [counter = m_generation, generation] { return counter->load() == generation; });
+        [counter = m_generation, generation] { return counter->load() == generation; }, std::move(wait));
+}
+
+void TranslationPipeline::showKeyStoreWait(qint64 generation, bool waiting) {
+    if (!isCurrent(generation) || !m_loading)
+        return;
+    if (waiting)
+        logi(QStringLiteral("密钥存储未响应，等待用户解锁密钥环"));
+    m_services.desktop->setLoadingSubtitle(waiting ? kWaitingForKeyring : m_loadingSubtitle);
 }
 
 void TranslationPipeline::finishTranslation(qint64 generation, const Outcome& outcome,
@@ -256,6 +276,7 @@ void TranslationPipeline::showLoadingPanel(const QString& title, const QString& 
             self->cancelByUser(QStringLiteral("用户关闭加载面板，取消了翻译任务"));
     });
     m_loading = true;
+    m_loadingSubtitle = subtitle;
     if (m_cancelKeyHeld)
         return;
     const std::optional<QString> failure = m_services.desktop->grabCancelKey([self = QPointer(this)] {

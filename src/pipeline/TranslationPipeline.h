@@ -67,6 +67,8 @@ private:
     // On a worker: hands `text` to the translator; `finished` runs on the main thread.
     void translateFromWorker(qint64 generation, const QString& text,
                              std::function<void(const TranslationEngine::Outcome&)> finished);
+    // The key store has not answered for a while (a keyring waiting to be unlocked), or has now.
+    void showKeyStoreWait(qint64 generation, bool waiting);
     void finishTranslation(qint64 generation, const TranslationEngine::Outcome& outcome,
                            const QString& originalText, const QRectF& sourceRect,
                            const QString& failureDetail, const QString& notification,
@@ -81,6 +83,7 @@ private:
     std::optional<SelectionSource> m_selectionSource;
     bool m_readingSelection = false;
     bool m_loading = false;
+    QString m_loadingSubtitle; // as shown first, for when the key store has answered after all
     bool m_cancelKeyHeld = false;
     bool m_accessibilityOffered = false;
     std::shared_ptr<std::atomic<bool>> m_recognitionCancel;

@@ -110,6 +110,8 @@ std::unique_ptr<PlatformServices> load(SessionType session, const Options& optio
     auto platform = std::make_unique<PlatformServices>();
     platform->session = session;
     platform->keyStore = loadKeyStore();
+    if (!dynamic_cast<FileKeyStore*>(platform->keyStore.get()))
+        platform->fileKeyStore = fileKeyStore();
     if (QDBusConnection::sessionBus().isConnected())
         platform->notifications = std::make_unique<FreedesktopNotificationService>();
     else
@@ -155,6 +157,10 @@ bool secretServiceAvailable() {
 std::unique_ptr<KeyStoreBackend> loadKeyStore() {
     if (secretServiceAvailable())
         return std::make_unique<SecretServiceKeyStore>();
+    return fileKeyStore();
+}
+
+std::unique_ptr<KeyStoreBackend> fileKeyStore() {
     return std::make_unique<FileKeyStore>(AppConstants::configDirectory() + QStringLiteral("/keys.json"));
 }
 

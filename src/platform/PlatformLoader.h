@@ -25,6 +25,7 @@ QString displayProblem(SessionType session);
 std::unique_ptr<PlatformServices> load(SessionType session, const Options& options = {});
 // The Secret Service when the session bus offers one, else the private key file.
 std::unique_ptr<KeyStoreBackend> loadKeyStore();
+std::unique_ptr<KeyStoreBackend> fileKeyStore();
 bool secretServiceAvailable();
 
 } // namespace PlatformLoader

@@ -29,6 +29,9 @@ struct PlatformServices {
     SessionType session = SessionType::None;
     std::unique_ptr<X11Connection> x11; // the hotkeys' own; null when none could be opened
     std::unique_ptr<KeyStoreBackend> keyStore;
+    // The private key file when keyStore is the Secret Service: keys saved while the Secret
+    // Service did not answer wait there to move into it. Null when keyStore is that file.
+    std::unique_ptr<KeyStoreBackend> fileKeyStore;
     std::unique_ptr<NotificationService> notifications;
     std::unique_ptr<ScreenCapture> screenCapture;
     std::unique_ptr<HotkeyService> hotkeys;

@@ -20,6 +20,8 @@ QString statusReason(int status) {
     QString reason = QStringLiteral("status=") + QString::number(status);
     if (status == KeyStoreStatus::timedOut)
         reason += QStringLiteral("，无响应");
+    else if (status == KeyStoreStatus::cancelled)
+        reason += QStringLiteral("，已取消");
     return reason;
 }
 
@@ -47,33 +49,59 @@ bool KeyStore::save(const QString& key, const QString& account) const {
     return false;
 }
 
-int KeyStore::readStatus(const QString& account, KeyLookup* lookup) const {
-    QByteArray data;
-    const int status = m_backend->read(service, account, &data);
-    if (status == KeyStoreStatus::success) {
+KeyLookup KeyStore::lookupOf(const KeyStoreAnswer& answer) {
+    if (answer.status == KeyStoreStatus::success) {
         // Bytes that are not valid UTF-8 count as no key.
-        const QString text = QString::fromUtf8(data);
-        *lookup = text.toUtf8() == data ? KeyLookup::found(text) : KeyLookup::notFound();
-    } else if (status == KeyStoreStatus::itemNotFound) {
-        *lookup = KeyLookup::notFound();
-    } else {
-        *lookup = KeyLookup::storeUnavailable(statusReason(status));
+        const QString text = QString::fromUtf8(answer.data);
+        return text.toUtf8() == answer.data ? KeyLookup::found(text) : KeyLookup::notFound();
     }
-    return status;
+    if (answer.status == KeyStoreStatus::itemNotFound)
+        return KeyLookup::notFound();
+    return KeyLookup::storeUnavailable(statusReason(answer.status));
 }
 
-KeyLookup KeyStore::read(const QString& account) const {
-    KeyLookup lookup = KeyLookup::notFound();
-    const int status = readStatus(account, &lookup);
-    if (lookup.isStoreUnavailable())
+KeyLookup KeyStore::logged(const KeyLookup& lookup, int status, const QString& account) const {
+    if (lookup.isStoreUnavailable() && status != KeyStoreStatus::cancelled)
         loge(statusLine("密钥存储读取失败:", status, account));
     return lookup;
 }
 
+KeyLookup KeyStore::read(const QString& account) const {
+    KeyStoreAnswer answer;
+    answer.status = m_backend->read(service, account, &answer.data);
+    return logged(lookupOf(answer), answer.status, account);
+}
+
 KeyLookup KeyStore::readQuietly(const QString& account) const {
-    KeyLookup lookup = KeyLookup::notFound();
-    readStatus(account, &lookup);
-    return lookup;
+    KeyStoreAnswer answer;
+    answer.status = m_backend->read(service, account, &answer.data);
+    return lookupOf(answer);
+}
+
+KeyLookup KeyStore::read(const QString& account, const KeyWait& wait) const {
+    using Clock = std::chrono::steady_clock;
+    std::future<KeyStoreAnswer> later = m_backend->readLater(service, account);
+    const Clock::time_point start = Clock::now();
+    bool slow = false;
+    KeyStoreAnswer answer;
+    // In short steps, so that a cancel ends the wait at once.
+    while (later.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready) {
+        const Clock::duration waited = Clock::now() - start;
+        if (wait.stillWanted && !wait.stillWanted())
+            answer.status = KeyStoreStatus::cancelled;
+        else if (waited >= wait.bound)
+            answer.status = KeyStoreStatus::timedOut;
+        if (answer.status != KeyStoreStatus::success)
+            return logged(lookupOf(answer), answer.status, account);
+        if (!slow && waited >= wait.slowAfter && wait.waiting) {
+            slow = true;
+            wait.waiting(true);
+        }
+    }
+    answer = later.get();
+    if (slow)
+        wait.waiting(false);
+    return logged(lookupOf(answer), answer.status, account);
 }
 
 bool KeyStore::remove(const QString& account) const {

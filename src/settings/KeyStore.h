@@ -2,6 +2,7 @@
 
 #include "settings/KeyLookup.h"
 #include "settings/KeyStoreBackend.h"
+#include "settings/KeyWait.h"
 
 #include <QString>
 
@@ -24,10 +25,13 @@ public:
     // Logs a failure of the store; "not found" is no failure.
     KeyLookup read(const QString& account) const;
     KeyLookup readQuietly(const QString& account) const;
+    // Waits as `wait` says instead of the backend's own time-out.
+    KeyLookup read(const QString& account, const KeyWait& wait) const;
     bool remove(const QString& account) const; // true when no item remains
 
 private:
-    int readStatus(const QString& account, KeyLookup* lookup) const;
+    static KeyLookup lookupOf(const KeyStoreAnswer& answer);
+    KeyLookup logged(const KeyLookup& lookup, int status, const QString& account) const;
 
     std::unique_ptr<KeyStoreBackend> m_backend;
 };

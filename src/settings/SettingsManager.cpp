@@ -17,7 +17,7 @@ QString key(const char* name) {
     return QStringLiteral("kavelin.") + QLatin1String(name);
 }
 QString apiKeyAccount(AIProvider provider) {
-    return key("apikey.") + AIProviders::rawValue(provider);
+    return ApiKeys::account(provider);
 }
 
 // Blank prompts count as none; QString::trimmed() drops line breaks as well as spaces.
@@ -33,8 +33,10 @@ QString SettingsManager::preferencesPath() {
     return AppConstants::configDirectory() + QStringLiteral("/preferences.json");
 }
 
-SettingsManager::SettingsManager(const QString& filePath, std::unique_ptr<KeyStoreBackend> keyStore)
-    : m_store(std::make_unique<PreferenceStore>(filePath)), m_keys(std::move(keyStore)) {
+SettingsManager::SettingsManager(const QString& filePath, std::unique_ptr<KeyStoreBackend> keyStore,
+                                 std::unique_ptr<KeyStoreBackend> fileKeyStore)
+    : m_store(std::make_unique<PreferenceStore>(filePath)),
+      m_keys(*m_store, std::move(keyStore), std::move(fileKeyStore)) {
     if (m_store->boolean(key("keychain_migrated_v2")) != true)
         migrateAPIKeysToKeyStore();
     migrateLegacyPrompt();
@@ -47,7 +49,7 @@ void SettingsManager::migrateAPIKeysToKeyStore() {
         const std::optional<QString> legacy = m_store->text(account);
         if (!legacy || legacy->isEmpty())
             continue;
-        if (m_keys.save(*legacy, account)) {
+        if (m_keys.save(*legacy, provider)) {
             m_store->remove(account);
             logi(QStringLiteral("迁移：") + AIProviders::displayName(provider) +
                  QStringLiteral(" Key 从偏好设置文件 → 密钥存储"));
@@ -95,7 +97,7 @@ KeyLookup SettingsManager::withLegacyFallback(const KeyLookup& lookup, AIProvide
 
 KeyLookup SettingsManager::apiKey(AIProvider provider) const {
     const QString raw = AIProviders::rawValue(provider);
-    const KeyLookup stored = m_keys.read(apiKeyAccount(provider));
+    const KeyLookup stored = m_keys.read(provider);
     if (stored.key()) {
         logi(QStringLiteral("密钥存储读取: provider=") + raw + QStringLiteral(", hit=true"));
         return stored;
@@ -110,7 +112,7 @@ bool SettingsManager::setApiKey(const std::optional<QString>& newKey, AIProvider
     const QString account = apiKeyAccount(provider);
     if (!newKey || newKey->isEmpty()) {
         logi(QStringLiteral("密钥存储删除: provider=") + raw);
-        const bool deleted = m_keys.remove(account);
+        const bool deleted = m_keys.save(std::nullopt, provider);
         m_store->remove(account);
         if (deleted)
             return true;
@@ -119,7 +121,7 @@ bool SettingsManager::setApiKey(const std::optional<QString>& newKey, AIProvider
     }
     logi(QStringLiteral("密钥存储写入: provider=") + raw + QStringLiteral(", len=") +
          QString::number(newKey->size()));
-    if (m_keys.save(*newKey, account)) {
+    if (m_keys.save(*newKey, provider)) {
         m_store->remove(account);
         return true;
     }
@@ -129,12 +131,17 @@ bool SettingsManager::setApiKey(const std::optional<QString>& newKey, AIProvider
 }
 
 KeyLookup SettingsManager::activeApiKey() const {
-    return activeProviderAndKey().key;
+    const AIProvider provider = apiProvider();
+    return withLegacyFallback(m_keys.read(provider), provider);
 }
 
-SettingsManager::ActiveKey SettingsManager::activeProviderAndKey() const {
+SettingsManager::ActiveKey SettingsManager::activeProviderAndKey(const KeyWait& wait) const {
     const AIProvider provider = apiProvider();
-    return {provider, withLegacyFallback(m_keys.readQuietly(apiKeyAccount(provider)), provider)};
+    return {provider, withLegacyFallback(m_keys.read(provider, &wait), provider)};
+}
+
+void SettingsManager::forgetApiKey(AIProvider provider) const {
+    m_keys.forget(provider);
 }
 
 std::optional<QString> SettingsManager::modelOverride(AIProvider provider) const {

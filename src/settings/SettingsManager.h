@@ -1,8 +1,8 @@
 #pragma once
 
 #include "settings/AIProvider.h"
+#include "settings/ApiKeys.h"
 #include "settings/KeyLookup.h"
-#include "settings/KeyStore.h"
 #include "settings/PreferenceStore.h"
 
 #include <QString>
@@ -34,8 +34,9 @@ struct HotkeyDefaults {
 class SettingsManager {
 public:
     // Runs the migrations, which may move keys into `keyStore`. Without a key store, every
-    // key operation fails as with a store that cannot be asked.
-    explicit SettingsManager(const QString& filePath, std::unique_ptr<KeyStoreBackend> keyStore = nullptr);
+    // key operation fails as with a store that cannot be asked. `fileKeyStore`: see ApiKeys.
+    explicit SettingsManager(const QString& filePath, std::unique_ptr<KeyStoreBackend> keyStore = nullptr,
+                             std::unique_ptr<KeyStoreBackend> fileKeyStore = nullptr);
     ~SettingsManager();
 
     static QString preferencesPath(); // $XDG_CONFIG_HOME/vyrn/preferences.json
@@ -49,12 +50,15 @@ public:
     KeyLookup activeApiKey() const;
     // The current provider and the key read for that very provider, so that a concurrent
     // switch can never pair one provider's key with the other's endpoint. No log line.
-    // The key store may take seconds (a locked keyring): it is asked without holding lock().
+    // The key store may take seconds (a locked keyring): it is asked without holding lock(),
+    // and waited for as `wait` says.
     struct ActiveKey {
         AIProvider provider;
         KeyLookup key;
     };
-    ActiveKey activeProviderAndKey() const;
+    ActiveKey activeProviderAndKey(const KeyWait& wait = {}) const;
+    // The key kept in memory since its first read goes; the next read asks the key store.
+    void forgetApiKey(AIProvider provider) const;
 
     std::optional<QString> modelOverride(AIProvider provider) const;
     void setModelOverride(const std::optional<QString>& model, AIProvider provider);
@@ -135,6 +139,6 @@ private:
     KeyLookup withLegacyFallback(const KeyLookup& lookup, AIProvider provider) const;
 
     std::unique_ptr<PreferenceStore> m_store;
-    KeyStore m_keys;
+    mutable ApiKeys m_keys;
     mutable std::mutex m_lock;
 };

@@ -63,6 +63,7 @@ class TestTranslationEngine : public QObject {
     ScriptedAlerts alerts;
     std::unique_ptr<SettingsManager> m_settings;
     std::unique_ptr<TranslationEngine> m_engine;
+    FakeKeyStore* m_keys = nullptr; // the settings' own
 
     SettingsManager& settings() { return *m_settings; }
     TranslationEngine& engine() { return *m_engine; }
@@ -75,6 +76,7 @@ class TestTranslationEngine : public QObject {
             keys->write(KeyStore::service,
                         QStringLiteral("kavelin.apikey.") + AIProviders::rawValue(provider), key->toUtf8());
         keys->readStatus = keyReadStatus;
+        m_keys = keys.get();
         m_engine.reset();
         m_settings = std::make_unique<SettingsManager>(env.newPreferencesPath(), std::move(keys));
         m_engine = std::make_unique<TranslationEngine>(*m_settings, alerts, [this] { ++hookCalls; });
@@ -265,6 +267,23 @@ private Q_SLOTS:
         QCOMPARE(alert->informativeText,
                  QStringLiteral("请前往 偏好设置 配置 ") + name + QStringLiteral(" API Key。\n访问 ") +
                      AIProviders::consoleHost(provider) + QStringLiteral(" 注册获取。"));
+    }
+
+    // The key is read once a session: a key changed behind VYRN's back is used once the service
+    // has refused the one in memory, a key saved in the settings at once.
+    void keyIsKeptUntilRefused() {
+        configure(AIProvider::deepseek);
+        const auto sentKey = [this](int status) {
+            server.enqueue(status == 200 ? Answer::chat(QStringLiteral("好")) : Answer{status, "{}"});
+            translateAndWait(QStringLiteral("Hi"));
+            return server.requests().last().headers.value("authorization");
+        };
+        QCOMPARE(sentKey(200), "Bearer " + testKey.toUtf8());
+        m_keys->items.insert(QStringLiteral("com.vyrn.kavelin/kavelin.apikey.deepseek"), "sk-changed");
+        QCOMPARE(sentKey(401), "Bearer " + testKey.toUtf8());
+        QCOMPARE(sentKey(200), QByteArray("Bearer sk-changed"));
+        QVERIFY(settings().setApiKey(QStringLiteral("sk-saved"), AIProvider::deepseek));
+        QCOMPARE(sentKey(200), QByteArray("Bearer sk-saved"));
     }
 
     void controlCharacterKeyIsNeverSent_data() {

@@ -44,6 +44,7 @@ struct FakeDesktop : PipelineDesktop {
         loadingVisible = true;
     }
     void hideLoadingPanel() override { loadingVisible = false; }
+    void setLoadingSubtitle(const QString& subtitle) override { loadingShown.append(subtitle); }
     std::optional<QString> grabCancelKey(std::function<void()> pressed) override {
         if (cancelKeyFailure)
             return cancelKeyFailure;
@@ -85,6 +86,7 @@ struct FakeTranslator : Translator {
         TranslationEngine::Completion completion;
         std::function<bool()> stillWanted;
         bool onMainThread = false;
+        KeyWait wait;
     };
 
     mutable QMutex mutex;
@@ -93,12 +95,12 @@ struct FakeTranslator : Translator {
     std::atomic<int> cancels{0};
 
     void translate(const QString& text, TranslationEngine::Completion completion,
-                   std::function<bool()> stillWanted) override {
+                   std::function<bool()> stillWanted, KeyWait wait) override {
         if (answerAtOnce)
             completion(*answerAtOnce);
         QMutexLocker lock(&mutex);
         calls.append({text, std::move(completion), std::move(stillWanted),
-                      QThread::currentThread() == qApp->thread()});
+                      QThread::currentThread() == qApp->thread(), std::move(wait)});
     }
     void cancel() override { ++cancels; }
 

@@ -237,6 +237,21 @@ private Q_SLOTS:
         QTRY_COMPARE(rig.translator->count(), 2);
     }
 
+    // A keyring being unlocked: the panel says what the translation waits for, until the key
+    // store answers; leaving gives up the wait rather than wait for it.
+    void waitingForTheKeyStore() {
+        Rig rig;
+        QVERIFY(rig.selectionSent(QStringLiteral("Hi")));
+        const FakeTranslator::Call call = rig.translator->call(0);
+        call.wait.waiting(true);
+        QTRY_COMPARE(rig.desktop->loadingShown.last(),
+                     QStringLiteral("正在等待解锁密钥环，请在弹出的窗口中输入密码"));
+        call.wait.waiting(false);
+        QTRY_COMPARE(rig.desktop->loadingShown.last(), QStringLiteral("划词翻译 → AI 翻译分析"));
+        rig.pipeline.reset();
+        QVERIFY(!call.stillWanted());
+    }
+
     // Esc cannot be had: the translation goes on without it.
     void cancelKeyTaken() {
         Rig rig;

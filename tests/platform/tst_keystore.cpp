@@ -5,12 +5,17 @@
 #include "settings/SettingsManager.h"
 #include "support/TestEnvironment.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTest>
+#include <QThread>
 
 #include <functional>
+#include <future>
 #include <utime.h>
 
 using StoreFactory = std::function<std::unique_ptr<KeyStoreBackend>(const QString& folder)>;
@@ -73,6 +78,35 @@ private Q_SLOTS:
         QCOMPARE(lookup.readAllStandardOutput(), QByteArray("sk-live-key"));
         QVERIFY(settings.setApiKey(QString(), AIProvider::qwen)); // leaves the session's keyring as found
         QVERIFY(!readLog().contains(QStringLiteral("sk-live-key")));
+    }
+
+    // A keyring that answers after the store's own time-out, as one does behind its unlock
+    // prompt, still gives a translation its key.
+    void translationWaitsForSlowSecretService() {
+        if (!secretServiceExpected())
+            QSKIP("no Secret Service in this session (scripts/test-session.sh starts one)");
+        const QString path = env.newPreferencesPath();
+        QVERIFY(SettingsManager(path, PlatformLoader::loadKeyStore())
+                    .setApiKey(QStringLiteral("sk-slow"), AIProvider::deepseek));
+        SettingsManager settings(path,
+                                 std::make_unique<SecretServiceKeyStore>(std::chrono::milliseconds(500)));
+        const uint pid =
+            QDBusConnection::sessionBus().interface()->servicePid(QStringLiteral("org.freedesktop.secrets"));
+        // Stopped for 2 s by a process of its own, which a failure here cannot leave stopped.
+        QVERIFY(QProcess::startDetached(
+            QStringLiteral("sh"),
+            {QStringLiteral("-c"), QStringLiteral("kill -STOP %1; sleep 2; kill -CONT %1").arg(pid)}));
+        QTRY_VERIFY(
+            readFileBytes(QStringLiteral("/proc/%1/stat").arg(pid)).split(')').last().startsWith(" T"));
+        auto reader =
+            std::async(std::launch::async, [&] { return settings.activeProviderAndKey().key.key(); });
+        QThread::msleep(300);
+        QElapsedTimer meanwhile;
+        meanwhile.start();
+        QCOMPARE(settings.popupFontSize(), 14); // the other settings stay readable meanwhile
+        QCOMPARE_LT(meanwhile.elapsed(), 1000);
+        QCOMPARE(reader.get(), std::optional<QString>(QStringLiteral("sk-slow")));
+        QVERIFY(settings.setApiKey(QString(), AIProvider::deepseek));
     }
 
     void fileStoreIsPrivate() {

@@ -1,4 +1,5 @@
 #include "settings/KeyStore.h"
+#include "settings/KeyWait.h"
 #include "settings/PromptTemplates.h"
 #include "settings/SettingsManager.h"
 #include "support/FakeKeyStore.h"
@@ -10,9 +11,9 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTest>
+#include <QThread>
 
 #include <cstdio>
-#include <future>
 #include <unistd.h>
 #include <vector>
 
@@ -250,23 +251,76 @@ private Q_SLOTS:
         QCOMPARE(settings.apiKey(AIProvider::qwen), expected);
     }
 
-    // A locked keyring can take seconds to answer; every other setting must stay readable meanwhile.
-    void keyStoreIsAskedOutsideTheSettingsLock() {
+    // Which store holds a key is remembered: a key in the file moves into the Secret Service
+    // once it answers, never back, and one it holds is not taken for missing while it is away.
+    void keyLocations_data() {
+        QTest::addColumn<QString>("location"); // recorded before; empty: none
+        QTest::addColumn<int>("storeStatus");  // of the Secret Service's reads and writes; 1: not in use
+        QTest::addColumn<QString>("key");      // empty: the key store cannot be asked
+        QTest::addColumn<QString>("locationAfter");
+        const QString none, ss = QStringLiteral("secretService"), file = QStringLiteral("file");
+        const QString inFile = QStringLiteral("sk-file");
+        QTest::newRow("saved before, in the file") << none << 0 << inFile << ss;
+        QTest::newRow("recorded in the file") << file << 0 << inFile << ss;
+        QTest::newRow("recorded in the Secret Service") << ss << 0 << QStringLiteral("sk-store") << ss;
+        QTest::newRow("Secret Service away") << ss << 1 << none << ss;
+        QTest::newRow("move refused") << file << -25293 << inFile << file;
+    }
+    void keyLocations() {
+        QFETCH(QString, location);
+        QFETCH(int, storeStatus);
+        QFETCH(QString, key);
+        QFETCH(QString, locationAfter);
+        const QString item = QStringLiteral("com.vyrn.kavelin/kavelin.apikey.deepseek");
+        const QString ss = QStringLiteral("secretService"),
+                      locationKey = QStringLiteral("kavelin.keyLocation.deepseek");
+        const QString path = env.newPreferencesPath();
+        if (!location.isEmpty())
+            PreferenceStore(path).setValue(locationKey, location);
+        FakeKeyStore fileStore;
+        fileStore.items.insert(item, "sk-file");
+        if (location == ss)
+            keys->items.insert(item, "sk-store");
+        keys->readStatus = keys->writeStatus = storeStatus;
+        // Without the Secret Service, the store in use is an empty key file.
+        const bool away = storeStatus == 1;
+        SettingsManager settings(path, away ? std::make_unique<FakeKeyStore>() : keys->share(),
+                                 away ? nullptr : fileStore.share());
+        const KeyLookup lookup = settings.activeApiKey();
+        QCOMPARE(lookup.key().value_or(QString()), key);
+        QCOMPARE(lookup.isStoreUnavailable(), key.isEmpty());
+        QCOMPARE(settings.store().text(locationKey).value_or(QString()), locationAfter);
+        const bool moved = location != ss && locationAfter == ss;
+        QCOMPARE(fileStore.items.contains(item), !moved);
+        QCOMPARE(keys->items.value(item), QByteArray(moved ? "sk-file" : location == ss ? "sk-store" : ""));
+    }
+
+    // A keyring being unlocked answers late: told after a moment, waited for up to the bound,
+    // given up when the caller no longer wants it; the key once read is kept.
+    void slowKeyStore_data() {
+        QTest::addColumn<int>("end"); // 0: the store answers, 1: the bound passes, 2: the caller gives up
+        QTest::addColumn<KeyLookup>("expected");
+        QTest::newRow("answers") << 0 << KeyLookup::found(QStringLiteral("sk-late"));
+        QTest::newRow("bound") << 1 << KeyLookup::storeUnavailable(QStringLiteral("status=-25316，无响应"));
+        QTest::newRow("given up") << 2
+                                  << KeyLookup::storeUnavailable(QStringLiteral("status=-25317，已取消"));
+    }
+    void slowKeyStore() {
+        QFETCH(int, end);
+        QFETCH(KeyLookup, expected);
         SettingsManager settings = open(env.newPreferencesPath());
-        std::promise<void> entered, release;
-        std::shared_future<void> released = release.get_future().share();
-        keys->beforeRead = [&entered, released] {
-            entered.set_value();
-            released.wait();
-        };
-        auto reader = std::async(std::launch::async, [&] { return settings.activeProviderAndKey(); });
-        entered.get_future().wait();
-        auto other = std::async(std::launch::async, [&] { return settings.popupFontSize(); });
-        const bool answered = other.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
-        release.set_value();
-        QVERIFY2(answered, "a settings read waited for the key store");
-        QCOMPARE(other.get(), 14);
-        QCOMPARE(reader.get().key, KeyLookup::notFound());
+        QVERIFY(settings.setApiKey(QStringLiteral("sk-late"), AIProvider::deepseek));
+        settings.forgetApiKey(AIProvider::deepseek);
+        keys->beforeRead = [] { QThread::msleep(500); };
+        QList<bool> waiting;
+        const KeyWait wait{std::chrono::milliseconds(50), std::chrono::milliseconds(end == 1 ? 250 : 20000),
+                           [&](bool slow) { waiting.append(slow); },
+                           [&] { return waiting.isEmpty() || end != 2; }};
+        QCOMPARE(settings.activeProviderAndKey(wait).key, expected);
+        QCOMPARE(waiting, (end == 0 ? QList<bool>{true, false} : QList<bool>{true}));
+        keys->beforeRead = nullptr;
+        keys->readStatus = -1; // from now on only memory can give the key
+        QCOMPARE(settings.activeProviderAndKey().key.key(), expected.key());
     }
 
     void corruptFileIsSetAside_data() {

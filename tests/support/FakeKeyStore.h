@@ -41,6 +41,15 @@ public:
                                                                   : KeyStoreStatus::itemNotFound;
     }
 
+    // On a thread of its own, so that a read held up by `beforeRead` answers late.
+    std::future<KeyStoreAnswer> readLater(const QString& service, const QString& account) override {
+        return std::async(std::launch::async, [this, service, account] {
+            KeyStoreAnswer answer;
+            answer.status = read(service, account, &answer.data);
+            return answer;
+        });
+    }
+
     // A backend for one SettingsManager that acts on this store, which the test keeps.
     std::unique_ptr<KeyStoreBackend> share() {
         class Shared final : public KeyStoreBackend {
@@ -54,6 +63,9 @@ public:
                 return m_store.read(s, a, d);
             }
             int remove(const QString& s, const QString& a) override { return m_store.remove(s, a); }
+            std::future<KeyStoreAnswer> readLater(const QString& s, const QString& a) override {
+                return m_store.readLater(s, a);
+            }
 
         private:
             FakeKeyStore& m_store;

@@ -9,11 +9,6 @@
 
 namespace {
 
-struct Result {
-    int status = KeyStoreStatus::success;
-    QByteArray data;
-};
-
 int statusFor(QKeychain::Error error) {
     switch (error) {
     case QKeychain::NoError:
@@ -58,11 +53,15 @@ int SecretServiceKeyStore::remove(const QString& service, const QString& account
     return run(Operation::Remove, service, account, {}, nullptr);
 }
 
-int SecretServiceKeyStore::run(Operation operation, const QString& service, const QString& account,
-                               const QByteArray& input, QByteArray* output) {
+std::future<KeyStoreAnswer> SecretServiceKeyStore::readLater(const QString& service, const QString& account) {
+    return start(Operation::Read, service, account, {});
+}
+
+std::future<KeyStoreAnswer> SecretServiceKeyStore::start(Operation operation, const QString& service,
+                                                         const QString& account, const QByteArray& input) {
     // Shared with the job: a call that timed out must not leave it writing into a dead frame.
-    auto promise = std::make_shared<std::promise<Result>>();
-    std::future<Result> future = promise->get_future();
+    auto promise = std::make_shared<std::promise<KeyStoreAnswer>>();
+    std::future<KeyStoreAnswer> future = promise->get_future();
     QMetaObject::invokeMethod(
         keyStoreContext(),
         [operation, service, account, input, promise] {
@@ -86,7 +85,7 @@ int SecretServiceKeyStore::run(Operation operation, const QString& service, cons
             job->setInsecureFallback(false);
             job->setKey(account);
             QObject::connect(job, &QKeychain::Job::finished, job, [promise](QKeychain::Job* finished) {
-                Result result;
+                KeyStoreAnswer result;
                 result.status = statusFor(finished->error());
                 if (auto* read = qobject_cast<QKeychain::ReadPasswordJob*>(finished))
                     result.data = read->textData().toUtf8();
@@ -95,10 +94,15 @@ int SecretServiceKeyStore::run(Operation operation, const QString& service, cons
             job->start();
         },
         Qt::QueuedConnection);
+    return future;
+}
 
+int SecretServiceKeyStore::run(Operation operation, const QString& service, const QString& account,
+                               const QByteArray& input, QByteArray* output) {
+    std::future<KeyStoreAnswer> future = start(operation, service, account, input);
     if (future.wait_for(m_timeout) != std::future_status::ready)
         return KeyStoreStatus::timedOut;
-    Result result = future.get();
+    KeyStoreAnswer result = future.get();
     if (output && result.status == KeyStoreStatus::success)
         *output = std::move(result.data);
     return result.status;

@@ -17,9 +17,12 @@ public:
     int write(const QString& service, const QString& account, const QByteArray& data) override;
     int read(const QString& service, const QString& account, QByteArray* data) override;
     int remove(const QString& service, const QString& account) override;
+    std::future<KeyStoreAnswer> readLater(const QString& service, const QString& account) override;
 
 private:
     enum class Operation { Write, Read, Remove };
+    static std::future<KeyStoreAnswer> start(Operation operation, const QString& service,
+                                             const QString& account, const QByteArray& input);
     int run(Operation operation, const QString& service, const QString& account, const QByteArray& input,
             QByteArray* output);
 

@@ -78,6 +78,11 @@ void DesktopPipeline::hideLoadingPanel() {
         m_loadingPanel->hide();
 }
 
+void DesktopPipeline::setLoadingSubtitle(const QString& subtitle) {
+    if (m_loadingPanel)
+        m_loadingPanel->setTexts(m_loadingPanel->title(), subtitle);
+}
+
 std::optional<QString> DesktopPipeline::grabCancelKey(std::function<void()> pressed) {
     KeyGrabResult<TemporaryKeyGrab> grab = m_windows.hotkeys.grabTemporarily(kEscapeKeyCode, 0);
     if (!grab) {

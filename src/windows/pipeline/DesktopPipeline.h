@@ -39,6 +39,7 @@ public:
                           std::function<void()> closed) override;
     void prepareLoadingPanel() override;
     void hideLoadingPanel() override;
+    void setLoadingSubtitle(const QString& subtitle) override;
     std::optional<QString> grabCancelKey(std::function<void()> pressed) override;
     void releaseCancelKey() override;
     bool isResultPanelOpen() const override;
