@@ -2,6 +2,7 @@
 
 #include "app/GlobalHotkeys.h"
 #include "base/AppConstants.h"
+#include "base/EnvironmentProxy.h"
 #include "base/Logger.h"
 #include "engine/TranslationEngine.h"
 #include "ocr/OCREngine.h"
@@ -40,6 +41,9 @@ const QString kWaylandBody =
 AppDelegate::AppDelegate(const Setup& setup)
     : m_platform(PlatformLoader::load(setup.session, setup.platform)) {
     PlatformServices& platform = *m_platform;
+    // Before any request: every one of them (translation, connection test, update check)
+    // takes the proxy the environment names.
+    QNetworkProxyFactory::setApplicationProxyFactory(new EnvironmentProxy);
     // The key store is in place before the preferences first read a key (their migrations may).
     logi(QStringLiteral("密钥存储: ") + platform.keyStore->name());
     m_settings = std::make_unique<SettingsManager>(

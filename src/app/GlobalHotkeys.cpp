@@ -4,7 +4,10 @@
 #include "base/Logger.h"
 #include "keys/HotkeyNames.h"
 #include "platform/HotkeyService.h"
+#include "settings/PreferenceStore.h"
 #include "settings/SettingsManager.h"
+
+#include <iterator>
 
 GlobalHotkeys::GlobalHotkeys(SettingsManager& settings, HotkeyService& service, AlertPresenter& alerts,
                              bool waylandSession)
@@ -18,14 +21,13 @@ void GlobalHotkeys::release() {
 }
 
 void GlobalHotkeys::reregister() {
-    // Both go before either is registered again: the service refuses a combination VYRN
-    // still holds, which swapping the two hotkeys would otherwise meet.
-    release();
     if (m_wayland) {
+        release();
         logi(QStringLiteral("Wayland 会话：不注册全局快捷键"));
         return;
     }
     if (const std::optional<KeyGrabFailure> reason = m_service.unavailable()) {
+        release();
         if (!std::exchange(m_reportedUnavailable, true))
             loge(QStringLiteral("全局快捷键不可用: ") + reason->message);
         loge(QStringLiteral("键盘事件处理器安装失败: 无法连接 X 服务器"));
@@ -40,37 +42,71 @@ void GlobalHotkeys::reregister() {
         int (SettingsManager::*keyCode)() const;
         int (SettingsManager::*modifiers)() const;
         QString (SettingsManager::*display)() const;
+        void (SettingsManager::*setKeyCode)(int);
+        void (SettingsManager::*setModifiers)(int);
         void (SettingsManager::*setDisplay)(const QString&);
         std::unique_ptr<HotkeyRegistration> GlobalHotkeys::*registration;
         void (GlobalHotkeys::*pressed)();
     };
+    using S = SettingsManager;
     const Hotkey hotkeys[] = {
-        {QStringLiteral("截图翻译"), QStringLiteral("截图快捷键"), &SettingsManager::hotkeyKeyCode,
-         &SettingsManager::hotkeyModifiers, &SettingsManager::hotkeyDisplay,
-         &SettingsManager::setHotkeyDisplay, &GlobalHotkeys::m_screenshot, &GlobalHotkeys::screenshotPressed},
-        {QStringLiteral("划词翻译"), QStringLiteral("划词快捷键"), &SettingsManager::selectionHotkeyKeyCode,
-         &SettingsManager::selectionHotkeyModifiers, &SettingsManager::selectionHotkeyDisplay,
-         &SettingsManager::setSelectionHotkeyDisplay, &GlobalHotkeys::m_selection,
+        {QStringLiteral("截图翻译"), QStringLiteral("截图快捷键"), &S::hotkeyKeyCode, &S::hotkeyModifiers,
+         &S::hotkeyDisplay, &S::setHotkeyKeyCode, &S::setHotkeyModifiers, &S::setHotkeyDisplay,
+         &GlobalHotkeys::m_screenshot, &GlobalHotkeys::screenshotPressed},
+        {QStringLiteral("划词翻译"), QStringLiteral("划词快捷键"), &S::selectionHotkeyKeyCode,
+         &S::selectionHotkeyModifiers, &S::selectionHotkeyDisplay, &S::setSelectionHotkeyKeyCode,
+         &S::setSelectionHotkeyModifiers, &S::setSelectionHotkeyDisplay, &GlobalHotkeys::m_selection,
          &GlobalHotkeys::selectionPressed},
     };
 
+    // Only a hotkey whose combination changed lets go, and every such one before any is taken
+    // anew: the service refuses a combination VYRN still holds, which swapping the two hotkeys
+    // would otherwise meet. The combinations let go are kept to fall back on.
+    std::optional<std::pair<int, int>> previous[std::size(hotkeys)];
+    for (size_t i = 0; i < std::size(hotkeys); ++i) {
+        const Hotkey& hotkey = hotkeys[i];
+        std::unique_ptr<HotkeyRegistration>& held = this->*hotkey.registration;
+        if (held && held->keyCode() == (m_settings.*hotkey.keyCode)() &&
+            held->modifiers() == (m_settings.*hotkey.modifiers)())
+            continue;
+        if (held)
+            previous[i] = {held->keyCode(), held->modifiers()};
+        held.reset();
+    }
+
     std::vector<HotkeyFailure> failures;
-    for (const Hotkey& hotkey : hotkeys) {
+    for (size_t i = 0; i < std::size(hotkeys); ++i) {
+        const Hotkey& hotkey = hotkeys[i];
+        if (this->*hotkey.registration)
+            continue;
         const int keyCode = (m_settings.*hotkey.keyCode)();
         const int modifiers = (m_settings.*hotkey.modifiers)();
         const QString display = hotkeyDisplayString(keyCode, modifiers);
         KeyGrabResult<HotkeyRegistration> result = m_service.registerHotkey(keyCode, modifiers);
         if (!result) {
-            const QString reason = hotkeyFailureReason(*result.failure, keyCode, modifiers);
-            failures.push_back({hotkey.name, display, reason});
+            QString reason = hotkeyFailureReason(*result.failure, keyCode, modifiers);
             loge(hotkey.logLabel + QStringLiteral("注册失败: ") + display + QStringLiteral(" — ") + reason);
-            continue;
+            // A change that cannot be taken must not cost the hotkey that worked, now or at
+            // the next start: the old combination is taken again and stored again.
+            if (previous[i])
+                result = m_service.registerHotkey(previous[i]->first, previous[i]->second);
+            if (result) {
+                const PreferenceStore::Batch oneWrite(m_settings.store());
+                (m_settings.*hotkey.setKeyCode)(previous[i]->first);
+                (m_settings.*hotkey.setModifiers)(previous[i]->second);
+                reason += QStringLiteral("，仍使用原快捷键「") +
+                          hotkeyDisplayString(previous[i]->first, previous[i]->second) + QStringLiteral("」");
+            }
+            failures.push_back({hotkey.name, display, reason});
+            if (!result)
+                continue;
         }
         connect(result.handle.get(), &HotkeyRegistration::pressed, this, hotkey.pressed);
+        const QString heldDisplay = hotkeyDisplayString(result.handle->keyCode(), result.handle->modifiers());
         this->*hotkey.registration = std::move(result.handle);
-        // Only a success rewrites the stored text, and only when it changed.
-        if ((m_settings.*hotkey.display)() != display)
-            (m_settings.*hotkey.setDisplay)(display);
+        // Only a registration rewrites the stored text, and only when it changed.
+        if ((m_settings.*hotkey.display)() != heldDisplay)
+            (m_settings.*hotkey.setDisplay)(heldDisplay);
         logi(hotkey.logLabel + QStringLiteral(": ") + (m_settings.*hotkey.display)());
     }
     if (!failures.empty())

@@ -29,8 +29,9 @@ public:
                   bool waylandSession);
     ~GlobalHotkeys() override;
 
-    // Releases both and registers them again from the settings; failures are explained in
-    // one alert.
+    // Brings the registrations in line with the settings, letting go only of what changed. A
+    // changed combination that cannot be taken gives way to the one held before, which is
+    // stored again. Failures are explained in one alert.
     void reregister();
     void release();
     // The hotkeys registered now, as the ready line names them ("Super+T 截图翻译").

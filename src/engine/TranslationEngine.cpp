@@ -18,6 +18,28 @@
 
 #include <algorithm>
 
+namespace {
+
+// The service's words may quote the key, whole or masked down to its last characters
+// ("****9f3a"): a word sharing four characters in a row with the key is left out.
+QString withoutKey(QString message, const QString& key) {
+    if (key.isEmpty())
+        return message;
+    message.replace(key, QStringLiteral("***"));
+    QStringList words = message.split(QLatin1Char(' '));
+    for (QString& word : words) {
+        for (qsizetype i = 0; i + 4 <= word.size(); ++i) {
+            if (key.contains(QStringView(word).mid(i, 4))) {
+                word = QStringLiteral("***");
+                break;
+            }
+        }
+    }
+    return words.join(QLatin1Char(' '));
+}
+
+} // namespace
+
 struct TranslationEngine::PreparedRequest {
     quint64 generation = 0;
     AIProvider provider = AIProvider::deepseek;
@@ -163,7 +185,9 @@ void TranslationEngine::start(const PreparedRequest& prepared) {
             m_settings.forgetApiKey(provider);
     });
     connect(reply, &QNetworkReply::finished, this,
-            [this, reply, completion = prepared.completion] { finish(reply, completion); });
+            [this, reply, provider = prepared.provider, completion = prepared.completion] {
+                finish(reply, provider, completion);
+            });
 }
 
 QNetworkReply* TranslationEngine::currentTask() const {
@@ -194,7 +218,7 @@ void TranslationEngine::abortCurrentTask(quint64 upToGeneration) {
     reply->deleteLater();
 }
 
-void TranslationEngine::finish(QNetworkReply* reply, const Completion& completion) {
+void TranslationEngine::finish(QNetworkReply* reply, AIProvider provider, const Completion& completion) {
     if (m_currentTask == reply)
         m_currentTask = nullptr;
     reply->deleteLater();
@@ -220,14 +244,42 @@ void TranslationEngine::finish(QNetworkReply* reply, const Completion& completio
     }
     const QByteArray data = reply->readAll();
     const int status = statusAttribute.toInt();
-    if (status != 200) {
-        loge(QStringLiteral("API 失败: HTTP %1, 响应体长度=%2 字节").arg(status).arg(data.size()));
-        completion(Outcome::failure(QStringLiteral("服务器返回 HTTP %1").arg(status)));
-        return;
-    }
+    if (status != 200)
+        return failWithStatus(*reply, provider, status, data, completion);
     const std::optional<QString> answer = ResponseParser::parse(data);
     logi(QStringLiteral("API 返回 %1 字符").arg(answer ? graphemeCount(*answer) : 0));
     completion(answer ? Outcome::success(*answer) : Outcome::failure(QStringLiteral("无法解析服务器的回答")));
+}
+
+void TranslationEngine::failWithStatus(const QNetworkReply& reply, AIProvider provider, int status,
+                                       const QByteArray& body, const Completion& completion) {
+    const ServiceError error = ResponseParser::parseError(status, body);
+    QString line = QStringLiteral("API 失败: HTTP %1, 响应体长度=%2 字节").arg(status).arg(body.size());
+    if (!error.message.isEmpty()) {
+        const QString key =
+            QString::fromUtf8(reply.request().rawHeader(QByteArrayLiteral("Authorization")).mid(7));
+        line += QStringLiteral(", 服务返回: ") + withoutKey(error.message.left(300), key);
+    }
+    loge(line);
+    const QString http = QStringLiteral(" (HTTP %1)").arg(status);
+    switch (error.kind) {
+    case ServiceError::Kind::keyRefused:
+        return presentKeyRefused(provider, status, completion);
+    case ServiceError::Kind::balance:
+        return completion(Outcome::failure(AIProviders::shortName(provider) +
+                                           QStringLiteral(" 账户余额不足") + http +
+                                           QStringLiteral("，请前往 ") + AIProviders::consoleHost(provider) +
+                                           QStringLiteral(" 充值后重试")));
+    case ServiceError::Kind::rateLimited:
+        return completion(Outcome::failure(QStringLiteral("服务繁忙或已达到调用频率上限") + http +
+                                           QStringLiteral("，请稍后再试")));
+    case ServiceError::Kind::serviceFailed:
+        return completion(
+            Outcome::failure(QStringLiteral("服务出错") + http + QStringLiteral("，请稍后再试")));
+    case ServiceError::Kind::other:
+        break;
+    }
+    completion(Outcome::failure(QStringLiteral("服务器返回 HTTP %1").arg(status)));
 }
 
 void TranslationEngine::tellUser(const AlertRequest& alert, AlertAnswer onAnswer, Outcome outcome,
@@ -241,6 +293,13 @@ void TranslationEngine::tellUser(const AlertRequest& alert, AlertAnswer onAnswer
         Qt::QueuedConnection);
 }
 
+AlertAnswer TranslationEngine::settingsButton() {
+    return [this](int button) {
+        if (button == 0 && m_openSettings)
+            m_openSettings();
+    };
+}
+
 void TranslationEngine::presentMissingKey(AIProvider provider, Completion completion) {
     AlertRequest alert;
     alert.messageText = QStringLiteral("未配置 API Key");
@@ -249,13 +308,20 @@ void TranslationEngine::presentMissingKey(AIProvider provider, Completion comple
                             QStringLiteral(" 注册获取。");
     alert.style = AlertRequest::Style::Warning;
     alert.buttons = {QStringLiteral("打开偏好设置"), QStringLiteral("取消")};
-    tellUser(
-        alert,
-        [this](int button) {
-            if (button == 0 && m_openSettings)
-                m_openSettings();
-        },
-        Outcome::missingKey(), std::move(completion));
+    tellUser(alert, settingsButton(), Outcome::missingKey(), std::move(completion));
+}
+
+void TranslationEngine::presentKeyRefused(AIProvider provider, int status, Completion completion) {
+    AlertRequest alert;
+    alert.messageText = QStringLiteral("API Key 无效");
+    const QString name = AIProviders::displayName(provider);
+    alert.informativeText =
+        name + QStringLiteral(" 拒绝了当前的 API Key (HTTP %1)。\n请前往 偏好设置 检查 ").arg(status) + name +
+        QStringLiteral(" API Key 是否填写正确。\n访问 ") + AIProviders::consoleHost(provider) +
+        QStringLiteral(" 可查看或新建 Key。");
+    alert.style = AlertRequest::Style::Warning;
+    alert.buttons = {QStringLiteral("打开偏好设置"), QStringLiteral("取消")};
+    tellUser(alert, settingsButton(), Outcome::keyRefused(), std::move(completion));
 }
 
 void TranslationEngine::presentKeyStoreUnavailable(AIProvider provider, Completion completion) {

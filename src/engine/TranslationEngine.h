@@ -31,22 +31,25 @@ public:
     //   user (a network error, the HTTP status); what to tell the user is the caller's choice;
     // - missingKey: no API key is configured; the engine has shown its alert;
     // - keyStoreUnavailable: the key store (the desktop's keyring) could not be asked, for
-    //   example while it is locked; the engine has shown its alert.
-    // After the last two the caller shows nothing more (see userWasTold()).
+    //   example while it is locked; the engine has shown its alert;
+    // - keyRefused: the service refused the key (401, 403); the engine has shown its alert.
+    // After the last three the caller shows nothing more (see userWasTold()).
     class Outcome {
     public:
-        enum class Kind { success, failure, missingKey, keyStoreUnavailable };
+        enum class Kind { success, failure, missingKey, keyStoreUnavailable, keyRefused };
         Outcome() = default; // a failure
         static Outcome success(const QString& text) { return Outcome(Kind::success, text); }
         static Outcome failure(const QString& reason = {}) { return Outcome(Kind::failure, reason); }
         static Outcome missingKey() { return Outcome(Kind::missingKey, {}); }
         static Outcome keyStoreUnavailable() { return Outcome(Kind::keyStoreUnavailable, {}); }
+        static Outcome keyRefused() { return Outcome(Kind::keyRefused, {}); }
         Kind kind() const { return m_kind; }
         // True when the engine has already explained the failure to the user in an alert.
-        bool userWasTold() const { return m_kind == Kind::missingKey || m_kind == Kind::keyStoreUnavailable; }
+        bool userWasTold() const { return m_kind != Kind::success && m_kind != Kind::failure; }
         // The answer of a success, as returned (may be empty).
         const QString& text() const { return m_text; }
-        // Why a failure happened, e.g. "连接被拒绝 (connection refused)" or "服务器返回 HTTP 401".
+        // Why a failure happened and what to do, e.g. "连接被拒绝 (connection refused)" or
+        // "服务繁忙或已达到调用频率上限 (HTTP 429)，请稍后再试".
         QString reason() const { return m_kind == Kind::failure ? m_text : QString(); }
         bool operator==(const Outcome&) const = default;
 
@@ -92,9 +95,15 @@ private:
 
     void start(const PreparedRequest& prepared);
     void abortCurrentTask(quint64 upToGeneration);
-    void finish(QNetworkReply* reply, const Completion& completion);
+    void finish(QNetworkReply* reply, AIProvider provider, const Completion& completion);
     void presentMissingKey(AIProvider provider, Completion completion);
     void presentKeyStoreUnavailable(AIProvider provider, Completion completion);
+    void presentKeyRefused(AIProvider provider, int status, Completion completion);
+    // An answer of any status but 200: a line for the log, and what the user is to do.
+    void failWithStatus(const QNetworkReply& reply, AIProvider provider, int status, const QByteArray& body,
+                        const Completion& completion);
+    // The answer of an alert whose first button is "打开偏好设置".
+    AlertAnswer settingsButton();
     // On the main thread: opens `alert`, then completes with `outcome`.
     void tellUser(const AlertRequest& alert, AlertAnswer onAnswer, Outcome outcome, Completion completion);
 

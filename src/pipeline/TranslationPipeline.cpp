@@ -240,6 +240,7 @@ void TranslationPipeline::finishTranslation(qint64 generation, const Outcome& ou
         return;
     case Outcome::Kind::missingKey:
     case Outcome::Kind::keyStoreUnavailable:
+    case Outcome::Kind::keyRefused:
         hideLoading(); // the engine has told the user
         return;
     case Outcome::Kind::success:

@@ -5,6 +5,7 @@
 #include <optional>
 
 Q_DECLARE_METATYPE(std::optional<QString>)
+Q_DECLARE_METATYPE(ServiceError)
 
 class TestResponseParser : public QObject {
     Q_OBJECT
@@ -40,6 +41,33 @@ private Q_SLOTS:
         QFETCH(QByteArray, data);
         QFETCH(std::optional<QString>, expected);
         QCOMPARE(ResponseParser::parse(data), expected);
+    }
+
+    // 401 and 402 are the engine's.
+    void parseError_data() {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<ServiceError>("expected");
+        using K = ServiceError::Kind;
+        QTest::newRow("403, no body") << 403 << QByteArray() << ServiceError{K::keyRefused, {}};
+        QTest::newRow("400, unpaid") << 400
+                                     << QByteArray(R"({"error":{"message":"Denied","code":"Arrearage"}})")
+                                     << ServiceError{K::balance, QStringLiteral("Denied")};
+        QTest::newRow("429, used up") << 429 << QByteArray(R"({"error":{"type":"insufficient_quota"}})")
+                                      << ServiceError{K::balance, {}};
+        QTest::newRow("429") << 429 << QByteArray(R"({"error":{"message":"Rate limit","code":429}})")
+                             << ServiceError{K::rateLimited, QStringLiteral("Rate limit")};
+        QTest::newRow("503, HTML") << 503 << QByteArray("<html>busy</html>")
+                                   << ServiceError{K::serviceFailed, {}};
+        QTest::newRow("400, error as text") << 400 << QByteArray(R"({"error":"bad model"})")
+                                            << ServiceError{K::other, QStringLiteral("bad model")};
+    }
+
+    void parseError() {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(ServiceError, expected);
+        QCOMPARE(ResponseParser::parseError(status, body), expected);
     }
 };
 

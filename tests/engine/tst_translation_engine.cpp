@@ -181,8 +181,13 @@ private Q_SLOTS:
         QTest::newRow("empty answer") << Answer::chat(QString()) << Outcome::success(QString());
         QTest::newRow("not an answer")
             << Answer{200, "<html>busy</html>"} << Outcome::failure(QStringLiteral("无法解析服务器的回答"));
-        QTest::newRow("500") << Answer{500, R"({"error":"boom"})"}
-                             << Outcome::failure(QStringLiteral("服务器返回 HTTP 500"));
+        // The service's words go to the log, never the key it may quote.
+        QTest::newRow("401") << Answer{401, R"({"error":{"message":"Your api key ****1d9c is invalid"}})"}
+                             << Outcome::keyRefused();
+        QTest::newRow("402")
+            << Answer{402, R"({"error":{"message":"Insufficient Balance"}})"}
+            << Outcome::failure(QStringLiteral(
+                   "DeepSeek 账户余额不足 (HTTP 402)，请前往 platform.deepseek.com 充值后重试"));
         Answer cut = Answer::chat(QString(400, QLatin1Char('a')));
         cut.cutAfterBodyBytes = 40;
         QTest::newRow("cut mid-body")
@@ -201,8 +206,15 @@ private Q_SLOTS:
         server.enqueue(response);
         if (response.neverAnswer)
             engine().setTimeoutForTesting(std::chrono::milliseconds(300));
+        alerts.nextAnswer = 0;
         QCOMPARE(translateAndWait(QStringLiteral("Hi")), outcome);
         QCOMPARE(engine().currentTask(), nullptr);
+        QCOMPARE(alerts.last ? alerts.last->messageText : QString(),
+                 outcome.userWasTold() ? QStringLiteral("API Key 无效") : QString());
+        QCOMPARE(hookCalls, int(outcome.userWasTold())); // "打开偏好设置"
+        QVERIFY(!readLog().contains(QStringLiteral("1d9c")));
+        if (outcome.userWasTold())
+            QVERIFY(readLog().contains(QStringLiteral("服务返回: Your api key *** is invalid")));
     }
 
     // The key goes with every redirect hop, so only a same-origin redirect is followed.

@@ -126,6 +126,15 @@ void HotkeyRecorder::reset() {
     m_recordedModifiers = 0;
 }
 
+void HotkeyRecorder::dropRecording() {
+    reset();
+    setTitle(m_defaultDisplay());
+    if (m_button)
+        m_button->setTone(StatusTone::secondary);
+    if (m_statusLabel)
+        m_statusLabel->setText(QStringLiteral("该组合无法使用，仍使用原快捷键"));
+}
+
 void HotkeyRecorder::scheduleBezelReset(std::chrono::milliseconds delay) {
     m_bezelReset.start(delay);
 }

@@ -56,6 +56,9 @@ public:
     void cancel();
     // Back to the start, silently; button and label stay as they are.
     void reset();
+    // Drops a recording that was saved but could not be taken: the button names the stored
+    // hotkey again.
+    void dropRecording();
     void scheduleBezelReset(std::chrono::milliseconds delay);
 
     bool isRecording() const { return m_isRecording; }

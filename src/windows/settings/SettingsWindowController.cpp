@@ -469,7 +469,20 @@ void SettingsWindowController::resetConfirmed() {
 void SettingsWindowController::postReregisterHotkey() {
     // After the action that asked for it has returned.
     QMetaObject::invokeMethod(
-        this, [this] { m_reregisterHotkeys(); }, Qt::QueuedConnection);
+        this,
+        [this] {
+            m_reregisterHotkeys();
+            // A recorded combination that could not be taken has given way to the stored one.
+            for (size_t i = 0; i < m_recorders.size(); ++i) {
+                HotkeyRecorder& recorder = *m_recorders[i];
+                const HotkeySetting& hotkey = hotkeySettings()[i];
+                if (recorder.recordedKeyCode() &&
+                    (*recorder.recordedKeyCode() != (m_settings.*hotkey.keyCode)() ||
+                     recorder.recordedModifiers() != (m_settings.*hotkey.modifiers)()))
+                    recorder.dropRecording();
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 void SettingsWindowController::showAbout() {

@@ -257,6 +257,19 @@ private Q_SLOTS:
         QTRY_COMPARE(screenshots, 1);
     }
 
+    // Saving a combination another program holds keeps the hotkey that works, and the window
+    // names it again (the rest is tst_global_hotkeys').
+    void refusedHotkeyKeepsTheOld() {
+        DesktopProgram holder(QStringLiteral(HOTKEY_HOLDER), {QStringLiteral("16"), QStringLiteral("4096")});
+        QVERIFY(holder.waitForLine("held")); // Super+Y
+        delegate->hotkeys().reregister();    // the defaults, as at start
+        record(Hotkey::screenshot, QStringLiteral("super+y"));
+        save();
+        QTRY_VERIFY(alerts.last &&
+                    alerts.last->informativeText.contains(QStringLiteral("仍使用原快捷键「Super+T」")));
+        QCOMPARE(window().hotkeySections[0].button->text(), QStringLiteral("  Super+T  "));
+    }
+
     // A recorded combination that applications use is saved only when the user confirms.
     void conflictAsksFirst() {
         record(Hotkey::closePanel, QStringLiteral("ctrl+w"));
