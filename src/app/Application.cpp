@@ -243,7 +243,7 @@ int run(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("vyrn"));
     QApplication::setApplicationDisplayName(APP_DISPLAY_NAME);
     QApplication::setApplicationVersion(APP_SHORT_VERSION);
-    QApplication::setDesktopFileName(QStringLiteral("vyrn"));
+    QApplication::setDesktopFileName(QString::fromLatin1(APP_ID));
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(AppIcon::icon());
 

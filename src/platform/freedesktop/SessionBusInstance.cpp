@@ -1,11 +1,13 @@
 #include "platform/freedesktop/SessionBusInstance.h"
 
+#include "base/AppConstants.h"
+
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusReply>
 
-const QString SessionBusInstance::serviceName = QStringLiteral("app.vyrn.Vyrn");
+const QString SessionBusInstance::serviceName = QString::fromLatin1(APP_ID);
 const QString SessionBusInstance::objectPath = QStringLiteral("/app/vyrn/Vyrn");
 
 namespace {
