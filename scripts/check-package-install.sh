@@ -74,7 +74,7 @@ echo "installed: $(in_root dpkg-query -W -f='${Package} ${Version}\n' vyrn)"
 echo "packages in the root: $(in_root dpkg-query -W -f='.\n' | wc -l)"
 # What the test drives VYRN with; not what VYRN needs.
 in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
-    xvfb xauth xdotool xterm openbox python3 libsecret-tools procps >"$work/apt-tools.log" 2>&1 ||
+    xvfb xauth xdotool x11-utils xterm openbox python3 libsecret-tools procps >"$work/apt-tools.log" 2>&1 ||
     { tail -n 30 "$work/apt-tools.log"; fail "the test tools"; }
 in_root useradd -m -s /bin/bash lin
 
@@ -141,7 +141,12 @@ xterm -T paragraph -geometry 60x4+40+60 -fa Monospace -fs 18 -bg white -fg black
     -e sh -c 'cat /tmp/paragraph.txt; printf "\033[?25l"; exec sleep 100000' &
 for _ in $(seq 100); do window=$(xdotool search --name '^paragraph$' 2>/dev/null | head -n1); [[ -n $window ]] && break; sleep 0.1; done
 sleep 1
-eval "$(xdotool getwindowgeometry --shell "$window")"
+# xwininfo, not xdotool: under a window manager xdotool counts the title bar twice.
+X=$(xwininfo -id "$window" | sed -n 's/.*Absolute upper-left X: *//p')
+Y=$(xwininfo -id "$window" | sed -n 's/.*Absolute upper-left Y: *//p')
+WIDTH=$(xwininfo -id "$window" | sed -n 's/.*Width: *//p')
+HEIGHT=$(xwininfo -id "$window" | sed -n 's/.*Height: *//p')
+echo "paragraph window at $X,$Y, ${WIDTH}x$HEIGHT"
 vyrn --screenshot
 for _ in $(seq 100); do xdotool search --name '^VYRN 截图' >/dev/null 2>&1 && break; sleep 0.1; done
 sleep 0.5
@@ -206,8 +211,17 @@ grep -vE "^$" "$root/home/lin/.local/state/vyrn/vyrn.log" | sed 's/^/  /'
 step "apt remove vyrn"
 in_root dpkg -L vyrn >"$work/package-files"
 in_root env DEBIAN_FRONTEND=noninteractive apt-get remove -y -q vyrn 2>&1 | grep -E "^Removing" || true
-echo "of the package's $(wc -l <"$work/package-files") paths, left after removal (folders others share):"
-while IFS= read -r path; do [[ -e $root$path ]] && echo "  $path"; done <"$work/package-files"
+left=0 shared=0
+while IFS= read -r path; do
+    if [[ -d $root$path ]]; then
+        shared=$((shared + 1))
+    elif [[ -e $root$path ]]; then
+        echo "  left: $path"
+        left=$((left + 1))
+    fi
+done <"$work/package-files"
+echo "of the package's $(wc -l <"$work/package-files") paths: $left files left; $shared folders stay, which other packages share"
+[[ $left -eq 0 ]] || fail "removal left files of the package"
 echo "files named vyrn left outside the user's home and /tmp:"
 find "$root" -xdev \( -path "$root/home" -o -path "$root/tmp" -o -path "$root/proc" \) -prune -o -iname '*vyrn*' -print | sed "s|^$root||"
 echo "dpkg's own records of vyrn: $(in_root dpkg-query -W -f='${Status}\n' vyrn 2>&1)"

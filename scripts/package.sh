@@ -18,12 +18,16 @@ done
 
 scripts/deps.sh --package >&2
 # Debian's compiler and linker flags with every hardening feature (fortified functions,
-# stack protector, read-only relocations bound at start), without -g: nothing keeps the
-# debugging symbols, and they would slow the build.
+# stack protector, read-only relocations bound at start). Without -g: nothing keeps the
+# debugging symbols, and they slow the build; without the checkout's path, so that another
+# clone of it (CI's) finds the same compiled objects.
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
-flags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
+flags=()
+for flag in $(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS); do
+    [[ $flag == -g || $flag == -ffile-prefix-map=* ]] || flags+=("$flag")
+done
 scripts/build.sh build-release -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-    -DCMAKE_CXX_FLAGS="${flags//-g /}" \
+    -DCMAKE_CXX_FLAGS="${flags[*]}" \
     -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" \
     -DVYRN_TESTS=OFF -DVYRN_BENCH=OFF "${number[@]}" >&2
 out=build-release/packages

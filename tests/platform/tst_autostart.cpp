@@ -77,31 +77,25 @@ private Q_SLOTS:
         QVERIFY(Autostart::setEnabled(false)); // nothing to remove is no failure
     }
 
-    // An entry an earlier VYRN wrote for its build folder starts the installed program from
-    // the next start on; one that starts another install stays.
-    void followsTheInstalledProgram() {
-        const QString installed = install(QStringLiteral("usr")), other = install(QStringLiteral("local"));
+    // What a source install left when the package's program starts: a login entry for a build
+    // folder starts the installed program from then on (one for another install stays); an
+    // install into ~/.local first in PATH, and its menu entry under the old name, are named.
+    void earlierInstalls() {
+        const QString installed = install(QStringLiteral("usr")), local = install(QStringLiteral("local"));
         QVERIFY(Autostart::setEnabled(true, nullptr, env.root() + QStringLiteral("/vyrn/build/vyrn")));
         InstallationCheck::adoptAutostart(installed);
         QCOMPARE(Autostart::program(), installed);
-        QVERIFY(Autostart::setEnabled(true, nullptr, other));
+        QVERIFY(Autostart::setEnabled(true, nullptr, local));
         InstallationCheck::adoptAutostart(installed);
-        QCOMPARE(Autostart::program(), other);
-    }
+        QCOMPARE(Autostart::program(), local);
 
-    // An install into ~/.local that the package does not replace: its program first in PATH,
-    // its menu entry under the old name.
-    void namesWhatAnEarlierInstallLeft() {
-        const QString installed = install(QStringLiteral("usr")), local = install(QStringLiteral("local"));
         const QString data = env.root() + QStringLiteral("/share"),
                       entry = data + "/applications/vyrn.desktop";
         const QString path = QFileInfo(local).path() + u':' + QFileInfo(installed).path();
-        QVERIFY(InstallationCheck::leftovers(installed, path, data).join(u'\n').contains(local));
+        QVERIFY(InstallationCheck::leftovers(installed, path, data).join(u' ').contains(local));
         QVERIFY(InstallationCheck::leftovers(local, path, data).isEmpty());
         writeFileBytes(entry, "[Desktop Entry]\n");
-        QVERIFY(InstallationCheck::leftovers(installed, QFileInfo(installed).path(), data)
-                    .join(u'\n')
-                    .contains(entry));
+        QVERIFY(InstallationCheck::leftovers(local, path, data).join(u' ').contains(entry));
     }
 
     void switchedOffTheDesktopsWay_data() {
