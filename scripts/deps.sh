@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages VYRN needs that this machine lacks.
 #   scripts/deps.sh          build and run dependencies
-#   scripts/deps.sh --test   also what the test suite and the fuzz targets need
+#   scripts/deps.sh --package  also what makes and checks the Debian package
+#   scripts/deps.sh --test   also what the test suite and the fuzz targets need (and --package)
 set -euo pipefail
 
 packages=(
@@ -13,7 +14,15 @@ packages=(
     tesseract-ocr-eng tesseract-ocr-chi-sim tesseract-ocr-chi-tra fonts-noto-cjk gnome-keyring at-spi2-core
     libsecret-1-0 qt6-qpa-plugins fonts-noto-color-emoji
 )
-if [[ "${1:-}" == "--test" ]]; then
+packaging=(
+    # dpkg-shlibdeps and file: the package's library dependencies; the distribution's checks
+    dpkg-dev file lintian appstream desktop-file-utils
+    # scripts/check-package-install.sh: a fresh Debian root
+    debootstrap
+)
+[[ " $* " == *" --package "* ]] && packages+=("${packaging[@]}")
+if [[ " $* " == *" --test "* ]]; then
+    packages+=("${packaging[@]}")
     packages+=(
         x11proto-dev xvfb xauth dbus-x11 dbus-daemon libsecret-tools xdotool xclip trayer
         x11-utils x11-xserver-utils

@@ -2,9 +2,10 @@
 # Builds VYRN and installs it for the current user:
 #   scripts/install.sh [--prefix DIR]      default prefix: ~/.local
 #   scripts/install.sh --uninstall         removes what the last install put there
-# Installs the program (DIR/bin/vyrn), its menu entry (DIR/share/applications/vyrn.desktop),
-# its icon (DIR/share/icons/hicolor/*/apps/vyrn.*) and its accessibility reader
-# (DIR/libexec/vyrn/vyrn-atspi-reader); nothing else.
+# Installs what the Debian package holds (scripts/package.sh), under DIR: the program
+# (bin/vyrn), its accessibility reader (libexec/vyrn/), its menu entry
+# (share/applications/app.vyrn.Vyrn.desktop), icon, AppStream metadata, manual page and
+# copyright; nothing else.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,7 +16,7 @@ while [[ $# -gt 0 ]]; do
     --prefix) prefix=${2:?"--prefix 需要一个目录"}; shift 2 ;;
     --prefix=*) prefix=${1#--prefix=}; shift ;;
     --uninstall) uninstall=1; shift ;;
-    -h | --help) sed -n '2,6p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h | --help) sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "install.sh: 未知选项 $1（用法: scripts/install.sh [--prefix DIR] [--uninstall]）" >&2; exit 2 ;;
     esac
 done
@@ -30,7 +31,11 @@ if [[ $uninstall -eq 1 ]]; then
     first=$(head -n1 "$manifest")
     [[ -w $(dirname "$first") ]] || sudo=(sudo)
     # One file name per line; names may hold spaces.
-    while IFS= read -r file; do "${sudo[@]}" rm -f -- "$file"; done <"$manifest"
+    while IFS= read -r file; do
+        "${sudo[@]}" rm -f -- "$file"
+        # VYRN's own folders (libexec/vyrn, share/doc/vyrn), once empty.
+        [[ $(basename "$(dirname "$file")") == vyrn ]] && "${sudo[@]}" rmdir -- "$(dirname "$file")" 2>/dev/null || true
+    done <"$manifest"
     echo "已删除 $(wc -l <"$manifest") 个文件。"
     exit 0
 fi
@@ -45,6 +50,11 @@ scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 mkdir -p "$prefix" 2>/dev/null || true
 [[ -w $prefix ]] || sudo=(sudo)
 "${sudo[@]}" cmake --install build --prefix "$prefix"
+# An install before the menu entry took the application's name left it as vyrn.desktop.
+old_entry="$prefix/share/applications/vyrn.desktop"
+if [[ -f $old_entry ]] && grep -q '^Exec=.*vyrn' "$old_entry"; then
+    "${sudo[@]}" rm -f "$old_entry"
+fi
 # Desktops notice new icons by the theme folder's modification time.
 "${sudo[@]}" touch "$prefix/share/icons/hicolor"
 

@@ -2,7 +2,8 @@
 # Installs what is missing, builds VYRN twice (plain with -Werror, and with the address
 # and undefined-behaviour sanitizers) and runs every test of both builds inside Xvfb
 # and a private D-Bus session with an unlocked keyring. Every fuzz target is built with
-# clang and run for a few seconds on its seeds first.
+# clang and run for a few seconds on its seeds first, and the Debian package is made from a
+# Release build and checked (lintian, its files, the metadata validators, the unpacked program).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh --test
@@ -11,5 +12,7 @@ scripts/check-layers.sh
 scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVYRN_WERROR=ON
 scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DVYRN_WERROR=ON -DVYRN_SANITIZE=ON -DVYRN_BENCH=OFF
 scripts/fuzz.sh --smoke
+package=$(scripts/package.sh)
+scripts/check-package.sh "$package"
 exec xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp" \
     dbus-run-session -- scripts/test-session.sh build build-asan

@@ -3,22 +3,31 @@
 #include "app/AppDelegate.h"
 #include "app/CommandLine.h"
 #include "app/UnixSignalWatcher.h"
+#include "app/UpgradeRestart.h"
 #include "base/AppConstants.h"
 #include "base/AppIcon.h"
 #include "base/Logger.h"
 #include "base/SessionType.h"
+#include "pipeline/TranslationPipeline.h"
 #include "platform/PlatformLoader.h"
+#include "platform/freedesktop/InstallationCheck.h"
 #include "platform/freedesktop/SessionBusInstance.h"
+#include "windows/capture/ScreenshotEngine.h"
 #include "windows/result/ResultWebEngine.h"
+#include "windows/settings/SettingsWindow.h"
+#include "windows/settings/SettingsWindowController.h"
 
 #include <QApplication>
 
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -35,6 +44,8 @@ void print(std::FILE* stream, const QString& text) {
 // programs VYRN starts (a browser, a file manager) get the environment VYRN was given.
 const char* const kAskedMarker = "VYRN_INSTANCE_ASKED";
 const char* const kThreadLimit = "OMP_THREAD_LIMIT";
+// Set for the newer program an older instance made way for: that instance's version.
+const char* const kRestartedFrom = "VYRN_RESTARTED_FROM";
 
 // The program file itself. Executed through /proc/self/exe, the process would be named
 // "exe" in ps, top and pkill; a file replaced since this start (an upgrade) is run as it
@@ -198,6 +209,29 @@ std::optional<int> becomeTheRunningInstance(SessionBusInstance& instance, const 
     return std::nullopt;
 }
 
+// A translation is running, or the settings window is open with what the user typed.
+bool busy(const AppDelegate& delegate) {
+    const SettingsWindow* settings = delegate.settingsWindow().window();
+    return delegate.pipeline().isLoading() || delegate.screenshots().isActive() ||
+           (settings && settings->isVisible());
+}
+
+// Runs the newer program in this process, once this instance has shut down.
+void restartAs(const QString& program, const QStringList& arguments) {
+    std::vector<std::string> strings{program.isEmpty() ? programPath() : program.toStdString()};
+    for (const QString& argument : arguments)
+        strings.push_back(argument.toStdString());
+    std::vector<char*> argv;
+    for (std::string& string : strings)
+        argv.push_back(string.data());
+    argv.push_back(nullptr);
+    ::setenv(kRestartedFrom, APP_FULL_VERSION.toUtf8().constData(), 1);
+    ::execv(argv.front(), argv.data());
+    loge(QStringLiteral("无法重新启动为新版本 %1: %2")
+             .arg(QString::fromStdString(strings.front()), QString::fromLocal8Bit(std::strerror(errno))));
+    ::unsetenv(kRestartedFrom);
+}
+
 } // namespace
 
 namespace Application {
@@ -243,7 +277,7 @@ int run(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("vyrn"));
     QApplication::setApplicationDisplayName(APP_DISPLAY_NAME);
     QApplication::setApplicationVersion(APP_SHORT_VERSION);
-    QApplication::setDesktopFileName(QStringLiteral("vyrn"));
+    QApplication::setDesktopFileName(QString::fromLatin1(APP_ID));
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(AppIcon::icon());
 
@@ -258,14 +292,31 @@ int run(int argc, char** argv) {
 
     logi(QStringLiteral("===== ") + APP_DISPLAY_NAME + QLatin1Char(' ') + APP_FULL_VERSION +
          QStringLiteral(" 启动 ====="));
-    AppDelegate delegate({session, {}, {}});
-    QObject::connect(&instance, &SessionBusInstance::requested, &delegate, &AppDelegate::handleRequest);
-    delegate.start({request, line.background});
+    if (const QString from = qEnvironmentVariable(kRestartedFrom); !from.isEmpty()) {
+        logi(QStringLiteral("已由 VYRN ") + from + QStringLiteral(" 重新启动为新版本"));
+        qunsetenv(kRestartedFrom);
+    }
+    InstallationCheck::run(QCoreApplication::applicationFilePath());
+    std::optional<AppDelegate> delegate;
+    delegate.emplace(AppDelegate::Setup{session, {}, {}});
+    UpgradeRestart upgrade(APP_SHORT_VERSION, APP_BUILD_VERSION, [&delegate] { return busy(*delegate); });
+    QObject::connect(&upgrade, &UpgradeRestart::due, &app, [] { QCoreApplication::exit(0); });
+    QObject::connect(&instance, &SessionBusInstance::requested, &*delegate, [&](const AppRequest& request) {
+        if (!upgrade.take(request))
+            delegate->handleRequest(request);
+    });
+    delegate->start({request, line.background});
 
     const int code = app.exec();
     instance.release();
-    delegate.stop();
+    delegate->stop();
+    delegate.reset();
     Logger::shared().flush();
+    if (upgrade.isDue()) {
+        restartAs(upgrade.program(), upgrade.arguments());
+        Logger::shared().flush();
+        return 1;
+    }
     return code;
 }
 

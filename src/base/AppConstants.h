@@ -10,6 +10,9 @@ extern const QString APP_SHORT_VERSION;
 extern const QString APP_BUILD_VERSION;
 extern const QString APP_FULL_VERSION;
 extern const QString& LOG_PATH;
+// The application's reverse-DNS name: its session bus name, its desktop entry
+// (app.vyrn.Vyrn.desktop) and its AppStream component.
+inline constexpr char APP_ID[] = "app.vyrn.Vyrn";
 inline constexpr int DEFAULT_HOTKEY_KEYCODE = 17;
 inline constexpr int DEFAULT_SELECTION_HOTKEY_KEYCODE = 17;
 inline constexpr int DEFAULT_SPLIT_HOTKEY_KEYCODE = 2;

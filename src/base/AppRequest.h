@@ -15,6 +15,11 @@ struct AppRequest {
     // opened for it may take the focus, and the launch feedback ends when it is done.
     QByteArray startupId;
     QByteArray activationToken;
+    // Which VYRN sent it, when another start of `vyrn` did: its version ("0.1.0", build "2")
+    // and the program it runs, as the kernel names it (empty when unknown).
+    QString senderVersion{};
+    QString senderBuild{};
+    QString senderProgram{};
 };
 
 // The name of an action in the desktop file and on the session bus ("screenshot", ...);

@@ -17,6 +17,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <optional>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -169,6 +170,8 @@ private:
             const QFileInfo info(file);
             (info.isFile() && info.isReadable() ? unloadable : missing).append(file);
         }
+        if (!missing.isEmpty() && rc == 0 && leaveOut(languages, missing))
+            missing.clear();
         if (!missing.isEmpty())
             return InitFailure{QStringLiteral("缺少语言数据文件 ") + missing.join(QStringLiteral(", "))};
         if (!unloadable.isEmpty())
@@ -183,12 +186,33 @@ private:
         return api;
     }
 
+    // True when every missing file is of an optional language; says so once per pool.
+    bool leaveOut(const QStringList& languages, const QStringList& missing) {
+        QStringList packages;
+        for (const QString& language : languages) {
+            const bool isMissing = std::any_of(missing.begin(), missing.end(), [&](const QString& file) {
+                return QFileInfo(file).completeBaseName() == language;
+            });
+            if (isMissing && !config.optional.contains(language))
+                return false;
+            if (isMissing)
+                packages.append(QStringLiteral("tesseract-ocr-") + QString(language).replace(u'_', u'-'));
+        }
+        std::lock_guard lock(mutex);
+        if (!std::exchange(toldMissing, true))
+            logi(QStringLiteral("OCR: 缺少语言数据文件 ") + missing.join(QStringLiteral(", ")) +
+                 QStringLiteral("，识别不使用这些语言继续进行（可安装 ") +
+                 packages.join(QStringLiteral(" ")) + QStringLiteral("）"));
+        return true;
+    }
+
     mutable std::mutex mutex;
     std::condition_variable changed;
     QString folder;
     std::vector<Api> idle;
     int instances = 0; // loaded or being loaded
     bool warming = false;
+    bool toldMissing = false;
 };
 
 namespace {
@@ -213,8 +237,9 @@ private:
 TesseractRecognizer::Config TesseractRecognizer::Config::defaults(bool traditionalChinese) {
     // With the traditional model loaded, simplified text comes back in traditional
     // characters, and every recognition takes a quarter longer.
-    return {QString(),
-            traditionalChinese ? QStringLiteral("eng+chi_sim+chi_tra") : QStringLiteral("eng+chi_sim")};
+    if (!traditionalChinese)
+        return {QString(), QStringLiteral("eng+chi_sim"), {}};
+    return {QString(), QStringLiteral("eng+chi_sim+chi_tra"), {QStringLiteral("chi_tra")}};
 }
 
 TesseractRecognizer::TesseractRecognizer(Config config) : m_pool(std::make_unique<Pool>(std::move(config))) {}

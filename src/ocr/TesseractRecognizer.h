@@ -15,6 +15,8 @@ public:
     struct Config {
         QString dataPath;  // folder holding <language>.traineddata; empty: Tesseract's own
         QString languages; // Tesseract's "eng+chi_sim" form, first one primary
+        // Those of `languages` that recognition goes on without when their data is missing.
+        QStringList optional{};
         // English and simplified Chinese, and traditional Chinese when asked for.
         static Config defaults(bool traditionalChinese = false);
     };

@@ -41,7 +41,7 @@ void NotificationManager::show(const QString& title, const QString& body) {
     // Servers find an installed icon by name; a build that runs where it was built sends the picture.
     if (!AppIcon::isInstalled())
         notification.image = AppIcon::image(kImageSize);
-    notification.desktopEntry = QStringLiteral("vyrn"); // the installed vyrn.desktop
+    notification.desktopEntry = QString::fromLatin1(APP_ID);
     notification.summary = title;
     notification.body = body;
     notification.defaultActionLabel = QStringLiteral("查看结果");

@@ -1,4 +1,5 @@
 #include "app/CommandLine.h"
+#include "support/TestEnvironment.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -23,7 +24,7 @@ class TestDesktopEntry : public QObject {
 
     // The key of a group, read the way the desktop entry format is (no INI escapes).
     QString value(const QString& group, const QString& key) {
-        QFile file(prefix + QStringLiteral("/share/applications/vyrn.desktop"));
+        QFile file(prefix + QStringLiteral("/share/applications/app.vyrn.Vyrn.desktop"));
         [&] { QVERIFY(file.open(QIODevice::ReadOnly)); }();
         QString current;
         for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
@@ -54,12 +55,9 @@ private Q_SLOTS:
         for (QDirIterator it(prefix, QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
             files.append(QDir(prefix).relativeFilePath(it.next()));
         files.sort();
-        QStringList expected{QStringLiteral("bin/vyrn"), QStringLiteral("libexec/vyrn/vyrn-atspi-reader"),
-                             QStringLiteral("share/applications/vyrn.desktop"),
-                             QStringLiteral("share/icons/hicolor/scalable/apps/vyrn.svg")};
-        for (int size : {16, 22, 24, 32, 48, 64, 128, 256, 512})
-            expected.append(QStringLiteral("share/icons/hicolor/%1x%1/apps/vyrn.png").arg(size));
-        expected.sort();
+        // The same list as the Debian package's (scripts/check-package.sh).
+        const QStringList expected = QString::fromUtf8(readFileBytes(QStringLiteral(VYRN_INSTALLED_FILES)))
+                                         .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QCOMPARE(files, expected);
         QVERIFY(QFileInfo(prefix + QStringLiteral("/bin/vyrn")).isExecutable());
         QVERIFY(QFileInfo(prefix + QStringLiteral("/libexec/vyrn/vyrn-atspi-reader")).isExecutable());
@@ -67,8 +65,9 @@ private Q_SLOTS:
 
     void entryIsValid() {
         int exitCode = 0;
-        const QString report = run(QStringLiteral("desktop-file-validate"),
-                                   {prefix + QStringLiteral("/share/applications/vyrn.desktop")}, &exitCode);
+        const QString report =
+            run(QStringLiteral("desktop-file-validate"),
+                {prefix + QStringLiteral("/share/applications/app.vyrn.Vyrn.desktop")}, &exitCode);
         QVERIFY2(exitCode == 0 && report.isEmpty(), qPrintable(report));
         QCOMPARE(value(QStringLiteral("Desktop Entry"), QStringLiteral("Icon")), QStringLiteral("vyrn"));
     }

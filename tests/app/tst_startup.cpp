@@ -112,6 +112,29 @@ private Q_SLOTS:
         QCOMPARE(vyrn.count(kSelection), 1);
     }
 
+    // A newer version's start makes the running one run it in its place (here its own file: the
+    // caller is no vyrn) once the screenshot under way has ended; the newer does what was asked.
+    void newerVersionTakesOver() {
+        PrivateSessionBus bus;
+        const QProcessEnvironment environment = bus.environment(VyrnProcess::environment());
+        VyrnProcess vyrn(environment);
+        QVERIFY(vyrn.start({QStringLiteral("--screenshot")}));
+        QVERIFY(vyrn.waitFor(kScreenshot));
+        QProcess newer;
+        newer.setProcessEnvironment(environment);
+        newer.start(QStringLiteral("gdbus"),
+                    {"call", "--session", "--dest", "app.vyrn.Vyrn", "--object-path", "/app/vyrn/Vyrn",
+                     "--method", "org.freedesktop.Application.Activate",
+                     "{'vyrn-version': <'99.0'>, 'vyrn-build': <'1'>}"});
+        QVERIFY(newer.waitForFinished(10000) && newer.exitCode() == 0);
+        QTest::qWait(1000);
+        QCOMPARE(vyrn.count(QStringLiteral(" 启动 =====")), 1);
+        QVERIFY(closeOverlay(vyrn));
+        QVERIFY(vyrn.waitFor(QStringLiteral(" 启动 ====="), 2));
+        QVERIFY(vyrn.waitFor(kSettingsHook));
+        QVERIFY(vyrn.terminate());
+    }
+
     // The update check runs 3 s after launch, well after the settings window would have opened.
     void someStartsSkipTheSettingsWindow_data() {
         QTest::addColumn<QStringList>("arguments");

@@ -233,6 +233,19 @@ private Q_SLOTS:
         QVERIFY2(log.contains(QStringLiteral(" OCR 执行失败: ") + reason + file), qPrintable(log));
     }
 
+    // Traditional Chinese switched on without its data: recognition goes on without it.
+    void optionalLanguageMissing() {
+        QTemporaryDir data;
+        for (const char* language : {"eng", "chi_sim"})
+            QVERIFY(QFile::link(m_dataFolder + u'/' + language + ".traineddata",
+                                data.filePath(QLatin1String(language) + ".traineddata")));
+        TesseractRecognizer::Config config = TesseractRecognizer::Config::defaults(true);
+        config.dataPath = data.path();
+        OCREngine engine(std::make_unique<TesseractRecognizer>(config));
+        const auto read = engine.recognizeWithPositions(stored("prose-16px-one-line").image);
+        QVERIFY(read && !read->isEmpty());
+    }
+
     // The screenshot chain on screen-like crops: tables come out cell for cell, other
     // layouts as flat text without a table.
     void screens_data() {

@@ -4,6 +4,7 @@
 #include "support/X11Desktop.h"
 
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <QTest>
 
 using OptionalText = std::optional<QString>;
@@ -55,6 +56,24 @@ private Q_SLOTS:
                  "needs a window manager: run inside scripts/test-session.sh");
         reader = std::make_unique<AtspiAccessibilityReader>(QStringLiteral(VYRN_ATSPI_READER));
         QTRY_VERIFY_WITH_TIMEOUT(reader->isReady(), 10000);
+    }
+
+    // A program and a helper of different versions (one upgraded while the other runs)
+    // refuse each other.
+    void refusesAnotherProtocol() {
+        QProcess helper;
+        helper.start(QStringLiteral(VYRN_ATSPI_READER), {QStringLiteral("--protocol"), QStringLiteral("0")});
+        QVERIFY(helper.waitForFinished(10000));
+        QVERIFY(helper.readAllStandardOutput().contains("\"ready\":false"));
+        QTemporaryDir folder;
+        const QString older = folder.filePath(QStringLiteral("vyrn-atspi-reader"));
+        writeFileBytes(older, "#!/bin/sh\necho '{\"ready\": true}'\nexec cat >/dev/null\n");
+        QVERIFY(QFile::setPermissions(older, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        AtspiAccessibilityReader olderReader(older);
+        AsyncAnswer<OptionalText> answer;
+        olderReader.read(QCoreApplication::applicationPid(), budget, answer.callback());
+        QVERIFY(answer.wait() && !answer.value);
+        QVERIFY(!olderReader.isReady());
     }
 
     // Qt's bridge counts UTF-16 units; the application cuts its own selection.

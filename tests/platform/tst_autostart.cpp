@@ -1,4 +1,5 @@
 #include "platform/freedesktop/Autostart.h"
+#include "platform/freedesktop/InstallationCheck.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
@@ -20,6 +21,16 @@ class TestAutostart : public QObject {
         validator.waitForFinished(10000);
         *output = QString::fromUtf8(validator.readAll());
         return validator.exitStatus() == QProcess::NormalExit ? validator.exitCode() : -1;
+    }
+
+    // bin/vyrn and libexec/vyrn/vyrn-atspi-reader under `prefix`; the program's path.
+    QString install(const QString& prefix) {
+        const QString root = env.root() + u'/' + prefix;
+        for (const char* file : {"/bin/vyrn", "/libexec/vyrn/vyrn-atspi-reader"}) {
+            writeFileBytes(root + file, "#!/bin/sh\n");
+            QFile::setPermissions(root + file, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        }
+        return root + QStringLiteral("/bin/vyrn");
     }
 
 private Q_SLOTS:
@@ -53,6 +64,7 @@ private Q_SLOTS:
         QString error;
         QVERIFY2(Autostart::setEnabled(true, &error, program), qPrintable(error));
         QVERIFY(Autostart::isEnabled());
+        QCOMPARE(Autostart::program(), program);
         QString report;
         QVERIFY2(validate(Autostart::entryPath(), &report) == 0, qPrintable(report));
         QProcess launcher;
@@ -63,6 +75,27 @@ private Q_SLOTS:
         QVERIFY(Autostart::setEnabled(false));
         QVERIFY(!QFileInfo::exists(Autostart::entryPath()));
         QVERIFY(Autostart::setEnabled(false)); // nothing to remove is no failure
+    }
+
+    // What a source install left when the package's program starts: a login entry for a build
+    // folder starts the installed program from then on (one for another install stays); an
+    // install into ~/.local first in PATH, and its menu entry under the old name, are named.
+    void earlierInstalls() {
+        const QString installed = install(QStringLiteral("usr")), local = install(QStringLiteral("local"));
+        QVERIFY(Autostart::setEnabled(true, nullptr, env.root() + QStringLiteral("/vyrn/build/vyrn")));
+        InstallationCheck::adoptAutostart(installed);
+        QCOMPARE(Autostart::program(), installed);
+        QVERIFY(Autostart::setEnabled(true, nullptr, local));
+        InstallationCheck::adoptAutostart(installed);
+        QCOMPARE(Autostart::program(), local);
+
+        const QString data = env.root() + QStringLiteral("/share"),
+                      entry = data + "/applications/vyrn.desktop";
+        const QString path = QFileInfo(local).path() + u':' + QFileInfo(installed).path();
+        QVERIFY(InstallationCheck::leftovers(installed, path, data).join(u' ').contains(local));
+        QVERIFY(InstallationCheck::leftovers(local, path, data).isEmpty());
+        writeFileBytes(entry, "[Desktop Entry]\n");
+        QVERIFY(InstallationCheck::leftovers(local, path, data).join(u' ').contains(entry));
     }
 
     void switchedOffTheDesktopsWay_data() {

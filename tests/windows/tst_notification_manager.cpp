@@ -36,7 +36,8 @@ private Q_SLOTS:
         QCOMPARE(call.summary, QStringLiteral("VYRN"));
         QCOMPARE(call.body, QStringLiteral("划词翻译完成，点击查看结果"));
         QCOMPARE(call.actions.mid(0, 1), QStringList{QStringLiteral("default")});
-        QCOMPARE(call.hints.value(QStringLiteral("desktop-entry")).toString(), QStringLiteral("vyrn"));
+        QCOMPARE(call.hints.value(QStringLiteral("desktop-entry")).toString(),
+                 QStringLiteral("app.vyrn.Vyrn"));
         // Not installed here, so the picture travels along, in the structure servers expect.
         const QDBusArgument image = call.hints.value(QStringLiteral("image-data")).value<QDBusArgument>();
         QCOMPARE(image.currentSignature(), QStringLiteral("(iiibiiay)"));

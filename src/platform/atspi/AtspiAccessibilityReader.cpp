@@ -1,6 +1,7 @@
 #include "platform/atspi/AtspiAccessibilityReader.h"
 
 #include "base/Logger.h"
+#include "platform/atspi/AtspiReaderProtocol.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -63,6 +64,7 @@ void AtspiAccessibilityReader::start() {
     m_lastStart.start();
     m_process = new QProcess(this);
     m_process->setProgram(m_helperPath);
+    m_process->setArguments({QStringLiteral("--protocol"), QString::number(kAtspiReaderProtocol)});
     // libatspi's own warnings go to the terminal, never into the answers.
     m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     connect(m_process, &QProcess::readyReadStandardOutput, this, &AtspiAccessibilityReader::onOutput);
@@ -86,7 +88,7 @@ void AtspiAccessibilityReader::read(qint64 pid, std::chrono::milliseconds budget
     ++m_requestId;
     m_sent = false;
     if (m_state == State::unavailable) {
-        if (m_lastStart.elapsed() < retryUnavailableMs || m_quickExits >= maxQuickExits) {
+        if (m_incompatible || m_lastStart.elapsed() < retryUnavailableMs || m_quickExits >= maxQuickExits) {
             QTimer::singleShot(0, this, [this, id = m_requestId] {
                 if (m_request && m_requestId == id)
                     giveUp(m_unavailableReason, false);
@@ -117,18 +119,28 @@ void AtspiAccessibilityReader::onOutput() {
     while (m_process->canReadLine()) {
         const QJsonObject message = QJsonDocument::fromJson(m_process->readLine()).object();
         if (message.contains(QStringLiteral("ready"))) {
-            if (message.value(QStringLiteral("ready")).toBool()) {
+            const int protocol = message.value(QStringLiteral("protocol")).toInt();
+            if (message.value(QStringLiteral("ready")).toBool() && protocol == kAtspiReaderProtocol) {
                 m_state = State::ready;
                 m_quickExits = 0;
                 if (m_request && !m_sent)
                     send();
-            } else {
-                m_state = State::unavailable;
-                m_unavailableReason = message.value(QStringLiteral("reason")).toString();
-                logi(QStringLiteral("Accessibility：") + m_unavailableReason);
-                if (m_request)
-                    giveUp(m_unavailableReason, false);
+                continue;
             }
+            // A helper of another version, installed since VYRN started, is not tried again.
+            m_incompatible = protocol != kAtspiReaderProtocol;
+            m_state = State::unavailable;
+            m_unavailableReason =
+                m_incompatible
+                    ? QStringLiteral("读取进程（协议 %1）与 VYRN（协议 %2）版本不符，请重新启动 VYRN")
+                          .arg(protocol)
+                          .arg(kAtspiReaderProtocol)
+                    : message.value(QStringLiteral("reason")).toString();
+            logi(QStringLiteral("Accessibility：") + m_unavailableReason);
+            if (m_incompatible)
+                m_process->closeWriteChannel();
+            if (m_request)
+                giveUp(m_unavailableReason, false);
             continue;
         }
         if (!m_request || quint64(message.value(QStringLiteral("id")).toInteger()) != m_requestId)

@@ -51,6 +51,7 @@ private:
     QString m_unavailableReason;
     QElapsedTimer m_lastStart;
     int m_quickExits = 0;
+    bool m_incompatible = false;
     std::optional<Request> m_request;
     bool m_sent = false;
     quint64 m_requestId = 0;

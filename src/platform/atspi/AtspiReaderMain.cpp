@@ -1,13 +1,15 @@
 // vyrn-atspi-reader: reads the selected text through AT-SPI for VYRN, which starts it.
-// One request per line on standard input, one answer per line on standard output,
-// both JSON:
+// Started as `vyrn-atspi-reader --protocol N`; it serves only VYRN's protocol N
+// (AtspiReaderProtocol.h). One request per line on standard input, one answer per line on
+// standard output, both JSON:
 //   in:  {"id": 3, "pid": 4242, "budgetMs": 1000}
-//   out: {"ready": true}                                  (once, at start)
-//        {"ready": false, "reason": "..."}                (then it exits)
+//   out: {"ready": true, "protocol": N}                   (once, at start)
+//        {"ready": false, "reason": "...", "protocol": N} (then it exits)
 //        {"id": 3, "text": "..." or null, "log": ["...", ...]}
 // The log lines are VYRN's to write. Ends when standard input closes.
 
 #include "pipeline/AccessibleTextWalk.h"
+#include "platform/atspi/AtspiReaderProtocol.h"
 #include "platform/atspi/AtspiSession.h"
 
 #include <QByteArray>
@@ -18,11 +20,15 @@
 #include <atspi/atspi.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <unistd.h>
 
 namespace {
 
-void send(const QJsonObject& message) {
+void send(QJsonObject message) {
+    if (message.contains(QStringLiteral("ready")))
+        message.insert(QStringLiteral("protocol"), kAtspiReaderProtocol);
     const QByteArray line = QJsonDocument(message).toJson(QJsonDocument::Compact) + '\n';
     std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
     std::fflush(stdout);
@@ -59,7 +65,16 @@ gboolean onInput(GIOChannel* channel, GIOCondition, gpointer tracker) {
 
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    const int protocol = argc == 3 && std::strcmp(argv[1], "--protocol") == 0 ? std::atoi(argv[2]) : 0;
+    if (protocol != kAtspiReaderProtocol) {
+        send({{QStringLiteral("ready"), false},
+              {QStringLiteral("reason"),
+               QStringLiteral("读取进程（协议 %1）与 VYRN（协议 %2）版本不符，请重新启动 VYRN")
+                   .arg(kAtspiReaderProtocol)
+                   .arg(protocol)}});
+        return 2;
+    }
     atspi_set_timeout(int(AtspiSession::callTimeout.count()), 0);
     if (atspi_init() > 1) {
         send({{QStringLiteral("ready"), false},

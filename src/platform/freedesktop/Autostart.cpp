@@ -70,6 +70,29 @@ bool setEnabled(bool enabled, QString* error, const QString& program) {
     return true;
 }
 
+QString program() {
+    QFile file(entryPath());
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    // Undoes execArgument(): the string's escapes, the quoting, the doubled '%'.
+    const QString value = entryValue(file.readAll(), "Exec");
+    static const QString escaped = QStringLiteral("\\sntr"), meant = QStringLiteral("\\ \n\t\r");
+    QString exec;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const qsizetype kind = i + 1 < value.size() && value[i] == u'\\' ? escaped.indexOf(value[i + 1]) : -1;
+        exec += kind < 0 ? value[i] : meant[kind];
+        i += kind < 0 ? 0 : 1;
+    }
+    const bool quoted = exec.startsWith(u'"');
+    QString argument;
+    for (qsizetype i = quoted ? 1 : 0; i < exec.size() && exec[i] != (quoted ? u'"' : u' '); ++i) {
+        if (quoted && exec[i] == u'\\' && i + 1 < exec.size())
+            ++i;
+        argument += exec[i];
+    }
+    return argument.replace(QStringLiteral("%%"), QStringLiteral("%"));
+}
+
 QByteArray entryText(const QString& program) {
     const QString exec = execArgument(program) + QStringLiteral(" --background");
     return QStringLiteral("[Desktop Entry]\n"

@@ -15,6 +15,9 @@ bool isEnabled();
 // removes it. False, with a Chinese reason in `error`, when that failed.
 bool setEnabled(bool enabled, QString* error = nullptr, const QString& program = {});
 
+// The program the entry starts: its Exec line's first argument, unquoted; empty without one.
+QString program();
+
 // The entry's text.
 QByteArray entryText(const QString& program);
 // One argument of an Exec line, quoted when it holds a reserved character and escaped for a

@@ -1,11 +1,14 @@
 #include "platform/freedesktop/SessionBusInstance.h"
 
+#include "base/AppConstants.h"
+
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusReply>
+#include <QFileInfo>
 
-const QString SessionBusInstance::serviceName = QStringLiteral("app.vyrn.Vyrn");
+const QString SessionBusInstance::serviceName = QString::fromLatin1(APP_ID);
 const QString SessionBusInstance::objectPath = QStringLiteral("/app/vyrn/Vyrn");
 
 namespace {
@@ -13,6 +16,9 @@ namespace {
 const QString kInterface = QStringLiteral("org.freedesktop.Application");
 const QString kStartupIdKey = QStringLiteral("desktop-startup-id");
 const QString kActivationTokenKey = QStringLiteral("activation-token");
+// A start of `vyrn` says its version, so that an older running instance can make way for it.
+const QString kVersionKey = QStringLiteral("vyrn-version");
+const QString kBuildKey = QStringLiteral("vyrn-build");
 
 QString reasonOf(const QDBusError& error) {
     return error.message().isEmpty() ? error.name() : error.message();
@@ -24,6 +30,8 @@ QVariantMap platformDataOf(const AppRequest& request) {
         data.insert(kStartupIdKey, QString::fromUtf8(request.startupId));
     if (!request.activationToken.isEmpty())
         data.insert(kActivationTokenKey, QString::fromUtf8(request.activationToken));
+    data.insert(kVersionKey, APP_SHORT_VERSION);
+    data.insert(kBuildKey, APP_BUILD_VERSION);
     return data;
 }
 
@@ -139,6 +147,15 @@ void SessionBusInstance::pass(AppAction action, const QVariantMap& platformData)
     request.action = action;
     request.startupId = platformData.value(kStartupIdKey).toString().toUtf8();
     request.activationToken = platformData.value(kActivationTokenKey).toString().toUtf8();
+    request.senderVersion = platformData.value(kVersionKey).toString();
+    request.senderBuild = platformData.value(kBuildKey).toString();
+    // Read while the caller waits for its answer, so its process is still there.
+    if (!request.senderVersion.isEmpty() && calledFromDBus()) {
+        const QDBusReply<uint> pid = connection().interface()->servicePid(message().service());
+        if (pid.isValid())
+            request.senderProgram =
+                QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid.value())).symLinkTarget();
+    }
     // After this call returns, so the caller is answered before the action runs (a quit, an
     // overlay that grabs the keyboard).
     QMetaObject::invokeMethod(
