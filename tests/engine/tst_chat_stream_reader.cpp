@@ -50,8 +50,9 @@ private Q_SLOTS:
         const QByteArray partial = chunk(R"({"content":"部分"})");
         QTest::newRow("pieces in order, comments and keep-alives, nothing after [DONE]")
             << ": hello\n\n" + chunk(R"({"role":"assistant","content":""})") + "\r\n" +
-                   chunk(R"({"content":"你好"})").replace("\n\n", "\r\n\r\n") + ":\n\nevent: x\n" +
-                   chunk(R"({"content":"，世界😀"})") + chunk("{}", "stop") + "data: [DONE]\n\n" + partial
+                   QByteArray(chunk(R"({"content":"你好"})") + chunk(R"({"content":"，世界😀"})"))
+                       .replace("\n\n", "\r\n\r\n") +
+                   ":\n\nevent: x\n" + chunk("{}", "stop") + "data: [DONE]\n\n" + partial
             << complete(u"你好，世界😀"_qs, u"stop"_qs);
         QTest::newRow("reasoning first, cut at the length limit, no [DONE]")
             << chunk(R"({"reasoning_content":"想"})") + chunk(R"({"content":"答"})") + chunk("{}", "length")
