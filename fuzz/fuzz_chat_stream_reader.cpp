@@ -15,14 +15,7 @@ ChatStreamReader::Update readAll(const QList<QByteArray>& reads) {
     ChatStreamReader reader;
     ChatStreamReader::Update all;
     for (qsizetype i = 0; i <= reads.size(); ++i) {
-        const ChatStreamReader::Update u = i < reads.size() ? reader.feed(reads[i]) : reader.finish();
-        all.content += u.content;
-        all.reasoning |= u.reasoning;
-        if (!u.finishReason.isEmpty())
-            all.finishReason = u.finishReason;
-        all.done |= u.done;
-        if (u.failure)
-            all.failure = u.failure;
+        all.append(i < reads.size() ? reader.feed(reads[i]) : reader.finish());
     }
     return all;
 }

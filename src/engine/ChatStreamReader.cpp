@@ -139,3 +139,13 @@ void ChatStreamReader::end(Update& update, std::optional<Failure> failure) {
     update.done = !failure;
     update.failure = std::move(failure);
 }
+
+void ChatStreamReader::Update::append(const Update& later) {
+    content += later.content;
+    reasoning |= later.reasoning;
+    if (!later.finishReason.isEmpty())
+        finishReason = later.finishReason;
+    done |= later.done;
+    if (later.failure)
+        failure = later.failure;
+}

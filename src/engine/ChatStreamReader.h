@@ -32,6 +32,8 @@ public:
         QString finishReason;   // the service's word for why the answer ended, e.g. "length"
         bool done = false;      // the answer is complete; nothing after it is read
         std::optional<Failure> failure;
+        // Adds what a later read brought, so that several reads read as one.
+        void append(const Update& later);
         bool operator==(const Update&) const = default;
     };
 
