@@ -15,7 +15,7 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-// The first choice of a chunk or of a whole answer, or an empty object.
+// The first choice of a chunk, or an empty object.
 QJsonObject firstChoice(const QJsonObject& object) {
     return object.value(QLatin1String("choices")).toArray().at(0).toObject();
 }
@@ -119,16 +119,15 @@ void ChatStreamReader::readEvent(const QByteArray& data, Update& update) {
 }
 
 void ChatStreamReader::readWholeBody(Update& update) {
-    const std::optional<QString> content = ResponseParser::parse(m_pending);
-    const QJsonObject object = QJsonDocument::fromJson(m_pending).object();
-    if (!content) {
-        end(update, object.contains(QLatin1String("error"))
+    const std::optional<ResponseParser::Answer> answer = ResponseParser::parseAnswer(m_pending);
+    if (!answer) {
+        end(update, QJsonDocument::fromJson(m_pending).object().contains(QLatin1String("error"))
                         ? Failure{Failure::Kind::service, ResponseParser::parseError(200, m_pending)}
                         : Failure{Failure::Kind::malformed, {}});
         return;
     }
-    update.content = *content;
-    update.finishReason = firstChoice(object).value(QLatin1String("finish_reason")).toString();
+    update.content = answer->content;
+    update.finishReason = answer->finishReason;
     end(update, std::nullopt);
 }
 

@@ -7,6 +7,11 @@
 #include <algorithm>
 
 std::optional<QString> ResponseParser::parse(const QByteArray& data) {
+    const std::optional<Answer> answer = parseAnswer(data);
+    return answer ? std::optional(answer->content) : std::nullopt;
+}
+
+std::optional<ResponseParser::Answer> ResponseParser::parseAnswer(const QByteArray& data) {
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(data, &error);
     if (error.error != QJsonParseError::NoError || !document.isObject())
@@ -18,13 +23,14 @@ std::optional<QString> ResponseParser::parse(const QByteArray& data) {
     if (choices.isEmpty() ||
         !std::all_of(choices.begin(), choices.end(), [](const QJsonValue& v) { return v.isObject(); }))
         return std::nullopt;
-    const QJsonValue message = choices.first().toObject().value(QLatin1String("message"));
+    const QJsonObject choice = choices.first().toObject();
+    const QJsonValue message = choice.value(QLatin1String("message"));
     if (!message.isObject())
         return std::nullopt;
     const QJsonValue content = message.toObject().value(QLatin1String("content"));
     if (!content.isString())
         return std::nullopt;
-    return content.toString();
+    return Answer{content.toString(), choice.value(QLatin1String("finish_reason")).toString()};
 }
 
 ServiceError ResponseParser::parseError(int status, const QByteArray& body) {

@@ -25,6 +25,12 @@ public:
     // `choices[0].message.content` when the body has exactly that shape (every element
     // of `choices` an object, at least one); the text is returned unchanged.
     static std::optional<QString> parse(const QByteArray& data);
+    struct Answer {
+        QString content;
+        QString finishReason; // `choices[0].finish_reason`, e.g. "length" for a cut answer
+    };
+    // As parse(), with the reason the answer ended.
+    static std::optional<Answer> parseAnswer(const QByteArray& data);
     // An answer of any status but 200. Both services send
     // `{"error": {"message", "type", "code"}}`; any other body leaves the status to decide.
     static ServiceError parseError(int status, const QByteArray& body);

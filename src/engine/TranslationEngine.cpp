@@ -3,6 +3,7 @@
 #include "base/Logger.h"
 #include "base/NetworkReplies.h"
 #include "base/WebAddress.h"
+#include "engine/ChatStreamReader.h"
 #include "engine/ResponseParser.h"
 #include "settings/ApiKeyInput.h"
 #include "settings/PromptTemplates.h"
@@ -15,6 +16,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -38,7 +40,37 @@ QString withoutKey(QString message, const QString& key) {
     return words.join(QLatin1Char(' '));
 }
 
+QString keyOf(const QNetworkReply& reply) {
+    return QString::fromUtf8(reply.request().rawHeader(QByteArrayLiteral("Authorization")).mid(7));
+}
+
+// "60 秒", "5 分钟", "0.3 秒".
+QString durationText(std::chrono::milliseconds duration) {
+    const qint64 ms = duration.count();
+    if (ms >= 60000 && ms % 60000 == 0)
+        return QStringLiteral("%1 分钟").arg(ms / 60000);
+    return QStringLiteral("%1 秒").arg(double(ms) / 1000.0);
+}
+
+bool isEventStream(const QNetworkReply& reply) {
+    return reply.header(QNetworkRequest::ContentTypeHeader)
+        .toString()
+        .trimmed()
+        .startsWith(QLatin1String("text/event-stream"), Qt::CaseInsensitive);
+}
+
 } // namespace
+
+// The answer being read from m_currentTask.
+struct TranslationEngine::Answer {
+    AIProvider provider = AIProvider::deepseek;
+    Completion completion;
+    Progress progress;
+    ChatStreamReader reader;
+    QString text;
+    QString finishReason;
+    bool sawPiece = false; // of the answer or of the reasoning
+};
 
 struct TranslationEngine::PreparedRequest {
     quint64 generation = 0;
@@ -47,6 +79,8 @@ struct TranslationEngine::PreparedRequest {
     QByteArray body;
     Completion completion;
     std::function<bool()> stillWanted;
+    Progress progress;
+    StreamTimeLimits limits;
 };
 
 TranslationEngine::TranslationEngine(SettingsManager& settings, AlertPresenter& alerts,
@@ -81,7 +115,7 @@ QJsonObject TranslationEngine::chatBody(AIProvider provider, const QString& mode
     QJsonObject body{
         {QStringLiteral("model"), model},     {QStringLiteral("messages"), list},
         {QStringLiteral("temperature"), 0.1}, {QStringLiteral("max_tokens"), 4096},
-        {QStringLiteral("stream"), false},
+        {QStringLiteral("stream"), true},
     };
     if (provider == AIProvider::deepseek)
         body.insert(QStringLiteral("thinking"),
@@ -89,13 +123,13 @@ QJsonObject TranslationEngine::chatBody(AIProvider provider, const QString& mode
     return body;
 }
 
-void TranslationEngine::setTimeoutForTesting(std::chrono::milliseconds timeout) {
+void TranslationEngine::setTimeLimitsForTesting(StreamTimeLimits limits) {
     std::lock_guard guard(m_generationLock);
-    m_timeout = timeout;
+    m_limits = limits;
 }
 
 void TranslationEngine::translate(const QString& text, Completion completion,
-                                  std::function<bool()> stillWanted, KeyWait wait) {
+                                  std::function<bool()> stillWanted, KeyWait wait, Progress progress) {
     wait.stillWanted = stillWanted;
     const SettingsManager::ActiveKey active = m_settings.activeProviderAndKey(wait);
     if (active.key.isStoreUnavailable() && stillWanted && !stillWanted())
@@ -148,12 +182,13 @@ void TranslationEngine::translate(const QString& text, Completion completion,
     prepared.body = QJsonDocument(body).toJson(QJsonDocument::Compact);
     prepared.completion = std::move(completion);
     prepared.stillWanted = std::move(stillWanted);
+    prepared.progress = std::move(progress);
     logi(QStringLiteral("调用 ") + displayName + QStringLiteral(" API..."));
 
     {
         std::lock_guard guard(m_generationLock);
         prepared.generation = ++m_latestGeneration;
-        prepared.request.setTransferTimeout(int(m_timeout.count()));
+        prepared.limits = m_limits;
     }
     if (QThread::currentThread() == thread())
         start(prepared);
@@ -172,22 +207,36 @@ void TranslationEngine::start(const PreparedRequest& prepared) {
     if (prepared.stillWanted && !prepared.stillWanted())
         return;
     abortCurrentTask(prepared.generation);
-    if (!m_network)
+    if (!m_network) {
         m_network = new QNetworkAccessManager(this);
+        m_pieceTimer = new QTimer(this);
+        m_overallTimer = new QTimer(this);
+        for (QTimer* timer : {m_pieceTimer, m_overallTimer})
+            timer->setSingleShot(true);
+        connect(m_pieceTimer, &QTimer::timeout, this, [this] {
+            exceedTimeLimit(m_answer && m_answer->sawPiece ? TimeLimit::silence : TimeLimit::firstPiece);
+        });
+        connect(m_overallTimer, &QTimer::timeout, this, [this] { exceedTimeLimit(TimeLimit::overall); });
+    }
     QNetworkReply* reply = m_network->post(prepared.request, prepared.body);
     NetworkReplies::limitBodySize(reply);
     m_currentTask = reply;
     m_currentTaskGeneration = prepared.generation;
+    m_answer = std::make_unique<Answer>();
+    m_answer->provider = prepared.provider;
+    m_answer->completion = prepared.completion;
+    m_answer->progress = prepared.progress;
+    m_taskLimits = prepared.limits;
+    m_pieceTimer->start(prepared.limits.firstPiece);
+    m_overallTimer->start(prepared.limits.overall);
     // A key the service refuses may have been replaced in the key store meanwhile: read it
     // anew before anyone hears of the refusal.
     connect(reply, &QNetworkReply::finished, this, [this, reply, provider = prepared.provider] {
         if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 401)
             m_settings.forgetApiKey(provider);
     });
-    connect(reply, &QNetworkReply::finished, this,
-            [this, reply, provider = prepared.provider, completion = prepared.completion] {
-                finish(reply, provider, completion);
-            });
+    connect(reply, &QNetworkReply::readyRead, this, [this, reply] { read(reply); });
+    connect(reply, &QNetworkReply::finished, this, [this, reply] { finish(reply); });
 }
 
 QNetworkReply* TranslationEngine::currentTask() const {
@@ -210,45 +259,168 @@ void TranslationEngine::cancelCurrentTask() {
 void TranslationEngine::abortCurrentTask(quint64 upToGeneration) {
     if (!m_currentTask || m_currentTaskGeneration > upToGeneration)
         return;
-    QNetworkReply* reply = m_currentTask;
-    m_currentTask = nullptr;
-    // Cut the reply off from us first: a cancelled request reports and logs nothing.
-    reply->disconnect(this);
-    reply->abort();
-    reply->deleteLater();
+    dropCurrentTask(); // a cancelled request reports and logs nothing
 }
 
-void TranslationEngine::finish(QNetworkReply* reply, AIProvider provider, const Completion& completion) {
-    if (m_currentTask == reply)
+std::unique_ptr<TranslationEngine::Answer> TranslationEngine::dropCurrentTask() {
+    m_pieceTimer->stop();
+    m_overallTimer->stop();
+    if (QNetworkReply* reply = m_currentTask) {
         m_currentTask = nullptr;
-    reply->deleteLater();
-
-    if (NetworkReplies::wasCutForSize(reply)) {
-        const QString tooLarge = QStringLiteral("响应体超过 %1 MB").arg(NetworkReplies::maxBodyBytes >> 20);
-        loge(QStringLiteral("API 失败: ") + tooLarge + QStringLiteral("，已停止接收"));
-        completion(Outcome::failure(tooLarge));
-        return;
+        // Cut the reply off from us first, so that its abort reports nothing.
+        reply->disconnect(this);
+        if (reply->isRunning())
+            reply->abort();
+        reply->deleteLater();
     }
+    return std::move(m_answer);
+}
+
+void TranslationEngine::read(QNetworkReply* reply) {
+    // Any other answer is read whole when it ends, as an answer that is not a stream is.
+    if (reply != m_currentTask || reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() != 200 ||
+        !isEventStream(*reply))
+        return;
+    const ChatStreamReader::Update update = m_answer->reader.feed(reply->readAll());
+    if (absorb(reply, update) && (update.failure || update.done))
+        finish(reply, update); // what follows in the body, if anything, is not read
+}
+
+bool TranslationEngine::absorb(QNetworkReply* reply, const ChatStreamReader::Update& update) {
+    Answer& answer = *m_answer;
+    const bool firstReasoning = update.reasoning && !answer.sawPiece;
+    answer.text += update.content;
+    if (!update.finishReason.isEmpty())
+        answer.finishReason = update.finishReason;
+    if (!update.content.isEmpty() || update.reasoning) {
+        answer.sawPiece = true;
+        m_pieceTimer->start(m_taskLimits.silence);
+    }
+    if (!answer.progress || (update.content.isEmpty() && !(firstReasoning && answer.text.isEmpty())))
+        return true;
+    // A copy: the call may cancel, which ends m_answer.
+    const Progress progress = answer.progress;
+    progress({answer.text, answer.text.isEmpty()});
+    return reply == m_currentTask;
+}
+
+void TranslationEngine::finish(QNetworkReply* reply, ChatStreamReader::Update update) {
+    if (reply != m_currentTask)
+        return;
+    const bool cutForSize = NetworkReplies::wasCutForSize(reply);
     const QVariant statusAttribute = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const QNetworkReply::NetworkError error = reply->error();
+    const int status = statusAttribute.toInt();
+    const bool streamed = status == 200 && isEventStream(*reply);
+    if (streamed && !cutForSize && !update.done && !update.failure) {
+        ChatStreamReader::Update rest = m_answer->reader.feed(reply->readAll());
+        // A broken connection is told by its own error, not as an answer cut short.
+        if (!rest.done && !rest.failure && error == QNetworkReply::NoError)
+            rest.append(m_answer->reader.finish());
+        if (!absorb(reply, rest))
+            return;
+        update.append(rest);
+    }
+    const QByteArray data = streamed ? QByteArray() : reply->readAll();
+    const QString key = keyOf(*reply);
+    const std::unique_ptr<Answer> answer = dropCurrentTask();
+
+    using FailureKind = ChatStreamReader::Failure::Kind;
+    const std::optional<ChatStreamReader::Failure> failure = update.failure;
+    if (cutForSize || (failure && failure->kind == FailureKind::tooLarge)) {
+        const QString reason = QStringLiteral("响应体超过 %1 MB").arg(NetworkReplies::maxBodyBytes >> 20);
+        return breakOff(*answer, reason + QStringLiteral("，已停止接收"), reason);
+    }
+    if (streamed && update.done)
+        return succeed(*answer, answer->text, answer->finishReason);
     if (error != QNetworkReply::NoError &&
         (NetworkReplies::isTransportError(error) || !statusAttribute.isValid())) {
-        loge(QStringLiteral("API 失败: 网络: ") + NetworkReplies::errorText(error));
-        completion(Outcome::failure(NetworkReplies::errorText(error)));
-        return;
+        const QString reason = NetworkReplies::errorText(error);
+        return breakOff(*answer, QStringLiteral("网络: ") + reason, reason);
     }
-    if (!statusAttribute.isValid()) {
-        loge(QStringLiteral("API 失败: 无效响应"));
-        completion(Outcome::failure(QStringLiteral("服务器没有返回有效的 HTTP 响应")));
-        return;
-    }
-    const QByteArray data = reply->readAll();
-    const int status = statusAttribute.toInt();
+    if (!statusAttribute.isValid())
+        return breakOff(*answer, QStringLiteral("无效响应"),
+                        QStringLiteral("服务器没有返回有效的 HTTP 响应"));
     if (status != 200)
-        return failWithStatus(*reply, provider, status, data, completion);
-    const std::optional<QString> answer = ResponseParser::parse(data);
-    logi(QStringLiteral("API 返回 %1 字符").arg(answer ? graphemeCount(*answer) : 0));
-    completion(answer ? Outcome::success(*answer) : Outcome::failure(QStringLiteral("无法解析服务器的回答")));
+        return failWithStatus(*reply, answer->provider, status, data, answer->completion);
+    if (!streamed) {
+        const std::optional<ResponseParser::Answer> parsed = ResponseParser::parseAnswer(data);
+        if (!parsed) {
+            logi(QStringLiteral("API 返回 0 字符"));
+            return answer->completion(Outcome::failure(QStringLiteral("无法解析服务器的回答")));
+        }
+        return succeed(*answer, parsed->content, parsed->finishReason);
+    }
+    if (failure && failure->kind == FailureKind::service) {
+        QString line = QStringLiteral("服务在回答中报错");
+        if (!failure->error.message.isEmpty())
+            line += QStringLiteral(": ") + withoutKey(failure->error.message.left(300), key);
+        // The stream has begun: even a refused key is told as the cause, without an alert.
+        return breakOff(*answer, line,
+                        serviceReason(failure->error, answer->provider, 0)
+                            .value_or(QStringLiteral("服务拒绝了当前的 API Key，请在偏好设置中检查")));
+    }
+    if (failure && failure->kind == FailureKind::dropped) {
+        const QString reason = NetworkReplies::errorText(QNetworkReply::RemoteHostClosedError);
+        return breakOff(*answer, QStringLiteral("网络: ") + reason, reason);
+    }
+    breakOff(*answer, QStringLiteral("无法解析回答中的一段"), QStringLiteral("无法解析服务器的回答"));
+}
+
+void TranslationEngine::exceedTimeLimit(TimeLimit limit) {
+    if (!m_currentTask)
+        return;
+    QString reason;
+    switch (limit) {
+    case TimeLimit::firstPiece:
+        reason = durationText(m_taskLimits.firstPiece) + QStringLiteral("内没有收到回答");
+        break;
+    case TimeLimit::silence:
+        reason =
+            QStringLiteral("回答中断，") + durationText(m_taskLimits.silence) + QStringLiteral("没有新内容");
+        break;
+    case TimeLimit::overall:
+        reason = QStringLiteral("回答超过 ") + durationText(m_taskLimits.overall) + QStringLiteral("总时限");
+        break;
+    }
+    breakOff(*dropCurrentTask(), reason, reason);
+}
+
+void TranslationEngine::breakOff(const Answer& answer, const QString& logLine, const QString& reason) {
+    if (answer.text.isEmpty()) {
+        loge(QStringLiteral("API 失败: ") + logLine);
+        return answer.completion(Outcome::failure(reason));
+    }
+    loge(QStringLiteral("API 回答中断（已收到 %1 字符）: ").arg(graphemeCount(answer.text)) + logLine);
+    answer.completion(Outcome::interrupted(answer.text, reason));
+}
+
+void TranslationEngine::succeed(const Answer& answer, const QString& text, const QString& finishReason) {
+    logi(QStringLiteral("API 返回 %1 字符").arg(graphemeCount(text)));
+    const bool truncated = finishReason == QLatin1String("length");
+    if (truncated)
+        logi(QStringLiteral("API 回答因长度上限被截断 (finish_reason=length)"));
+    answer.completion(Outcome::success(text, truncated));
+}
+
+std::optional<QString> TranslationEngine::serviceReason(const ServiceError& error, AIProvider provider,
+                                                        int status) {
+    const QString http = status ? QStringLiteral(" (HTTP %1)").arg(status) : QString();
+    switch (error.kind) {
+    case ServiceError::Kind::keyRefused:
+        return std::nullopt;
+    case ServiceError::Kind::balance:
+        return AIProviders::shortName(provider) + QStringLiteral(" 账户余额不足") + http +
+               QStringLiteral("，请前往 ") + AIProviders::consoleHost(provider) +
+               QStringLiteral(" 充值后重试");
+    case ServiceError::Kind::rateLimited:
+        return QStringLiteral("服务繁忙或已达到调用频率上限") + http + QStringLiteral("，请稍后再试");
+    case ServiceError::Kind::serviceFailed:
+        return QStringLiteral("服务出错") + http + QStringLiteral("，请稍后再试");
+    case ServiceError::Kind::other:
+        break;
+    }
+    return status ? QStringLiteral("服务器返回 HTTP %1").arg(status) : QStringLiteral("服务出错，请稍后再试");
 }
 
 void TranslationEngine::failWithStatus(const QNetworkReply& reply, AIProvider provider, int status,
@@ -256,30 +428,12 @@ void TranslationEngine::failWithStatus(const QNetworkReply& reply, AIProvider pr
     const ServiceError error = ResponseParser::parseError(status, body);
     QString line = QStringLiteral("API 失败: HTTP %1, 响应体长度=%2 字节").arg(status).arg(body.size());
     if (!error.message.isEmpty()) {
-        const QString key =
-            QString::fromUtf8(reply.request().rawHeader(QByteArrayLiteral("Authorization")).mid(7));
-        line += QStringLiteral(", 服务返回: ") + withoutKey(error.message.left(300), key);
+        line += QStringLiteral(", 服务返回: ") + withoutKey(error.message.left(300), keyOf(reply));
     }
     loge(line);
-    const QString http = QStringLiteral(" (HTTP %1)").arg(status);
-    switch (error.kind) {
-    case ServiceError::Kind::keyRefused:
-        return presentKeyRefused(provider, status, completion);
-    case ServiceError::Kind::balance:
-        return completion(Outcome::failure(AIProviders::shortName(provider) +
-                                           QStringLiteral(" 账户余额不足") + http +
-                                           QStringLiteral("，请前往 ") + AIProviders::consoleHost(provider) +
-                                           QStringLiteral(" 充值后重试")));
-    case ServiceError::Kind::rateLimited:
-        return completion(Outcome::failure(QStringLiteral("服务繁忙或已达到调用频率上限") + http +
-                                           QStringLiteral("，请稍后再试")));
-    case ServiceError::Kind::serviceFailed:
-        return completion(
-            Outcome::failure(QStringLiteral("服务出错") + http + QStringLiteral("，请稍后再试")));
-    case ServiceError::Kind::other:
-        break;
-    }
-    completion(Outcome::failure(QStringLiteral("服务器返回 HTTP %1").arg(status)));
+    if (const std::optional<QString> reason = serviceReason(error, provider, status))
+        return completion(Outcome::failure(*reason));
+    presentKeyRefused(provider, status, completion);
 }
 
 void TranslationEngine::tellUser(const AlertRequest& alert, AlertAnswer onAnswer, Outcome outcome,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/Alerts.h"
+#include "engine/ChatStreamReader.h"
 #include "settings/AIProvider.h"
 #include "settings/KeyWait.h"
 
@@ -13,12 +14,14 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 
 class QNetworkAccessManager;
 class SettingsManager;
 class QNetworkReply;
+class QTimer;
 
 // The chat-completions client: one English text in, the model's Markdown answer out.
 // At most one request is in flight; a newer translation or cancelCurrentTask() ends
@@ -26,7 +29,9 @@ class QNetworkReply;
 class TranslationEngine : public QObject {
 public:
     // How a translation ended:
-    // - success: the model's answer;
+    // - success: the model's answer; truncated() when the service cut it at its length limit;
+    // - interrupted: the answer broke off after part of it had arrived: text() is that part,
+    //   reason() why it broke off;
     // - failure: the details are in the log, and reason() names the cause in one line for the
     //   user (a network error, the HTTP status); what to tell the user is the caller's choice;
     // - missingKey: no API key is configured; the engine has shown its alert;
@@ -36,29 +41,58 @@ public:
     // After the last three the caller shows nothing more (see userWasTold()).
     class Outcome {
     public:
-        enum class Kind { success, failure, missingKey, keyStoreUnavailable, keyRefused };
+        enum class Kind { success, interrupted, failure, missingKey, keyStoreUnavailable, keyRefused };
         Outcome() = default; // a failure
-        static Outcome success(const QString& text) { return Outcome(Kind::success, text); }
-        static Outcome failure(const QString& reason = {}) { return Outcome(Kind::failure, reason); }
-        static Outcome missingKey() { return Outcome(Kind::missingKey, {}); }
-        static Outcome keyStoreUnavailable() { return Outcome(Kind::keyStoreUnavailable, {}); }
-        static Outcome keyRefused() { return Outcome(Kind::keyRefused, {}); }
+        static Outcome success(const QString& text, bool truncated = false) {
+            Outcome outcome(Kind::success, text, {});
+            outcome.m_truncated = truncated;
+            return outcome;
+        }
+        static Outcome interrupted(const QString& partialAnswer, const QString& reason) {
+            return Outcome(Kind::interrupted, partialAnswer, reason);
+        }
+        static Outcome failure(const QString& reason = {}) { return Outcome(Kind::failure, {}, reason); }
+        static Outcome missingKey() { return Outcome(Kind::missingKey, {}, {}); }
+        static Outcome keyStoreUnavailable() { return Outcome(Kind::keyStoreUnavailable, {}, {}); }
+        static Outcome keyRefused() { return Outcome(Kind::keyRefused, {}, {}); }
         Kind kind() const { return m_kind; }
         // True when the engine has already explained the failure to the user in an alert.
-        bool userWasTold() const { return m_kind != Kind::success && m_kind != Kind::failure; }
-        // The answer of a success, as returned (may be empty).
+        bool userWasTold() const {
+            return m_kind != Kind::success && m_kind != Kind::interrupted && m_kind != Kind::failure;
+        }
+        // The answer of a success, as returned (may be empty), or what arrived of an interrupted one.
         const QString& text() const { return m_text; }
-        // Why a failure happened and what to do, e.g. "连接被拒绝 (connection refused)" or
-        // "服务繁忙或已达到调用频率上限 (HTTP 429)，请稍后再试".
-        QString reason() const { return m_kind == Kind::failure ? m_text : QString(); }
+        // The service ended the answer at its length limit: what follows the text is missing.
+        bool truncated() const { return m_truncated; }
+        // Why a failure or an interruption happened and what to do, e.g. "连接被拒绝 (connection
+        // refused)" or "服务繁忙或已达到调用频率上限 (HTTP 429)，请稍后再试".
+        const QString& reason() const { return m_reason; }
         bool operator==(const Outcome&) const = default;
 
     private:
-        Outcome(Kind kind, const QString& text) : m_kind(kind), m_text(text) {}
+        Outcome(Kind kind, const QString& text, const QString& reason)
+            : m_kind(kind), m_text(text), m_reason(reason) {}
         Kind m_kind = Kind::failure;
         QString m_text;
+        QString m_reason;
+        bool m_truncated = false;
     };
     using Completion = std::function<void(Outcome)>;
+
+    // What has arrived so far of an answer still streaming. Main thread.
+    struct AnswerProgress {
+        QString answer;             // the answer's content so far, whole (not a delta)
+        bool reasoningOnly = false; // nothing of the answer yet, but the model is reasoning
+    };
+    using Progress = std::function<void(const AnswerProgress&)>;
+
+    // Limits for an answer sent piece by piece. Only pieces of the answer or of the model's
+    // reasoning count: keep-alive comments would otherwise hold a dead answer open forever.
+    struct StreamTimeLimits {
+        std::chrono::milliseconds firstPiece{60000}; // request sent -> first piece
+        std::chrono::milliseconds silence{30000};    // between pieces
+        std::chrono::milliseconds overall{300000};   // the whole answer
+    };
 
     // `openSettings` is offered in the alert about a missing key. Lives on the main thread.
     TranslationEngine(SettingsManager& settings, AlertPresenter& alerts, std::function<void()> openSettings);
@@ -70,9 +104,11 @@ public:
     // asked on the main thread right before sending: false drops the request silently, as
     // a cancel does, so a caller on a worker cannot lose a race with its own cancel. A slow key
     // store is waited for as `wait` says (a keyring being unlocked); once `stillWanted` says
-    // false meanwhile, nothing more happens.
+    // false meanwhile, nothing more happens. `progress` runs on the main thread after each
+    // network read that brought more of the answer, or the first reasoning, never after
+    // `completion` nor after a cancel; it may cancel.
     void translate(const QString& text, Completion completion, std::function<bool()> stillWanted = {},
-                   KeyWait wait = {});
+                   KeyWait wait = {}, Progress progress = {});
 
     // The request in flight, or null. Main thread only.
     QNetworkReply* currentTask() const;
@@ -86,16 +122,30 @@ public:
     static QJsonObject chatBody(AIProvider provider, const QString& model,
                                 const QList<QMap<QString, QString>>& messages);
 
-    static constexpr std::chrono::milliseconds defaultTimeout{120000};
-    // Time without any transfer after which a request fails. For tests.
-    void setTimeoutForTesting(std::chrono::milliseconds timeout);
+    void setTimeLimitsForTesting(StreamTimeLimits limits);
 
 private:
     struct PreparedRequest;
+    struct Answer;
+    enum class TimeLimit { firstPiece, silence, overall };
 
     void start(const PreparedRequest& prepared);
     void abortCurrentTask(quint64 upToGeneration);
-    void finish(QNetworkReply* reply, AIProvider provider, const Completion& completion);
+    // Detaches the reply in flight from the engine and ends it; returns what was read of it.
+    std::unique_ptr<Answer> dropCurrentTask();
+    void read(QNetworkReply* reply);
+    // Adds what a read brought and reports it; false when the report cancelled the request.
+    bool absorb(QNetworkReply* reply, const ChatStreamReader::Update& update);
+    // `update` is the read that ended the stream, if one did.
+    void finish(QNetworkReply* reply, ChatStreamReader::Update update = {});
+    void exceedTimeLimit(TimeLimit limit);
+    // Ends the answer being read with `reason`: an interruption when part of it arrived.
+    static void breakOff(const Answer& answer, const QString& logLine, const QString& reason);
+    static void succeed(const Answer& answer, const QString& text, const QString& finishReason);
+    // An `error` object inside a stream, or a status error: what the user is told, or nothing
+    // when the engine tells the user itself (a refused key).
+    // `status` is 0 inside a stream.
+    static std::optional<QString> serviceReason(const ServiceError& error, AIProvider provider, int status);
     void presentMissingKey(AIProvider provider, Completion completion);
     void presentKeyStoreUnavailable(AIProvider provider, Completion completion);
     void presentKeyRefused(AIProvider provider, int status, Completion completion);
@@ -113,10 +163,14 @@ private:
     QNetworkAccessManager* m_network = nullptr; // created on the main thread
     QPointer<QNetworkReply> m_currentTask;
     quint64 m_currentTaskGeneration = 0;
+    std::unique_ptr<Answer> m_answer; // of m_currentTask
+    QTimer* m_pieceTimer = nullptr;   // first piece, then silence
+    QTimer* m_overallTimer = nullptr;
+    StreamTimeLimits m_taskLimits; // of m_currentTask
 
     // Translations and cancels are numbered as they are asked for, on any thread, so
     // that a request which has not reached the main thread yet can still lose.
     mutable std::mutex m_generationLock;
     quint64 m_latestGeneration = 0;
-    std::chrono::milliseconds m_timeout = defaultTimeout;
+    StreamTimeLimits m_limits;
 };

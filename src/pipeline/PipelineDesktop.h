@@ -63,7 +63,8 @@ public:
     virtual ~Translator() = default;
     // Any thread; as TranslationEngine::translate.
     virtual void translate(const QString& text, TranslationEngine::Completion completion,
-                           std::function<bool()> stillWanted, KeyWait wait) = 0;
+                           std::function<bool()> stillWanted, KeyWait wait,
+                           TranslationEngine::Progress progress) = 0;
     // Ends the request in flight silently. Any thread.
     virtual void cancel() = 0;
 };
@@ -73,8 +74,10 @@ class EngineTranslator final : public Translator {
 public:
     explicit EngineTranslator(TranslationEngine& engine) : m_engine(engine) {}
     void translate(const QString& text, TranslationEngine::Completion completion,
-                   std::function<bool()> stillWanted, KeyWait wait) override {
-        m_engine.translate(text, std::move(completion), std::move(stillWanted), std::move(wait));
+                   std::function<bool()> stillWanted, KeyWait wait,
+                   TranslationEngine::Progress progress) override {
+        m_engine.translate(text, std::move(completion), std::move(stillWanted), std::move(wait),
+                           std::move(progress));
     }
     void cancel() override { m_engine.cancelCurrentTask(); }
 

@@ -216,7 +216,7 @@ void TranslationPipeline::translateFromWorker(qint64 generation, const QString& 
                 QMetaObject::invokeMethod(
                     self.data(), [finished, outcome] { finished(outcome); }, Qt::QueuedConnection);
         },
-        [counter = m_generation, generation] { return counter->load() == generation; }, std::move(wait));
+        [counter = m_generation, generation] { return counter->load() == generation; }, std::move(wait), {});
 }
 
 void TranslationPipeline::showKeyStoreWait(qint64 generation, bool waiting) {
@@ -234,6 +234,7 @@ void TranslationPipeline::finishTranslation(qint64 generation, const Outcome& ou
     if (!isCurrent(generation))
         return;
     switch (outcome.kind()) {
+    case Outcome::Kind::interrupted:
     case Outcome::Kind::failure:
         hideLoading();
         m_services.alerts->showError(translationFailure(outcome.reason(), failureDetail));

@@ -24,11 +24,12 @@ namespace {
 
 const QString testKey = QStringLiteral("sk-test-4f1d9c");
 
-// Every completion call, with the thread it ran on.
+// Every completion call, with the thread it ran on, and the progress reported before it.
 struct Calls {
     QMutex mutex;
     QList<Outcome> outcomes;
     QList<bool> onMainThread;
+    QStringList progress; // the answer so far, or "…" while the model only reasons
 
     TranslationEngine::Completion recorder() {
         return [this](Outcome outcome) {
@@ -40,6 +41,13 @@ struct Calls {
     qsizetype count() {
         QMutexLocker lock(&mutex);
         return outcomes.size();
+    }
+    TranslationEngine::Progress progressRecorder() {
+        return [this](const TranslationEngine::AnswerProgress& now) {
+            QVERIFY(outcomes.isEmpty());
+            QCOMPARE(now.reasoningOnly, now.answer.isEmpty());
+            progress.append(now.reasoningOnly ? QStringLiteral("…") : now.answer);
+        };
     }
 };
 
@@ -89,7 +97,11 @@ class TestTranslationEngine : public QObject {
     // The single completion, which must come after `translate` returns and on the main thread.
     Outcome translateAndWait(const QString& text, bool fromWorker = false) {
         Calls calls;
-        runOn(fromWorker, [&] { engine().translate(text, calls.recorder()); });
+        return translateAndWait(text, fromWorker, calls);
+    }
+    Outcome translateAndWait(const QString& text, bool fromWorker, Calls& calls) {
+        runOn(fromWorker,
+              [&] { engine().translate(text, calls.recorder(), {}, {}, calls.progressRecorder()); });
         [&] {
             QCOMPARE(calls.count(), 0);
             QVERIFY(QTest::qWaitFor([&] { return calls.count() > 0; }, 10000));
@@ -166,7 +178,7 @@ private Q_SLOTS:
                  QJsonArray({message("system", prompt),
                              message("user", QStringLiteral("请分析以下英文文本：\n\n") + text)}));
         const QByteArray others =
-            "{\"max_tokens\":4096,\"temperature\":0.1,\"stream\":false,\"model\":\"" + model.toUtf8() + "\"" +
+            "{\"max_tokens\":4096,\"temperature\":0.1,\"stream\":true,\"model\":\"" + model.toUtf8() + "\"" +
             (provider == AIProvider::deepseek ? ",\"thinking\":{\"type\":\"disabled\"}}" : "}");
         QCOMPARE(body, QJsonDocument::fromJson(others).object());
         QCOMPARE(engine().currentTask(), nullptr);
@@ -178,6 +190,8 @@ private Q_SLOTS:
 
         const QString text = QStringLiteral("## 中文翻译\n你好 👍🏽 e\u0301 ");
         QTest::newRow("answer") << Answer::chat(text) << Outcome::success(text);
+        QTest::newRow("answer cut for length")
+            << Answer::chat(text, 200, QStringLiteral("length")) << Outcome::success(text, true);
         QTest::newRow("empty answer") << Answer::chat(QString()) << Outcome::success(QString());
         QTest::newRow("not an answer")
             << Answer{200, "<html>busy</html>"} << Outcome::failure(QStringLiteral("无法解析服务器的回答"));
@@ -192,9 +206,6 @@ private Q_SLOTS:
         cut.cutAfterBodyBytes = 40;
         QTest::newRow("cut mid-body")
             << cut << Outcome::failure(QStringLiteral("服务器断开了连接 (remote host closed)"));
-        // Qt reports the transfer time-out as a cancel; it must still end in a failure.
-        QTest::newRow("time-out") << Answer::silence()
-                                  << Outcome::failure(QStringLiteral("请求超时 (timeout)"));
         QTest::newRow("over 8 MB") << Answer::chat(QString(8 * 1024 * 1024, QLatin1Char('a')))
                                    << Outcome::failure(QStringLiteral("响应体超过 8 MB"));
     }
@@ -204,8 +215,6 @@ private Q_SLOTS:
         QFETCH(Outcome, outcome);
         configure(AIProvider::deepseek);
         server.enqueue(response);
-        if (response.neverAnswer)
-            engine().setTimeoutForTesting(std::chrono::milliseconds(300));
         alerts.nextAnswer = 0;
         QCOMPARE(translateAndWait(QStringLiteral("Hi")), outcome);
         QCOMPARE(engine().currentTask(), nullptr);
@@ -215,6 +224,107 @@ private Q_SLOTS:
         QVERIFY(!readLog().contains(QStringLiteral("1d9c")));
         if (outcome.userWasTold())
             QVERIFY(readLog().contains(QStringLiteral("服务返回: Your api key *** is invalid")));
+    }
+
+    // Streamed answers, their pieces 40 ms apart: each read that brings more of the answer
+    // is reported, reasoning once while nothing else has come.
+    void streams_data() {
+        QTest::addColumn<Answer>("response");
+        QTest::addColumn<QStringList>("progress");
+        QTest::addColumn<Outcome>("outcome");
+        const auto pieces = [](const QList<QByteArray>& bytes, bool chunked = true, bool drop = false) {
+            Answer answer;
+            for (const QByteArray& piece : bytes)
+                answer.pieces.append({40, piece});
+            answer.chunked = chunked;
+            answer.dropAfterPieces = drop;
+            return answer;
+        };
+        const QByteArray done = Answer::event({}, {}, QStringLiteral("stop")) + "data: [DONE]\n\n";
+        const QString text = QStringLiteral("你好，世界。再见！");
+        QTest::newRow("at a pace") << Answer::stream(text, 3, 40)
+                                   << QStringList{text.left(3), text.left(6), text} << Outcome::success(text);
+        Answer byClose = Answer::stream(text, 2, 40, 0, QStringLiteral("length"));
+        byClose.chunked = false;
+        QTest::newRow("ended by close, cut for length")
+            << byClose << QStringList{text.left(4), text} << Outcome::success(text, true);
+        // The euro sign's three bytes and a "data:" field name, each split between two reads.
+        const QByteArray split = Answer::event(QStringLiteral("Caf")) + Answer::event(QStringLiteral("é €5"));
+        const qsizetype euro = split.indexOf("\xe2\x82\xac") + 1;
+        const qsizetype field = split.indexOf("data:", 5) + 2;
+        QTest::newRow("split character and line")
+            << pieces({split.left(field), split.mid(field, euro - field), split.mid(euro) + done})
+            << QStringList{QStringLiteral("Caf"), QStringLiteral("Café €5")}
+            << Outcome::success(QStringLiteral("Café €5"));
+        const QByteArray keepAlive = ": keep-alive\n\n";
+        QTest::newRow("keep-alives only") << pieces(QList<QByteArray>(40, keepAlive)) << QStringList{}
+                                          << Outcome::failure(QStringLiteral("1 秒内没有收到回答"));
+        QTest::newRow("keep-alives after a piece")
+            << pieces(QList<QByteArray>{Answer::event(QStringLiteral("部分"))} +
+                      QList<QByteArray>(40, keepAlive))
+            << QStringList{QStringLiteral("部分")}
+            << Outcome::interrupted(QStringLiteral("部分"), QStringLiteral("回答中断，0.25 秒没有新内容"));
+        const QByteArray thinking = Answer::event({}, QStringLiteral("Let me think"));
+        QTest::newRow("reasoning first")
+            << pieces({thinking, thinking, Answer::event(QStringLiteral("好")),
+                       Answer::event(QStringLiteral("的")), done})
+            << QStringList{QStringLiteral("…"), QStringLiteral("好"), QStringLiteral("好的")}
+            << Outcome::success(QStringLiteral("好的"));
+        QTest::newRow("reasoning past the overall limit")
+            << pieces(QList<QByteArray>{Answer::event(QStringLiteral("答"))} +
+                      QList<QByteArray>(60, thinking))
+            << QStringList{QStringLiteral("答")}
+            << Outcome::interrupted(QStringLiteral("答"), QStringLiteral("回答超过 1.5 秒总时限"));
+        QTest::newRow("error event halfway")
+            << pieces({Answer::event(QStringLiteral("一半")),
+                       R"(data: {"error":{"message":"Insufficient Balance for sk-test-4f1d9c"}})"
+                       "\n\n"})
+            << QStringList{QStringLiteral("一半")}
+            << Outcome::interrupted(QStringLiteral("一半"),
+                                    QStringLiteral("DeepSeek 账户余额不足，请前往 "
+                                                   "platform.deepseek.com 充值后重试"));
+        const Outcome dropped = Outcome::interrupted(QStringLiteral("一半"),
+                                                     QStringLiteral("服务器断开了连接 (remote host closed)"));
+        QTest::newRow("dropped halfway, chunked")
+            << pieces({Answer::event(QStringLiteral("一半"))}, true, true)
+            << QStringList{QStringLiteral("一半")} << dropped;
+        QTest::newRow("dropped halfway, closing") << pieces({Answer::event(QStringLiteral("一半"))}, false)
+                                                  << QStringList{QStringLiteral("一半")} << dropped;
+        QTest::newRow("dropped before the answer")
+            << pieces({thinking}, true, true) << QStringList{QStringLiteral("…")}
+            << Outcome::failure(QStringLiteral("服务器断开了连接 (remote host closed)"));
+    }
+
+    void streams() {
+        QFETCH(Answer, response);
+        QFETCH(QStringList, progress);
+        QFETCH(Outcome, outcome);
+        configure(AIProvider::deepseek);
+        engine().setTimeLimitsForTesting({std::chrono::milliseconds(1000), std::chrono::milliseconds(250),
+                                          std::chrono::milliseconds(1500)});
+        server.enqueue(response);
+        Calls calls;
+        QCOMPARE(translateAndWait(QStringLiteral("Hi"), false, calls), outcome);
+        QCOMPARE(calls.progress, progress);
+        QCOMPARE(engine().currentTask(), nullptr);
+        QVERIFY(!readLog().contains(QStringLiteral("4f1d9c")));
+    }
+
+    // Closing the result while the answer streams: the connection goes at once, nothing more comes.
+    void cancelWhileStreaming() {
+        configure(AIProvider::deepseek);
+        server.enqueue(Answer::stream(QStringLiteral("一二三四五六"), 6, 50));
+        Calls calls;
+        engine().translate(QStringLiteral("Hi"), calls.recorder(), {}, {},
+                           [&](const TranslationEngine::AnswerProgress& now) {
+                               calls.progress.append(now.answer);
+                               engine().cancelCurrentTask();
+                           });
+        QVERIFY(server.waitForAbandoned(1));
+        QTest::qWait(100);
+        QCOMPARE(calls.progress, QStringList{QStringLiteral("一")});
+        QCOMPARE(calls.count(), 0);
+        QCOMPARE(engine().currentTask(), nullptr);
     }
 
     // The key goes with every redirect hop, so only a same-origin redirect is followed.

@@ -95,7 +95,7 @@ struct FakeTranslator : Translator {
     std::atomic<int> cancels{0};
 
     void translate(const QString& text, TranslationEngine::Completion completion,
-                   std::function<bool()> stillWanted, KeyWait wait) override {
+                   std::function<bool()> stillWanted, KeyWait wait, TranslationEngine::Progress) override {
         if (answerAtOnce)
             completion(*answerAtOnce);
         QMutexLocker lock(&mutex);

@@ -58,6 +58,8 @@ private:
         m_awaitingAnswer = true;
         if (response.neverAnswer)
             return;
+        if (!response.pieces.isEmpty())
+            return sendPiece(response, 0);
         QPointer<QTcpSocket> socket = m_socket;
         QTimer::singleShot(0, m_socket, [this, socket, response] {
             if (!socket)
@@ -79,16 +81,72 @@ private:
         });
     }
 
+    void sendPiece(const LocalHttpServer::Response& response, qsizetype index) {
+        QTimer::singleShot(response.pieces[index].delayMs, m_socket, [this, response, index] {
+            const QByteArray& bytes = response.pieces[index].bytes;
+            if (index == 0) {
+                QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Scripted\r\n";
+                head += "Content-Type: text/event-stream\r\nCache-Control: no-cache\r\n";
+                head += response.chunked ? "Transfer-Encoding: chunked\r\n" : "";
+                m_socket->write(head + "Connection: close\r\n\r\n");
+            }
+            if (response.chunked && !bytes.isEmpty())
+                m_socket->write(QByteArray::number(bytes.size(), 16) + "\r\n" + bytes + "\r\n");
+            else
+                m_socket->write(bytes);
+            m_socket->flush();
+            if (index + 1 < response.pieces.size())
+                return sendPiece(response, index + 1);
+            m_awaitingAnswer = false;
+            if (response.dropAfterPieces)
+                return m_socket->abort();
+            if (response.chunked)
+                m_socket->write("0\r\n\r\n");
+            m_socket->disconnectFromHost();
+        });
+    }
+
     LocalHttpServer* m_owner;
     QTcpSocket* m_socket;
     QByteArray m_buffer;
     bool m_awaitingAnswer = false;
 };
 
-LocalHttpServer::Response LocalHttpServer::Response::chat(const QString& content, int status) {
-    const QJsonObject message{{QStringLiteral("content"), content}};
-    const QJsonArray choices{QJsonObject{{QStringLiteral("message"), message}}};
+LocalHttpServer::Response LocalHttpServer::Response::chat(const QString& content, int status,
+                                                          const QString& finishReason) {
+    QJsonObject choice{{QStringLiteral("message"), QJsonObject{{QStringLiteral("content"), content}}}};
+    if (!finishReason.isEmpty())
+        choice.insert(QStringLiteral("finish_reason"), finishReason);
+    const QJsonArray choices{choice};
     return {status, QJsonDocument(QJsonObject{{QStringLiteral("choices"), choices}}).toJson()};
+}
+
+QByteArray LocalHttpServer::Response::event(const QString& content, const QString& reasoning,
+                                            const QString& finishReason) {
+    QJsonObject delta;
+    if (!content.isEmpty())
+        delta.insert(QStringLiteral("content"), content);
+    if (!reasoning.isEmpty())
+        delta.insert(QStringLiteral("reasoning_content"), reasoning);
+    QJsonObject choice{{QStringLiteral("index"), 0}, {QStringLiteral("delta"), delta}};
+    choice.insert(QStringLiteral("finish_reason"), finishReason.isEmpty() ? QJsonValue() : finishReason);
+    const QJsonObject chunk{{QStringLiteral("choices"), QJsonArray{choice}}};
+    return "data: " + QJsonDocument(chunk).toJson(QJsonDocument::Compact) + "\n\n";
+}
+
+LocalHttpServer::Response LocalHttpServer::Response::stream(const QString& answer, int pieces, int intervalMs,
+                                                            int firstDelayMs, const QString& finishReason) {
+    Response response;
+    qsizetype start = 0;
+    for (int i = 1; i <= pieces; ++i) {
+        qsizetype end = answer.size() * i / pieces;
+        if (end < answer.size() && answer.at(end).isLowSurrogate())
+            ++end; // never half a character
+        response.pieces.append({i == 1 ? firstDelayMs : intervalMs, event(answer.mid(start, end - start))});
+        start = end;
+    }
+    response.pieces.last().bytes += event({}, {}, finishReason) + "data: [DONE]\n\n";
+    return response;
 }
 
 LocalHttpServer::Response LocalHttpServer::Response::silence() {

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QMap>
 #include <QMutex>
+#include <QString>
 #include <QThread>
 #include <QUrl>
 
@@ -23,10 +24,28 @@ public:
         bool neverAnswer = false;   // keep the connection open, silent
         int cutAfterBodyBytes = -1; // >= 0: announce the full length, send this much, close
 
+        // A body sent piece by piece instead of `body`, each piece `delayMs` after the one
+        // before (the first after the request), chunked or ended by closing the connection.
+        struct Piece {
+            int delayMs = 0;
+            QByteArray bytes;
+        };
+        QList<Piece> pieces = {};
+        bool chunked = true;
+        bool dropAfterPieces = false; // close the connection instead of ending the body
+
         // A chat-completions answer of `content`.
-        static Response chat(const QString& content, int status = 200);
+        static Response chat(const QString& content, int status = 200, const QString& finishReason = {});
         // The connection kept open and silent.
         static Response silence();
+        // `answer` as server-sent events, in `pieces` pieces of about equal length, the first
+        // `firstDelayMs` after the request and then one every `intervalMs`, ending with
+        // `finishReason` and [DONE].
+        static Response stream(const QString& answer, int pieces, int intervalMs, int firstDelayMs = 0,
+                               const QString& finishReason = QStringLiteral("stop"));
+        // One event: a delta of answer `content` or of `reasoning`, or its last with `finishReason`.
+        static QByteArray event(const QString& content, const QString& reasoning = {},
+                                const QString& finishReason = {});
     };
     struct Request {
         QByteArray method;
@@ -48,7 +67,7 @@ public:
     // Waits (spinning the caller's event loop) until `count` requests have arrived.
     bool waitForRequests(int count, int timeoutMs = 5000) const;
     // Waits likewise until the client has closed `count` connections whose answer was still
-    // due: after that, those answers can never reach it.
+    // due, or not yet sent whole: after that, those answers can never reach it.
     bool waitForAbandoned(int count, int timeoutMs = 5000) const;
 
 private:
