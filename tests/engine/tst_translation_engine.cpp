@@ -320,7 +320,7 @@ private Q_SLOTS:
                                calls.progress.append(now.answer);
                                engine().cancelCurrentTask();
                            });
-        QVERIFY(server.waitForAbandoned(1));
+        QVERIFY(server.waitForAbandoned(1) && server.requests().value(0).abandoned);
         QTest::qWait(100);
         QCOMPARE(calls.progress, QStringList{QStringLiteral("一")});
         QCOMPARE(calls.count(), 0);

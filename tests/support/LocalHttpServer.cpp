@@ -18,7 +18,7 @@ public:
         QObject::connect(socket, &QTcpSocket::readyRead, this, [this] { onData(); });
         QObject::connect(socket, &QTcpSocket::disconnected, socket, [this] {
             if (m_awaitingAnswer)
-                m_owner->recordAbandoned();
+                m_owner->recordAbandoned(m_request);
             m_socket->deleteLater();
         });
     }
@@ -49,7 +49,7 @@ private:
                 return;
             request.body = m_buffer.mid(headerEnd + 4, length);
             m_buffer.remove(0, headerEnd + 4 + length);
-            m_owner->record(request);
+            m_request = m_owner->record(request);
             answer(m_owner->nextResponse());
         }
     }
@@ -110,6 +110,7 @@ private:
     QTcpSocket* m_socket;
     QByteArray m_buffer;
     bool m_awaitingAnswer = false;
+    std::pair<int, int> m_request; // of the answer due
 };
 
 LocalHttpServer::Response LocalHttpServer::Response::chat(const QString& content, int status,
@@ -198,6 +199,7 @@ void LocalHttpServer::reset() {
     m_script.clear();
     m_requests.clear();
     m_abandoned = 0;
+    ++m_resets;
     m_last = Response{};
 }
 
@@ -230,9 +232,11 @@ bool LocalHttpServer::waitForAbandoned(int count, int timeoutMs) const {
     return abandoned() >= count;
 }
 
-void LocalHttpServer::recordAbandoned() {
+void LocalHttpServer::recordAbandoned(std::pair<int, int> where) {
     QMutexLocker lock(&m_mutex);
     ++m_abandoned;
+    if (where.first == m_resets && where.second < m_requests.size())
+        m_requests[where.second].abandoned = true;
 }
 
 LocalHttpServer::Response LocalHttpServer::nextResponse() {
@@ -244,7 +248,8 @@ LocalHttpServer::Response LocalHttpServer::nextResponse() {
     return m_last;
 }
 
-void LocalHttpServer::record(const Request& request) {
+std::pair<int, int> LocalHttpServer::record(const Request& request) {
     QMutexLocker lock(&m_mutex);
     m_requests.append(request);
+    return {m_resets, int(m_requests.size()) - 1};
 }

@@ -9,6 +9,7 @@
 #include <QUrl>
 
 #include <deque>
+#include <utility>
 
 class QTcpServer;
 
@@ -53,6 +54,7 @@ public:
         QByteArray query;                     // without '?'
         QMap<QByteArray, QByteArray> headers; // names in lower case
         QByteArray body;
+        bool abandoned = false; // the client closed the connection before the answer ended
     };
 
     LocalHttpServer();
@@ -73,8 +75,9 @@ public:
 private:
     friend class LocalHttpServerWorker;
     Response nextResponse();
-    void record(const Request& request);
-    void recordAbandoned();
+    // Returns where `request` is kept, until the next reset.
+    std::pair<int, int> record(const Request& request);
+    void recordAbandoned(std::pair<int, int> where);
 
     QThread m_thread;
     QTcpServer* m_server = nullptr;
@@ -84,4 +87,5 @@ private:
     Response m_last;
     QList<Request> m_requests;
     int m_abandoned = 0;
+    int m_resets = 0;
 };
