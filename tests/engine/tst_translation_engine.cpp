@@ -94,12 +94,10 @@ class TestTranslationEngine : public QObject {
         server.reset();
     }
 
-    // The single completion, which must come after `translate` returns and on the main thread.
-    Outcome translateAndWait(const QString& text, bool fromWorker = false) {
+    // The single completion, which must come after `translate` returns and on the main thread;
+    // what progress reported before it goes to `progress`.
+    Outcome translateAndWait(const QString& text, bool fromWorker = false, QStringList* progress = nullptr) {
         Calls calls;
-        return translateAndWait(text, fromWorker, calls);
-    }
-    Outcome translateAndWait(const QString& text, bool fromWorker, Calls& calls) {
         runOn(fromWorker,
               [&] { engine().translate(text, calls.recorder(), {}, {}, calls.progressRecorder()); });
         [&] {
@@ -109,6 +107,8 @@ class TestTranslationEngine : public QObject {
             QCOMPARE(calls.count(), 1);
             QVERIFY(calls.onMainThread.first());
         }();
+        if (progress)
+            *progress = calls.progress;
         return calls.outcomes.value(0, Outcome::failure());
     }
 
@@ -256,14 +256,14 @@ private Q_SLOTS:
             << pieces({split.left(field), split.mid(field, euro - field), split.mid(euro) + done})
             << QStringList{QStringLiteral("Caf"), QStringLiteral("Café €5")}
             << Outcome::success(QStringLiteral("Café €5"));
+        const QString part = QStringLiteral("一半");
+        const QList<QByteArray> partFirst{Answer::event(part)};
         const QByteArray keepAlive = ": keep-alive\n\n";
         QTest::newRow("keep-alives only") << pieces(QList<QByteArray>(40, keepAlive)) << QStringList{}
                                           << Outcome::failure(QStringLiteral("1 秒内没有收到回答"));
         QTest::newRow("keep-alives after a piece")
-            << pieces(QList<QByteArray>{Answer::event(QStringLiteral("部分"))} +
-                      QList<QByteArray>(40, keepAlive))
-            << QStringList{QStringLiteral("部分")}
-            << Outcome::interrupted(QStringLiteral("部分"), QStringLiteral("回答中断，0.25 秒没有新内容"));
+            << pieces(partFirst + QList<QByteArray>(40, keepAlive)) << QStringList{part}
+            << Outcome::interrupted(part, QStringLiteral("回答中断，0.25 秒没有新内容"));
         const QByteArray thinking = Answer::event({}, QStringLiteral("Let me think"));
         QTest::newRow("reasoning first")
             << pieces({thinking, thinking, Answer::event(QStringLiteral("好")),
@@ -271,28 +271,21 @@ private Q_SLOTS:
             << QStringList{QStringLiteral("…"), QStringLiteral("好"), QStringLiteral("好的")}
             << Outcome::success(QStringLiteral("好的"));
         QTest::newRow("reasoning past the overall limit")
-            << pieces(QList<QByteArray>{Answer::event(QStringLiteral("答"))} +
-                      QList<QByteArray>(60, thinking))
-            << QStringList{QStringLiteral("答")}
-            << Outcome::interrupted(QStringLiteral("答"), QStringLiteral("回答超过 1.5 秒总时限"));
+            << pieces(partFirst + QList<QByteArray>(60, thinking)) << QStringList{part}
+            << Outcome::interrupted(part, QStringLiteral("回答超过 1.5 秒总时限"));
         QTest::newRow("error event halfway")
-            << pieces({Answer::event(QStringLiteral("一半")),
-                       R"(data: {"error":{"message":"Insufficient Balance for sk-test-4f1d9c"}})"
-                       "\n\n"})
-            << QStringList{QStringLiteral("一半")}
-            << Outcome::interrupted(QStringLiteral("一半"),
-                                    QStringLiteral("DeepSeek 账户余额不足，请前往 "
-                                                   "platform.deepseek.com 充值后重试"));
-        const Outcome dropped = Outcome::interrupted(QStringLiteral("一半"),
-                                                     QStringLiteral("服务器断开了连接 (remote host closed)"));
+            << pieces(partFirst + QList<QByteArray>{"data: {\"error\":{\"message\":\"Insufficient Balance "
+                                                    "for sk-test-4f1d9c\"}}\n\n"})
+            << QStringList{part}
+            << Outcome::interrupted(part, QStringLiteral("DeepSeek 账户余额不足，请前往 "
+                                                         "platform.deepseek.com 充值后重试"));
+        const QString closed = QStringLiteral("服务器断开了连接 (remote host closed)");
         QTest::newRow("dropped halfway, chunked")
-            << pieces({Answer::event(QStringLiteral("一半"))}, true, true)
-            << QStringList{QStringLiteral("一半")} << dropped;
-        QTest::newRow("dropped halfway, closing") << pieces({Answer::event(QStringLiteral("一半"))}, false)
-                                                  << QStringList{QStringLiteral("一半")} << dropped;
+            << pieces(partFirst, true, true) << QStringList{part} << Outcome::interrupted(part, closed);
+        QTest::newRow("dropped halfway, closing")
+            << pieces(partFirst, false) << QStringList{part} << Outcome::interrupted(part, closed);
         QTest::newRow("dropped before the answer")
-            << pieces({thinking}, true, true) << QStringList{QStringLiteral("…")}
-            << Outcome::failure(QStringLiteral("服务器断开了连接 (remote host closed)"));
+            << pieces({thinking}, true, true) << QStringList{QStringLiteral("…")} << Outcome::failure(closed);
     }
 
     void streams() {
@@ -303,9 +296,9 @@ private Q_SLOTS:
         engine().setTimeLimitsForTesting({std::chrono::milliseconds(1000), std::chrono::milliseconds(250),
                                           std::chrono::milliseconds(1500)});
         server.enqueue(response);
-        Calls calls;
-        QCOMPARE(translateAndWait(QStringLiteral("Hi"), false, calls), outcome);
-        QCOMPARE(calls.progress, progress);
+        QStringList seen;
+        QCOMPARE(translateAndWait(QStringLiteral("Hi"), false, &seen), outcome);
+        QCOMPARE(seen, progress);
         QCOMPARE(engine().currentTask(), nullptr);
         QVERIFY(!readLog().contains(QStringLiteral("4f1d9c")));
     }
@@ -315,16 +308,14 @@ private Q_SLOTS:
         configure(AIProvider::deepseek);
         server.enqueue(Answer::stream(QStringLiteral("一二三四五六"), 6, 50));
         Calls calls;
-        engine().translate(QStringLiteral("Hi"), calls.recorder(), {}, {},
-                           [&](const TranslationEngine::AnswerProgress& now) {
-                               calls.progress.append(now.answer);
-                               engine().cancelCurrentTask();
-                           });
+        engine().translate(QStringLiteral("Hi"), calls.recorder(), {}, {}, [&](const auto& now) {
+            calls.progress.append(now.answer);
+            engine().cancelCurrentTask();
+        });
         QVERIFY(server.waitForAbandoned(1) && server.requests().value(0).abandoned);
         QTest::qWait(100);
         QCOMPARE(calls.progress, QStringList{QStringLiteral("一")});
         QCOMPARE(calls.count(), 0);
-        QCOMPARE(engine().currentTask(), nullptr);
     }
 
     // The key goes with every redirect hop, so only a same-origin redirect is followed.

@@ -124,13 +124,12 @@ LocalHttpServer::Response LocalHttpServer::Response::chat(const QString& content
 
 QByteArray LocalHttpServer::Response::event(const QString& content, const QString& reasoning,
                                             const QString& finishReason) {
-    QJsonObject delta;
-    if (!content.isEmpty())
-        delta.insert(QStringLiteral("content"), content);
-    if (!reasoning.isEmpty())
-        delta.insert(QStringLiteral("reasoning_content"), reasoning);
-    QJsonObject choice{{QStringLiteral("index"), 0}, {QStringLiteral("delta"), delta}};
-    choice.insert(QStringLiteral("finish_reason"), finishReason.isEmpty() ? QJsonValue() : finishReason);
+    const auto orNull = [](const QString& text) { return text.isEmpty() ? QJsonValue() : QJsonValue(text); };
+    const QJsonObject delta{{QStringLiteral("content"), orNull(content)},
+                            {QStringLiteral("reasoning_content"), orNull(reasoning)}};
+    const QJsonObject choice{{QStringLiteral("index"), 0},
+                             {QStringLiteral("delta"), delta},
+                             {QStringLiteral("finish_reason"), orNull(finishReason)}};
     const QJsonObject chunk{{QStringLiteral("choices"), QJsonArray{choice}}};
     return "data: " + QJsonDocument(chunk).toJson(QJsonDocument::Compact) + "\n\n";
 }
