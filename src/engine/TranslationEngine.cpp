@@ -262,13 +262,20 @@ void TranslationEngine::abortCurrentTask(quint64 upToGeneration) {
     dropCurrentTask(); // a cancelled request reports and logs nothing
 }
 
-std::unique_ptr<TranslationEngine::Answer> TranslationEngine::dropCurrentTask() {
+std::unique_ptr<TranslationEngine::Answer> TranslationEngine::dropCurrentTask(bool letBodyEnd) {
     m_pieceTimer->stop();
     m_overallTimer->stop();
     if (QNetworkReply* reply = m_currentTask) {
         m_currentTask = nullptr;
         // Cut the reply off from us first, so that its abort reports nothing.
         reply->disconnect(this);
+        if (letBodyEnd && reply->isRunning()) {
+            // The answer is whole and the body's last bytes are on their way: a connection that
+            // ends its body cleanly can carry the next request.
+            connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
+            QTimer::singleShot(std::chrono::seconds(5), reply, &QNetworkReply::abort);
+            return std::move(m_answer);
+        }
         if (reply->isRunning())
             reply->abort();
         reply->deleteLater();
@@ -323,7 +330,7 @@ void TranslationEngine::finish(QNetworkReply* reply, ChatStreamReader::Update up
     }
     const QByteArray data = streamed ? QByteArray() : reply->readAll();
     const QString key = keyOf(*reply);
-    const std::unique_ptr<Answer> answer = dropCurrentTask();
+    const std::unique_ptr<Answer> answer = dropCurrentTask(streamed && update.done);
 
     using FailureKind = ChatStreamReader::Failure::Kind;
     const std::optional<ChatStreamReader::Failure> failure = update.failure;

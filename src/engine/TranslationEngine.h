@@ -131,8 +131,9 @@ private:
 
     void start(const PreparedRequest& prepared);
     void abortCurrentTask(quint64 upToGeneration);
-    // Detaches the reply in flight from the engine and ends it; returns what was read of it.
-    std::unique_ptr<Answer> dropCurrentTask();
+    // Detaches the reply in flight from the engine and ends it, or lets its body end when
+    // `letBodyEnd`; returns what was read of it.
+    std::unique_ptr<Answer> dropCurrentTask(bool letBodyEnd = false);
     void read(QNetworkReply* reply);
     // Adds what a read brought and reports it; false when the report cancelled the request.
     bool absorb(QNetworkReply* reply, const ChatStreamReader::Update& update);
