@@ -88,6 +88,7 @@ public:
 
     // Limits for an answer sent piece by piece. Only pieces of the answer or of the model's
     // reasoning count: keep-alive comments would otherwise hold a dead answer open forever.
+    // An answer sent whole is its own first piece.
     struct StreamTimeLimits {
         std::chrono::milliseconds firstPiece{60000}; // request sent -> first piece
         std::chrono::milliseconds silence{30000};    // between pieces
@@ -143,9 +144,8 @@ private:
     // Ends the answer being read with `reason`: an interruption when part of it arrived.
     static void breakOff(const Answer& answer, const QString& logLine, const QString& reason);
     static void succeed(const Answer& answer, const QString& text, const QString& finishReason);
-    // An `error` object inside a stream, or a status error: what the user is told, or nothing
-    // when the engine tells the user itself (a refused key).
-    // `status` is 0 inside a stream.
+    // An `error` object inside a stream (`status` 0), or a status error: what the user is
+    // told, or nothing when the engine tells the user itself (a refused key).
     static std::optional<QString> serviceReason(const ServiceError& error, AIProvider provider, int status);
     void presentMissingKey(AIProvider provider, Completion completion);
     void presentKeyStoreUnavailable(AIProvider provider, Completion completion);
