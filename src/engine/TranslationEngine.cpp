@@ -95,7 +95,7 @@ void TranslationEngine::setTimeoutForTesting(std::chrono::milliseconds timeout) 
 }
 
 void TranslationEngine::translate(const QString& text, Completion completion,
-                                  std::function<bool()> stillWanted, KeyWait wait) {
+                                  std::function<bool()> stillWanted, KeyWait wait, Progress) {
     wait.stillWanted = stillWanted;
     const SettingsManager::ActiveKey active = m_settings.activeProviderAndKey(wait);
     if (active.key.isStoreUnavailable() && stillWanted && !stillWanted())

@@ -17,6 +17,13 @@
 #include <optional>
 
 class QNetworkAccessManager;
+
+// What has arrived so far of an answer still streaming. Main thread.
+struct AnswerProgress {
+    QString answer;             // the answer's content so far, whole (not a delta)
+    bool reasoningOnly = false; // nothing of the answer yet, but the model is reasoning
+};
+using Progress = std::function<void(const AnswerProgress&)>;
 class SettingsManager;
 class QNetworkReply;
 
@@ -36,27 +43,43 @@ public:
     // After the last three the caller shows nothing more (see userWasTold()).
     class Outcome {
     public:
-        enum class Kind { success, failure, missingKey, keyStoreUnavailable, keyRefused };
+        enum class Kind { success, failure, missingKey, keyStoreUnavailable, keyRefused, interrupted };
         Outcome() = default; // a failure
-        static Outcome success(const QString& text) { return Outcome(Kind::success, text); }
+        static Outcome success(const QString& text, bool truncated = false) {
+            Outcome outcome(Kind::success, text);
+            outcome.m_truncated = truncated;
+            return outcome;
+        }
+        static Outcome interrupted(const QString& partialAnswer, const QString& reason) {
+            Outcome outcome(Kind::interrupted, partialAnswer);
+            outcome.m_reason = reason;
+            return outcome;
+        }
+        bool truncated() const { return m_truncated; }
         static Outcome failure(const QString& reason = {}) { return Outcome(Kind::failure, reason); }
         static Outcome missingKey() { return Outcome(Kind::missingKey, {}); }
         static Outcome keyStoreUnavailable() { return Outcome(Kind::keyStoreUnavailable, {}); }
         static Outcome keyRefused() { return Outcome(Kind::keyRefused, {}); }
         Kind kind() const { return m_kind; }
         // True when the engine has already explained the failure to the user in an alert.
-        bool userWasTold() const { return m_kind != Kind::success && m_kind != Kind::failure; }
+        bool userWasTold() const {
+            return m_kind != Kind::success && m_kind != Kind::failure && m_kind != Kind::interrupted;
+        }
         // The answer of a success, as returned (may be empty).
         const QString& text() const { return m_text; }
         // Why a failure happened and what to do, e.g. "连接被拒绝 (connection refused)" or
         // "服务繁忙或已达到调用频率上限 (HTTP 429)，请稍后再试".
-        QString reason() const { return m_kind == Kind::failure ? m_text : QString(); }
+        QString reason() const {
+            return m_kind == Kind::failure ? m_text : m_kind == Kind::interrupted ? m_reason : QString();
+        }
         bool operator==(const Outcome&) const = default;
 
     private:
         Outcome(Kind kind, const QString& text) : m_kind(kind), m_text(text) {}
         Kind m_kind = Kind::failure;
         QString m_text;
+        QString m_reason;
+        bool m_truncated = false;
     };
     using Completion = std::function<void(Outcome)>;
 
@@ -72,7 +95,7 @@ public:
     // store is waited for as `wait` says (a keyring being unlocked); once `stillWanted` says
     // false meanwhile, nothing more happens.
     void translate(const QString& text, Completion completion, std::function<bool()> stillWanted = {},
-                   KeyWait wait = {});
+                   KeyWait wait = {}, Progress progress = {});
 
     // The request in flight, or null. Main thread only.
     QNetworkReply* currentTask() const;

@@ -39,8 +39,8 @@ public:
     void show(const QString& markdown, const QString& originalText, const QRectF& screenshotRect);
     bool isPanelOpen() const { return m_open; }
     // Placeholder until the streamed page lands.
-    void beginStreaming(const QString& originalText, const QRectF& screenshotRect, const QString& markdownSoFar,
-                        const QString& notice = {}) {
+    void beginStreaming(const QString& originalText, const QRectF& screenshotRect,
+                        const QString& markdownSoFar, const QString& notice = {}) {
         Q_UNUSED(notice);
         showNow(markdownSoFar, originalText, screenshotRect);
     }
