@@ -6,6 +6,7 @@
 #include <QPointF>
 #include <QRectF>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -15,6 +16,15 @@ struct CapturedRegion {
     QRectF selection; // points, origin at the captured screen's bottom-left corner, y upwards
     QRectF onDesktop; // the same in global points, origin at the primary screen's bottom-left corner
     QImage crop;      // null when the user cancelled or the capture failed
+};
+
+// What an answer is about: the text sent, and where it came from.
+struct ResultSource {
+    QString originalText;
+    // Where the source text is, in global points with the origin at the primary screen's
+    // bottom-left corner; the panel opens on the half away from it.
+    QRectF sourceRect;
+    QString notice; // a line above the answer, or empty
 };
 
 // The windows and desktop services the translation flows drive. Main thread only. The
@@ -39,10 +49,16 @@ public:
     virtual void releaseCancelKey() = 0;
 
     virtual bool isResultPanelOpen() const = 0;
-    // `sourceRect` is where the source text is, in global points with the origin at the
-    // primary screen's bottom-left corner; the panel opens on the half away from it.
-    virtual void showResult(const QString& markdown, const QString& originalText,
-                            const QRectF& sourceRect) = 0;
+    // Opens the result panel with the first part of an answer still arriving. `notice`, when
+    // not empty, is a line above the answer. `abandoned` runs when the user closes the panel
+    // before finishResult().
+    virtual void beginResult(const ResultSource& source, const QString& answerSoFar,
+                             std::function<void()> abandoned) = 0;
+    // The whole answer so far.
+    virtual void updateResult(const QString& answerSoFar) = 0;
+    // The whole answer, and lines that say how it ended when not as it should (cut off,
+    // broken off), shown after it.
+    virtual void finishResult(const QString& answer, const QStringList& endLines) = 0;
     virtual void notify(const QString& title, const QString& body) = 0;
     // Global points, origin at the primary screen's bottom-left corner.
     virtual QPointF pointerPosition() const = 0;

@@ -8,6 +8,7 @@
 #include "pipeline/AccessibilitySupport.h"
 #include "pipeline/SelectedTextReader.h"
 #include "text/GraphemeCount.h"
+#include "text/InputCut.h"
 #include "text/TextPreprocessor.h"
 
 #include <QPointer>
@@ -36,6 +37,21 @@ QString translationFailure(const QString& reason, const QString& detail) {
 }
 
 const QString kWaitingForKeyring = QStringLiteral("正在等待解锁密钥环，请在弹出的窗口中输入密码");
+const QString kModelThinking = QStringLiteral("模型正在思考，稍后开始输出译文");
+const QString kCutOffLine =
+    QStringLiteral("⚠️ 回答达到长度上限，以上内容不完整。可缩短原文后重试。");
+
+// Cuts a text too long for one answer, and says on the page how much was sent.
+InputCut cutForAnswer(const QString& text, QString* notice) {
+    const InputCut cut = InputCut::of(text);
+    if (cut.wasCut()) {
+        logi(QStringLiteral("原文过长（%1 字），只发送前 %2 字").arg(cut.totalLength).arg(cut.sentLength));
+        *notice = QStringLiteral("原文较长（共 %1 字），本次只翻译了前 %2 字。其余部分请另行选择后翻译。")
+                      .arg(cut.totalLength)
+                      .arg(cut.sentLength);
+    }
+    return cut;
+}
 
 } // namespace
 
@@ -108,20 +124,20 @@ void TranslationPipeline::selectionRead(qint64 generation, const QPointF& pointe
     const qsizetype length = graphemeCount(cleaned);
     logi(QStringLiteral("划词获取文本: len=") + QString::number(length));
     showLoadingPanel(QStringLiteral("正在翻译..."), QStringLiteral("划词翻译 → AI 翻译分析"));
-    const QString request = TableExtractor::detectAndConvertTabSeparated(cleaned);
-    if (request != cleaned)
+    const QString converted = TableExtractor::detectAndConvertTabSeparated(cleaned);
+    if (converted != cleaned)
         logi(QStringLiteral("划词翻译: 检测到 Tab 分隔，已转为 Markdown 表格"));
+    AnswerContext context;
+    const InputCut request = cutForAnswer(converted, &context.source.notice);
+    // The panel pairs what was sent; a table made of the selection shows as it was selected.
+    context.source.originalText = converted == cleaned || request.wasCut() ? request.text : cleaned;
     // The panel keeps clear of a small square around the pointer.
-    const QRectF around(pointer - QPointF(5, 5), QSizeF(10, 10));
-    const QString detail = QStringLiteral("选中文本长度：") + QString::number(length);
-    m_workers.start([this, generation, request, cleaned, around, detail] {
-        translateFromWorker(generation, request,
-                            [this, generation, cleaned, around, detail](const Outcome& outcome) {
-                                finishTranslation(generation, outcome, cleaned, around, detail,
-                                                  QStringLiteral("划词翻译完成，点击查看结果"),
-                                                  QStringLiteral("划词翻译流水线完成"));
-                            });
-    });
+    context.source.sourceRect = QRectF(pointer - QPointF(5, 5), QSizeF(10, 10));
+    context.failureDetail = QStringLiteral("选中文本长度：") + QString::number(length);
+    context.notification = QStringLiteral("划词翻译完成，点击查看结果");
+    context.doneLine = QStringLiteral("划词翻译流水线完成");
+    m_workers.start(
+        [this, generation, text = request.text, context] { translateFromWorker(generation, text, context); });
 }
 
 void TranslationPipeline::start() {
@@ -188,18 +204,20 @@ void TranslationPipeline::recognizeAndTranslate(qint64 generation, const QImage&
     if (text.trimmed().isEmpty())
         return nothingRecognised();
     logi(QStringLiteral("[Step 3] AI 翻译..."));
-    const QString detail = QStringLiteral("OCR 已识别文本：\n") + graphemePrefix(text, failureExcerptLength);
-    translateFromWorker(
-        generation, text, [this, generation, text, sourceRect, detail](const Outcome& outcome) {
-            finishTranslation(generation, outcome, text, sourceRect, detail,
-                              QStringLiteral("翻译完成，点击查看结果"), QStringLiteral("流水线完成"));
-        });
+    AnswerContext context;
+    const InputCut request = cutForAnswer(text, &context.source.notice);
+    context.source.originalText = request.text;
+    context.source.sourceRect = sourceRect;
+    context.failureDetail = QStringLiteral("OCR 已识别文本：\n") + graphemePrefix(text, failureExcerptLength);
+    context.notification = QStringLiteral("翻译完成，点击查看结果");
+    context.doneLine = QStringLiteral("流水线完成");
+    translateFromWorker(generation, request.text, context);
 }
 
 void TranslationPipeline::translateFromWorker(qint64 generation, const QString& text,
-                                              std::function<void(const Outcome&)> finished) {
+                                              const AnswerContext& context) {
     // The completion comes on this worker for a failure found before sending, else on the
-    // main thread, possibly after the pipeline is gone.
+    // main thread, possibly after the pipeline is gone; so do the pieces of the answer.
     QPointer<TranslationPipeline> self(this);
     KeyWait wait;
     // While the user types the keyring's password into the desktop's prompt.
@@ -209,14 +227,28 @@ void TranslationPipeline::translateFromWorker(qint64 generation, const QString& 
                 self.data(), [self, generation, waiting] { self->showKeyStoreWait(generation, waiting); },
                 Qt::QueuedConnection);
     };
-    m_services.translator->translate(
-        text,
-        [self, finished = std::move(finished)](Outcome outcome) {
+    // Queued like the completion, so that no piece overtakes the end.
+    TranslationEngine::Progress progress =
+        [self, generation, source = context.source](const TranslationEngine::AnswerProgress& piece) {
             if (self)
                 QMetaObject::invokeMethod(
-                    self.data(), [finished, outcome] { finished(outcome); }, Qt::QueuedConnection);
+                    self.data(),
+                    [self, generation, piece, source] { self->answerArrived(generation, piece, source); },
+                    Qt::QueuedConnection);
+        };
+    m_services.translator->translate(
+        text,
+        [self, generation, context](Outcome outcome) {
+            if (self)
+                QMetaObject::invokeMethod(
+                    self.data(),
+                    [self, generation, outcome, context] {
+                        self->finishTranslation(generation, outcome, context);
+                    },
+                    Qt::QueuedConnection);
         },
-        [counter = m_generation, generation] { return counter->load() == generation; }, std::move(wait), {});
+        [counter = m_generation, generation] { return counter->load() == generation; }, std::move(wait),
+        std::move(progress));
 }
 
 void TranslationPipeline::showKeyStoreWait(qint64 generation, bool waiting) {
@@ -227,32 +259,80 @@ void TranslationPipeline::showKeyStoreWait(qint64 generation, bool waiting) {
     m_services.desktop->setLoadingSubtitle(waiting ? kWaitingForKeyring : m_loadingSubtitle);
 }
 
-void TranslationPipeline::finishTranslation(qint64 generation, const Outcome& outcome,
-                                            const QString& originalText, const QRectF& sourceRect,
-                                            const QString& failureDetail, const QString& notification,
-                                            const QString& doneLine) {
+void TranslationPipeline::answerArrived(qint64 generation, const TranslationEngine::AnswerProgress& progress,
+                                        const ResultSource& source) {
     if (!isCurrent(generation))
         return;
-    switch (outcome.kind()) {
-    case Outcome::Kind::interrupted:
-    case Outcome::Kind::failure:
-        hideLoading();
-        m_services.alerts->showError(translationFailure(outcome.reason(), failureDetail));
+    if (progress.answer.isEmpty()) {
+        if (progress.reasoningOnly && m_loading)
+            m_services.desktop->setLoadingSubtitle(kModelThinking);
         return;
+    }
+    m_streamedSoFar = progress.answer;
+    if (m_streaming == generation) {
+        m_services.desktop->updateResult(progress.answer);
+        return;
+    }
+    // The result panel opens before the loading panel goes, so no press in between finds the
+    // pipeline free.
+    m_streaming = generation;
+    m_services.desktop->beginResult(source, progress.answer, [self = QPointer(this), generation] {
+        if (self)
+            self->answerAbandoned(generation);
+    });
+    hideLoading();
+}
+
+void TranslationPipeline::answerAbandoned(qint64 generation) {
+    if (m_streaming != generation || !isCurrent(generation))
+        return;
+    m_streaming = 0;
+    ++*m_generation;
+    m_services.translator->cancel();
+    logi(QStringLiteral("用户在回答完成前关闭了结果面板，已停止接收"));
+}
+
+void TranslationPipeline::finishTranslation(qint64 generation, const Outcome& outcome,
+                                            const AnswerContext& context) {
+    if (!isCurrent(generation))
+        return;
+    const bool shown = std::exchange(m_streaming, 0) == generation;
+    // A failure's text is its reason; what arrived before it is what the panel shows.
+    const QString answer = outcome.kind() == Outcome::Kind::failure ? m_streamedSoFar : outcome.text();
+    m_streamedSoFar.clear();
+    QStringList endLines;
+    switch (outcome.kind()) {
+    case Outcome::Kind::failure:
+        if (!shown) {
+            hideLoading();
+            m_services.alerts->showError(translationFailure(outcome.reason(), context.failureDetail));
+            return;
+        }
+        [[fallthrough]]; // what arrived stays, with why the rest did not
+    case Outcome::Kind::interrupted:
+        loge(QStringLiteral("回答中途中断: ") + outcome.reason());
+        endLines.append(QStringLiteral("⚠️ 连接中断，回答不完整：") + outcome.reason());
+        break;
     case Outcome::Kind::missingKey:
     case Outcome::Kind::keyStoreUnavailable:
     case Outcome::Kind::keyRefused:
         hideLoading(); // the engine has told the user
         return;
     case Outcome::Kind::success:
-        // The result panel opens before the loading panel goes, so no press in between finds
-        // the pipeline free.
-        m_services.desktop->showResult(outcome.text(), originalText, sourceRect);
-        hideLoading();
-        m_services.desktop->notify(APP_DISPLAY_NAME, notification);
-        logi(doneLine);
-        return;
+        if (outcome.truncated()) {
+            logi(QStringLiteral("回答达到长度上限，已在结果末尾注明"));
+            endLines.append(kCutOffLine);
+        }
+        break;
     }
+    if (!shown)
+        m_services.desktop->beginResult(context.source, answer, {});
+    m_services.desktop->finishResult(answer, endLines);
+    hideLoading();
+    if (!endLines.isEmpty())
+        return;
+    m_services.desktop->notify(APP_DISPLAY_NAME, context.notification);
+    logi(context.doneLine);
 }
 
 void TranslationPipeline::cancelByUser(const QString& line) {

@@ -60,19 +60,30 @@ public:
 private:
     bool refused(const QString& busyLine);
     bool isCurrent(qint64 generation) const { return m_generation->load() == generation; }
+    // What a flow hands on with the text it translates: where the answer goes, and what the
+    // user is told when it fails or is done.
+    struct AnswerContext {
+        ResultSource source;
+        QString failureDetail;
+        QString notification;
+        QString doneLine;
+    };
+
     void selectionRead(qint64 generation, const QPointF& pointer, const std::optional<QString>& text);
     void regionDelivered(qint64 generation, const CapturedRegion& region);
     void recognizeAndTranslate(qint64 generation, const QImage& crop, const QRectF& sourceRect,
                                const std::shared_ptr<std::atomic<bool>>& cancel);
-    // On a worker: hands `text` to the translator; `finished` runs on the main thread.
-    void translateFromWorker(qint64 generation, const QString& text,
-                             std::function<void(const TranslationEngine::Outcome&)> finished);
+    // On a worker: hands `text` to the translator; the pieces of the answer and its end reach
+    // answerArrived() and finishTranslation() on the main thread.
+    void translateFromWorker(qint64 generation, const QString& text, const AnswerContext& context);
+    void answerArrived(qint64 generation, const TranslationEngine::AnswerProgress& progress,
+                       const ResultSource& source);
+    // The user closed the result panel while the answer was still arriving.
+    void answerAbandoned(qint64 generation);
     // The key store has not answered for a while (a keyring waiting to be unlocked), or has now.
     void showKeyStoreWait(qint64 generation, bool waiting);
     void finishTranslation(qint64 generation, const TranslationEngine::Outcome& outcome,
-                           const QString& originalText, const QRectF& sourceRect,
-                           const QString& failureDetail, const QString& notification,
-                           const QString& doneLine);
+                           const AnswerContext& context);
     void showLoadingPanel(const QString& title, const QString& subtitle);
     void hideLoading();
     void offerAccessibilitySupport();
@@ -86,6 +97,9 @@ private:
     QString m_loadingSubtitle; // as shown first, for when the key store has answered after all
     bool m_cancelKeyHeld = false;
     bool m_accessibilityOffered = false;
+    // The generation whose answer the result panel shows while it still arrives, or 0.
+    qint64 m_streaming = 0;
+    QString m_streamedSoFar;
     std::shared_ptr<std::atomic<bool>> m_recognitionCancel;
     // Last member: destroyed first, waiting for the workers, which use the others.
     QThreadPool m_workers;

@@ -16,9 +16,11 @@
 
 struct FakeDesktop : PipelineDesktop {
     struct Result {
-        QString markdown;
+        QString markdown; // the whole answer once finished, else what has arrived
         QString originalText;
         QRectF sourceRect;
+        QString notice;
+        QStringList endLines;
     };
 
     QStringList loadingShown; // "title | subtitle"
@@ -27,8 +29,10 @@ struct FakeDesktop : PipelineDesktop {
     std::function<void()> cancelKey;    // set while held: pressing Esc
     std::function<void()> closeLoading; // the loading panel's close button
     bool resultPanelOpen = false;
-    QList<Result> results;
-    QStringList notifications; // "title | body"
+    QList<Result> results;             // finished ones
+    std::optional<Result> shown;       // the panel's, from its first piece
+    std::function<void()> closeResult; // the user closes the panel while the answer arrives
+    QStringList notifications;         // "title | body"
     QPointF pointer{400, 300};
     std::function<void(bool)> promptAnswer;
     int prompts = 0;
@@ -53,8 +57,17 @@ struct FakeDesktop : PipelineDesktop {
     }
     void releaseCancelKey() override { cancelKey = nullptr; }
     bool isResultPanelOpen() const override { return resultPanelOpen; }
-    void showResult(const QString& markdown, const QString& originalText, const QRectF& sourceRect) override {
-        results.append({markdown, originalText, sourceRect});
+    void beginResult(const ResultSource& source, const QString& answerSoFar,
+                     std::function<void()> abandoned) override {
+        shown = Result{answerSoFar, source.originalText, source.sourceRect, source.notice, {}};
+        closeResult = std::move(abandoned);
+    }
+    void updateResult(const QString& answerSoFar) override { shown->markdown = answerSoFar; }
+    void finishResult(const QString& answer, const QStringList& endLines) override {
+        shown->markdown = answer;
+        shown->endLines = endLines;
+        results.append(*shown);
+        closeResult = nullptr;
     }
     void notify(const QString& title, const QString& body) override {
         notifications.append(title + QStringLiteral(" | ") + body);
@@ -87,6 +100,7 @@ struct FakeTranslator : Translator {
         std::function<bool()> stillWanted;
         bool onMainThread = false;
         KeyWait wait;
+        TranslationEngine::Progress progress;
     };
 
     mutable QMutex mutex;
@@ -95,12 +109,13 @@ struct FakeTranslator : Translator {
     std::atomic<int> cancels{0};
 
     void translate(const QString& text, TranslationEngine::Completion completion,
-                   std::function<bool()> stillWanted, KeyWait wait, TranslationEngine::Progress) override {
+                   std::function<bool()> stillWanted, KeyWait wait,
+                   TranslationEngine::Progress progress) override {
         if (answerAtOnce)
             completion(*answerAtOnce);
         QMutexLocker lock(&mutex);
         calls.append({text, std::move(completion), std::move(stillWanted),
-                      QThread::currentThread() == qApp->thread(), std::move(wait)});
+                      QThread::currentThread() == qApp->thread(), std::move(wait), std::move(progress)});
     }
     void cancel() override { ++cancels; }
 

@@ -184,6 +184,93 @@ private Q_SLOTS:
         QVERIFY(!rig.desktop->loadingVisible && !rig.desktop->cancelKey);
     }
 
+    // An answer arriving in pieces: the loading panel stays until the first piece of the
+    // answer, then the result panel fills; how it ended is said on the page, and only a
+    // complete answer is announced as done.
+    void streamedAnswer_data() {
+        QTest::addColumn<bool>("reasoningFirst");
+        QTest::addColumn<QStringList>("pieces");
+        QTest::addColumn<Outcome>("end");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QStringList>("endLines");
+        const QStringList pieces{QStringLiteral("## 中"), QStringLiteral("## 中文翻译\n你")};
+        const QString whole = QStringLiteral("## 中文翻译\n你好。");
+        QTest::newRow("complete") << false << pieces << Outcome::success(whole) << whole << QStringList();
+        QTest::newRow("reasoning first")
+            << true << pieces << Outcome::success(whole) << whole << QStringList();
+        QTest::newRow("whole answer at once")
+            << false << QStringList() << Outcome::success(whole) << whole << QStringList();
+        QTest::newRow("cut off for length")
+            << false << pieces << Outcome::success(whole, true) << whole
+            << QStringList{QStringLiteral(
+                   "⚠️ 回答达到长度上限，以上内容不完整。可缩短原文后重试。")};
+        QTest::newRow("broken off") << false << pieces
+                                    << Outcome::interrupted(pieces[1], QStringLiteral("连接被重置"))
+                                    << pieces[1]
+                                    << QStringList{QStringLiteral(
+                                           "⚠️ 连接中断，回答不完整：连接被重置")};
+        QTest::newRow("failure after pieces")
+            << false << pieces << Outcome::failure(QStringLiteral("服务出错 (HTTP 500)")) << pieces[1]
+            << QStringList{QStringLiteral("⚠️ 连接中断，回答不完整：服务出错 (HTTP 500)")};
+    }
+    void streamedAnswer() {
+        QFETCH(bool, reasoningFirst);
+        QFETCH(QStringList, pieces);
+        QFETCH(Outcome, end);
+        QFETCH(QString, shown);
+        QFETCH(QStringList, endLines);
+        Rig rig;
+        QVERIFY(rig.selectionSent(QStringLiteral("Hello. World.")));
+        const FakeTranslator::Call call = rig.translator->call(0);
+        if (reasoningFirst) {
+            call.progress({QString(), true});
+            QCoreApplication::sendPostedEvents();
+            QCOMPARE(rig.desktop->loadingShown.last(), QStringLiteral("模型正在思考，稍后开始输出译文"));
+        }
+        QVERIFY(rig.desktop->loadingVisible && !rig.desktop->shown);
+        for (const QString& piece : pieces) {
+            call.progress({piece, false});
+            QCoreApplication::sendPostedEvents();
+            QCOMPARE(rig.desktop->shown->markdown, piece);
+            QVERIFY(!rig.desktop->loadingVisible && !rig.desktop->cancelKey);
+        }
+        rig.answer(end);
+        QCOMPARE(rig.desktop->results.size(), 1);
+        QCOMPARE(rig.desktop->results[0].markdown, shown);
+        QCOMPARE(rig.desktop->results[0].endLines, endLines);
+        QCOMPARE(rig.desktop->notifications.size(), endLines.isEmpty() ? 1 : 0);
+        QVERIFY(rig.alerts.opened.isEmpty());
+    }
+
+    // Closing the panel while the answer arrives ends the request; nothing later shows.
+    void panelClosedWhileStreaming() {
+        Rig rig;
+        QVERIFY(rig.selectionSent(QStringLiteral("Hello")));
+        const FakeTranslator::Call call = rig.translator->call(0);
+        call.progress({QStringLiteral("你"), false});
+        QCoreApplication::sendPostedEvents();
+        rig.desktop->closeResult();
+        QCOMPARE(rig.translator->cancels.load(), 1);
+        QVERIFY(!call.stillWanted());
+        call.progress({QStringLiteral("你好"), false});
+        rig.answer(Outcome::success(QStringLiteral("你好")));
+        QCOMPARE(rig.desktop->shown->markdown, QStringLiteral("你"));
+        QVERIFY(rig.desktop->results.isEmpty() && rig.desktop->notifications.isEmpty());
+    }
+
+    // A selection longer than one answer covers is cut at a sentence end; the page says so.
+    void longSelectionIsCut() {
+        Rig rig;
+        QVERIFY(rig.selectionSent(QStringLiteral("Read this line. ").repeated(500)));
+        const QString sent = rig.translator->call(0).text;
+        QCOMPARE(sent, QStringLiteral("Read this line. ").repeated(375).trimmed());
+        rig.answer(Outcome::success(QStringLiteral("答")));
+        QCOMPARE(rig.desktop->results.value(0).originalText, sent);
+        QCOMPARE(
+            rig.desktop->results.value(0).notice,
+            QStringLiteral("原文较长（共 8000 字），本次只翻译了前 5999 字。其余部分请另行选择后翻译。"));
+    }
+
     // Nothing selected anywhere: the alert, nothing sent, no loading panel.
     void nothingSelected() {
         Rig rig;

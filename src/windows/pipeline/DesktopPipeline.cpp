@@ -31,7 +31,12 @@ QRect placeLoadingPanel(const QSize& frameSize) {
 
 } // namespace
 
-DesktopPipeline::DesktopPipeline(const Windows& windows) : m_windows(windows) {}
+DesktopPipeline::DesktopPipeline(const Windows& windows) : m_windows(windows) {
+    connect(&m_windows.results, &ResultWindowController::streamAbandoned, this, [this] {
+        if (std::function<void()> abandoned = std::exchange(m_resultAbandoned, nullptr))
+            abandoned();
+    });
+}
 
 DesktopPipeline::~DesktopPipeline() {
     delete m_loadingPanel.data();
@@ -106,9 +111,19 @@ bool DesktopPipeline::isResultPanelOpen() const {
     return m_windows.results.isPanelOpen();
 }
 
-void DesktopPipeline::showResult(const QString& markdown, const QString& originalText,
-                                 const QRectF& sourceRect) {
-    m_windows.results.show(markdown, originalText, sourceRect);
+void DesktopPipeline::beginResult(const ResultSource& source, const QString& answerSoFar,
+                                  std::function<void()> abandoned) {
+    m_resultAbandoned = std::move(abandoned);
+    m_windows.results.beginStreaming(source.originalText, source.sourceRect, answerSoFar, source.notice);
+}
+
+void DesktopPipeline::updateResult(const QString& answerSoFar) {
+    m_windows.results.updateStreaming(answerSoFar);
+}
+
+void DesktopPipeline::finishResult(const QString& answer, const QStringList& endLines) {
+    m_resultAbandoned = nullptr;
+    m_windows.results.finishStreaming(answer, endLines);
 }
 
 void DesktopPipeline::notify(const QString& title, const QString& body) {

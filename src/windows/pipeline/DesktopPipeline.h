@@ -43,7 +43,10 @@ public:
     std::optional<QString> grabCancelKey(std::function<void()> pressed) override;
     void releaseCancelKey() override;
     bool isResultPanelOpen() const override;
-    void showResult(const QString& markdown, const QString& originalText, const QRectF& sourceRect) override;
+    void beginResult(const ResultSource& source, const QString& answerSoFar,
+                     std::function<void()> abandoned) override;
+    void updateResult(const QString& answerSoFar) override;
+    void finishResult(const QString& answer, const QStringList& endLines) override;
     void notify(const QString& title, const QString& body) override;
     QPointF pointerPosition() const override;
     void promptForAccessibility(std::function<void(bool enable)> answer) override;
@@ -58,6 +61,7 @@ private:
     Windows m_windows;
     QPointer<LoadingPanel> m_loadingPanel;
     std::function<void()> m_loadingClosed;
+    std::function<void()> m_resultAbandoned;
     QPointer<AccessibilityPrompt> m_prompt;
     std::optional<QMargins> m_frameMargins;
     std::unique_ptr<TemporaryKeyGrab> m_cancelKey;

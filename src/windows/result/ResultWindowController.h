@@ -38,6 +38,21 @@ public:
     // text is, in the coordinates toBottomLeft() gives).
     void show(const QString& markdown, const QString& originalText, const QRectF& screenshotRect);
     bool isPanelOpen() const { return m_open; }
+    // Placeholder until the streamed page lands.
+    void beginStreaming(const QString& originalText, const QRectF& screenshotRect,
+                        const QString& markdownSoFar, const QString& notice = {}) {
+        Q_UNUSED(notice);
+        showNow(markdownSoFar, originalText, screenshotRect);
+    }
+    void updateStreaming(const QString& markdownSoFar) {
+        m_markdown = markdownSoFar;
+        reloadWebView();
+    }
+    void finishStreaming(const QString& markdown, const QStringList& endLines = {}) {
+        Q_UNUSED(endLines);
+        m_markdown = markdown;
+        reloadWebView();
+    }
 
     // Starts the web engine, the panel's window and a page process for the first answer,
     // so that it shows sooner. The first call blocks the main thread for 0.1 to 0.3 s and
@@ -74,6 +89,7 @@ Q_SIGNALS:
     void panelClosed();
     // A page of the open panel finished loading (each opening, split switch, font change).
     void pageLoaded(bool ok);
+    void streamAbandoned();
 
 private:
     struct PanelKey {
