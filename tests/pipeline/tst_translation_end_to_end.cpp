@@ -8,6 +8,7 @@
 #include "settings/SettingsManager.h"
 #include "support/LocalHttpServer.h"
 #include "support/NotificationServer.h"
+#include "support/PixelCount.h"
 #include "support/PrivateSessionBus.h"
 #include "support/StoredImage.h"
 #include "support/TestEnvironment.h"
@@ -19,13 +20,25 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QScreen>
 #include <QTest>
 #include <QVBoxLayout>
+
+Q_DECLARE_METATYPE(LocalHttpServer::Response)
 
 namespace {
 
 const QString kResultTitle = QStringLiteral("翻译结果 — VYRN");
 const QString kSelected = QStringLiteral("The second line is the one to translate.");
+const QString kTwoSentences =
+    QStringLiteral("The second line is the one to translate. It has two sentences.");
+// About 40 pieces' worth: the translation, then a table and a list.
+const QString kLongAnswer = QStringLiteral(
+    "## 中文翻译\n第二行就是要翻译的那一行。它有两个句子。\n\n## 重要词汇\n"
+    "| 单词 | 音标 | 词性 | 释义 |\n|---|---|---|---|\n| second | /ˈsekənd/ | adj. | 第二的 |\n"
+    "| line | /laɪn/ | n. | 行 |\n| translate | /trænsˈleɪt/ | v. | 翻译 |\n"
+    "| sentence | /ˈsentəns/ | n. | 句子 |\n\n## 常用短语与习语\n- **the one to**：要……的那个\n"
+    "- **has two sentences**：有两个句子");
 
 // The user's message of a recorded chat-completions request.
 QString userMessage(const LocalHttpServer::Request& request) {
@@ -40,6 +53,20 @@ QList<qulonglong> loadingPanels(qint64 pid) {
         return X11Desktop::windowName(window) != u"VYRN" || X11Desktop::geometryOf(window).width() < 200;
     });
     return panels;
+}
+
+// Pixels of the panel on the screen near `color`, or far from it when `tolerance` is negative.
+int panelPixels(qulonglong panel, QRgb color, int tolerance) {
+    const QRect area = X11Desktop::geometryOf(panel);
+    const QImage shot = QGuiApplication::primaryScreen()
+                            ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+                            .toImage()
+                            .convertToFormat(QImage::Format_RGB32);
+    return countPixels(shot, color, shot.rect(), tolerance);
+}
+
+int panelInk(qulonglong panel) {
+    return panelPixels(panel, 0xffffff, -150);
 }
 
 bool resultPanelShows() {
@@ -79,9 +106,9 @@ class TestTranslationEndToEnd : public QObject {
     QLabel* table = nullptr;
 
     // With the pointer on the screen's left half.
-    void selectInZenity() {
+    void selectInZenity(const QString& line = kSelected) {
         const QString path = env.root() + QStringLiteral("/zenity.txt");
-        writeFileBytes(path, "The first line\n" + kSelected.toUtf8() + "\n");
+        writeFileBytes(path, "The first line\n" + line.toUtf8() + "\n");
         zenity = std::make_unique<DesktopProgram>(
             "zenity", QStringList{"--text-info", "--editable", "--filename=" + path, "--title=zenity source",
                                   "--width=400", "--height=200"});
@@ -202,6 +229,76 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitFor([&] { return loadingPanels(vyrn->pid()).isEmpty(); }, 15000));
         QTRY_VERIFY(escapeIsFree());
         QVERIFY(!resultPanelShows());
+    }
+
+    // The panel opens with the first pieces and fills while the service still sends, in
+    // split view when there are sentences to pair (their boxes are there from the start),
+    // whole otherwise (the original's box); only the complete answer is announced.
+    void answerFillsWhileItArrives_data() {
+        QTest::addColumn<QString>("selected");
+        QTest::addColumn<QRgb>("layoutColor");
+        QTest::newRow("split") << kTwoSentences << QRgb(0xf5f5f7);
+        QTest::newRow("whole") << kSelected << QRgb(0xe8f0fe);
+    }
+    void answerFillsWhileItArrives() {
+        QFETCH(QString, selected);
+        QFETCH(QRgb, layoutColor);
+        selectInZenity(selected);
+        chat.enqueue(LocalHttpServer::Response::stream(kLongAnswer, 40, 120, 300));
+        const int notified = int(notifications.calls().size());
+        X11Desktop::key(QStringLiteral("super+shift+t"));
+        QVERIFY(chat.waitForRequests(1, 30000));
+        const qulonglong panel = X11Desktop::waitForWindow(kResultTitle);
+        QVERIFY2(panel, qPrintable(vyrn->output()));
+        int early = 0;
+        QVERIFY(QTest::qWaitFor([&] { return (early = panelInk(panel)) > 400; }, 10000));
+        QVERIFY(panelPixels(panel, layoutColor, 0) > 200);
+        QCOMPARE(notifications.calls().size(), notified); // still arriving
+
+        QTRY_COMPARE_WITH_TIMEOUT(notifications.calls().size(), notified + 1, 20000);
+        QTRY_VERIFY(panelInk(panel) > early + 400);
+        X11Desktop::key(QStringLiteral("Escape"));
+        QVERIFY(QTest::qWaitFor([] { return !resultPanelShows(); }, 15000));
+    }
+
+    // Closing the panel mid-answer drops the connection; nothing is announced.
+    void closingMidAnswer() {
+        selectInZenity();
+        chat.enqueue(LocalHttpServer::Response::stream(kLongAnswer, 40, 250, 100));
+        const int notified = int(notifications.calls().size());
+        X11Desktop::key(QStringLiteral("super+shift+t"));
+        QVERIFY(chat.waitForRequests(1, 30000));
+        QVERIFY(X11Desktop::waitForWindow(kResultTitle));
+        X11Desktop::key(QStringLiteral("Escape"));
+        QVERIFY(chat.waitForAbandoned(1, 5000));
+        QVERIFY(QTest::qWaitFor([] { return !resultPanelShows(); }, 15000));
+        QTest::qWait(300);
+        QCOMPARE(notifications.calls().size(), notified);
+    }
+
+    // An answer cut off for length, or broken off, keeps what arrived and says so at its end.
+    void incompleteAnswerSaysSo_data() {
+        QTest::addColumn<LocalHttpServer::Response>("response");
+        QTest::newRow("length") << LocalHttpServer::Response::stream(kLongAnswer, 6, 100, 100,
+                                                                     QStringLiteral("length"));
+        LocalHttpServer::Response broken = LocalHttpServer::Response::stream(kLongAnswer, 6, 100, 100);
+        broken.pieces = broken.pieces.mid(0, 3);
+        broken.dropAfterPieces = true;
+        QTest::newRow("connection broken") << broken;
+    }
+    void incompleteAnswerSaysSo() {
+        QFETCH(LocalHttpServer::Response, response);
+        selectInZenity();
+        chat.enqueue(response);
+        const int notified = int(notifications.calls().size());
+        X11Desktop::key(QStringLiteral("super+shift+t"));
+        const qulonglong panel = X11Desktop::waitForWindow(kResultTitle);
+        QVERIFY2(panel, qPrintable(vyrn->output()));
+        QTRY_VERIFY_WITH_TIMEOUT(panelPixels(panel, 0xfff3cd, 0) > 300, 15000); // the warning line
+        QVERIFY(!X11Desktop::showsAlert(vyrn->pid()));
+        QCOMPARE(notifications.calls().size(), notified);
+        X11Desktop::key(QStringLiteral("Escape"));
+        QVERIFY(QTest::qWaitFor([] { return !resultPanelShows(); }, 15000));
     }
 
     void regionIsTranslated_data() {
