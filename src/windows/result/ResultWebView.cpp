@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
+#include <QWebEngineScript>
 
 namespace {
 
@@ -23,11 +24,24 @@ protected:
 } // namespace
 
 ResultWebView::ResultWebView(ResultWebEngine& engine, QWidget* parent)
-    : QWebEngineView(parent), m_engine(engine) {
+    : QWebEngineView(parent), m_engine(engine), m_cover(new QWidget(this)) {
     setPage(new ResultPage(engine.profile(), this));
+    m_cover->setAutoFillBackground(true);
+    m_cover->hide();
+    m_uncoverLater.setSingleShot(true);
+    m_uncoverLater.setInterval(400);
+    connect(&m_uncoverLater, &QTimer::timeout, this, &ResultWebView::uncover);
     connect(page(), &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& loading) {
-        if (loading.url() == m_address && loading.status() != QWebEngineLoadingInfo::LoadStartedStatus)
-            Q_EMIT pageLoaded(loading.status() == QWebEngineLoadingInfo::LoadSucceededStatus);
+        if (loading.url() != m_address || loading.status() == QWebEngineLoadingInfo::LoadStartedStatus)
+            return;
+        if (m_cover->isVisible()) {
+            // The frame after the load is the new page's; one painted before may be the old one.
+            m_awaitingPaint = true;
+            if (QWidget* surface = focusProxy())
+                surface->installEventFilter(this);
+            m_uncoverLater.start();
+        }
+        Q_EMIT pageLoaded(loading.status() == QWebEngineLoadingInfo::LoadSucceededStatus);
     });
 }
 
@@ -43,6 +57,46 @@ void ResultWebView::showPage(const QString& html, const QColor& background) {
     m_address = m_engine.publish(html.toUtf8());
     load(m_address);
     m_engine.withdraw(previous);
+}
+
+void ResultWebView::coverUntilPainted(const QColor& background) {
+    QPalette colours = m_cover->palette();
+    colours.setColor(QPalette::Window, background);
+    m_cover->setPalette(colours);
+    m_cover->setGeometry(rect());
+    m_cover->raise();
+    m_cover->show();
+    m_awaitingPaint = false;
+    m_uncoverLater.stop();
+}
+
+bool ResultWebView::isCovered() const {
+    return m_cover->isVisible();
+}
+
+void ResultWebView::uncover() {
+    m_awaitingPaint = false;
+    m_uncoverLater.stop();
+    m_cover->hide();
+}
+
+void ResultWebView::runInOwnWorld(const QString& script) {
+    page()->runJavaScript(script, QWebEngineScript::ApplicationWorld);
+}
+
+void ResultWebView::resizeEvent(QResizeEvent* event) {
+    QWebEngineView::resizeEvent(event);
+    m_cover->setGeometry(rect());
+}
+
+bool ResultWebView::eventFilter(QObject* watched, QEvent* event) {
+    if (m_awaitingPaint && watched == focusProxy() && event->type() == QEvent::Paint)
+        // After this paint has reached the window.
+        QTimer::singleShot(16, this, [this] {
+            if (m_awaitingPaint)
+                uncover();
+        });
+    return QWebEngineView::eventFilter(watched, event);
 }
 
 void ResultWebView::contextMenuEvent(QContextMenuEvent* event) {
