@@ -112,6 +112,9 @@ void StreamedBody::clear() {
     m_committed.clear();
     m_done.clear();
     m_tail.clear();
+    m_tailSource.clear();
+    m_tableHead.clear();
+    m_tableRows.clear();
 }
 
 void StreamedBody::update(const QString& text, bool complete) {
@@ -141,8 +144,50 @@ void StreamedBody::update(const QString& text, bool complete) {
     }
     m_committed = text.first(chunk);
     const QStringView rest = QStringView(text).sliced(chunk);
-    const qsizetype shown = complete ? rest.size() : safeLength(rest);
-    m_tail = HTMLRenderer::markdownBodyToHTML(rest.first(shown).toString());
+    const QStringView shown = rest.first(complete ? rest.size() : safeLength(rest));
+    if (shown != m_tailSource) {
+        m_tailSource = shown.toString();
+        m_tail = complete ? HTMLRenderer::markdownBodyToHTML(m_tailSource) : renderTail(m_tailSource);
+    }
+}
+
+// A table still growing at the end is shown from its rows rendered one by one, each once:
+// rendering the whole of it again for every new row would cost its size squared.
+QString StreamedBody::renderTail(const QString& tail) {
+    // The pipe lines that end the text, and where the first of them starts.
+    qsizetype linesStart = tail.size(), pipeLines = 0;
+    for (qsizetype lineEnd = tail.size();;) {
+        const qsizetype lineStart = lineEnd == 0 ? 0 : tail.lastIndexOf(u'\n', lineEnd - 1) + 1;
+        if (!isPipeLine(QStringView(tail).sliced(lineStart, lineEnd - lineStart)))
+            break;
+        ++pipeLines;
+        linesStart = lineStart;
+        if (lineStart == 0)
+            break;
+        lineEnd = lineStart - 1;
+    }
+    const QList<QStringView> lines = QStringView(tail).sliced(linesStart).split(u'\n');
+    if (pipeLines < 3 || !HTMLRenderer::isTableSeparatorLine(lines[1]))
+        return HTMLRenderer::markdownBodyToHTML(tail);
+    const QString head = lines[0].toString() + u'\n' + lines[1].toString() + u'\n';
+    if (head != m_tableHead) {
+        m_tableHead = head;
+        m_tableRows.clear();
+        const QString html = HTMLRenderer::markdownBodyToHTML(head);
+        const qsizetype begin = html.indexOf(QStringLiteral("<table>"));
+        m_tableHeadHTML = html.sliced(begin, html.indexOf(QStringLiteral("<tbody>")) + 7 - begin);
+    }
+    const QString lead = tail.first(std::max<qsizetype>(linesStart - 1, 0));
+    if (lead != m_tableLeadSource) {
+        m_tableLeadSource = lead;
+        m_tableLead = HTMLRenderer::markdownBodyToHTML(lead);
+    }
+    for (qsizetype r = m_tableRows.size() + 2; r < lines.size(); ++r) {
+        const QString html = HTMLRenderer::markdownBodyToHTML(head + lines[r].toString());
+        const qsizetype body = html.indexOf(QStringLiteral("<tbody>")) + 7;
+        m_tableRows.append(html.sliced(body, html.indexOf(QStringLiteral("</tbody>")) - body));
+    }
+    return m_tableLead + m_tableHeadHTML + m_tableRows.join(QString()) + QStringLiteral("</tbody></table>");
 }
 
 QStringList StreamedBody::blocks() const {
@@ -198,16 +243,21 @@ void StreamedPage::render(const QString& markdown, bool complete) {
         return section.heading && section.heading->contains(translationHeading());
     };
     const auto translation = std::find_if(sections.cbegin(), sections.cend(), isTranslation);
-    QStringList chinese;
-    if (translation != sections.cend() && !HTMLRenderer::isTableBody(translation->body)) {
-        chinese = SentenceSplitter::splitChinese(translation->body);
-        // The last sentence may still be arriving until a later section begins.
-        if (!complete && translation + 1 == sections.cend() && !chinese.isEmpty())
-            chinese.removeLast();
-    }
-    const QString listSource = chinese.join(u'\n') + (complete ? u'.' : u'…');
+    const bool translationDone =
+        complete || (translation != sections.cend() && translation + 1 != sections.cend());
+    const QString listSource =
+        (translation == sections.cend() ? QString() : translation->body) + (complete          ? u'.'
+                                                                            : translationDone ? u':'
+                                                                                              : u'…');
     if (listSource != m_listSource) {
         m_listSource = listSource;
+        QStringList chinese;
+        if (translation != sections.cend() && !HTMLRenderer::isTableBody(translation->body)) {
+            chinese = SentenceSplitter::splitChinese(translation->body);
+            // The last sentence may still be arriving until a later section begins.
+            if (!translationDone && !chinese.isEmpty())
+                chinese.removeLast();
+        }
         QList<SplitPair> pairs;
         if (complete) {
             pairs = SentenceSplitter::pairSentences(m_english, chinese);

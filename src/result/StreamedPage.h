@@ -20,9 +20,18 @@ public:
     void clear();
 
 private:
+    QString renderTail(const QString& tail);
+
     QString m_committed; // the text the finished blocks came from
     QStringList m_done;
+    QString m_tailSource;
     QString m_tail;
+    // The table growing at the end of the unfinished block: what precedes it, and its rows.
+    QString m_tableLeadSource;
+    QString m_tableLead;
+    QString m_tableHead;
+    QString m_tableHeadHTML;
+    QStringList m_tableRows;
 };
 
 // The page body of an answer still arriving, in the normal (整段) or split (拆分) view.
@@ -62,9 +71,9 @@ private:
     QStringList m_english;
     bool m_split;
     bool m_finished = false;
-    StreamedBody m_body; // the normal view, or the split view's sections after the translation
-    StreamedBody m_pre;  // the split view's text before the first heading
-    QString m_listSource;
+    StreamedBody m_body;  // the normal view, or the split view's sections after the translation
+    StreamedBody m_pre;   // the split view's text before the first heading
+    QString m_listSource; // the translation section the list was made from
     QString m_list;
     QString m_warning;
 };
