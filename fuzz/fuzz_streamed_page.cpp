@@ -23,6 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             for (const QString& block : page.blocks())
                 failIf(!markupProblem(block).isEmpty(), markupProblem(block), block);
         }
+        page.update(answer + u'\n'); // the finished answer may come trimmed
         page.finish(answer);
         const bool splits = split && HTMLRenderer::canSplit(answer, original);
         const QString body = page.blocks().join(QString());

@@ -145,8 +145,11 @@ void StreamedBody::update(const QString& text, bool complete) {
     m_committed = text.first(chunk);
     const QStringView rest = QStringView(text).sliced(chunk);
     const QStringView shown = rest.first(complete ? rest.size() : safeLength(rest));
-    if (shown != m_tailSource) {
+    // A complete tail is rendered as a whole even when the same text showed before: a table
+    // shown row by row is not the renderer's own markup of it.
+    if (shown != m_tailSource || complete != m_tailComplete) {
         m_tailSource = shown.toString();
+        m_tailComplete = complete;
         m_tail = complete ? HTMLRenderer::markdownBodyToHTML(m_tailSource) : renderTail(m_tailSource);
     }
 }

@@ -25,6 +25,7 @@ private:
     QString m_committed; // the text the finished blocks came from
     QStringList m_done;
     QString m_tailSource;
+    bool m_tailComplete = false;
     QString m_tail;
     // The table growing at the end of the unfinished block: what precedes it, and its rows.
     QString m_tableLeadSource;
