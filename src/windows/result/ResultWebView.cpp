@@ -29,7 +29,7 @@ ResultWebView::ResultWebView(ResultWebEngine& engine, QWidget* parent)
     m_cover->setAutoFillBackground(true);
     m_cover->hide();
     m_uncoverLater.setSingleShot(true);
-    m_uncoverLater.setInterval(400);
+    m_uncoverLater.setInterval(50);
     connect(&m_uncoverLater, &QTimer::timeout, this, &ResultWebView::uncover);
     connect(page(), &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& loading) {
         if (loading.url() != m_address || loading.status() == QWebEngineLoadingInfo::LoadStartedStatus)
