@@ -34,13 +34,10 @@ ResultWebView::ResultWebView(ResultWebEngine& engine, QWidget* parent)
     connect(page(), &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& loading) {
         if (loading.url() != m_address || loading.status() == QWebEngineLoadingInfo::LoadStartedStatus)
             return;
-        if (m_cover->isVisible()) {
-            // The frame after the load is the new page's; one painted before may be the old one.
-            m_awaitingPaint = true;
-            if (QWidget* surface = focusProxy())
-                surface->installEventFilter(this);
+        // The engine keeps the old page's frame until the new one has painted its content,
+        // which follows the load by a frame or two; paints of the view before then may be either.
+        if (m_cover->isVisible())
             m_uncoverLater.start();
-        }
         Q_EMIT pageLoaded(loading.status() == QWebEngineLoadingInfo::LoadSucceededStatus);
     });
 }
@@ -66,7 +63,6 @@ void ResultWebView::coverUntilPainted(const QColor& background) {
     m_cover->setGeometry(rect());
     m_cover->raise();
     m_cover->show();
-    m_awaitingPaint = false;
     m_uncoverLater.stop();
 }
 
@@ -75,7 +71,6 @@ bool ResultWebView::isCovered() const {
 }
 
 void ResultWebView::uncover() {
-    m_awaitingPaint = false;
     m_uncoverLater.stop();
     m_cover->hide();
 }
@@ -87,16 +82,6 @@ void ResultWebView::runInOwnWorld(const QString& script) {
 void ResultWebView::resizeEvent(QResizeEvent* event) {
     QWebEngineView::resizeEvent(event);
     m_cover->setGeometry(rect());
-}
-
-bool ResultWebView::eventFilter(QObject* watched, QEvent* event) {
-    if (m_awaitingPaint && watched == focusProxy() && event->type() == QEvent::Paint)
-        // After this paint has reached the window.
-        QTimer::singleShot(16, this, [this] {
-            if (m_awaitingPaint)
-                uncover();
-        });
-    return QWebEngineView::eventFilter(watched, event);
 }
 
 void ResultWebView::contextMenuEvent(QContextMenuEvent* event) {

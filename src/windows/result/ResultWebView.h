@@ -18,7 +18,7 @@ public:
     // (which the engine refuses above 2 MB). `background` shows until the page paints.
     void showPage(const QString& html, const QColor& background);
     // Hides whatever the view drew last (a page shown before the panel was hidden) behind
-    // `background` until the page shown next has loaded and painted.
+    // `background` until the page shown next has loaded and had time to paint.
     void coverUntilPainted(const QColor& background);
     bool isCovered() const;
     // Runs `script` in a world of the program's own: it reaches the page's document even
@@ -32,7 +32,6 @@ Q_SIGNALS:
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void uncover();
@@ -40,7 +39,5 @@ private:
     ResultWebEngine& m_engine;
     QUrl m_address;
     QWidget* m_cover;
-    bool m_awaitingPaint = false;
-    // When no paint is seen after the load, the cover goes anyway rather than hide the page.
     QTimer m_uncoverLater;
 };
