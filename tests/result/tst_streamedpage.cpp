@@ -59,7 +59,7 @@ private Q_SLOTS:
                         finalBody.contains(blocks[i].sliced(row, blocks[i].indexOf(u"</tr>", row) - row)),
                         qPrintable(blocks[i] + at));
                 for (const QString& marker :
-                     {QStringLiteral("**"), QStringLiteral("`"), QStringLiteral("## ")})
+                     {QStringLiteral("**"), QStringLiteral("`"), QStringLiteral("## "), QStringLiteral("| ")})
                     QVERIFY2(!blocks[i].contains(marker) || finalBody.contains(marker),
                              qPrintable(marker + QStringLiteral(" in ") + blocks[i] + at));
             }
