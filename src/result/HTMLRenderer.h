@@ -1,6 +1,7 @@
 #pragma once
 
 #include "result/MarkdownSection.h"
+#include "result/SentenceSplitter.h"
 
 #include <QList>
 #include <QString>
@@ -46,4 +47,8 @@ public:
     static bool canSplit(const QString& markdown, const QString& originalText);
     static QString renderSplit(const QString& markdown, const QString& originalText, bool isDark,
                                int fontSize, const QString& providerLabel);
+    // The split page's parts: the line shown when the sentence counts differ, and the heading
+    // with the numbered pairs.
+    static const QString& splitWarningHTML();
+    static QString splitListHTML(const QList<SplitPair>& pairs);
 };

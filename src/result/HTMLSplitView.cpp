@@ -55,26 +55,16 @@ QString originalSentenceHTML(const QString& text) {
 
 } // namespace
 
-bool HTMLRenderer::canSplit(const QString& markdown, const QString& originalText) {
-    return planSplit(markdown, originalText).has_value();
+const QString& HTMLRenderer::splitWarningHTML() {
+    static const QString warning = QStringLiteral("<div class=\"split-warning\">⚠️ "
+                                                  "原文与译文句数不一致，已自动对齐，请留意对照</div>");
+    return warning;
 }
 
-QString HTMLRenderer::renderSplit(const QString& markdown, const QString& originalText, bool isDark,
-                                  int fontSize, const QString& providerLabel) {
-    const std::optional<SplitPlan> plan = planSplit(markdown, originalText);
-    if (!plan)
-        return renderPage(markdown, originalText, isDark, fontSize, providerLabel);
-
-    QString body;
-    for (const MarkdownSection& section : plan->sections)
-        if (!section.heading)
-            body += markdownBodyToHTML(section.body);
-    if (plan->englishCount != plan->chineseCount)
-        body += QStringLiteral("<div class=\"split-warning\">⚠️ "
-                               "原文与译文句数不一致，已自动对齐，请留意对照</div>");
-    body += QStringLiteral("<h2>中文翻译</h2><div class=\"split-list\">");
+QString HTMLRenderer::splitListHTML(const QList<SplitPair>& pairs) {
+    QString body = QStringLiteral("<h2>中文翻译</h2><div class=\"split-list\">");
     int number = 0;
-    for (const SplitPair& pair : plan->pairs) {
+    for (const SplitPair& pair : pairs) {
         body += QStringLiteral("<div class=\"split-pair\">");
         ++number;
         if (!pair.original.isEmpty()) {
@@ -92,6 +82,26 @@ QString HTMLRenderer::renderSplit(const QString& markdown, const QString& origin
         body += u"</div>";
     }
     body += u"</div>";
+    return body;
+}
+
+bool HTMLRenderer::canSplit(const QString& markdown, const QString& originalText) {
+    return planSplit(markdown, originalText).has_value();
+}
+
+QString HTMLRenderer::renderSplit(const QString& markdown, const QString& originalText, bool isDark,
+                                  int fontSize, const QString& providerLabel) {
+    const std::optional<SplitPlan> plan = planSplit(markdown, originalText);
+    if (!plan)
+        return renderPage(markdown, originalText, isDark, fontSize, providerLabel);
+
+    QString body;
+    for (const MarkdownSection& section : plan->sections)
+        if (!section.heading)
+            body += markdownBodyToHTML(section.body);
+    if (plan->englishCount != plan->chineseCount)
+        body += splitWarningHTML();
+    body += splitListHTML(plan->pairs);
 
     QStringList others;
     for (const MarkdownSection& section : plan->sections)

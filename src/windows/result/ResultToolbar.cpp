@@ -43,8 +43,9 @@ ResultToolbar::ResultToolbar(QWidget* parent)
     layout->addWidget(m_larger);
 }
 
-void ResultToolbar::setSplit(bool split, bool canSplit) {
-    m_split->setEnabled(canSplit);
+void ResultToolbar::setSplit(bool split, bool canSplit, bool switchable) {
+    m_whole->setEnabled(switchable);
+    m_split->setEnabled(switchable && canSplit);
     (split ? m_split : m_whole)->setChecked(true);
 }
 

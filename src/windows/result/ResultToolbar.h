@@ -12,8 +12,9 @@ public:
 
     explicit ResultToolbar(QWidget* parent = nullptr);
 
-    // 拆分 can be chosen only when the answer can be split.
-    void setSplit(bool split, bool canSplit);
+    // 拆分 can be chosen only when the answer can be split; neither while `switchable` is false
+    // (an answer still arriving).
+    void setSplit(bool split, bool canSplit, bool switchable = true);
     // Each button is enabled while the size can still move its way (12 to 22).
     void setFontSize(int size);
 

@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
+#include <QWebEngineScript>
 
 namespace {
 
@@ -23,11 +24,21 @@ protected:
 } // namespace
 
 ResultWebView::ResultWebView(ResultWebEngine& engine, QWidget* parent)
-    : QWebEngineView(parent), m_engine(engine) {
+    : QWebEngineView(parent), m_engine(engine), m_cover(new QWidget(this)) {
     setPage(new ResultPage(engine.profile(), this));
+    m_cover->setAutoFillBackground(true);
+    m_cover->hide();
+    m_uncoverLater.setSingleShot(true);
+    m_uncoverLater.setInterval(50);
+    connect(&m_uncoverLater, &QTimer::timeout, this, &ResultWebView::uncover);
     connect(page(), &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& loading) {
-        if (loading.url() == m_address && loading.status() != QWebEngineLoadingInfo::LoadStartedStatus)
-            Q_EMIT pageLoaded(loading.status() == QWebEngineLoadingInfo::LoadSucceededStatus);
+        if (loading.url() != m_address || loading.status() == QWebEngineLoadingInfo::LoadStartedStatus)
+            return;
+        // The engine keeps the old page's frame until the new one has painted its content,
+        // which follows the load by a frame or two; paints of the view before then may be either.
+        if (m_cover->isVisible())
+            m_uncoverLater.start();
+        Q_EMIT pageLoaded(loading.status() == QWebEngineLoadingInfo::LoadSucceededStatus);
     });
 }
 
@@ -43,6 +54,34 @@ void ResultWebView::showPage(const QString& html, const QColor& background) {
     m_address = m_engine.publish(html.toUtf8());
     load(m_address);
     m_engine.withdraw(previous);
+}
+
+void ResultWebView::coverUntilPainted(const QColor& background) {
+    QPalette colours = m_cover->palette();
+    colours.setColor(QPalette::Window, background);
+    m_cover->setPalette(colours);
+    m_cover->setGeometry(rect());
+    m_cover->raise();
+    m_cover->show();
+    m_uncoverLater.stop();
+}
+
+bool ResultWebView::isCovered() const {
+    return m_cover->isVisible();
+}
+
+void ResultWebView::uncover() {
+    m_uncoverLater.stop();
+    m_cover->hide();
+}
+
+void ResultWebView::runInOwnWorld(const QString& script) {
+    page()->runJavaScript(script, QWebEngineScript::ApplicationWorld);
+}
+
+void ResultWebView::resizeEvent(QResizeEvent* event) {
+    QWebEngineView::resizeEvent(event);
+    m_cover->setGeometry(rect());
 }
 
 void ResultWebView::contextMenuEvent(QContextMenuEvent* event) {

@@ -6,6 +6,7 @@
 #include "platform/HotkeyService.h"
 #include "result/HTMLRenderer.h"
 #include "result/PanelGeometry.h"
+#include "result/StreamedPage.h"
 #include "settings/AIProvider.h"
 #include "settings/SettingsManager.h"
 #include "windows/PanelPalette.h"
@@ -84,6 +85,8 @@ ResultWindowController::ResultWindowController(SettingsManager& settings, Hotkey
     m_frameSave.setSingleShot(true);
     m_frameSave.setInterval(500);
     connect(&m_frameSave, &QTimer::timeout, this, &ResultWindowController::saveMovedFrame);
+    m_streamTimer.setSingleShot(true);
+    connect(&m_streamTimer, &QTimer::timeout, this, &ResultWindowController::applyStreamUpdate);
 }
 
 ResultWindowController::~ResultWindowController() {
@@ -128,14 +131,26 @@ void ResultWindowController::prepareWebEngine() {
     connect(m_panel, &ResultPanel::exposed, this, &ResultWindowController::panelExposed);
     connect(m_panel, &ResultPanel::frameChanged, this, &ResultWindowController::panelFrameChanged);
     connect(m_panel->webView(), &ResultWebView::pageLoaded, this, [this](bool ok) {
-        if (m_open)
-            Q_EMIT pageLoaded(ok);
+        if (m_warmingUp && !m_open) {
+            // Its "One. Two." must never be what a panel opens with.
+            m_warmingUp = false;
+            m_panel->webView()->showPage(QString(), m_panel->palette().color(QPalette::Window));
+        }
+        if (!m_open)
+            return;
+        if (m_stream && !m_streamPageLoaded) {
+            m_streamPageLoaded = true;
+            if (m_pending)
+                applyStreamUpdate();
+        }
+        Q_EMIT pageLoaded(ok);
     });
     // A page like an answer's starts the page process now and has it load the fonts and
     // the style sheet, rather than with the answer.
     m_panel->webView()->showPage(HTMLRenderer::renderSplit(QStringLiteral("## 中文翻译\n第一句。第二句。"),
                                                            QStringLiteral("One. Two."), false, 14, QString()),
                                  Qt::white);
+    m_warmingUp = true;
     logi(QStringLiteral("网页引擎已启动 (") + QString::number(timer.elapsed()) + QStringLiteral(" ms)"));
 }
 
@@ -152,16 +167,113 @@ void ResultWindowController::showNow(const QString& markdown, const QString& ori
     if (m_open)
         closePanel();
     prepareWebEngine();
-    SettingsManager& settings = m_settings;
     m_markdown = markdown;
     m_originalText = originalText;
+    m_notice.clear();
+    m_endLines.clear();
+    m_streamed = false;
     m_canSplit = HTMLRenderer::canSplit(markdown, originalText);
-    m_splitMode = settings.defaultSplitMode() && m_canSplit;
+    m_splitMode = m_settings.defaultSplitMode() && m_canSplit;
     m_open = true;
-    ResultToolbar* toolbar = m_panel->toolbar();
-    toolbar->setSplit(m_splitMode, m_canSplit);
-    toolbar->setFontSize(settings.popupFontSize());
+    m_panel->toolbar()->setSplit(m_splitMode, m_canSplit);
     reloadWebView();
+    open(screenshotRect);
+}
+
+void ResultWindowController::beginStreaming(const QString& originalText, const QRectF& screenshotRect,
+                                            const QString& markdownSoFar, const QString& notice) {
+    if (m_open)
+        closePanel();
+    prepareWebEngine();
+    m_markdown.clear();
+    m_originalText = originalText;
+    m_notice = notice;
+    m_endLines.clear();
+    m_streamed = true;
+    m_canSplit = false;
+    m_splitMode = m_settings.defaultSplitMode() && StreamedPage::canStartSplit(originalText);
+    m_stream = std::make_unique<StreamedPage>(originalText, m_splitMode);
+    m_stream->update(markdownSoFar);
+    m_shownBlocks = m_stream->blocks();
+    m_pending = false;
+    m_streamPageLoaded = false;
+    m_sinceStreamUpdate.start();
+    m_open = true;
+    m_panel->toolbar()->setSplit(m_splitMode, false, false);
+    reloadWebView();
+    open(screenshotRect);
+}
+
+void ResultWindowController::updateStreaming(const QString& markdownSoFar) {
+    if (!m_stream)
+        return; // closed meanwhile
+    m_pendingMarkdown = markdownSoFar;
+    m_pending = true;
+    if (m_streamTimer.isActive())
+        return;
+    constexpr qint64 interval = 100;
+    const qint64 since = m_sinceStreamUpdate.elapsed();
+    if (since >= interval)
+        applyStreamUpdate();
+    else
+        m_streamTimer.start(int(interval - since));
+}
+
+void ResultWindowController::applyStreamUpdate() {
+    m_streamTimer.stop();
+    if (!m_stream || !m_pending || !m_streamPageLoaded)
+        return; // the page applies what is pending once it has loaded
+    m_pending = false;
+    m_sinceStreamUpdate.start();
+    m_stream->update(m_pendingMarkdown);
+    pushBlocks(m_stream->blocks());
+}
+
+void ResultWindowController::pushBlocks(const QStringList& blocks) {
+    const QString script = StreamedPage::updateScript(m_shownBlocks, blocks);
+    m_shownBlocks = blocks;
+    if (!script.isEmpty())
+        m_panel->webView()->runInOwnWorld(script);
+}
+
+void ResultWindowController::finishStreaming(const QString& markdown, const QStringList& endLines) {
+    if (!m_stream)
+        return;
+    m_streamTimer.stop();
+    m_pending = false;
+    m_markdown = markdown;
+    m_endLines = endLines;
+    const bool wasSplit = m_stream->isSplit();
+    m_stream->finish(markdown);
+    QStringList blocks = m_stream->blocks();
+    for (const QString& line : endLines)
+        blocks.append(StreamedPage::warningLine(line));
+    m_splitMode = m_stream->isSplit();
+    m_stream.reset();
+    m_canSplit = HTMLRenderer::canSplit(markdown, m_originalText);
+    m_panel->toolbar()->setSplit(m_splitMode, m_canSplit);
+    if (m_splitMode != wasSplit || !m_streamPageLoaded) {
+        reloadWebView();
+        return;
+    }
+    pushBlocks(blocks);
+}
+
+QStringList ResultWindowController::finishedBlocks(bool split) const {
+    StreamedPage page(m_originalText, split);
+    page.finish(m_markdown);
+    QStringList blocks = page.blocks();
+    for (const QString& line : m_endLines)
+        blocks.append(StreamedPage::warningLine(line));
+    return blocks;
+}
+
+void ResultWindowController::open(const QRectF& screenshotRect) {
+    SettingsManager& settings = m_settings;
+    m_panel->toolbar()->setFontSize(settings.popupFontSize());
+    // The view may still hold the frame of the page it showed before it was hidden.
+    m_panel->webView()->coverUntilPainted(pageBackground(PanelPalette::prefersDark(m_colorScheme)));
+    m_warmingUp = false;
 
     const Screens screens = currentScreens();
     const std::optional<QString> saved = settings.windowFrame();
@@ -186,11 +298,17 @@ void ResultWindowController::panelClosing() {
     if (!m_open)
         return;
     m_open = false;
+    const bool abandoned = m_stream != nullptr;
+    m_stream.reset();
+    m_streamTimer.stop();
+    m_pending = false;
     saveMovedFrame();
     releasePanelKeys();
     m_splitMode = false;
     // Nothing of this answer shows through when the window opens with the next one.
     m_panel->webView()->showPage(QString(), m_panel->palette().color(QPalette::Window));
+    if (abandoned)
+        Q_EMIT streamAbandoned();
     Q_EMIT panelClosed();
 }
 
@@ -245,7 +363,7 @@ void ResultWindowController::reloadHotkeys() {
 }
 
 void ResultWindowController::toggleSplitMode() {
-    if (!m_open || !m_canSplit)
+    if (!m_open || !m_canSplit || m_stream)
         return;
     m_splitMode = !m_splitMode;
     m_panel->toolbar()->setSplit(m_splitMode, m_canSplit);
@@ -253,6 +371,8 @@ void ResultWindowController::toggleSplitMode() {
 }
 
 void ResultWindowController::chooseSplit(bool split) {
+    if (m_stream)
+        return;
     m_splitMode = split && m_canSplit;
     reloadWebView();
 }
@@ -268,7 +388,11 @@ void ResultWindowController::decreaseFontSize() {
 void ResultWindowController::changeFontSize(int step) {
     SettingsManager& settings = m_settings;
     settings.setPopupFontSize(settings.popupFontSize() + step);
-    reloadWebView();
+    // A reload would lose what has arrived and where the reader is.
+    if (m_stream && m_open)
+        m_panel->webView()->runInOwnWorld(StreamedPage::fontSizeScript(settings.popupFontSize()));
+    else
+        reloadWebView();
     if (m_open)
         m_panel->toolbar()->setFontSize(settings.popupFontSize());
 }
@@ -281,9 +405,19 @@ void ResultWindowController::reloadWebView() {
     const int fontSize = settings.popupFontSize();
     const QString provider = AIProviders::shortName(settings.apiProvider());
     m_panel->setPalette(PanelPalette::forScheme(dark));
-    const QString page = m_splitMode
-                             ? HTMLRenderer::renderSplit(m_markdown, m_originalText, dark, fontSize, provider)
-                             : HTMLRenderer::renderPage(m_markdown, m_originalText, dark, fontSize, provider);
+    QString page;
+    if (m_stream) {
+        m_shownBlocks = m_stream->blocks();
+        m_streamPageLoaded = false;
+        page = StreamedPage::page(m_shownBlocks, m_notice, m_splitMode, m_originalText, dark, fontSize,
+                                  provider);
+    } else if (m_streamed) {
+        page = StreamedPage::page(finishedBlocks(m_splitMode), m_notice, m_splitMode, m_originalText, dark,
+                                  fontSize, provider);
+    } else {
+        page = m_splitMode ? HTMLRenderer::renderSplit(m_markdown, m_originalText, dark, fontSize, provider)
+                           : HTMLRenderer::renderPage(m_markdown, m_originalText, dark, fontSize, provider);
+    }
     m_panel->webView()->showPage(page, pageBackground(dark));
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMargins>
 #include <QObject>
 #include <QRectF>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include <array>
@@ -15,6 +17,7 @@ class ResultPanel;
 class ResultWebEngine;
 class ResultWebView;
 class SettingsManager;
+class StreamedPage;
 class TemporaryKeyGrab;
 
 // Owns the floating result panel, its web view, and the three panel keys (close, move to
@@ -38,21 +41,17 @@ public:
     // text is, in the coordinates toBottomLeft() gives).
     void show(const QString& markdown, const QString& originalText, const QRectF& screenshotRect);
     bool isPanelOpen() const { return m_open; }
-    // Placeholder until the streamed page lands.
+
+    // An answer still arriving (main thread). Opens the panel with what has arrived so far
+    // (not empty); `notice`, when not empty, is a line above the answer.
     void beginStreaming(const QString& originalText, const QRectF& screenshotRect,
-                        const QString& markdownSoFar, const QString& notice = {}) {
-        Q_UNUSED(notice);
-        showNow(markdownSoFar, originalText, screenshotRect);
-    }
-    void updateStreaming(const QString& markdownSoFar) {
-        m_markdown = markdownSoFar;
-        reloadWebView();
-    }
-    void finishStreaming(const QString& markdown, const QStringList& endLines = {}) {
-        Q_UNUSED(endLines);
-        m_markdown = markdown;
-        reloadWebView();
-    }
+                        const QString& markdownSoFar, const QString& notice = {});
+    // The whole answer so far. The page follows at most about ten times a second.
+    void updateStreaming(const QString& markdownSoFar);
+    // The complete answer: the page of show(), with the notice above and `endLines` as warning
+    // lines at its end.
+    void finishStreaming(const QString& markdown, const QStringList& endLines = {});
+    bool isStreaming() const { return m_stream != nullptr; }
 
     // Starts the web engine, the panel's window and a page process for the first answer,
     // so that it shows sooner. The first call blocks the main thread for 0.1 to 0.3 s and
@@ -89,6 +88,7 @@ Q_SIGNALS:
     void panelClosed();
     // A page of the open panel finished loading (each opening, split switch, font change).
     void pageLoaded(bool ok);
+    // The panel was closed while its answer was still arriving (before panelClosed()).
     void streamAbandoned();
 
 private:
@@ -112,6 +112,10 @@ private:
     QRectF currentFrame() const;
     void saveFrame(const QRectF& frame);
     void saveMovedFrame();
+    void open(const QRectF& screenshotRect);
+    void applyStreamUpdate();
+    void pushBlocks(const QStringList& blocks);
+    QStringList finishedBlocks(bool split) const;
 
     SettingsManager& m_settings;
     HotkeyService& m_hotkeys;
@@ -125,6 +129,18 @@ private:
     QString m_originalText;
     bool m_splitMode = false;
     bool m_canSplit = false;
+    // Of an answer that arrived as a stream: shown with these around it until the next.
+    QString m_notice;
+    QStringList m_endLines;
+    bool m_streamed = false;
+    std::unique_ptr<StreamedPage> m_stream;
+    QString m_pendingMarkdown;
+    bool m_pending = false;
+    bool m_streamPageLoaded = false;
+    QStringList m_shownBlocks; // what the page's answer part holds
+    QTimer m_streamTimer;
+    QElapsedTimer m_sinceStreamUpdate;
+    bool m_warmingUp = false;
     // The frame the panel was last given or seen at, and whether the window manager has
     // shown it yet (before that, its moves are the manager's placement, not the user's).
     QRectF m_frame;

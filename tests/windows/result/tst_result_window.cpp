@@ -5,6 +5,7 @@
 #include "settings/SettingsManager.h"
 #include "support/KeyWindow.h"
 #include "support/LocalHttpServer.h"
+#include "support/PageScript.h"
 #include "support/PixelCount.h"
 #include "support/PrivateSessionBus.h"
 #include "support/TestEnvironment.h"
@@ -469,6 +470,76 @@ private Q_SLOTS:
             Qt::white);
         QTRY_COMPARE(loaded.count(), 1); // every image and style sheet arrived or failed
         QVERIFY(server.requests().isEmpty());
+    }
+
+    // An answer arriving in pieces, in the panel a previous answer filled: no frame of that
+    // one on the screen, the switch waits for the end, the font changes and the reader's
+    // place hold, the end adds its lines; closing mid-answer abandons it.
+    void streamedAnswer_data() {
+        QTest::addColumn<bool>("split");
+        QTest::newRow("整段") << false;
+        QTest::newRow("拆分") << true;
+    }
+    void streamedAnswer() {
+        QFETCH(bool, split);
+        settings().setDefaultSplitMode(split);
+        const QString longAnswer =
+            answer + QStringLiteral("\n\n") + answer.repeated(4).remove(QStringLiteral("## "));
+        open(longAnswer, original, QRectF(1500, 300, 200, 80));
+        waitForPage(qRgb(255, 255, 255));
+        closeAndWait();
+        QSignalSpy loaded(results, &ResultWindowController::pageLoaded);
+        results->beginStreaming(original, QRectF(1500, 300, 200, 80), longAnswer.first(40));
+        QElapsedTimer clock;
+        for (clock.start(); loaded.isEmpty() || clock.elapsed() < 1500; QTest::qWait(5)) {
+            const QWidget* view = results->webView();
+            if (!results->panel()->windowHandle()->isExposed())
+                continue;
+            const QPoint at = view->mapToGlobal(QPoint(0, view->height() / 2));
+            const QImage lower =
+                QGuiApplication::primaryScreen()
+                    ->grabWindow(0, at.x(), at.y(), view->width() - 20, view->height() / 2 - 5)
+                    .toImage();
+            QVERIFY2(countPixels(lower, qRgb(255, 255, 255), lower.rect(), -150) < 20,
+                     qPrintable(QStringLiteral("old ink after %1 ms").arg(clock.elapsed())));
+        }
+        const ResultToolbar* toolbar = results->panel()->toolbar();
+        QVERIFY(!toolbar->wholeButton()->isEnabled() && !toolbar->splitButton()->isEnabled());
+        QWebEnginePage* page = results->webView()->page();
+        const auto text = [page] {
+            return runInOwnWorld(page, QStringLiteral("document.body.innerText")).toString();
+        };
+        for (qsizetype n = 80; n < longAnswer.size() * 2 / 3; n += 60) {
+            results->updateStreaming(longAnswer.first(n));
+            QTest::qWait(20);
+        }
+        QTRY_VERIFY(text().contains(QStringLiteral("in the background")));
+        QCOMPARE(runInOwnWorld(page, QStringLiteral("window.scrollTo(0,150);window.scrollY")).toInt(), 150);
+        // A larger font moves the text above; the view follows it, the reader's place holds.
+        results->increaseFontSize();
+        QTRY_COMPARE(
+            runInOwnWorld(page, QStringLiteral("getComputedStyle(document.body).fontSize")).toString(),
+            QStringLiteral("15px"));
+        const int place = runInOwnWorld(page, QStringLiteral("window.scrollY")).toInt();
+        QVERIFY(place >= 150);
+        results->finishStreaming(longAnswer, {QStringLiteral("回答已达长度上限，内容不完整")});
+        QTRY_VERIFY(text().contains(QStringLiteral("回答已达长度上限，内容不完整")));
+        QVERIFY(text().contains(QStringLiteral("这个函数会在后台线程里运行")));
+        QCOMPARE(runInOwnWorld(page, QStringLiteral("window.scrollY")).toInt(), place);
+        QCOMPARE(loaded.count(), 1);
+        QVERIFY(toolbar->wholeButton()->isEnabled() && toolbar->splitButton()->isEnabled());
+        QCOMPARE(results->isSplitMode(), split);
+
+        results->beginStreaming(original, QRectF(1500, 300, 200, 80), QStringLiteral("部分"));
+        QStringList heard;
+        QObject listener;
+        connect(results, &ResultWindowController::streamAbandoned, &listener, [&] { heard << "abandoned"; });
+        connect(results, &ResultWindowController::panelClosed, &listener, [&] { heard << "closed"; });
+        results->closePanel();
+        results->updateStreaming(QStringLiteral("部分之后"));
+        results->finishStreaming(QStringLiteral("部分之后。"));
+        QCOMPARE(heard, QStringList({QStringLiteral("abandoned"), QStringLiteral("closed")}));
+        QVERIFY(!results->isPanelOpen() && !results->isStreaming());
     }
 
     // Last: the page process stays busy with it for a while.

@@ -1,5 +1,7 @@
 #include "result/HTMLRenderer.h"
+#include "result/StreamedPage.h"
 #include "support/LocalHttpServer.h"
+#include "support/PageScript.h"
 #include "support/PixelCount.h"
 #include "support/TestEnvironment.h"
 
@@ -157,6 +159,45 @@ private Q_SLOTS:
         QCOMPARE(paths, QStringList({QStringLiteral("/last-css"), QStringLiteral("/last-img")}));
         QCOMPARE(recorder.takeUrls().size(), 2);
         QVERIFY(view->title() != QStringLiteral("ran"));
+    }
+
+    // Updates reach a page whose scripts are off through the program's own world, replace
+    // only the blocks that changed (the reader's place holds), and markup that gets into a
+    // block still runs nothing there: the control with scripts on shows it would.
+    void streamUpdatesThroughOwnWorld_data() {
+        QTest::addColumn<bool>("javaScript");
+        QTest::newRow("scripts off") << false;
+        QTest::newRow("control: scripts on") << true;
+    }
+    void streamUpdatesThroughOwnWorld() {
+        QFETCH(bool, javaScript);
+        QStringList blocks;
+        for (int i = 0; i < 60; ++i)
+            blocks.append(HTMLRenderer::markdownBodyToHTML(QStringLiteral("第 %1 段。").arg(i)));
+        QVERIFY(load(StreamedPage::page(blocks, QStringLiteral("<b>只翻译了前 80%</b>"), false, original,
+                                        false, 15, QStringLiteral("Qwen")),
+                     javaScript));
+        QWebEnginePage* page = view->page();
+        QCOMPARE(runInOwnWorld(page, QStringLiteral("window.scrollTo(0,600);window.scrollY")).toInt(), 600);
+        QStringList next = blocks.mid(0, 59);
+        next << HTMLRenderer::markdownBodyToHTML(QStringLiteral("第 59 段，更长。\n\n<script>x</script>"))
+             << QStringLiteral("<img src=\"data:,\" onerror=\"document.title='ran'\">");
+        const QString script = StreamedPage::updateScript(blocks, next);
+        QVERIFY(script.contains(
+            QStringLiteral("\"<img src=\\\"data:,\\\" onerror=\\\"document.title='ran'\\\">\"")));
+        QCOMPARE(runInOwnWorld(page, script).toInt(), 61);
+        QCOMPARE(runInOwnWorld(page, QStringLiteral("window.scrollY")).toInt(), 600);
+        const QString text = runInOwnWorld(page, QStringLiteral("document.body.innerText")).toString();
+        QVERIFY(text.contains(QStringLiteral("<b>只翻译了前 80%</b>")));
+        QVERIFY(text.contains(QStringLiteral("更长。\n")) &&
+                text.contains(QStringLiteral("<script>x</script>")));
+        QTest::qWait(300);
+        QCOMPARE(view->title() == QStringLiteral("ran"), javaScript);
+        // The page's own world has no script at all while they are off.
+        QVariant main = QStringLiteral("unset");
+        page->runJavaScript(QStringLiteral("1+1"), [&](const QVariant& value) { main = value; });
+        QTRY_VERIFY(main != QStringLiteral("unset"));
+        QCOMPARE(main.toInt(), javaScript ? 2 : 0);
     }
 };
 
