@@ -250,5 +250,6 @@ LocalHttpServer::Response LocalHttpServer::nextResponse() {
 std::pair<int, int> LocalHttpServer::record(const Request& request) {
     QMutexLocker lock(&m_mutex);
     m_requests.append(request);
+    m_requests.last().received = std::chrono::steady_clock::now();
     return {m_resets, int(m_requests.size()) - 1};
 }

@@ -8,6 +8,7 @@
 #include <QThread>
 #include <QUrl>
 
+#include <chrono>
 #include <deque>
 #include <utility>
 
@@ -55,6 +56,7 @@ public:
         QMap<QByteArray, QByteArray> headers; // names in lower case
         QByteArray body;
         bool abandoned = false; // the client closed the connection before the answer ended
+        std::chrono::steady_clock::time_point received; // when it had arrived whole
     };
 
     LocalHttpServer();
