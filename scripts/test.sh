@@ -14,5 +14,9 @@ scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DVYRN_WERROR=ON -DVYRN_SAN
 scripts/fuzz.sh --smoke
 package=$(scripts/package.sh)
 scripts/check-package.sh "$package"
-exec xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp" \
-    dbus-run-session -- scripts/test-session.sh build build-asan
+status=0
+xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp" \
+    dbus-run-session -- scripts/test-session.sh build build-asan || status=1
+# The KDE Plasma Wayland tests, in a headless KWin session of their own.
+VYRN_WAYLAND_LABEL=wayland_kde scripts/wayland/kde-session.sh scripts/test-session.sh build || status=1
+exit $status
