@@ -13,6 +13,7 @@
 #include "platform/NotificationService.h"
 #include "platform/PlatformServices.h"
 #include "platform/ScreenCapture.h"
+#include "platform/kde/KGlobalAccelHotkeyService.h"
 #include "settings/KeyStoreBackend.h"
 #include "settings/SettingsManager.h"
 #include "update/UpdateChecker.h"
@@ -41,6 +42,21 @@ const QString kWaylandBodyWithHotkeys =
                    "以及划词翻译（通过辅助功能读取选中的文字）。"
                    "暂不可用：截图翻译和模拟复制，它们需要 X11（Xorg）会话。");
 
+// Recording a combination under Wayland: VYRN's keyboard grab reaches only X11 programs, the
+// compositor sees every key first.
+SettingsWindowController::DesktopShortcuts desktopShortcutsWhileRecording(const PlatformServices& platform) {
+    if (auto* kde = dynamic_cast<KGlobalAccelHotkeyService*>(platform.hotkeys.get()))
+        return {[kde](bool blocked) { kde->blockShortcuts(blocked); },
+                QStringLiteral("录制时，KDE 的全局快捷键（包括 VYRN 自己的）会暂停，录完即恢复；"
+                               "少数由 KWin 直接处理的按键（如单按 Super 键）仍可能先响应。")};
+    if (platform.session == SessionType::Wayland)
+        return {
+            {},
+            QStringLiteral("Wayland 会话中，桌面自己的快捷键可能先于录制响应：如果按下组合后桌面有了反应，"
+                           "请换一个组合。")};
+    return {};
+}
+
 } // namespace
 
 AppDelegate::AppDelegate(const Setup& setup)
@@ -64,8 +80,8 @@ AppDelegate::AppDelegate(const Setup& setup)
     m_screenshots = std::make_unique<ScreenshotEngine>(std::move(platform.screenCapture));
     m_results =
         std::make_unique<ResultWindowController>(*m_settings, *platform.hotkeys, *platform.colorScheme);
-    m_settingsWindow =
-        std::make_unique<SettingsWindowController>(*m_settings, *m_alerts, [this] { reregisterHotkeys(); });
+    m_settingsWindow = std::make_unique<SettingsWindowController>(
+        *m_settings, *m_alerts, [this] { reregisterHotkeys(); }, desktopShortcutsWhileRecording(platform));
 
     TranslationPipeline::Services services;
     services.desktop = std::make_unique<DesktopPipeline>(DesktopPipeline::Windows{

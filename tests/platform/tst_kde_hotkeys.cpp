@@ -67,6 +67,14 @@ private Q_SLOTS:
         press(kSuperY);
         QTRY_COMPARE(shots.count(), 1);
         QCOMPARE(selections.count(), 1);
+        // While a combination is recorded nothing fires; after, at once again.
+        service->blockShortcuts(true);
+        press(kSuperY);
+        service->blockShortcuts(false);
+        press(kSuperY);
+        QTRY_COMPARE(shots.count(), 2);
+        QTest::qWait(200);
+        QCOMPARE(shots.count(), 2);
         // A combination VYRN holds, and one KWin holds (Alt+F4 closes windows).
         const auto again = service->registerNamedHotkey(kY, kSuper, {QStringLiteral("other"), QString()});
         QCOMPARE(again.failure->error, KeyGrabError::HeldByVyrn);
