@@ -94,11 +94,14 @@ private Q_SLOTS:
         QTest::addColumn<int>("keyCode");
         QTest::addColumn<int>("modifiers");
         QTest::addColumn<int>("combination");
-        QTest::newRow("Super+Shift+T") << 17 << (4096 | 512) << int(Qt::META | Qt::SHIFT | Qt::Key_T);
-        QTest::newRow("Ctrl+Alt+T") << 17 << (256 | 2048) << int(Qt::CTRL | Qt::ALT | Qt::Key_T);
+        QTest::newRow("Super+Shift+T")
+            << 17 << (4096 | 512) << (Qt::META | Qt::SHIFT | Qt::Key_T).toCombined();
+        QTest::newRow("Ctrl+Alt+T") << 17 << (256 | 2048) << (Qt::CTRL | Qt::ALT | Qt::Key_T).toCombined();
         QTest::newRow("Esc") << 53 << 0 << int(Qt::Key_Escape);
-        QTest::newRow("Ctrl+keypad *") << 67 << 256 << int(Qt::CTRL | Qt::KeypadModifier | Qt::Key_Asterisk);
-        QTest::newRow("Shift+8 stays the main key") << 28 << 512 << int(Qt::SHIFT | Qt::Key_8);
+        QTest::newRow("Ctrl+keypad *")
+            << 67 << 256
+            << QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_Asterisk).toCombined();
+        QTest::newRow("Shift+8 stays the main key") << 28 << 512 << (Qt::SHIFT | Qt::Key_8).toCombined();
     }
     void qtCombinations() {
         QFETCH(int, keyCode);
@@ -109,7 +112,8 @@ private Q_SLOTS:
     }
 
     void keysWithoutCounterpartAreRefused() {
-        for (int combination : {0, int(Qt::META | Qt::Key_Meta), int(Qt::CTRL | Qt::Key_unknown)})
+        for (int combination :
+             {0, (Qt::META | Qt::Key_Meta).toCombined(), (Qt::CTRL | Qt::Key_unknown).toCombined()})
             QCOMPARE(hotkeyForQtCombination(combination), std::nullopt);
         QCOMPARE(qtCombinationForHotkey(55, 4096), std::nullopt);
         for (int code : {55, 10, -1, 127, 1002})
