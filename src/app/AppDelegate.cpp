@@ -32,10 +32,13 @@
 namespace {
 
 const QString kWaylandTitle = QStringLiteral("VYRN 在 Wayland 会话中功能有限");
-const QString kWaylandBody =
-    QStringLiteral("可用：托盘菜单、偏好设置，以及在系统设置的键盘快捷键中绑定 vyrn --selection"
-                   "（通过辅助功能读取选中的文字进行划词翻译）。"
-                   "暂不可用：全局快捷键、截图翻译和模拟复制，它们需要 X11（Xorg）会话。");
+// The desktop runs a bound command without VYRN's folder on its search path.
+QString waylandBody() {
+    return QStringLiteral("可用：托盘菜单、偏好设置，以及在系统设置的键盘快捷键中绑定 ") +
+           QCoreApplication::applicationFilePath() +
+           QStringLiteral(" --selection（通过辅助功能读取选中的文字进行划词翻译）。"
+                          "暂不可用：全局快捷键、截图翻译和模拟复制，它们需要 X11（Xorg）会话。");
+}
 // Where the desktop's own shortcut service holds VYRN's hotkeys (KDE Plasma).
 const QString kWaylandBodyWithHotkeys =
     QStringLiteral("可用：托盘菜单、偏好设置、全局快捷键（也可在系统设置 → 快捷键 → VYRN 中修改），"
@@ -222,7 +225,7 @@ void AppDelegate::logFirstRunWithoutKey() {
 }
 
 void AppDelegate::announceWaylandLimits() {
-    const QString& body = m_platform->hotkeys->unavailable() ? kWaylandBody : kWaylandBodyWithHotkeys;
+    const QString body = m_platform->hotkeys->unavailable() ? waylandBody() : kWaylandBodyWithHotkeys;
     logi(QStringLiteral("Wayland 会话: ") + body);
     m_notifications->show(kWaylandTitle, body);
 }

@@ -110,8 +110,8 @@ void logChoice(const DesktopVerdict& verdict, const PlatformServices& platform) 
     QString hotkeys = QStringLiteral("X11 按键抓取");
     if (dynamic_cast<const KGlobalAccelHotkeyService*>(platform.hotkeys.get()))
         hotkeys = QStringLiteral("KDE 全局快捷键服务（kglobalaccel）");
-    else if (platform.hotkeys->unavailable())
-        hotkeys = QStringLiteral("不可用，可在桌面的快捷键设置中绑定 vyrn --screenshot / --selection");
+    else if (const std::optional<KeyGrabFailure> reason = platform.hotkeys->unavailable())
+        hotkeys = QStringLiteral("不可用（") + reason->message + QStringLiteral("）");
     const QString capture = platform.screenCapture->unavailableReason().isEmpty() ? QStringLiteral("X11 屏幕")
                                                                                   : QStringLiteral("不可用");
     const QString selection = platform.selection.sourceProbe
