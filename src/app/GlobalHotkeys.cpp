@@ -51,7 +51,8 @@ void GlobalHotkeys::reregister() {
         void (GlobalHotkeys::*pressed)();
     };
     using S = SettingsManager;
-    const Hotkey hotkeys[] = {
+    // Static: the handlers of a change made in the desktop's settings refer to it later.
+    static const Hotkey hotkeys[] = {
         {QStringLiteral("screenshot"), QStringLiteral("截图翻译"), QStringLiteral("截图快捷键"),
          &S::hotkeyKeyCode, &S::hotkeyModifiers, &S::hotkeyDisplay, &S::setHotkeyKeyCode,
          &S::setHotkeyModifiers, &S::setHotkeyDisplay, &GlobalHotkeys::m_screenshot,
@@ -109,23 +110,24 @@ void GlobalHotkeys::reregister() {
         connect(registration, &HotkeyRegistration::pressed, this, hotkey.pressed);
         this->*hotkey.registration = std::move(result.handle);
         // What the desktop's shortcut settings hold wins, at start and when changed there.
-        const auto store = [this, hotkey, registration] {
-            const PreferenceStore::Batch oneWrite(m_settings.store());
-            if ((m_settings.*hotkey.keyCode)() != registration->keyCode() ||
-                (m_settings.*hotkey.modifiers)() != registration->modifiers()) {
-                (m_settings.*hotkey.setKeyCode)(registration->keyCode());
-                (m_settings.*hotkey.setModifiers)(registration->modifiers());
+        // No member of this object in it: GCC's vptr sanitizer then checks the wrong pointer.
+        const auto store = [&settings = m_settings, &hotkey, registration] {
+            const PreferenceStore::Batch oneWrite(settings.store());
+            if ((settings.*hotkey.keyCode)() != registration->keyCode() ||
+                (settings.*hotkey.modifiers)() != registration->modifiers()) {
+                (settings.*hotkey.setKeyCode)(registration->keyCode());
+                (settings.*hotkey.setModifiers)(registration->modifiers());
             }
             const QString heldDisplay =
                 hotkeyDisplayString(registration->keyCode(), registration->modifiers());
             // Only a registration rewrites the stored text, and only when it changed.
-            if ((m_settings.*hotkey.display)() != heldDisplay)
-                (m_settings.*hotkey.setDisplay)(heldDisplay);
+            if ((settings.*hotkey.display)() != heldDisplay)
+                (settings.*hotkey.setDisplay)(heldDisplay);
         };
-        connect(registration, &HotkeyRegistration::rebound, this, [store, hotkey, this] {
+        connect(registration, &HotkeyRegistration::rebound, this, [store, &hotkey, &settings = m_settings] {
             store();
             logi(hotkey.logLabel + QStringLiteral("已在桌面的快捷键设置中改为: ") +
-                 (m_settings.*hotkey.display)());
+                 (settings.*hotkey.display)());
         });
         store();
         logi(hotkey.logLabel + QStringLiteral(": ") + (m_settings.*hotkey.display)());
