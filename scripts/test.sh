@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds VYRN twice (plain with -Werror, and with the address
 # and undefined-behaviour sanitizers) and runs every test of both builds inside Xvfb
-# and a private D-Bus session with an unlocked keyring. Every fuzz target is built with
+# and a private D-Bus session with an unlocked keyring, then the KDE Plasma Wayland tests of the
+# plain build in a headless KWin session (scripts/wayland/kde-session.sh). Every fuzz target is built with
 # clang and run for a few seconds on its seeds first, and the Debian package is made from a
 # Release build and checked (lintian, its files, the metadata validators, the unpacked program).
 set -euo pipefail
