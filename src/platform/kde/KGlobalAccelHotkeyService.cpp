@@ -107,14 +107,15 @@ QStringList KGlobalAccelHotkeyService::actionId(const Action& action) const {
     return {m_component, action.id, QStringLiteral("VYRN"), action.label};
 }
 
-QList<int> KGlobalAccelHotkeyService::setKeys(const Action& action, const QList<int>& combinations,
-                                              bool autoload) const {
+std::optional<QList<int>> KGlobalAccelHotkeyService::setKeys(const Action& action,
+                                                             const QList<int>& combinations,
+                                                             bool autoload) const {
     const QDBusMessage reply =
         call(QStringLiteral("setShortcutKeys"), {actionId(action), sequencesArgument(combinations),
                                                  autoload ? kSetPresent : kSetPresent | kNoAutoloading});
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
         loge(QStringLiteral("KDE 全局快捷键服务未应答: ") + reply.errorMessage());
-        return {};
+        return std::nullopt;
     }
     return firstKeys(qdbus_cast<QList<KeySequence>>(reply.arguments().constFirst()));
 }
@@ -179,20 +180,23 @@ KeyGrabResult<HotkeyRegistration> KGlobalAccelHotkeyService::registerNamedHotkey
     entry->action = action;
     call(QStringLiteral("doRegister"), {actionId(action)});
     listen();
-    QList<int> held = setKeys(action, {*combination}, first);
+    std::optional<QList<int>> reply = setKeys(action, {*combination}, first);
     std::optional<LinuxKeyMap::Hotkey> granted;
-    if (!held.isEmpty())
-        granted = LinuxKeyMap::hotkeyForQtCombination(held.constFirst());
-    if (!granted && first) { // none stored, or none VYRN could keep
-        held = setKeys(action, {*combination}, false);
-        if (!held.isEmpty())
-            granted = LinuxKeyMap::hotkeyForQtCombination(held.constFirst());
+    if (reply && !reply->isEmpty())
+        granted = LinuxKeyMap::hotkeyForQtCombination(reply->constFirst());
+    if (reply && !granted && first) { // none stored, or none VYRN could keep
+        reply = setKeys(action, {*combination}, false);
+        if (reply && !reply->isEmpty())
+            granted = LinuxKeyMap::hotkeyForQtCombination(reply->constFirst());
     }
     if (!granted) {
         entry->combination = 0;
         call(QStringLiteral("setInactive"), {actionId(action)});
+        if (!reply)
+            return {nullptr, failure(KeyGrabError::ServerError, QStringLiteral("KDE 全局快捷键服务未应答"))};
         return {nullptr, failure(KeyGrabError::HeldByDesktopShortcut, holderOf(*combination))};
     }
+    const QList<int>& held = *reply;
     if (held.constFirst() != *combination)
         logi(QStringLiteral("KDE 快捷键设置中「") + action.label + QStringLiteral("」为 ") +
              hotkeyDisplayString(granted->keyCode, granted->modifiers) + QStringLiteral("，沿用"));

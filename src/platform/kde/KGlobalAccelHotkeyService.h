@@ -50,8 +50,9 @@ private:
     void release(int id) override;
     QDBusMessage call(const QString& method, const QVariantList& arguments) const;
     QStringList actionId(const Action& action) const;
-    // The combinations the service then holds for the action; empty on an error.
-    QList<int> setKeys(const Action& action, const QList<int>& combinations, bool autoload) const;
+    // The combinations the service then holds for the action; empty when it did not answer.
+    std::optional<QList<int>> setKeys(const Action& action, const QList<int>& combinations,
+                                      bool autoload) const;
     QString holderOf(int combination) const;
     void listen();
 
