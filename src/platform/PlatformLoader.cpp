@@ -186,6 +186,26 @@ std::unique_ptr<PlatformServices> load(SessionType session, const Options& optio
     return platform;
 }
 
+namespace {
+
+// QtKeychain takes KWallet over any Secret Service on Plasma (XDG_CURRENT_DESKTOP "KDE" with
+// KDE_SESSION_VERSION 5 or 6) whenever the wallet daemon can be started.
+QString keychainStoreName(const QDBusConnection& bus) {
+    const QString version = qEnvironmentVariable("KDE_SESSION_VERSION");
+    if (qEnvironmentVariable("XDG_CURRENT_DESKTOP") == QLatin1String("KDE") &&
+        (version == QLatin1String("5") || version == QLatin1String("6"))) {
+        const QString wallet = QStringLiteral("org.kde.kwalletd") + version;
+        const QDBusReply<QStringList> activatable =
+            bus.interface()->call(QStringLiteral("ListActivatableNames"));
+        if (bus.interface()->isServiceRegistered(wallet) ||
+            (activatable.isValid() && activatable.value().contains(wallet)))
+            return QStringLiteral("KWallet (") + wallet + QStringLiteral(")");
+    }
+    return QStringLiteral("Secret Service (org.freedesktop.secrets)");
+}
+
+} // namespace
+
 bool secretServiceAvailable() {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface())
@@ -199,7 +219,8 @@ bool secretServiceAvailable() {
 
 std::unique_ptr<KeyStoreBackend> loadKeyStore() {
     if (secretServiceAvailable())
-        return std::make_unique<SecretServiceKeyStore>();
+        return std::make_unique<SecretServiceKeyStore>(std::chrono::seconds(5),
+                                                       keychainStoreName(QDBusConnection::sessionBus()));
     return fileKeyStore();
 }
 
