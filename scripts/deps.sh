@@ -39,6 +39,10 @@ if [[ " $* " == *" --test "* ]]; then
     # what a desktop machine has beside them, so the suite runs as it would there: the
     # desktop portal (activated on demand), an older Liberation and more same-named fonts
     packages+=(xdg-desktop-portal xdg-desktop-portal-gtk fonts-liberation fonts-urw-base35 fonts-dejavu-extra)
+    # the headless KDE Plasma session (scripts/wayland/kde-session.sh): KWin with Xwayland and
+    # its shortcut service, and what builds the program that types through KWin
+    packages+=(kwin-wayland xwayland qtwayland5 libkf5globalaccel-bin libkf5service-bin libwayland-dev libwayland-bin
+        plasma-wayland-protocols gcc dbus-bin procps)
 fi
 
 missing=()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds VYRN twice (plain with -Werror, and with the address
 # and undefined-behaviour sanitizers) and runs every test of both builds inside Xvfb
-# and a private D-Bus session with an unlocked keyring. Every fuzz target is built with
+# and a private D-Bus session with an unlocked keyring, then the KDE Plasma Wayland tests of the
+# plain build in a headless KWin session (scripts/wayland/kde-session.sh). Every fuzz target is built with
 # clang and run for a few seconds on its seeds first, and the Debian package is made from a
 # Release build and checked (lintian, its files, the metadata validators, the unpacked program).
 set -euo pipefail
@@ -14,5 +15,9 @@ scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DVYRN_WERROR=ON -DVYRN_SAN
 scripts/fuzz.sh --smoke
 package=$(scripts/package.sh)
 scripts/check-package.sh "$package"
-exec xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp" \
-    dbus-run-session -- scripts/test-session.sh build build-asan
+status=0
+xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp" \
+    dbus-run-session -- scripts/test-session.sh build build-asan || status=1
+# The KDE Plasma Wayland tests, in a headless KWin session of their own.
+VYRN_WAYLAND_LABEL=wayland_kde scripts/wayland/kde-session.sh scripts/test-session.sh build || status=1
+exit $status

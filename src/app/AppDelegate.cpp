@@ -13,6 +13,7 @@
 #include "platform/NotificationService.h"
 #include "platform/PlatformServices.h"
 #include "platform/ScreenCapture.h"
+#include "platform/kde/KGlobalAccelHotkeyService.h"
 #include "settings/KeyStoreBackend.h"
 #include "settings/SettingsManager.h"
 #include "update/UpdateChecker.h"
@@ -31,10 +32,33 @@
 namespace {
 
 const QString kWaylandTitle = QStringLiteral("VYRN 在 Wayland 会话中功能有限");
-const QString kWaylandBody =
-    QStringLiteral("可用：托盘菜单、偏好设置，以及在系统设置的键盘快捷键中绑定 vyrn --selection"
-                   "（通过辅助功能读取选中的文字进行划词翻译）。"
-                   "暂不可用：全局快捷键、截图翻译和模拟复制，它们需要 X11（Xorg）会话。");
+// The desktop runs a bound command without VYRN's folder on its search path.
+QString waylandBody() {
+    return QStringLiteral("可用：托盘菜单、偏好设置，以及在系统设置的键盘快捷键中绑定 ") +
+           QCoreApplication::applicationFilePath() +
+           QStringLiteral(" --selection（通过辅助功能读取选中的文字进行划词翻译）。"
+                          "暂不可用：全局快捷键、截图翻译和模拟复制，它们需要 X11（Xorg）会话。");
+}
+// Where the desktop's own shortcut service holds VYRN's hotkeys (KDE Plasma).
+const QString kWaylandBodyWithHotkeys =
+    QStringLiteral("可用：托盘菜单、偏好设置、全局快捷键（也可在系统设置 → 快捷键 → VYRN 中修改），"
+                   "以及划词翻译（通过辅助功能读取选中的文字）。"
+                   "暂不可用：截图翻译和模拟复制，它们需要 X11（Xorg）会话。");
+
+// Recording a combination under Wayland: VYRN's keyboard grab reaches only X11 programs, the
+// compositor sees every key first.
+SettingsWindowController::DesktopShortcuts desktopShortcutsWhileRecording(const PlatformServices& platform) {
+    if (auto* kde = dynamic_cast<KGlobalAccelHotkeyService*>(platform.hotkeys.get()))
+        return {[kde](bool blocked) { kde->blockShortcuts(blocked); },
+                QStringLiteral("录制时，KDE 的全局快捷键（包括 VYRN 自己的）会暂停，录完即恢复；"
+                               "少数由 KWin 直接处理的按键（如单按 Super 键）仍可能先响应。")};
+    if (platform.session == SessionType::Wayland)
+        return {
+            {},
+            QStringLiteral("Wayland 会话中，桌面自己的快捷键可能先于录制响应：如果按下组合后桌面有了反应，"
+                           "请换一个组合。")};
+    return {};
+}
 
 } // namespace
 
@@ -59,8 +83,8 @@ AppDelegate::AppDelegate(const Setup& setup)
     m_screenshots = std::make_unique<ScreenshotEngine>(std::move(platform.screenCapture));
     m_results =
         std::make_unique<ResultWindowController>(*m_settings, *platform.hotkeys, *platform.colorScheme);
-    m_settingsWindow =
-        std::make_unique<SettingsWindowController>(*m_settings, *m_alerts, [this] { reregisterHotkeys(); });
+    m_settingsWindow = std::make_unique<SettingsWindowController>(
+        *m_settings, *m_alerts, [this] { reregisterHotkeys(); }, desktopShortcutsWhileRecording(platform));
 
     TranslationPipeline::Services services;
     services.desktop = std::make_unique<DesktopPipeline>(DesktopPipeline::Windows{
@@ -201,6 +225,7 @@ void AppDelegate::logFirstRunWithoutKey() {
 }
 
 void AppDelegate::announceWaylandLimits() {
-    logi(QStringLiteral("Wayland 会话: ") + kWaylandBody);
-    m_notifications->show(kWaylandTitle, kWaylandBody);
+    const QString body = m_platform->hotkeys->unavailable() ? waylandBody() : kWaylandBodyWithHotkeys;
+    logi(QStringLiteral("Wayland 会话: ") + body);
+    m_notifications->show(kWaylandTitle, body);
 }

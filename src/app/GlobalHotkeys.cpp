@@ -21,7 +21,8 @@ void GlobalHotkeys::release() {
 }
 
 void GlobalHotkeys::reregister() {
-    if (m_wayland) {
+    // Under Wayland only a desktop's own shortcut service can give VYRN its hotkeys.
+    if (m_wayland && m_service.unavailable()) {
         release();
         logi(QStringLiteral("Wayland 会话：不注册全局快捷键"));
         return;
@@ -37,6 +38,7 @@ void GlobalHotkeys::reregister() {
     }
 
     struct Hotkey {
+        QString id; // the desktop's name for it, where the desktop lists hotkeys
         QString name;
         QString logLabel;
         int (SettingsManager::*keyCode)() const;
@@ -49,14 +51,16 @@ void GlobalHotkeys::reregister() {
         void (GlobalHotkeys::*pressed)();
     };
     using S = SettingsManager;
-    const Hotkey hotkeys[] = {
-        {QStringLiteral("截图翻译"), QStringLiteral("截图快捷键"), &S::hotkeyKeyCode, &S::hotkeyModifiers,
-         &S::hotkeyDisplay, &S::setHotkeyKeyCode, &S::setHotkeyModifiers, &S::setHotkeyDisplay,
-         &GlobalHotkeys::m_screenshot, &GlobalHotkeys::screenshotPressed},
-        {QStringLiteral("划词翻译"), QStringLiteral("划词快捷键"), &S::selectionHotkeyKeyCode,
-         &S::selectionHotkeyModifiers, &S::selectionHotkeyDisplay, &S::setSelectionHotkeyKeyCode,
-         &S::setSelectionHotkeyModifiers, &S::setSelectionHotkeyDisplay, &GlobalHotkeys::m_selection,
-         &GlobalHotkeys::selectionPressed},
+    // Static: the handlers of a change made in the desktop's settings refer to it later.
+    static const Hotkey hotkeys[] = {
+        {QStringLiteral("screenshot"), QStringLiteral("截图翻译"), QStringLiteral("截图快捷键"),
+         &S::hotkeyKeyCode, &S::hotkeyModifiers, &S::hotkeyDisplay, &S::setHotkeyKeyCode,
+         &S::setHotkeyModifiers, &S::setHotkeyDisplay, &GlobalHotkeys::m_screenshot,
+         &GlobalHotkeys::screenshotPressed},
+        {QStringLiteral("selection"), QStringLiteral("划词翻译"), QStringLiteral("划词快捷键"),
+         &S::selectionHotkeyKeyCode, &S::selectionHotkeyModifiers, &S::selectionHotkeyDisplay,
+         &S::setSelectionHotkeyKeyCode, &S::setSelectionHotkeyModifiers, &S::setSelectionHotkeyDisplay,
+         &GlobalHotkeys::m_selection, &GlobalHotkeys::selectionPressed},
     };
 
     // Only a hotkey whose combination changed lets go, and every such one before any is taken
@@ -82,14 +86,15 @@ void GlobalHotkeys::reregister() {
         const int keyCode = (m_settings.*hotkey.keyCode)();
         const int modifiers = (m_settings.*hotkey.modifiers)();
         const QString display = hotkeyDisplayString(keyCode, modifiers);
-        KeyGrabResult<HotkeyRegistration> result = m_service.registerHotkey(keyCode, modifiers);
+        const HotkeyService::Action action{hotkey.id, hotkey.name};
+        KeyGrabResult<HotkeyRegistration> result = m_service.registerNamedHotkey(keyCode, modifiers, action);
         if (!result) {
             QString reason = hotkeyFailureReason(*result.failure, keyCode, modifiers);
             loge(hotkey.logLabel + QStringLiteral("注册失败: ") + display + QStringLiteral(" — ") + reason);
             // A change that cannot be taken must not cost the hotkey that worked, now or at
             // the next start: the old combination is taken again and stored again.
             if (previous[i])
-                result = m_service.registerHotkey(previous[i]->first, previous[i]->second);
+                result = m_service.registerNamedHotkey(previous[i]->first, previous[i]->second, action);
             if (result) {
                 const PreferenceStore::Batch oneWrite(m_settings.store());
                 (m_settings.*hotkey.setKeyCode)(previous[i]->first);
@@ -101,12 +106,30 @@ void GlobalHotkeys::reregister() {
             if (!result)
                 continue;
         }
-        connect(result.handle.get(), &HotkeyRegistration::pressed, this, hotkey.pressed);
-        const QString heldDisplay = hotkeyDisplayString(result.handle->keyCode(), result.handle->modifiers());
+        HotkeyRegistration* registration = result.handle.get();
+        connect(registration, &HotkeyRegistration::pressed, this, hotkey.pressed);
         this->*hotkey.registration = std::move(result.handle);
-        // Only a registration rewrites the stored text, and only when it changed.
-        if ((m_settings.*hotkey.display)() != heldDisplay)
-            (m_settings.*hotkey.setDisplay)(heldDisplay);
+        // What the desktop's shortcut settings hold wins, at start and when changed there.
+        // No member of this object in it: GCC's vptr sanitizer then checks the wrong pointer.
+        const auto store = [&settings = m_settings, &hotkey, registration] {
+            const PreferenceStore::Batch oneWrite(settings.store());
+            if ((settings.*hotkey.keyCode)() != registration->keyCode() ||
+                (settings.*hotkey.modifiers)() != registration->modifiers()) {
+                (settings.*hotkey.setKeyCode)(registration->keyCode());
+                (settings.*hotkey.setModifiers)(registration->modifiers());
+            }
+            const QString heldDisplay =
+                hotkeyDisplayString(registration->keyCode(), registration->modifiers());
+            // Only a registration rewrites the stored text, and only when it changed.
+            if ((settings.*hotkey.display)() != heldDisplay)
+                (settings.*hotkey.setDisplay)(heldDisplay);
+        };
+        connect(registration, &HotkeyRegistration::rebound, this, [store, &hotkey, &settings = m_settings] {
+            store();
+            logi(hotkey.logLabel + QStringLiteral("已在桌面的快捷键设置中改为: ") +
+                 (settings.*hotkey.display)());
+        });
+        store();
         logi(hotkey.logLabel + QStringLiteral(": ") + (m_settings.*hotkey.display)());
     }
     if (!failures.empty())

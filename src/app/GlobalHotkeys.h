@@ -24,7 +24,8 @@ struct HotkeyFailure {
 class GlobalHotkeys : public QObject {
     Q_OBJECT
 public:
-    // `waylandSession`: the desktop owns global shortcuts there; nothing is registered.
+    // `waylandSession`: the desktop owns global shortcuts there; nothing is registered unless
+    // the service is the desktop's own.
     GlobalHotkeys(SettingsManager& settings, HotkeyService& service, AlertPresenter& alerts,
                   bool waylandSession);
     ~GlobalHotkeys() override;

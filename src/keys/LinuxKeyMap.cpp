@@ -80,6 +80,32 @@ std::optional<int> keyCodeForQtKey(int key, Qt::KeyboardModifiers modifiers) {
     return std::nullopt;
 }
 
+std::optional<int> qtCombinationForHotkey(int keyCode, int modifiers) {
+    const std::optional<QtKey> key = qtKeyForKeyCode(keyCode);
+    if (!key)
+        return std::nullopt;
+    int combination = key->key;
+    if (modifiers & CarbonModifier::command)
+        combination |= Qt::ControlModifier;
+    if (modifiers & CarbonModifier::shift)
+        combination |= Qt::ShiftModifier;
+    if (modifiers & CarbonModifier::option)
+        combination |= Qt::AltModifier;
+    if (modifiers & CarbonModifier::control)
+        combination |= Qt::MetaModifier;
+    if (key->keypad)
+        combination |= Qt::KeypadModifier;
+    return combination;
+}
+
+std::optional<Hotkey> hotkeyForQtCombination(int combination) {
+    const auto modifiers = Qt::KeyboardModifiers(combination & Qt::KeyboardModifierMask);
+    const std::optional<int> keyCode = keyCodeForQtKey(combination & ~Qt::KeyboardModifierMask, modifiers);
+    if (!keyCode)
+        return std::nullopt;
+    return Hotkey{*keyCode, carbonModifiersFromQt(modifiers)};
+}
+
 int carbonModifiersFromX11State(quint16 state, const X11ModifierMap& map) {
     int mask = 0;
     if (state & X11Modifier::control)

@@ -57,6 +57,18 @@ std::optional<QtKey> qtKeyForKeyCode(int keyCode);
 // Only Qt::KeypadModifier of `modifiers` is looked at.
 std::optional<int> keyCodeForQtKey(int key, Qt::KeyboardModifiers modifiers);
 
+// One key of a QKeySequence, as KDE's global shortcut service takes and sends it: the Qt key
+// with Qt's modifier bits, Qt::KeypadModifier on a keypad key. Empty for a key code Qt has no
+// key for.
+std::optional<int> qtCombinationForHotkey(int keyCode, int modifiers);
+struct Hotkey {
+    int keyCode;
+    int modifiers; // CarbonModifier
+    bool operator==(const Hotkey&) const = default;
+};
+// Empty for what no stored hotkey can be: no key, a key outside the table, a modifier alone.
+std::optional<Hotkey> hotkeyForQtCombination(int combination);
+
 // The one set of modifier converters; every caller goes through these.
 int carbonModifiersFromX11State(quint16 state, const X11ModifierMap& map);
 int carbonModifiersFromQt(Qt::KeyboardModifiers modifiers);

@@ -30,6 +30,7 @@ enum class KeyGrabError {
     ModifierNotOnKeyboard, // no key of the layout produces Super (or Alt)
     HeldByVyrn,            // VYRN already holds this combination as a global hotkey
     HeldByAnotherProgram,  // the X server refused the grab (BadAccess)
+    HeldByDesktopShortcut, // the desktop's shortcut settings give it to another action; the message names it
     ServerError,           // any other X error, or the connection is gone
 };
 
@@ -59,6 +60,7 @@ protected:
     KeyGrabHandle(HotkeyService* service, int id, int keyCode, int modifiers);
 
 private:
+    friend class HotkeyService;
     QPointer<HotkeyService> m_service;
     int m_id;
     int m_keyCode;
@@ -69,6 +71,9 @@ class HotkeyRegistration final : public KeyGrabHandle {
     Q_OBJECT
 Q_SIGNALS:
     void pressed(quint32 timestamp);
+    // The desktop's own shortcut settings gave the hotkey another combination, which
+    // keyCode() and modifiers() now report; presses of it keep coming.
+    void rebound();
 
 private:
     using KeyGrabHandle::KeyGrabHandle;
@@ -101,6 +106,17 @@ public:
     // Fails with HeldByVyrn for a combination VYRN already registered: release the
     // old handle before registering its combination again.
     virtual KeyGrabResult<HotkeyRegistration> registerHotkey(int keyCode, int modifiers) = 0;
+    // The same, where the desktop lists each program's shortcuts by name (KDE's shortcut
+    // settings): `id` stays the same across starts, `label` is what the user reads there.
+    struct Action {
+        QString id;
+        QString label;
+    };
+    virtual KeyGrabResult<HotkeyRegistration> registerNamedHotkey(int keyCode, int modifiers,
+                                                                  const Action& action) {
+        Q_UNUSED(action);
+        return registerHotkey(keyCode, modifiers);
+    }
     // Refused (HeldByVyrn, logged) when the combination is a registered global
     // hotkey. A later registration of a temporarily grabbed combination takes its
     // presses over.
@@ -111,6 +127,10 @@ public:
 protected:
     template <typename Handle> std::unique_ptr<Handle> makeHandle(int id, int keyCode, int modifiers) {
         return std::unique_ptr<Handle>(new Handle(this, id, keyCode, modifiers));
+    }
+    static void rebind(KeyGrabHandle& handle, int keyCode, int modifiers) {
+        handle.m_keyCode = keyCode;
+        handle.m_modifiers = modifiers;
     }
     // Called by a handle's destructor.
     virtual void release(int id) = 0;

@@ -1,6 +1,8 @@
 #include "platform/PlatformLoader.h"
 
 #include "base/AppConstants.h"
+#include "base/DesktopSession.h"
+#include "base/Logger.h"
 #include "platform/DesktopColorScheme.h"
 #include "platform/HotkeyService.h"
 #include "platform/PlatformServices.h"
@@ -9,6 +11,7 @@
 #include "platform/freedesktop/FileKeyStore.h"
 #include "platform/freedesktop/FreedesktopNotificationService.h"
 #include "platform/freedesktop/SecretServiceKeyStore.h"
+#include "platform/kde/KGlobalAccelHotkeyService.h"
 #include "platform/null/NullHotkeyService.h"
 #include "platform/null/NullNotificationService.h"
 #include "platform/null/NullScreenCapture.h"
@@ -86,6 +89,39 @@ void loadNullServices(PlatformServices& platform) {
         QStringLiteral("选中文本：不是 X11 会话，只能通过辅助功能读取（PRIMARY 与 Ctrl+C 兜底不可用）");
 }
 
+DesktopBusNames desktopBusNames() {
+    DesktopBusNames names;
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    const QDBusConnectionInterface* daemon = bus.isConnected() ? bus.interface() : nullptr;
+    if (!daemon)
+        return names;
+    const auto owned = [daemon](const char* name) {
+        return daemon->isServiceRegistered(QLatin1String(name)).value();
+    };
+    names.kglobalaccel = owned("org.kde.kglobalaccel");
+    names.kwin = owned("org.kde.KWin");
+    names.gnomeShell = owned("org.gnome.Shell");
+    names.gnomeMediaKeys = owned("org.gnome.SettingsDaemon.MediaKeys");
+    return names;
+}
+
+// The start line: what each service is, on which desktop, and why.
+void logChoice(const DesktopVerdict& verdict, const PlatformServices& platform) {
+    QString hotkeys = QStringLiteral("X11 按键抓取");
+    if (dynamic_cast<const KGlobalAccelHotkeyService*>(platform.hotkeys.get()))
+        hotkeys = QStringLiteral("KDE 全局快捷键服务（kglobalaccel）");
+    else if (const std::optional<KeyGrabFailure> reason = platform.hotkeys->unavailable())
+        hotkeys = QStringLiteral("不可用（") + reason->message + QStringLiteral("）");
+    const QString capture = platform.screenCapture->unavailableReason().isEmpty() ? QStringLiteral("X11 屏幕")
+                                                                                  : QStringLiteral("不可用");
+    const QString selection = platform.selection.sourceProbe
+                                  ? QStringLiteral("辅助功能 + X11 PRIMARY 与 Ctrl+C")
+                                  : QStringLiteral("仅辅助功能");
+    logi(QStringLiteral("桌面: ") + desktopName(verdict.desktop) + QStringLiteral("（") + verdict.reason +
+         QStringLiteral("）— 快捷键: ") + hotkeys + QStringLiteral("；截图: ") + capture +
+         QStringLiteral("；选中文本: ") + selection);
+}
+
 } // namespace
 
 namespace PlatformLoader {
@@ -121,10 +157,17 @@ std::unique_ptr<PlatformServices> load(SessionType session, const Options& optio
     // VYRN's windows are X11 ones in either session type (through Xwayland under Wayland).
     platform->completeLaunch = X11StartupFeedback::completeLaunch;
 
+    // An X11 session never asks the bus: a desktop's services may answer there too.
+    const DesktopVerdict desktop =
+        detectDesktop(session, DesktopEnvironment::fromProcess(),
+                      session == SessionType::Wayland ? desktopBusNames() : DesktopBusNames{});
     if (session == SessionType::X11)
         loadX11Services(*platform);
     else
         loadNullServices(*platform);
+    if (desktop.desktop == Desktop::Plasma5Wayland || desktop.desktop == Desktop::Plasma6Wayland)
+        platform->hotkeys = std::make_unique<KGlobalAccelHotkeyService>(QDBusConnection::sessionBus());
+    logChoice(desktop, *platform);
     SelectionServices& selection = platform->selection;
     if (!selection.sourceProbe) {
         selection.sourceProbe = std::make_unique<NullSourceWindowProbe>();
@@ -143,6 +186,26 @@ std::unique_ptr<PlatformServices> load(SessionType session, const Options& optio
     return platform;
 }
 
+namespace {
+
+// QtKeychain takes KWallet over any Secret Service on Plasma (XDG_CURRENT_DESKTOP "KDE" with
+// KDE_SESSION_VERSION 5 or 6) whenever the wallet daemon can be started.
+QString keychainStoreName(const QDBusConnection& bus) {
+    const QString version = qEnvironmentVariable("KDE_SESSION_VERSION");
+    if (qEnvironmentVariable("XDG_CURRENT_DESKTOP") == QLatin1String("KDE") &&
+        (version == QLatin1String("5") || version == QLatin1String("6"))) {
+        const QString wallet = QStringLiteral("org.kde.kwalletd") + version;
+        const QDBusReply<QStringList> activatable =
+            bus.interface()->call(QStringLiteral("ListActivatableNames"));
+        if (bus.interface()->isServiceRegistered(wallet) ||
+            (activatable.isValid() && activatable.value().contains(wallet)))
+            return QStringLiteral("KWallet (") + wallet + QStringLiteral(")");
+    }
+    return QStringLiteral("Secret Service (org.freedesktop.secrets)");
+}
+
+} // namespace
+
 bool secretServiceAvailable() {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface())
@@ -156,7 +219,8 @@ bool secretServiceAvailable() {
 
 std::unique_ptr<KeyStoreBackend> loadKeyStore() {
     if (secretServiceAvailable())
-        return std::make_unique<SecretServiceKeyStore>();
+        return std::make_unique<SecretServiceKeyStore>(std::chrono::seconds(5),
+                                                       keychainStoreName(QDBusConnection::sessionBus()));
     return fileKeyStore();
 }
 

@@ -21,7 +21,8 @@ struct Options {
 // Empty when VYRN's windows can open in `session`, else what to tell the user. Before the
 // application object exists.
 QString displayProblem(SessionType session);
-// Needs the application object. Logs nothing: the owner reports what it puts to use.
+// Needs the application object. Logs one line: the desktop found, what was chosen for the
+// hotkeys, the capture and the selection, and why; the owner reports the rest.
 std::unique_ptr<PlatformServices> load(SessionType session, const Options& options = {});
 // The Secret Service when the session bus offers one, else the private key file.
 std::unique_ptr<KeyStoreBackend> loadKeyStore();

@@ -89,7 +89,33 @@ private Q_SLOTS:
         QCOMPARE(keyCodeForQtKey(Qt::Key_Delete, Qt::KeypadModifier), 65);
     }
 
+    // KDE's shortcut service takes and sends combinations as Qt key codes with Qt's bits.
+    void qtCombinations_data() {
+        QTest::addColumn<int>("keyCode");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<int>("combination");
+        QTest::newRow("Super+Shift+T")
+            << 17 << (4096 | 512) << (Qt::META | Qt::SHIFT | Qt::Key_T).toCombined();
+        QTest::newRow("Ctrl+Alt+T") << 17 << (256 | 2048) << (Qt::CTRL | Qt::ALT | Qt::Key_T).toCombined();
+        QTest::newRow("Esc") << 53 << 0 << int(Qt::Key_Escape);
+        QTest::newRow("Ctrl+keypad *")
+            << 67 << 256
+            << QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_Asterisk).toCombined();
+        QTest::newRow("Shift+8 stays the main key") << 28 << 512 << (Qt::SHIFT | Qt::Key_8).toCombined();
+    }
+    void qtCombinations() {
+        QFETCH(int, keyCode);
+        QFETCH(int, modifiers);
+        QFETCH(int, combination);
+        QCOMPARE(qtCombinationForHotkey(keyCode, modifiers), combination);
+        QCOMPARE(hotkeyForQtCombination(combination), (Hotkey{keyCode, modifiers}));
+    }
+
     void keysWithoutCounterpartAreRefused() {
+        for (int combination :
+             {0, (Qt::META | Qt::Key_Meta).toCombined(), (Qt::CTRL | Qt::Key_unknown).toCombined()})
+            QCOMPARE(hotkeyForQtCombination(combination), std::nullopt);
+        QCOMPARE(qtCombinationForHotkey(55, 4096), std::nullopt);
         for (int code : {55, 10, -1, 127, 1002})
             QVERIFY2(!x11KeysymForKeyCode(code) && !qtKeyForKeyCode(code), qPrintable(QString::number(code)));
         for (int keysym : {XK_Num_Lock, XK_Super_L, XK_Shift_L, 0})

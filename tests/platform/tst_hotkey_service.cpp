@@ -48,7 +48,8 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("mentions");
         QTest::newRow("wayland") << SessionType::Wayland
                                  << QStringList{QStringLiteral("Wayland"), QStringLiteral("X11"),
-                                                QStringLiteral("vyrn --selection")};
+                                                QCoreApplication::applicationFilePath() +
+                                                    QStringLiteral(" --selection")};
         QTest::newRow("no session") << SessionType::None << QStringList{QStringLiteral("X11 桌面会话")};
     }
     void nullServiceExplains() {

@@ -35,10 +35,11 @@ QObject* keyStoreContext() {
 
 } // namespace
 
-SecretServiceKeyStore::SecretServiceKeyStore(std::chrono::milliseconds timeout) : m_timeout(timeout) {}
+SecretServiceKeyStore::SecretServiceKeyStore(std::chrono::milliseconds timeout, QString name)
+    : m_timeout(timeout), m_name(std::move(name)) {}
 
 QString SecretServiceKeyStore::name() const {
-    return QStringLiteral("Secret Service (org.freedesktop.secrets)");
+    return m_name;
 }
 
 int SecretServiceKeyStore::write(const QString& service, const QString& account, const QByteArray& data) {

@@ -11,7 +11,9 @@
 // first thread that used it, and calls from any other context never complete.
 class SecretServiceKeyStore final : public KeyStoreBackend {
 public:
-    explicit SecretServiceKeyStore(std::chrono::milliseconds timeout = std::chrono::seconds(5));
+    // `name`: the store QtKeychain really reaches, which on KDE Plasma may be KWallet.
+    explicit SecretServiceKeyStore(std::chrono::milliseconds timeout = std::chrono::seconds(5),
+                                   QString name = QStringLiteral("Secret Service (org.freedesktop.secrets)"));
 
     QString name() const override;
     int write(const QString& service, const QString& account, const QByteArray& data) override;
@@ -27,4 +29,5 @@ private:
             QByteArray* output);
 
     std::chrono::milliseconds m_timeout;
+    QString m_name;
 };

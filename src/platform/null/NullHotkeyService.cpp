@@ -1,13 +1,19 @@
 #include "platform/null/NullHotkeyService.h"
 
+#include <QCoreApplication>
+
 namespace {
 
 QString messageFor(NullHotkeyService::Reason reason) {
     switch (reason) {
-    case NullHotkeyService::Reason::Wayland:
+    case NullHotkeyService::Reason::Wayland: {
+        // The desktop runs the command without VYRN's folder on its search path.
+        const QString program =
+            QCoreApplication::instance() ? QCoreApplication::applicationFilePath() : QStringLiteral("vyrn");
         return QStringLiteral("当前是 Wayland 会话：全局快捷键和截图翻译暂时只能在 X11 会话中使用。"
-                              "请在登录界面选择 X11（Xorg）会话；或在系统设置的键盘快捷键中添加一个运行 "
-                              "vyrn --selection 的快捷键，用它进行划词翻译。");
+                              "请在登录界面选择 X11（Xorg）会话；或在系统设置的键盘快捷键中添加一个运行 ") +
+               program + QStringLiteral(" --selection 的快捷键，用它进行划词翻译。");
+    }
     case NullHotkeyService::Reason::DisplayUnreachable:
         return QStringLiteral("无法连接 X 服务器（DISPLAY=") + qEnvironmentVariable("DISPLAY") +
                QStringLiteral("）：全局快捷键无法使用。请在桌面会话中启动 VYRN。");

@@ -54,9 +54,11 @@ void RecordButton::paintEvent(QPaintEvent* event) {
 }
 
 HotkeyRecorder::HotkeyRecorder(QSet<int> allowedSoloKeyCodes, QString soloKeyHint,
-                               std::function<QString()> defaultDisplay, std::function<bool()> othersBusy)
+                               std::function<QString()> defaultDisplay, std::function<bool()> othersBusy,
+                               std::function<void(bool)> blockDesktopShortcuts)
     : m_allowedSoloKeyCodes(std::move(allowedSoloKeyCodes)), m_soloKeyHint(std::move(soloKeyHint)),
-      m_defaultDisplay(std::move(defaultDisplay)), m_othersBusy(std::move(othersBusy)) {
+      m_defaultDisplay(std::move(defaultDisplay)), m_othersBusy(std::move(othersBusy)),
+      m_blockDesktopShortcuts(std::move(blockDesktopShortcuts)) {
     m_timeout.setSingleShot(true);
     m_bezelReset.setSingleShot(true);
     m_keyUpFallback.setSingleShot(true);
@@ -146,6 +148,8 @@ void HotkeyRecorder::holdKeyboard() {
         return;
     if (!RecordingKeyboard::hold(handle))
         logi(QStringLiteral("录制快捷键：无法独占键盘（其他程序正占用），桌面快捷键可能先响应"));
+    if (m_blockDesktopShortcuts && !std::exchange(m_desktopShortcutsBlocked, true))
+        m_blockDesktopShortcuts(true);
     m_heldWindow = handle;
     m_awaitedKeyUp = 0;
     qApp->installEventFilter(this);
@@ -158,6 +162,9 @@ void HotkeyRecorder::releaseKeyboard() {
     if (QWindow* window = m_heldWindow.data())
         RecordingKeyboard::release(window);
     m_heldWindow = nullptr;
+    // Every way out of a recording comes here: the desktop's shortcuts must never stay off.
+    if (std::exchange(m_desktopShortcutsBlocked, false))
+        m_blockDesktopShortcuts(false);
 }
 
 void HotkeyRecorder::releaseKeyboardAfterKeyUp(quint32 nativeScanCode) {

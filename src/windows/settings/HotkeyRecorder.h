@@ -45,8 +45,12 @@ public:
 
     // `defaultDisplay` names the hotkey stored now; `othersBusy` tells whether another
     // recorder of the window is recording.
+    // `blockDesktopShortcuts` (may be empty) stops the desktop's own shortcuts (true) while
+    // the keyboard is held and lets them work again (false) after, where a keyboard grab
+    // cannot (Wayland).
     HotkeyRecorder(QSet<int> allowedSoloKeyCodes, QString soloKeyHint,
-                   std::function<QString()> defaultDisplay, std::function<bool()> othersBusy);
+                   std::function<QString()> defaultDisplay, std::function<bool()> othersBusy,
+                   std::function<void(bool)> blockDesktopShortcuts = {});
     ~HotkeyRecorder() override;
 
     void attach(RecordButton* button, QLabel* statusLabel);
@@ -87,6 +91,8 @@ private:
     const QString m_soloKeyHint;
     const std::function<QString()> m_defaultDisplay;
     const std::function<bool()> m_othersBusy;
+    const std::function<void(bool)> m_blockDesktopShortcuts;
+    bool m_desktopShortcutsBlocked = false;
 
     QPointer<RecordButton> m_button;
     QPointer<QLabel> m_statusLabel;

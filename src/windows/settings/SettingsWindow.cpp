@@ -158,6 +158,10 @@ QWidget* SettingsWindow::buildHotkeysTab(const QList<HotkeySectionText>& section
         column->addSpacing(12);
         hotkeySections.append({button, status});
     }
+    recordingNote = secondaryLabel(QString(), 11, content);
+    recordingNote->hide();
+    column->addWidget(recordingNote);
+    column->addSpacing(12);
 
     column->addWidget(label(QStringLiteral("🎯 默认优先弹窗"), 15, QFont::DemiBold, content));
     column->addWidget(secondaryLabel(

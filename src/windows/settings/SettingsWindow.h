@@ -42,6 +42,8 @@ public:
     QCheckBox* telemetryCheckbox = nullptr;
     QLabel* telemetryNote = nullptr;
     QList<HotkeySection> hotkeySections;
+    // Under the recorders: what the desktop may still do with a combination being recorded.
+    QLabel* recordingNote = nullptr;
     SegmentedControl* defaultSplitSeg = nullptr;
     SegmentedControl* templateModeSeg = nullptr;
     QLabel* templateModeStatusLabel = nullptr;

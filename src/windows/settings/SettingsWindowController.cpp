@@ -100,18 +100,19 @@ const std::vector<HotkeySetting>& hotkeySettings() {
 } // namespace
 
 SettingsWindowController::SettingsWindowController(SettingsManager& settings, AlertPresenter& alerts,
-                                                   std::function<void()> reregisterHotkeys)
+                                                   std::function<void()> reregisterHotkeys,
+                                                   DesktopShortcuts desktopShortcuts)
     : m_settings(settings), m_alerts(alerts), m_reregisterHotkeys(std::move(reregisterHotkeys)),
-      m_connectionTest(settings), m_keyStore(settings) {
+      m_recordingNote(desktopShortcuts.note), m_connectionTest(settings), m_keyStore(settings) {
     for (const HotkeySetting& hotkey : hotkeySettings()) {
         // Buttons name what is stored by its code and mask: a stored display text may be
         // one an older version wrote.
         auto defaultDisplay = [this, &hotkey] {
             return hotkeyDisplayString((m_settings.*hotkey.keyCode)(), (m_settings.*hotkey.modifiers)());
         };
-        m_recorders.push_back(std::make_unique<HotkeyRecorder>(hotkey.allowedSoloKeyCodes, hotkey.soloKeyHint,
-                                                               defaultDisplay,
-                                                               [this] { return anyRecorderBusy(); }));
+        m_recorders.push_back(std::make_unique<HotkeyRecorder>(
+            hotkey.allowedSoloKeyCodes, hotkey.soloKeyHint, defaultDisplay,
+            [this] { return anyRecorderBusy(); }, desktopShortcuts.block));
     }
     connect(&m_connectionTest, &ConnectionTest::finished, this, [this](const StatusMessage& status) {
         if (ProviderCard* card = m_window ? m_window->providerCard() : nullptr)
@@ -156,6 +157,8 @@ void SettingsWindowController::show() {
         connect(window->telemetryCheckbox, &QCheckBox::toggled, this,
                 &SettingsWindowController::telemetryToggled);
 
+        window->recordingNote->setText(m_recordingNote);
+        window->recordingNote->setVisible(!m_recordingNote.isEmpty());
         for (int i = 0; i < hotkeyCount; ++i)
             m_recorders[size_t(i)]->attach(window->hotkeySections[i].button,
                                            window->hotkeySections[i].statusLabel);

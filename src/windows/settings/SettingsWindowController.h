@@ -28,9 +28,14 @@ public:
     enum class Hotkey { screenshot, selection, closePanel, togglePanel, split };
     static constexpr int hotkeyCount = 5;
 
+    // What recording a combination meets on this desktop beyond VYRN's keyboard grab.
+    struct DesktopShortcuts {
+        std::function<void(bool)> block; // stops them while recording; empty where nothing can
+        QString note;                    // shown under the recorders; empty: nothing to say
+    };
     // `reregisterHotkeys` runs after a save or reset changed the hotkeys, from the event loop.
     SettingsWindowController(SettingsManager& settings, AlertPresenter& alerts,
-                             std::function<void()> reregisterHotkeys);
+                             std::function<void()> reregisterHotkeys, DesktopShortcuts desktopShortcuts = {});
     ~SettingsWindowController() override;
 
     // Opens the window, or brings the open one forward with its unsaved edits, and gives it
@@ -70,6 +75,7 @@ private:
     SettingsManager& m_settings;
     AlertPresenter& m_alerts;
     std::function<void()> m_reregisterHotkeys;
+    QString m_recordingNote;
     std::vector<std::unique_ptr<HotkeyRecorder>> m_recorders;
     QPointer<SettingsWindow> m_window;
     ConnectionTest m_connectionTest;

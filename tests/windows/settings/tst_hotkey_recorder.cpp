@@ -39,6 +39,7 @@ class TestHotkeyRecorder : public QObject {
     std::unique_ptr<SettingsWindowController> m_controller;
     std::unique_ptr<HotkeyRegistration> screenshotHotkey;
     int screenshotPresses = 0;
+    bool desktopShortcutsBlocked = false;
 
     SettingsWindowController& controller() { return *m_controller; }
     SettingsWindow::HotkeySection section(Hotkey hotkey) {
@@ -55,7 +56,10 @@ private Q_SLOTS:
         platform = PlatformLoader::load(SessionType::X11);
         settings =
             std::make_unique<SettingsManager>(env.newPreferencesPath(), std::make_unique<FakeKeyStore>());
-        m_controller = std::make_unique<SettingsWindowController>(*settings, alerts, [] {});
+        m_controller = std::make_unique<SettingsWindowController>(
+            *settings, alerts, [] {},
+            SettingsWindowController::DesktopShortcuts{[this](bool on) { desktopShortcutsBlocked = on; },
+                                                       {}});
         KeyGrabResult<HotkeyRegistration> registered =
             platform->hotkeys->registerHotkey(17, CarbonModifier::control);
         QVERIFY(registered);
@@ -148,8 +152,9 @@ private Q_SLOTS:
         HotkeyRecorder& recorder = controller().recorder(Hotkey::screenshot);
         recorder.setTimeout(std::chrono::milliseconds(200));
         QTest::mouseClick(section(Hotkey::screenshot).button, Qt::LeftButton);
-        QVERIFY(!X11Desktop::inputIsFree());
+        QVERIFY(!X11Desktop::inputIsFree() && desktopShortcutsBlocked);
         QTRY_COMPARE(section(Hotkey::screenshot).statusLabel->text(), QStringLiteral("录制超时，请重试"));
+        QVERIFY(!desktopShortcutsBlocked);
         QCOMPARE(section(Hotkey::screenshot).button->text(), QStringLiteral("  Super+T  "));
         QVERIFY(X11Desktop::inputIsFree());
         recorder.setTimeout(HotkeyRecorder::defaultTimeout);
@@ -159,9 +164,10 @@ private Q_SLOTS:
     void closingTheWindowEndsRecording() {
         QTest::mouseClick(section(Hotkey::screenshot).button, Qt::LeftButton);
         QVERIFY(!X11Desktop::inputIsFree());
+        QVERIFY(desktopShortcutsBlocked);
         controller().window()->close();
         QTRY_VERIFY(!controller().window());
-        QVERIFY(X11Desktop::inputIsFree());
+        QVERIFY(X11Desktop::inputIsFree() && !desktopShortcutsBlocked);
         QVERIFY(!controller().recorder(Hotkey::screenshot).isRecording());
         X11Desktop::key(QStringLiteral("super+t"));
         QTRY_COMPARE(screenshotPresses, 1);
