@@ -9,6 +9,8 @@
 #include "platform/freedesktop/FileKeyStore.h"
 #include "platform/freedesktop/FreedesktopNotificationService.h"
 #include "platform/freedesktop/SecretServiceKeyStore.h"
+#include "platform/gnome/GnomeCustomKeybindings.h"
+#include "platform/gnome/GnomeSession.h"
 #include "platform/null/NullHotkeyService.h"
 #include "platform/null/NullNotificationService.h"
 #include "platform/null/NullScreenCapture.h"
@@ -125,6 +127,8 @@ std::unique_ptr<PlatformServices> load(SessionType session, const Options& optio
         loadX11Services(*platform);
     else
         loadNullServices(*platform);
+    if (isGnomeWaylandSession(session))
+        platform->desktopKeybindings = GnomeCustomKeybindings::open();
     SelectionServices& selection = platform->selection;
     if (!selection.sourceProbe) {
         selection.sourceProbe = std::make_unique<NullSourceWindowProbe>();

@@ -11,6 +11,7 @@
 
 class AccessibilitySupport;
 class DesktopColorScheme;
+class DesktopKeybindings;
 class HotkeyService;
 class KeyStoreBackend;
 class NotificationService;
@@ -35,6 +36,9 @@ struct PlatformServices {
     std::unique_ptr<NotificationService> notifications;
     std::unique_ptr<ScreenCapture> screenCapture;
     std::unique_ptr<HotkeyService> hotkeys;
+    // Where the desktop binds VYRN's actions in its own settings instead (GNOME on Wayland);
+    // null elsewhere.
+    std::unique_ptr<DesktopKeybindings> desktopKeybindings;
     std::unique_ptr<DesktopColorScheme> colorScheme;
     std::unique_ptr<AccessibilitySupport> accessibility;
     SelectionServices selection;

@@ -2,7 +2,9 @@
 
 #include <QFile>
 
-PrivateSessionBus::PrivateSessionBus() {
+PrivateSessionBus::PrivateSessionBus() : PrivateSessionBus(QProcessEnvironment()) {}
+
+PrivateSessionBus::PrivateSessionBus(const QProcessEnvironment& serviceEnvironment) {
     const QString config = m_dir.filePath(QStringLiteral("bus.conf"));
     QFile file(config);
     if (!file.open(QIODevice::WriteOnly))
@@ -13,10 +15,13 @@ PrivateSessionBus::PrivateSessionBus() {
                        "<busconfig><type>session</type><listen>unix:dir=%1</listen>"
                        "<auth>EXTERNAL</auth><policy context=\"default\">"
                        "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
-                       "<allow own=\"*\"/></policy></busconfig>\n")
-            .arg(m_dir.path())
+                       "<allow own=\"*\"/></policy>%2</busconfig>\n")
+            .arg(m_dir.path(),
+                 serviceEnvironment.isEmpty() ? QString() : QStringLiteral("<standard_session_servicedirs/>"))
             .toUtf8());
     file.close();
+    if (!serviceEnvironment.isEmpty())
+        m_daemon.setProcessEnvironment(serviceEnvironment);
     m_daemon.start(QStringLiteral("dbus-daemon"),
                    {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
                     QStringLiteral("--print-address=1")});
