@@ -39,6 +39,10 @@ if [[ " $* " == *" --test "* ]]; then
     # what a desktop machine has beside them, so the suite runs as it would there: the
     # desktop portal (activated on demand), an older Liberation and more same-named fonts
     packages+=(xdg-desktop-portal xdg-desktop-portal-gtk fonts-liberation fonts-urw-base35 fonts-dejavu-extra)
+    # GNOME's keyboard settings in a private dconf (the GNOME keybinding tests), and a
+    # headless GNOME Shell session for the Wayland tests
+    packages+=(dconf-service dconf-gsettings-backend gsettings-desktop-schemas gnome-settings-daemon-common)
+    packages+=(gnome-shell mutter xwayland gnome-settings-daemon python3-gi gir1.2-glib-2.0)
 fi
 
 missing=()

@@ -5,10 +5,12 @@
 #include "base/EnvironmentProxy.h"
 #include "base/Logger.h"
 #include "engine/TranslationEngine.h"
+#include "keys/HotkeyNames.h"
 #include "ocr/OCREngine.h"
 #include "pipeline/SelectedTextReader.h"
 #include "pipeline/TranslationPipeline.h"
 #include "platform/DesktopColorScheme.h"
+#include "platform/DesktopKeybindings.h"
 #include "platform/HotkeyService.h"
 #include "platform/NotificationService.h"
 #include "platform/PlatformServices.h"
@@ -74,6 +76,7 @@ AppDelegate::AppDelegate(const Setup& setup)
 
     m_hotkeys = std::make_unique<GlobalHotkeys>(*m_settings, *platform.hotkeys, *m_alerts,
                                                 platform.session == SessionType::Wayland);
+    useDesktopKeybindings(platform.desktopKeybindings.get());
     connect(m_hotkeys.get(), &GlobalHotkeys::screenshotPressed, this,
             [this] { QMetaObject::invokeMethod(this, &AppDelegate::startScreenshot, Qt::QueuedConnection); });
     connect(m_hotkeys.get(), &GlobalHotkeys::selectionPressed, this, [this] {
@@ -112,6 +115,7 @@ void AppDelegate::start(const LaunchOptions& options) {
 
     reregisterHotkeys();
     logFirstRunWithoutKey();
+    offerDesktopKeybindings();
 
     const AppRequest request = options.request;
     const bool plainStart = request.action == AppAction::Activate;
@@ -198,6 +202,52 @@ void AppDelegate::logFirstRunWithoutKey() {
         QMetaObject::invokeMethod(
             self, [] { logi(QStringLiteral("首次运行，API Key 未配置")); }, Qt::QueuedConnection);
     });
+}
+
+void AppDelegate::useDesktopKeybindings(DesktopKeybindings* desktop) {
+    // The command the desktop runs is this program file: `vyrn --screenshot` starts VYRN when
+    // it is not running and hands the action over when it is.
+    m_hotkeys->useDesktopKeybindings(desktop, QCoreApplication::applicationFilePath());
+    SettingsWindowController::HotkeyRoute route;
+    route.describe = [this] { return m_hotkeys->route(); };
+    if (desktop) {
+        route.desktopKeybindings = true;
+        route.desktopPlace = desktop->place();
+        route.setDesktopKeybindings = [this](bool wanted) { m_hotkeys->setDesktopKeybindingsWanted(wanted); };
+        route.suspend = [this](bool recording) { m_hotkeys->suspendDesktopKeybindings(recording); };
+    }
+    if (m_platform->session == SessionType::Wayland)
+        route.recordingNote =
+            QStringLiteral("注意：Wayland 会话中桌面自己的快捷键会先响应，已被桌面占用的组合可能录不到");
+    m_settingsWindow->setHotkeyRoute(std::move(route));
+}
+
+void AppDelegate::offerDesktopKeybindings() {
+    DesktopKeybindings* desktop = m_hotkeys->desktopKeybindings();
+    if (!desktop || m_settings->desktopKeybindingsOffered() || m_settings->desktopKeybindings())
+        return;
+    // Once: the answer stays in the settings window's button.
+    m_settings->setDesktopKeybindingsOffered(true);
+    const QString place = desktop->place();
+    const QString lines =
+        hotkeyDisplayString(m_settings->hotkeyKeyCode(), m_settings->hotkeyModifiers()) +
+        QStringLiteral("　截图翻译\n") +
+        hotkeyDisplayString(m_settings->selectionHotkeyKeyCode(), m_settings->selectionHotkeyModifiers()) +
+        QStringLiteral("　划词翻译");
+    m_alerts->openLater(
+        {QStringLiteral("把 VYRN 的快捷键添加到 ") + place + QStringLiteral("？"),
+         QStringLiteral("在 GNOME 的 Wayland 会话中，程序不能自己注册全局快捷键。VYRN 可以在 ") + place +
+             QStringLiteral(" 中添加两个自定义快捷键，立即生效：\n\n") + lines +
+             QStringLiteral("\n\n它们运行 ") + QCoreApplication::applicationFilePath() +
+             QStringLiteral(" --screenshot 和 --selection。以后可在 设置 → 快捷键 中移除。"),
+         AlertRequest::Style::Informational,
+         {QStringLiteral("添加到 ") + place, QStringLiteral("暂不添加")}},
+        [self = QPointer<AppDelegate>(this)](int answer) {
+            if (!self || answer != 0)
+                return;
+            self->m_hotkeys->setDesktopKeybindingsWanted(true);
+            self->m_settingsWindow->refreshHotkeyRoute();
+        });
 }
 
 void AppDelegate::announceWaylandLimits() {

@@ -12,6 +12,7 @@
 #include <memory>
 
 class AlertPresenter;
+class DesktopKeybindings;
 class GlobalHotkeys;
 class MessageBoxAlertPresenter;
 class NotificationManager;
@@ -77,6 +78,9 @@ private:
     void perform(const AppRequest& request);
     void logFirstRunWithoutKey();
     void announceWaylandLimits();
+    void useDesktopKeybindings(DesktopKeybindings* desktop);
+    // Once, where the desktop can bind the hotkeys in its own settings: asks whether to.
+    void offerDesktopKeybindings();
 
     // In the order they are made; each may use those above it.
     std::unique_ptr<PlatformServices> m_platform;

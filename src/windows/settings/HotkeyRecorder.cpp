@@ -91,22 +91,26 @@ void HotkeyRecorder::setTitle(const QString& display) {
 void HotkeyRecorder::start() {
     if (isBusy() || m_othersBusy())
         return;
-    m_isRecording = true;
+    setRecording(true);
     m_recordedKeyCode.reset();
     m_recordedModifiers = 0;
     m_bezelReset.stop();
     setTitle(recordingTitle);
     if (m_button)
         m_button->setTone(StatusTone::warning);
+    QString status = QStringLiteral("请按下组合键...");
+    if (!m_soloKeyHint.isEmpty())
+        status += QLatin1Char('\n') + m_soloKeyHint;
+    if (!m_recordingNote.isEmpty())
+        status += QLatin1Char('\n') + m_recordingNote;
     if (m_statusLabel)
-        m_statusLabel->setText(m_soloKeyHint.isEmpty() ? QStringLiteral("请按下组合键...")
-                                                       : QStringLiteral("请按下组合键...\n") + m_soloKeyHint);
+        m_statusLabel->setText(status);
     holdKeyboard();
     m_timeout.start(m_timeoutDuration);
 }
 
 void HotkeyRecorder::cancel() {
-    m_isRecording = false;
+    setRecording(false);
     m_timeout.stop();
     m_bezelReset.stop();
     releaseKeyboard();
@@ -118,7 +122,7 @@ void HotkeyRecorder::cancel() {
 }
 
 void HotkeyRecorder::reset() {
-    m_isRecording = false;
+    setRecording(false);
     m_timeout.stop();
     m_bezelReset.stop();
     releaseKeyboard();
@@ -133,6 +137,11 @@ void HotkeyRecorder::dropRecording() {
         m_button->setTone(StatusTone::secondary);
     if (m_statusLabel)
         m_statusLabel->setText(QStringLiteral("该组合无法使用，仍使用原快捷键"));
+}
+
+void HotkeyRecorder::setRecording(bool recording) {
+    if (std::exchange(m_isRecording, recording) != recording)
+        Q_EMIT recordingChanged(recording);
 }
 
 void HotkeyRecorder::scheduleBezelReset(std::chrono::milliseconds delay) {
@@ -212,7 +221,7 @@ void HotkeyRecorder::handlePress(const QKeyEvent& event) {
 
     m_recordedKeyCode = *keyCode;
     m_recordedModifiers = modifiers;
-    m_isRecording = false;
+    setRecording(false);
     m_timeout.stop();
     releaseKeyboardAfterKeyUp(event.nativeScanCode());
 
@@ -233,7 +242,7 @@ void HotkeyRecorder::handlePress(const QKeyEvent& event) {
 }
 
 void HotkeyRecorder::reject(const QString& status, quint32 nativeScanCode) {
-    m_isRecording = false;
+    setRecording(false);
     m_timeout.stop();
     releaseKeyboardAfterKeyUp(nativeScanCode);
     setTitle(m_defaultDisplay());

@@ -69,6 +69,11 @@ public:
     QString soloKeyHint() const { return m_soloKeyHint; }
 
     void setTimeout(std::chrono::milliseconds timeout) { m_timeoutDuration = timeout; }
+    // A line shown under the button while recording: what may still take the keys first.
+    void setRecordingNote(const QString& note) { m_recordingNote = note; }
+
+Q_SIGNALS:
+    void recordingChanged(bool recording);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -82,11 +87,13 @@ private:
     // auto-repeat would reach the hotkey or shortcut it was recorded as.
     void releaseKeyboardAfterKeyUp(quint32 nativeScanCode);
     void setTitle(const QString& display);
+    void setRecording(bool recording);
 
     const QSet<int> m_allowedSoloKeyCodes;
     const QString m_soloKeyHint;
     const std::function<QString()> m_defaultDisplay;
     const std::function<bool()> m_othersBusy;
+    QString m_recordingNote;
 
     QPointer<RecordButton> m_button;
     QPointer<QLabel> m_statusLabel;

@@ -140,6 +140,14 @@ QWidget* SettingsWindow::buildHotkeysTab(const QList<HotkeySectionText>& section
     column->setContentsMargins(20, 16, 20, 16);
     column->setSpacing(4);
 
+    hotkeyRouteLabel = secondaryLabel(QString(), 11, content);
+    column->addWidget(hotkeyRouteLabel);
+    desktopKeybindingsButton = new QPushButton(content);
+    desktopKeybindingsButton->setMinimumHeight(32);
+    desktopKeybindingsButton->hide();
+    column->addWidget(desktopKeybindingsButton, 0, Qt::AlignLeft);
+    column->addSpacing(12);
+
     for (const HotkeySectionText& section : sections) {
         column->addWidget(label(section.title, 15, QFont::DemiBold, content));
         column->addWidget(secondaryLabel(section.description, 11, content));

@@ -42,6 +42,9 @@ public:
     QCheckBox* telemetryCheckbox = nullptr;
     QLabel* telemetryNote = nullptr;
     QList<HotkeySection> hotkeySections;
+    // How the two translation hotkeys reach VYRN, and the desktop's bindings to add or remove.
+    QLabel* hotkeyRouteLabel = nullptr;
+    QPushButton* desktopKeybindingsButton = nullptr;
     SegmentedControl* defaultSplitSeg = nullptr;
     SegmentedControl* templateModeSeg = nullptr;
     QLabel* templateModeStatusLabel = nullptr;

@@ -112,6 +112,10 @@ SettingsWindowController::SettingsWindowController(SettingsManager& settings, Al
         m_recorders.push_back(std::make_unique<HotkeyRecorder>(hotkey.allowedSoloKeyCodes, hotkey.soloKeyHint,
                                                                defaultDisplay,
                                                                [this] { return anyRecorderBusy(); }));
+        connect(m_recorders.back().get(), &HotkeyRecorder::recordingChanged, this, [this](bool recording) {
+            if (m_route.suspend)
+                m_route.suspend(recording);
+        });
     }
     connect(&m_connectionTest, &ConnectionTest::finished, this, [this](const StatusMessage& status) {
         if (ProviderCard* card = m_window ? m_window->providerCard() : nullptr)
@@ -176,11 +180,41 @@ void SettingsWindowController::show() {
         connect(window->aboutButton, &QPushButton::clicked, this, &SettingsWindowController::showAbout);
         connect(window, &SettingsWindow::closing, this, &SettingsWindowController::windowWillClose);
         installProviderCard(m_settings.apiProvider());
+        connect(window->desktopKeybindingsButton, &QPushButton::clicked, this,
+                &SettingsWindowController::desktopKeybindingsClicked);
+        refreshHotkeyRoute();
     }
     logi(QStringLiteral("打开偏好设置窗口"));
     m_window->show();
     m_window->raise();
     m_window->activateWindow();
+}
+
+void SettingsWindowController::setHotkeyRoute(HotkeyRoute route) {
+    m_route = std::move(route);
+    for (const auto& recorder : m_recorders)
+        recorder->setRecordingNote(m_route.recordingNote);
+    refreshHotkeyRoute();
+}
+
+void SettingsWindowController::refreshHotkeyRoute() {
+    if (!m_window)
+        return;
+    const QString route = m_route.describe ? m_route.describe() : QString();
+    m_window->hotkeyRouteLabel->setText(route);
+    m_window->hotkeyRouteLabel->setVisible(!route.isEmpty());
+    QPushButton* button = m_window->desktopKeybindingsButton;
+    button->setVisible(m_route.desktopKeybindings);
+    button->setText(
+        (m_settings.desktopKeybindings() ? QStringLiteral("从 %1 中移除") : QStringLiteral("添加到 %1"))
+            .arg(m_route.desktopPlace));
+}
+
+void SettingsWindowController::desktopKeybindingsClicked() {
+    if (!m_route.desktopKeybindings || !m_route.setDesktopKeybindings)
+        return;
+    m_route.setDesktopKeybindings(!m_settings.desktopKeybindings());
+    refreshHotkeyRoute();
 }
 
 void SettingsWindowController::windowWillClose() {

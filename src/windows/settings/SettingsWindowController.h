@@ -28,10 +28,29 @@ public:
     enum class Hotkey { screenshot, selection, closePanel, togglePanel, split };
     static constexpr int hotkeyCount = 5;
 
+    // How the translation hotkeys reach VYRN; all optional.
+    struct HotkeyRoute {
+        std::function<QString()> describe;
+        // The desktop can bind them in its own settings with the user's consent (GNOME on
+        // Wayland): the tab offers the button, which calls `setDesktopKeybindings`.
+        bool desktopKeybindings = false;
+        QString desktopPlace; // "GNOME 键盘快捷键"
+        std::function<void(bool wanted)> setDesktopKeybindings;
+        // Called with true when a recording starts and false when it ends.
+        std::function<void(bool recording)> suspend;
+        // Shown under a recorder while it records.
+        QString recordingNote;
+    };
+
     // `reregisterHotkeys` runs after a save or reset changed the hotkeys, from the event loop.
     SettingsWindowController(SettingsManager& settings, AlertPresenter& alerts,
                              std::function<void()> reregisterHotkeys);
     ~SettingsWindowController() override;
+
+    void setHotkeyRoute(HotkeyRoute route);
+    void desktopKeybindingsClicked();
+    // The hotkeys tab names the route again (after the desktop's bindings changed).
+    void refreshHotkeyRoute();
 
     // Opens the window, or brings the open one forward with its unsaved edits, and gives it
     // the focus.
@@ -70,6 +89,7 @@ private:
     SettingsManager& m_settings;
     AlertPresenter& m_alerts;
     std::function<void()> m_reregisterHotkeys;
+    HotkeyRoute m_route;
     std::vector<std::unique_ptr<HotkeyRecorder>> m_recorders;
     QPointer<SettingsWindow> m_window;
     ConnectionTest m_connectionTest;
