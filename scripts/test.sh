@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds VYRN twice (plain with -Werror, and with the address
 # and undefined-behaviour sanitizers) and runs every test of both builds inside Xvfb
-# and a private D-Bus session with an unlocked keyring. Every fuzz target is built with
+# and a private D-Bus session with an unlocked keyring, then the GNOME Wayland tests in a
+# headless GNOME Shell session. Every fuzz target is built with
 # clang and run for a few seconds on its seeds first, and the Debian package is made from a
 # Release build and checked (lintian, its files, the metadata validators, the unpacked program).
 set -euo pipefail
@@ -14,5 +15,12 @@ scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DVYRN_WERROR=ON -DVYRN_SAN
 scripts/fuzz.sh --smoke
 package=$(scripts/package.sh)
 scripts/check-package.sh "$package"
-exec xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp" \
-    dbus-run-session -- scripts/test-session.sh build build-asan
+status=0
+xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp" \
+    dbus-run-session -- scripts/test-session.sh build build-asan || status=1
+# The Wayland tests of GNOME, in a headless GNOME Shell session of their own (about 10 s).
+sandbox=()
+[[ $(id -u) -eq 0 ]] && sandbox=(QTWEBENGINE_DISABLE_SANDBOX=1)
+scripts/wayland/gnome-session.sh env OMP_THREAD_LIMIT=1 "${sandbox[@]}" \
+    ctest --test-dir build --output-on-failure -L wayland_gnome || status=1
+exit $status
