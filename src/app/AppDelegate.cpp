@@ -115,7 +115,8 @@ void AppDelegate::start(const LaunchOptions& options) {
 
     reregisterHotkeys();
     logFirstRunWithoutKey();
-    offerDesktopKeybindings();
+    // Over the settings window a plain start opens, not under it.
+    QTimer::singleShot(settingsWindowDelay * 2, this, &AppDelegate::offerDesktopKeybindings);
 
     const AppRequest request = options.request;
     const bool plainStart = request.action == AppAction::Activate;

@@ -140,6 +140,8 @@ QWidget* SettingsWindow::buildHotkeysTab(const QList<HotkeySectionText>& section
     column->setContentsMargins(20, 16, 20, 16);
     column->setSpacing(4);
 
+    hotkeyRouteTitle = label(QStringLiteral("🧭 快捷键生效方式"), 15, QFont::DemiBold, content);
+    column->addWidget(hotkeyRouteTitle);
     hotkeyRouteLabel = secondaryLabel(QString(), 11, content);
     column->addWidget(hotkeyRouteLabel);
     desktopKeybindingsButton = new QPushButton(content);

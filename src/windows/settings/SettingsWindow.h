@@ -43,6 +43,7 @@ public:
     QLabel* telemetryNote = nullptr;
     QList<HotkeySection> hotkeySections;
     // How the two translation hotkeys reach VYRN, and the desktop's bindings to add or remove.
+    QLabel* hotkeyRouteTitle = nullptr;
     QLabel* hotkeyRouteLabel = nullptr;
     QPushButton* desktopKeybindingsButton = nullptr;
     SegmentedControl* defaultSplitSeg = nullptr;

@@ -202,12 +202,15 @@ void SettingsWindowController::refreshHotkeyRoute() {
         return;
     const QString route = m_route.describe ? m_route.describe() : QString();
     m_window->hotkeyRouteLabel->setText(route);
+    m_window->hotkeyRouteTitle->setVisible(!route.isEmpty());
     m_window->hotkeyRouteLabel->setVisible(!route.isEmpty());
     QPushButton* button = m_window->desktopKeybindingsButton;
     button->setVisible(m_route.desktopKeybindings);
     button->setText(
         (m_settings.desktopKeybindings() ? QStringLiteral("从 %1 中移除") : QStringLiteral("添加到 %1"))
             .arg(m_route.desktopPlace));
+    // Room around the text, as the window's other buttons have.
+    button->setMinimumWidth(button->fontMetrics().horizontalAdvance(button->text()) + 40);
 }
 
 void SettingsWindowController::desktopKeybindingsClicked() {
