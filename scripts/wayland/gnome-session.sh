@@ -11,7 +11,9 @@ if [[ "${1:-}" != --inside ]]; then
     system_bus_pid=
     cleanup() {
         [[ -n "$system_bus_pid" ]] && kill "$system_bus_pid" 2>/dev/null || true
-        rm -rf "$scratch"
+        # The document portal's file system, mounted there until its bus is gone.
+        fusermount -u -z "$scratch/runtime/doc" 2>/dev/null || true
+        rm -rf "$scratch" 2>/dev/null || { sleep 1; rm -rf "$scratch"; }
     }
     trap cleanup EXIT
     # Mutter refuses to start Xwayland when the socket folder is not world-writable and sticky.
@@ -41,7 +43,14 @@ scratch=$VYRN_GNOME_SCRATCH
 pids=()
 cleanup() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
+    # A shell that does not end on SIGTERM within 5 s is killed (with its helpers).
+    for _ in $(seq 50); do
+        alive=0
+        for pid in "${pids[@]}"; do kill -0 "$pid" 2>/dev/null && alive=1; done
+        [[ $alive -eq 0 ]] && break
+        sleep 0.1
+    done
+    for pid in "${pids[@]}"; do pkill -KILL -P "$pid" 2>/dev/null || true; kill -KILL "$pid" 2>/dev/null || true; done
 }
 trap cleanup EXIT
 
@@ -53,7 +62,7 @@ for _ in $(seq 120); do
         compgen -G "$XDG_RUNTIME_DIR/.mutter-Xwaylandauth.*" >/dev/null && break
     sleep 0.25
 done
-if ! grep -q 'public X11 display' "$scratch/shell.log"; then
+if [[ ! -S $XDG_RUNTIME_DIR/vyrn-wayland ]] || ! grep -q 'public X11 display' "$scratch/shell.log"; then
     echo "gnome-session.sh: GNOME Shell did not start; its log:" >&2
     cat "$scratch/shell.log" >&2
     exit 1

@@ -66,16 +66,46 @@ private Q_SLOTS:
                  QStringLiteral("'<Super>t'"));
     }
 
+    // While a combination is recorded, VYRN's entries are out of GNOME's list: the combination
+    // reaches the recorder, not the action, and the entries come back when it is taken.
+    void recordingSuspendsTheBindings() {
+        QVERIFY(vyrn);
+        QCOMPARE(VyrnProcess::run({QStringLiteral("--settings")}, VyrnProcess::environment()).exitCode, 0);
+        QList<qulonglong> windows;
+        QTRY_VERIFY(!(windows = X11Desktop::windowsNamed(QStringLiteral("^偏好设置"))).isEmpty());
+        const qulonglong settings = windows.first();
+        // Mutter keeps no _NET_ACTIVE_WINDOW on the root for X11Desktop::activate to wait on.
+        X11Desktop::xdotool(
+            {QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(settings)});
+        // The hotkeys tab, then past its route button to the screenshot recorder.
+        for (const char* key : {"ctrl+Tab", "Tab", "Tab", "Tab", "space"})
+            X11Desktop::xdotool({QStringLiteral("key"), QString::fromLatin1(key)});
+        const QString list = QStringLiteral("custom-keybindings");
+        QTRY_COMPARE(gsettings({QStringLiteral("get"), kMediaKeys, list}), QStringLiteral("@as []"));
+        QTest::qWait(500); // until Mutter's own focus has followed xdotool's
+        QVERIFY(keyboard->press(QStringLiteral("super+t")));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            gsettings({QStringLiteral("get"), kMediaKeys, list}).contains(u"vyrn-screenshot"),
+            5000); // before the recorder's own time-out
+        QCOMPARE(vyrn->count(QStringLiteral("收到命令行操作: --screenshot")), 0);
+    }
+
     // Key press to the running VYRN's action, through gsd-media-keys starting `vyrn --selection`.
     void hotkeyReachesVyrn() {
         QVERIFY(vyrn);
         const QString action = QStringLiteral("收到命令行操作: --selection");
+        // gsd-media-keys takes its grabs a moment after VYRN's entries come back: pressed until
+        // one arrives, then measured from a quiet start.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            keyboard->press(QStringLiteral("super+shift+t")) && vyrn->waitFor(action, 1, 1000), 10000);
+        QTest::qWait(1000);
+        const int before = vyrn->count(action);
         QList<qint64> latencies;
         for (int press = 1; press <= 20; ++press) {
             QElapsedTimer timer;
             timer.start();
             QVERIFY(keyboard->press(QStringLiteral("super+shift+t")));
-            QVERIFY2(vyrn->waitFor(action, press, 10000), qPrintable(vyrn->output().right(2000)));
+            QVERIFY(vyrn->waitFor(action, before + press, 10000));
             latencies.append(timer.elapsed());
         }
         std::sort(latencies.begin(), latencies.end());

@@ -10,6 +10,12 @@
 namespace {
 
 const QString kService = QStringLiteral("org.gnome.Mutter.RemoteDesktop");
+// A shell that is stuck fails the test at once instead of at every key of it.
+constexpr int kCallLimitMs = 3000;
+
+QDBusMessage call(const QDBusMessage& message) {
+    return QDBusConnection::sessionBus().call(message, QDBus::Block, kCallLimitMs);
+}
 
 QDBusMessage sessionCall(const QString& session, const QString& method) {
     return QDBusMessage::createMethodCall(kService, session, kService + QStringLiteral(".Session"), method);
@@ -18,15 +24,14 @@ QDBusMessage sessionCall(const QString& session, const QString& method) {
 } // namespace
 
 MutterKeyboard::MutterKeyboard() {
-    const QDBusReply<QDBusObjectPath> created = QDBusConnection::sessionBus().call(
-        QDBusMessage::createMethodCall(kService, QStringLiteral("/org/gnome/Mutter/RemoteDesktop"), kService,
-                                       QStringLiteral("CreateSession")));
+    const QDBusReply<QDBusObjectPath> created =
+        call(QDBusMessage::createMethodCall(kService, QStringLiteral("/org/gnome/Mutter/RemoteDesktop"),
+                                            kService, QStringLiteral("CreateSession")));
     if (!created.isValid()) {
         m_error = created.error().message();
         return;
     }
-    const QDBusMessage started =
-        QDBusConnection::sessionBus().call(sessionCall(created.value().path(), QStringLiteral("Start")));
+    const QDBusMessage started = call(sessionCall(created.value().path(), QStringLiteral("Start")));
     if (started.type() == QDBusMessage::ErrorMessage) {
         m_error = started.errorMessage();
         return;
@@ -38,13 +43,13 @@ MutterKeyboard::MutterKeyboard() {
 
 MutterKeyboard::~MutterKeyboard() {
     if (isOpen())
-        QDBusConnection::sessionBus().call(sessionCall(m_session, QStringLiteral("Stop")));
+        call(sessionCall(m_session, QStringLiteral("Stop")));
 }
 
 bool MutterKeyboard::keysym(quint32 keysym, bool pressed) {
-    QDBusMessage call = sessionCall(m_session, QStringLiteral("NotifyKeyboardKeysym"));
-    call << keysym << pressed;
-    const QDBusMessage reply = QDBusConnection::sessionBus().call(call);
+    QDBusMessage message = sessionCall(m_session, QStringLiteral("NotifyKeyboardKeysym"));
+    message << keysym << pressed;
+    const QDBusMessage reply = call(message);
     if (reply.type() == QDBusMessage::ErrorMessage)
         m_error = reply.errorMessage();
     return reply.type() != QDBusMessage::ErrorMessage;
