@@ -130,14 +130,12 @@ std::optional<QString> holderOf(const QString& accelerator, const QList<BuiltInB
     return std::nullopt;
 }
 
-QStringList pathsAfter(const QStringList& current, bool withVyrn) {
+QStringList othersPaths(const QStringList& current) {
     QStringList paths;
     for (const QString& path : current) {
         if (!isVyrnPath(path))
             paths.append(path);
     }
-    if (withVyrn)
-        paths << screenshotPath() << selectionPath();
     return paths;
 }
 

@@ -45,7 +45,7 @@ struct CustomBinding {
 std::optional<QString> holderOf(const QString& accelerator, const QList<BuiltInBinding>& builtIn,
                                 const QList<CustomBinding>& custom);
 
-// VYRN's entries (`withVyrn`) or none, after the user's own, whose order is kept.
-QStringList pathsAfter(const QStringList& current, bool withVyrn);
+// The user's own entries of a path list, in their order: VYRN's are written after them.
+QStringList othersPaths(const QStringList& current);
 
 } // namespace GnomeKeybindings

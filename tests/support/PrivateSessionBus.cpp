@@ -2,9 +2,7 @@
 
 #include <QFile>
 
-PrivateSessionBus::PrivateSessionBus() : PrivateSessionBus(QProcessEnvironment()) {}
-
-PrivateSessionBus::PrivateSessionBus(const QProcessEnvironment& serviceEnvironment) {
+PrivateSessionBus::PrivateSessionBus() {
     const QString config = m_dir.filePath(QStringLiteral("bus.conf"));
     QFile file(config);
     if (!file.open(QIODevice::WriteOnly))
@@ -15,13 +13,10 @@ PrivateSessionBus::PrivateSessionBus(const QProcessEnvironment& serviceEnvironme
                        "<busconfig><type>session</type><listen>unix:dir=%1</listen>"
                        "<auth>EXTERNAL</auth><policy context=\"default\">"
                        "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
-                       "<allow own=\"*\"/></policy>%2</busconfig>\n")
-            .arg(m_dir.path(),
-                 serviceEnvironment.isEmpty() ? QString() : QStringLiteral("<standard_session_servicedirs/>"))
+                       "<allow own=\"*\"/></policy></busconfig>\n")
+            .arg(m_dir.path())
             .toUtf8());
     file.close();
-    if (!serviceEnvironment.isEmpty())
-        m_daemon.setProcessEnvironment(serviceEnvironment);
     m_daemon.start(QStringLiteral("dbus-daemon"),
                    {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
                     QStringLiteral("--print-address=1")});

@@ -7,14 +7,10 @@
 
 // A D-Bus session bus of one test's own, so that each start of the real program under
 // test is the only VYRN on its bus, whatever other tests run beside it. No service is
-// activated on it (no key store, no notification server unless the test brings one), unless
-// the test asks for activation.
+// activated on it (no key store, no notification server unless the test brings one).
 class PrivateSessionBus {
 public:
     PrivateSessionBus();
-    // A bus that starts the desktop's services on demand (dconf, ...) with `serviceEnvironment`,
-    // which points them at the test's own folders.
-    explicit PrivateSessionBus(const QProcessEnvironment& serviceEnvironment);
     ~PrivateSessionBus();
     PrivateSessionBus(const PrivateSessionBus&) = delete;
     PrivateSessionBus& operator=(const PrivateSessionBus&) = delete;

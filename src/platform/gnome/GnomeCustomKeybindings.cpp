@@ -171,7 +171,7 @@ QList<std::optional<QString>> GnomeCustomKeybindings::write(const QList<Binding>
     }
     // The entries before the list that names them: gsd-media-keys reads an entry when it
     // appears in the list.
-    QStringList list = pathsAfter(strv(m_schemas->mediaKeys.get(), kListKey), false);
+    QStringList list = othersPaths(strv(m_schemas->mediaKeys.get(), kListKey));
     list.append(keep);
     setStrv(m_schemas->mediaKeys.get(), kListKey, list);
     g_settings_sync();
@@ -180,7 +180,7 @@ QList<std::optional<QString>> GnomeCustomKeybindings::write(const QList<Binding>
 
 void GnomeCustomKeybindings::remove() {
     const QStringList current = strv(m_schemas->mediaKeys.get(), kListKey);
-    const QStringList list = pathsAfter(current, false);
+    const QStringList list = othersPaths(current);
     if (list != current)
         setStrv(m_schemas->mediaKeys.get(), kListKey, list);
     for (const QString& path : {screenshotPath(), selectionPath()}) {
