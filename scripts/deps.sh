@@ -42,7 +42,7 @@ if [[ " $* " == *" --test "* ]]; then
     # GNOME's keyboard settings in a private dconf (the GNOME keybinding tests), and a
     # headless GNOME Shell session for the Wayland tests
     packages+=(dconf-service dconf-gsettings-backend gsettings-desktop-schemas gnome-settings-daemon-common)
-    packages+=(gnome-shell mutter xwayland gnome-settings-daemon python3-gi gir1.2-glib-2.0)
+    packages+=(gnome-shell mutter xwayland gnome-settings-daemon)
 fi
 
 missing=()
