@@ -40,8 +40,10 @@ void GlobalHotkeys::setDesktopKeybindingsWanted(bool wanted) {
 }
 
 void GlobalHotkeys::suspendDesktopKeybindings(bool suspended) {
-    if (!m_desktop || !m_settings.desktopKeybindings() ||
-        std::exchange(m_desktopSuspended, suspended) == suspended)
+    // The state is kept even without consent: consent given during a recording writes nothing
+    // until it ends.
+    if (!m_desktop || std::exchange(m_desktopSuspended, suspended) == suspended ||
+        !m_settings.desktopKeybindings())
         return;
     if (suspended)
         m_desktop->remove();

@@ -17,7 +17,6 @@ const QString kMediaKeys = QStringLiteral("org.gnome.settings-daemon.plugins.med
 const QString kEntry = kMediaKeys + QStringLiteral(".custom-keybinding:");
 const QString kUsers = QString::fromLatin1(kCustomBase) + QStringLiteral("custom0/");
 
-// Read by another process, as gsd-media-keys reads them.
 QString gsettings(QStringList arguments) {
     QProcess process;
     process.start(QStringLiteral("gsettings"), arguments);
@@ -27,8 +26,8 @@ QString gsettings(QStringList arguments) {
 
 } // namespace
 
-// VYRN's entries in the GNOME session's own dconf, beside an entry of the user's, as the
-// program's owner keeps them in line with the user's choice and the stored hotkeys.
+// VYRN's entries in the GNOME session's dconf (read back by another process), beside one of the
+// user's, as the owner keeps them in line with the user's choice and the stored hotkeys.
 class TestGnomeKeybindingsDconf : public QObject {
     Q_OBJECT
     QTemporaryDir m_preferences; // the session's own XDG folders stay: dconf reads its file there
@@ -51,17 +50,17 @@ private Q_SLOTS:
         QTest::addColumn<QString>("alert");
         const QStringList both{kUsers, screenshotPath(), selectionPath()};
         QTest::newRow("without consent nothing")
-            << QStringList{"reregister", "suspend", "resume"} << QStringList{kUsers} << "''"
-            << "";
-        QTest::newRow("consent writes both") << QStringList{"want"} << both << "'<Super>t'"
-                                             << "";
-        QTest::newRow("a change rewrites") << QStringList{"want", "Y", "reregister"} << both << "'<Super>y'"
-                                           << "";
-        QTest::newRow("off removes them") << QStringList{"want", "unwant"} << QStringList{kUsers} << "''"
-                                          << "";
+            << QStringList{"reregister", "suspend", "resume"} << QStringList{kUsers} << "''" << QString();
+        QTest::newRow("consent writes both") << QStringList{"want"} << both << "'<Super>t'" << QString();
+        QTest::newRow("a change rewrites")
+            << QStringList{"want", "Y", "reregister"} << both << "'<Super>y'" << QString();
+        QTest::newRow("off removes them")
+            << QStringList{"want", "unwant"} << QStringList{kUsers} << "''" << QString();
         QTest::newRow("recording takes them out, then the stored ones back")
-            << QStringList{"want", "suspend", "Y", "resume"} << both << "'<Super>y'"
-            << "";
+            << QStringList{"want", "suspend", "Y", "resume"} << both << "'<Super>y'" << QString();
+        QTest::newRow("off and on again during a recording")
+            << QStringList{"want", "suspend", "unwant", "resume", "want"} << both << "'<Super>t'"
+            << QString();
         QTest::newRow("held by GNOME")
             << QStringList{"Tab", "want"} << QStringList{kUsers, selectionPath()} << "''"
             << "截图翻译「Super+Tab」：已被 GNOME 快捷键「Switch applications」 占用";
