@@ -33,7 +33,7 @@ while IFS=: read -r file line _; do
     echo "$file:$line: includes a session's own implementation; take it from PlatformLoader"
     status=1
 done < <(git ls-files -co --exclude-standard -- 'src/*.cpp' 'src/*.h' | grep -v '^src/platform/' |
-    xargs grep -nE '^#include "platform/(x11|atspi|null|wayland)/' || true)
+    xargs grep -nE '^#include "platform/(x11|atspi|null|wayland|gnome|kde)/' || true)
 
 for pair in "${!seen[@]}"; do
     a=${pair%%>*} b=${pair##*>}

@@ -43,6 +43,10 @@ if [[ " $* " == *" --test "* ]]; then
     # its shortcut service, and what builds the program that types through KWin
     packages+=(kwin-wayland xwayland qtwayland5 libkf5globalaccel-bin libkf5service-bin libwayland-dev libwayland-bin
         plasma-wayland-protocols gcc dbus-bin procps)
+    # GNOME's keyboard settings in a private dconf (the GNOME keybinding tests), and a
+    # headless GNOME Shell session for the Wayland tests
+    packages+=(dconf-service dconf-gsettings-backend gsettings-desktop-schemas gnome-settings-daemon-common)
+    packages+=(gnome-shell mutter gnome-settings-daemon)
 fi
 
 missing=()

@@ -19,6 +19,12 @@ export XDG_DATA_HOME=$scratch/data XDG_CACHE_HOME=$scratch/cache XDG_RUNTIME_DIR
 mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_STATE_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 export OMP_THREAD_LIMIT=1 QT_QPA_PLATFORM=xcb
+# Xvfb is an X11 session, whatever desktop the suite was started from; inside a Wayland
+# desktop's session (scripts/wayland/) that session's type stays.
+if [[ -z "${VYRN_WAYLAND_LABEL:-}" ]]; then
+    export XDG_SESSION_TYPE=x11
+    unset WAYLAND_DISPLAY
+fi
 [[ $(id -u) -eq 0 ]] && export QTWEBENGINE_DISABLE_SANDBOX=1
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1
 export LSAN_OPTIONS=suppressions=$root/tests/support/lsan.supp:print_suppressions=0

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds VYRN twice (plain with -Werror, and with the address
 # and undefined-behaviour sanitizers) and runs every test of both builds inside Xvfb
-# and a private D-Bus session with an unlocked keyring, then the KDE Plasma Wayland tests of the
-# plain build in a headless KWin session (scripts/wayland/kde-session.sh). Every fuzz target is built with
+# and a private D-Bus session with an unlocked keyring, then the Wayland tests of the plain
+# build in a headless KWin session (scripts/wayland/kde-session.sh) and a headless GNOME Shell
+# session (scripts/wayland/gnome-session.sh). Every fuzz target is built with
 # clang and run for a few seconds on its seeds first, and the Debian package is made from a
 # Release build and checked (lintian, its files, the metadata validators, the unpacked program).
 set -euo pipefail
@@ -18,6 +19,10 @@ scripts/check-package.sh "$package"
 status=0
 xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp" \
     dbus-run-session -- scripts/test-session.sh build build-asan || status=1
-# The KDE Plasma Wayland tests, in a headless KWin session of their own.
+# The Wayland tests of each desktop, in a headless session of their own.
 VYRN_WAYLAND_LABEL=wayland_kde scripts/wayland/kde-session.sh scripts/test-session.sh build || status=1
+sandbox=()
+[[ $(id -u) -eq 0 ]] && sandbox=(QTWEBENGINE_DISABLE_SANDBOX=1)
+scripts/wayland/gnome-session.sh env OMP_THREAD_LIMIT=1 "${sandbox[@]}" \
+    ctest --test-dir build --output-on-failure -L '^wayland_gnome$' || status=1
 exit $status

@@ -5,15 +5,16 @@
 #include "base/EnvironmentProxy.h"
 #include "base/Logger.h"
 #include "engine/TranslationEngine.h"
+#include "keys/HotkeyNames.h"
 #include "ocr/OCREngine.h"
 #include "pipeline/SelectedTextReader.h"
 #include "pipeline/TranslationPipeline.h"
 #include "platform/DesktopColorScheme.h"
+#include "platform/DesktopKeybindings.h"
 #include "platform/HotkeyService.h"
 #include "platform/NotificationService.h"
 #include "platform/PlatformServices.h"
 #include "platform/ScreenCapture.h"
-#include "platform/kde/KGlobalAccelHotkeyService.h"
 #include "settings/KeyStoreBackend.h"
 #include "settings/SettingsManager.h"
 #include "update/UpdateChecker.h"
@@ -44,20 +45,12 @@ const QString kWaylandBodyWithHotkeys =
     QStringLiteral("可用：托盘菜单、偏好设置、全局快捷键（也可在系统设置 → 快捷键 → VYRN 中修改），"
                    "以及划词翻译（通过辅助功能读取选中的文字）。"
                    "暂不可用：截图翻译和模拟复制，它们需要 X11（Xorg）会话。");
-
-// Recording a combination under Wayland: VYRN's keyboard grab reaches only X11 programs, the
-// compositor sees every key first.
-SettingsWindowController::DesktopShortcuts desktopShortcutsWhileRecording(const PlatformServices& platform) {
-    if (auto* kde = dynamic_cast<KGlobalAccelHotkeyService*>(platform.hotkeys.get()))
-        return {[kde](bool blocked) { kde->blockShortcuts(blocked); },
-                QStringLiteral("录制时，KDE 的全局快捷键（包括 VYRN 自己的）会暂停，录完即恢复；"
-                               "少数由 KWin 直接处理的按键（如单按 Super 键）仍可能先响应。")};
-    if (platform.session == SessionType::Wayland)
-        return {
-            {},
-            QStringLiteral("Wayland 会话中，桌面自己的快捷键可能先于录制响应：如果按下组合后桌面有了反应，"
-                           "请换一个组合。")};
-    return {};
+// Where the desktop runs VYRN's hotkeys as its own keyboard shortcuts (GNOME).
+QString waylandBodyWithDesktopKeybindings(const QString& place) {
+    return QStringLiteral("可用：托盘菜单、偏好设置、全局快捷键（作为 ") + place +
+           QStringLiteral(
+               "，可在 偏好设置 → 快捷键 中添加或移除），以及划词翻译（通过辅助功能读取选中的文字）。"
+               "暂不可用：截图翻译和模拟复制，它们需要 X11（Xorg）会话。");
 }
 
 } // namespace
@@ -83,8 +76,8 @@ AppDelegate::AppDelegate(const Setup& setup)
     m_screenshots = std::make_unique<ScreenshotEngine>(std::move(platform.screenCapture));
     m_results =
         std::make_unique<ResultWindowController>(*m_settings, *platform.hotkeys, *platform.colorScheme);
-    m_settingsWindow = std::make_unique<SettingsWindowController>(
-        *m_settings, *m_alerts, [this] { reregisterHotkeys(); }, desktopShortcutsWhileRecording(platform));
+    m_settingsWindow =
+        std::make_unique<SettingsWindowController>(*m_settings, *m_alerts, [this] { reregisterHotkeys(); });
 
     TranslationPipeline::Services services;
     services.desktop = std::make_unique<DesktopPipeline>(DesktopPipeline::Windows{
@@ -98,6 +91,7 @@ AppDelegate::AppDelegate(const Setup& setup)
 
     m_hotkeys = std::make_unique<GlobalHotkeys>(*m_settings, *platform.hotkeys, *m_alerts,
                                                 platform.session == SessionType::Wayland);
+    useHotkeyRoute(platform);
     connect(m_hotkeys.get(), &GlobalHotkeys::screenshotPressed, this,
             [this] { QMetaObject::invokeMethod(this, &AppDelegate::startScreenshot, Qt::QueuedConnection); });
     connect(m_hotkeys.get(), &GlobalHotkeys::selectionPressed, this, [this] {
@@ -136,6 +130,8 @@ void AppDelegate::start(const LaunchOptions& options) {
 
     reregisterHotkeys();
     logFirstRunWithoutKey();
+    // Over the settings window a plain start opens, not under it.
+    QTimer::singleShot(settingsWindowDelay * 2, this, &AppDelegate::offerDesktopKeybindings);
 
     const AppRequest request = options.request;
     const bool plainStart = request.action == AppAction::Activate;
@@ -224,8 +220,68 @@ void AppDelegate::logFirstRunWithoutKey() {
     });
 }
 
+void AppDelegate::useHotkeyRoute(const PlatformServices& platform) {
+    DesktopKeybindings* desktop = platform.desktopKeybindings.get();
+    // The command the desktop runs is this program file: `vyrn --screenshot` starts VYRN when
+    // it is not running and hands the action over when it is.
+    m_hotkeys->useDesktopKeybindings(desktop, QCoreApplication::applicationFilePath());
+    SettingsWindowController::HotkeyRoute route;
+    route.describe = [this] { return m_hotkeys->route(); };
+    // Recording under Wayland: VYRN's keyboard grab reaches only X11 programs, the compositor
+    // sees every key first.
+    if (platform.blockGlobalShortcuts) {
+        route.suspend = platform.blockGlobalShortcuts;
+        route.recordingNote =
+            QStringLiteral("录制时，KDE 的全局快捷键（包括 VYRN 自己的）会暂停，录完即恢复；"
+                           "少数由 KWin 直接处理的按键（如单按 Super 键）仍可能先响应。");
+    } else if (desktop) {
+        route.desktopKeybindings = true;
+        route.desktopPlace = desktop->place();
+        route.setDesktopKeybindings = [this](bool wanted) { m_hotkeys->setDesktopKeybindingsWanted(wanted); };
+        route.suspend = [this](bool recording) { m_hotkeys->suspendDesktopKeybindings(recording); };
+        route.recordingNote = QStringLiteral("录制时，VYRN 在 ") + desktop->place() +
+                              QStringLiteral(" 中的两项会暂时移除，录完即恢复；GNOME 自己的快捷键仍会先响应，"
+                                             "已被它占用的组合可能录不到。");
+    } else if (platform.session == SessionType::Wayland) {
+        route.recordingNote = QStringLiteral(
+            "Wayland 会话中，桌面自己的快捷键可能先于录制响应：如果按下组合后桌面有了反应，请换一个组合。");
+    }
+    m_settingsWindow->setHotkeyRoute(std::move(route));
+}
+
+void AppDelegate::offerDesktopKeybindings() {
+    DesktopKeybindings* desktop = m_hotkeys->desktopKeybindings();
+    if (!desktop || m_settings->desktopKeybindingsOffered() || m_settings->desktopKeybindings())
+        return;
+    // Once: the answer stays in the settings window's button.
+    m_settings->setDesktopKeybindingsOffered(true);
+    const QString place = desktop->place();
+    const QString lines =
+        hotkeyDisplayString(m_settings->hotkeyKeyCode(), m_settings->hotkeyModifiers()) +
+        QStringLiteral("　截图翻译\n") +
+        hotkeyDisplayString(m_settings->selectionHotkeyKeyCode(), m_settings->selectionHotkeyModifiers()) +
+        QStringLiteral("　划词翻译");
+    m_alerts->openLater(
+        {QStringLiteral("把 VYRN 的快捷键添加到 ") + place + QStringLiteral("？"),
+         QStringLiteral("在 GNOME 的 Wayland 会话中，程序不能自己注册全局快捷键。VYRN 可以在 ") + place +
+             QStringLiteral(" 中添加两个自定义快捷键，立即生效：\n\n") + lines +
+             QStringLiteral("\n\n它们运行 ") + QCoreApplication::applicationFilePath() +
+             QStringLiteral(" --screenshot 和 --selection。以后可在 设置 → 快捷键 中移除。"),
+         AlertRequest::Style::Informational,
+         {QStringLiteral("添加到 ") + place, QStringLiteral("暂不添加")}},
+        [self = QPointer<AppDelegate>(this)](int answer) {
+            if (!self || answer != 0)
+                return;
+            self->m_hotkeys->setDesktopKeybindingsWanted(true);
+            self->m_settingsWindow->refreshHotkeyRoute();
+        });
+}
+
 void AppDelegate::announceWaylandLimits() {
-    const QString body = m_platform->hotkeys->unavailable() ? waylandBody() : kWaylandBodyWithHotkeys;
+    const DesktopKeybindings* desktop = m_hotkeys->desktopKeybindings();
+    const QString body = !m_platform->hotkeys->unavailable() ? kWaylandBodyWithHotkeys
+                         : desktop ? waylandBodyWithDesktopKeybindings(desktop->place())
+                                   : waylandBody();
     logi(QStringLiteral("Wayland 会话: ") + body);
     m_notifications->show(kWaylandTitle, body);
 }

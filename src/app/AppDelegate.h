@@ -77,6 +77,10 @@ private:
     void perform(const AppRequest& request);
     void logFirstRunWithoutKey();
     void announceWaylandLimits();
+    // How the hotkeys reach VYRN on this desktop, for the settings window and its recorders.
+    void useHotkeyRoute(const PlatformServices& platform);
+    // Once, where the desktop can bind the hotkeys in its own settings: asks whether to.
+    void offerDesktopKeybindings();
 
     // In the order they are made; each may use those above it.
     std::unique_ptr<PlatformServices> m_platform;

@@ -3,6 +3,7 @@
 #include "base/Alerts.h"
 #include "base/Logger.h"
 #include "keys/HotkeyNames.h"
+#include "platform/DesktopKeybindings.h"
 #include "platform/HotkeyService.h"
 #include "settings/PreferenceStore.h"
 #include "settings/SettingsManager.h"
@@ -20,10 +21,96 @@ void GlobalHotkeys::release() {
     m_selection.reset();
 }
 
+void GlobalHotkeys::useDesktopKeybindings(DesktopKeybindings* bindings, const QString& program) {
+    m_desktop = bindings;
+    m_program = program;
+}
+
+void GlobalHotkeys::setDesktopKeybindingsWanted(bool wanted) {
+    if (!m_desktop)
+        return;
+    m_settings.setDesktopKeybindings(wanted);
+    if (wanted) {
+        writeDesktopKeybindings();
+        return;
+    }
+    m_desktop->remove();
+    m_desktopWritten.clear();
+    logi(QStringLiteral("已从 ") + m_desktop->place() + QStringLiteral(" 中移除 VYRN 的快捷键"));
+}
+
+void GlobalHotkeys::suspendDesktopKeybindings(bool suspended) {
+    // The state is kept even without consent: consent given during a recording writes nothing
+    // until it ends.
+    if (!m_desktop || std::exchange(m_desktopSuspended, suspended) == suspended ||
+        !m_settings.desktopKeybindings())
+        return;
+    if (suspended)
+        m_desktop->remove();
+    else
+        writeDesktopKeybindings();
+}
+
+void GlobalHotkeys::writeDesktopKeybindings() {
+    m_desktopWritten.clear();
+    if (m_desktopSuspended)
+        return;
+    const QString place = m_desktop->place();
+    const int keyCodes[] = {m_settings.hotkeyKeyCode(), m_settings.selectionHotkeyKeyCode()};
+    const int modifiers[] = {m_settings.hotkeyModifiers(), m_settings.selectionHotkeyModifiers()};
+    const QString names[] = {QStringLiteral("截图翻译"), QStringLiteral("划词翻译")};
+    const QString labels[] = {QStringLiteral("截图快捷键"), QStringLiteral("划词快捷键")};
+    const QString options[] = {QStringLiteral(" --screenshot"), QStringLiteral(" --selection")};
+    QList<DesktopKeybindings::Binding> bindings;
+    for (int i = 0; i < 2; ++i)
+        bindings.append(
+            {QStringLiteral("VYRN ") + names[i], m_program + options[i], keyCodes[i], modifiers[i]});
+    const QList<std::optional<QString>> outcome = m_desktop->write(bindings);
+    std::vector<HotkeyFailure> failures;
+    for (int i = 0; i < 2 && i < outcome.size(); ++i) {
+        const QString display = hotkeyDisplayString(keyCodes[i], modifiers[i]);
+        if (outcome[i]) {
+            loge(labels[i] + QStringLiteral("未写入 ") + place + QStringLiteral(": ") + display +
+                 QStringLiteral(" — ") + *outcome[i]);
+            failures.push_back({names[i], display, *outcome[i]});
+            continue;
+        }
+        logi(labels[i] + QStringLiteral(": ") + display + QStringLiteral("（") + place +
+             QStringLiteral("）"));
+        m_desktopWritten.append(display + QLatin1Char(' ') + names[i]);
+    }
+    if (!failures.empty())
+        presentConflictAlert(failures);
+}
+
+QString GlobalHotkeys::route() const {
+    const QString command = m_program.isEmpty() ? QStringLiteral("vyrn") : m_program;
+    if (!m_wayland && !m_service.unavailable())
+        return QStringLiteral("当前方式：X11 全局快捷键，由 VYRN 自己注册。");
+    // Under Wayland a service that answers is the desktop's own: KDE's.
+    if (!m_service.unavailable())
+        return QStringLiteral(
+            "当前方式：KDE 全局快捷键（kglobalaccel），由 VYRN 注册。也可在 系统设置 → 快捷键 → VYRN "
+            "中修改，立即生效，VYRN 的设置会随之更新。");
+    if (m_desktop && m_settings.desktopKeybindings())
+        return QStringLiteral("当前方式：") + m_desktop->place() + QStringLiteral("。两个快捷键运行 ") +
+               command + QStringLiteral(" --screenshot 和 --selection，在这里修改并保存后会一并更新。");
+    if (m_desktop)
+        return QStringLiteral(
+            "当前方式：无。GNOME 的 Wayland 会话不允许程序自己注册全局快捷键：点击下方按钮，"
+            "把两个快捷键添加到 GNOME 键盘快捷键。");
+    return QStringLiteral("当前方式：无。请在系统设置的键盘快捷键中，把 ") + command +
+           QStringLiteral(" --screenshot 和 ") + command + QStringLiteral(" --selection 绑定到组合键。");
+}
+
 void GlobalHotkeys::reregister() {
     // Under Wayland only a desktop's own shortcut service can give VYRN its hotkeys.
     if (m_wayland && m_service.unavailable()) {
         release();
+        if (m_desktop && m_settings.desktopKeybindings()) {
+            writeDesktopKeybindings();
+            return;
+        }
         logi(QStringLiteral("Wayland 会话：不注册全局快捷键"));
         return;
     }
@@ -152,7 +239,7 @@ void GlobalHotkeys::presentConflictAlert(const std::vector<HotkeyFailure>& failu
 }
 
 QStringList GlobalHotkeys::registered() const {
-    QStringList registered;
+    QStringList registered = m_desktopWritten;
     if (m_screenshot)
         registered.append(hotkeyDisplayString(m_screenshot->keyCode(), m_screenshot->modifiers()) +
                           QStringLiteral(" 截图翻译"));

@@ -8,6 +8,7 @@
 #include <vector>
 
 class AlertPresenter;
+class DesktopKeybindings;
 class HotkeyRegistration;
 class HotkeyService;
 class SettingsManager;
@@ -30,6 +31,19 @@ public:
                   bool waylandSession);
     ~GlobalHotkeys() override;
 
+    // Where the desktop can bind the hotkeys in its own settings to run `program` with
+    // --screenshot / --selection; they are written there while the user wants them
+    // (SettingsManager::desktopKeybindings).
+    void useDesktopKeybindings(DesktopKeybindings* bindings, const QString& program);
+    DesktopKeybindings* desktopKeybindings() const { return m_desktop; }
+    // The user's choice, carried out at once; conflicts are explained in one alert.
+    void setDesktopKeybindingsWanted(bool wanted);
+    // While a combination is recorded, VYRN's desktop entries are taken out, so that pressing
+    // one runs no translation; they are written again afterwards from the stored hotkeys.
+    void suspendDesktopKeybindings(bool suspended);
+    // How the two hotkeys reach VYRN now, for the settings window.
+    QString route() const;
+
     // Brings the registrations in line with the settings, letting go only of what changed. A
     // changed combination that cannot be taken gives way to the one held before, which is
     // stored again. Failures are explained in one alert.
@@ -46,6 +60,7 @@ Q_SIGNALS:
 
 private:
     void presentConflictAlert(const std::vector<HotkeyFailure>& failures);
+    void writeDesktopKeybindings();
 
     SettingsManager& m_settings;
     HotkeyService& m_service;
@@ -54,4 +69,8 @@ private:
     bool m_reportedUnavailable = false;
     std::unique_ptr<HotkeyRegistration> m_screenshot;
     std::unique_ptr<HotkeyRegistration> m_selection;
+    DesktopKeybindings* m_desktop = nullptr;
+    QString m_program;
+    bool m_desktopSuspended = false;
+    QStringList m_desktopWritten; // as registered() names them
 };

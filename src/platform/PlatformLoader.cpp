@@ -4,6 +4,7 @@
 #include "base/DesktopSession.h"
 #include "base/Logger.h"
 #include "platform/DesktopColorScheme.h"
+#include "platform/DesktopKeybindings.h"
 #include "platform/HotkeyService.h"
 #include "platform/PlatformServices.h"
 #include "platform/atspi/AtspiAccessibilityReader.h"
@@ -11,6 +12,7 @@
 #include "platform/freedesktop/FileKeyStore.h"
 #include "platform/freedesktop/FreedesktopNotificationService.h"
 #include "platform/freedesktop/SecretServiceKeyStore.h"
+#include "platform/gnome/GnomeCustomKeybindings.h"
 #include "platform/kde/KGlobalAccelHotkeyService.h"
 #include "platform/null/NullHotkeyService.h"
 #include "platform/null/NullNotificationService.h"
@@ -110,6 +112,8 @@ void logChoice(const DesktopVerdict& verdict, const PlatformServices& platform) 
     QString hotkeys = QStringLiteral("X11 按键抓取");
     if (dynamic_cast<const KGlobalAccelHotkeyService*>(platform.hotkeys.get()))
         hotkeys = QStringLiteral("KDE 全局快捷键服务（kglobalaccel）");
+    else if (platform.desktopKeybindings)
+        hotkeys = platform.desktopKeybindings->place() + QStringLiteral("（自定义快捷键，经用户同意后写入）");
     else if (const std::optional<KeyGrabFailure> reason = platform.hotkeys->unavailable())
         hotkeys = QStringLiteral("不可用（") + reason->message + QStringLiteral("）");
     const QString capture = platform.screenCapture->unavailableReason().isEmpty() ? QStringLiteral("X11 屏幕")
@@ -165,8 +169,14 @@ std::unique_ptr<PlatformServices> load(SessionType session, const Options& optio
         loadX11Services(*platform);
     else
         loadNullServices(*platform);
-    if (desktop.desktop == Desktop::Plasma5Wayland || desktop.desktop == Desktop::Plasma6Wayland)
-        platform->hotkeys = std::make_unique<KGlobalAccelHotkeyService>(QDBusConnection::sessionBus());
+    if (desktop.desktop == Desktop::Plasma5Wayland || desktop.desktop == Desktop::Plasma6Wayland) {
+        auto kde = std::make_unique<KGlobalAccelHotkeyService>(QDBusConnection::sessionBus());
+        platform->blockGlobalShortcuts = [service = kde.get()](bool blocked) {
+            service->blockShortcuts(blocked);
+        };
+        platform->hotkeys = std::move(kde);
+    } else if (desktop.desktop == Desktop::GnomeWayland)
+        platform->desktopKeybindings = GnomeCustomKeybindings::open();
     logChoice(desktop, *platform);
     SelectionServices& selection = platform->selection;
     if (!selection.sourceProbe) {

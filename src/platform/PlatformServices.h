@@ -11,6 +11,7 @@
 
 class AccessibilitySupport;
 class DesktopColorScheme;
+class DesktopKeybindings;
 class HotkeyService;
 class KeyStoreBackend;
 class NotificationService;
@@ -35,6 +36,12 @@ struct PlatformServices {
     std::unique_ptr<NotificationService> notifications;
     std::unique_ptr<ScreenCapture> screenCapture;
     std::unique_ptr<HotkeyService> hotkeys;
+    // Where the desktop binds VYRN's actions in its own settings instead (GNOME on Wayland);
+    // null elsewhere.
+    std::unique_ptr<DesktopKeybindings> desktopKeybindings;
+    // Pauses the desktop's global shortcuts, VYRN's among them (true), and lets them work again
+    // (false), where its shortcut service can (KDE Plasma); empty elsewhere.
+    std::function<void(bool blocked)> blockGlobalShortcuts;
     std::unique_ptr<DesktopColorScheme> colorScheme;
     std::unique_ptr<AccessibilitySupport> accessibility;
     SelectionServices selection;

@@ -369,6 +369,26 @@ bool SettingsManager::ocrTraditionalChinese() const {
     return looseBoolean(m_store->value(key("ocrTraditionalChinese"))).value_or(false);
 }
 
+bool SettingsManager::desktopKeybindings() const {
+    std::lock_guard guard(m_lock);
+    return looseBoolean(m_store->value(key("desktopKeybindings"))).value_or(false);
+}
+
+void SettingsManager::setDesktopKeybindings(bool value) {
+    std::lock_guard guard(m_lock);
+    m_store->setValue(key("desktopKeybindings"), value);
+}
+
+bool SettingsManager::desktopKeybindingsOffered() const {
+    std::lock_guard guard(m_lock);
+    return looseBoolean(m_store->value(key("desktopKeybindingsOffered"))).value_or(false);
+}
+
+void SettingsManager::setDesktopKeybindingsOffered(bool value) {
+    std::lock_guard guard(m_lock);
+    m_store->setValue(key("desktopKeybindingsOffered"), value);
+}
+
 std::optional<QString> SettingsManager::skipUpdateVersion() const {
     return m_store->text(key("skipUpdateVersion"));
 }

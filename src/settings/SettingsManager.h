@@ -126,6 +126,13 @@ public:
     // `kavelin.ocrTraditionalChinese`: OCR also loads the traditional Chinese model. Off
     // unless set: that model turns simplified text traditional and slows every recognition.
     bool ocrTraditionalChinese() const;
+    // `kavelin.desktopKeybindings`: the user agreed that VYRN's two translation hotkeys be
+    // bound in the desktop's own keyboard settings (GNOME on Wayland). Off unless set.
+    bool desktopKeybindings() const;
+    void setDesktopKeybindings(bool value);
+    // `kavelin.desktopKeybindingsOffered`: the offer to bind them was made once.
+    bool desktopKeybindingsOffered() const;
+    void setDesktopKeybindingsOffered(bool value);
 
     void migrateLegacyPrompt();
 

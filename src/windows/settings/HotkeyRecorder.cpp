@@ -100,9 +100,13 @@ void HotkeyRecorder::start() {
     setTitle(recordingTitle);
     if (m_button)
         m_button->setTone(StatusTone::warning);
+    QString status = QStringLiteral("请按下组合键...");
+    if (!m_soloKeyHint.isEmpty())
+        status += QLatin1Char('\n') + m_soloKeyHint;
+    if (!m_recordingNote.isEmpty())
+        status += QLatin1Char('\n') + m_recordingNote;
     if (m_statusLabel)
-        m_statusLabel->setText(m_soloKeyHint.isEmpty() ? QStringLiteral("请按下组合键...")
-                                                       : QStringLiteral("请按下组合键...\n") + m_soloKeyHint);
+        m_statusLabel->setText(status);
     holdKeyboard();
     m_timeout.start(m_timeoutDuration);
 }

@@ -73,6 +73,8 @@ public:
     QString soloKeyHint() const { return m_soloKeyHint; }
 
     void setTimeout(std::chrono::milliseconds timeout) { m_timeoutDuration = timeout; }
+    // A line shown under the button while recording: what may still take the keys first.
+    void setRecordingNote(const QString& note) { m_recordingNote = note; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -93,6 +95,7 @@ private:
     const std::function<bool()> m_othersBusy;
     const std::function<void(bool)> m_blockDesktopShortcuts;
     bool m_desktopShortcutsBlocked = false;
+    QString m_recordingNote;
 
     QPointer<RecordButton> m_button;
     QPointer<QLabel> m_statusLabel;

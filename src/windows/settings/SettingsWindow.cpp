@@ -140,6 +140,16 @@ QWidget* SettingsWindow::buildHotkeysTab(const QList<HotkeySectionText>& section
     column->setContentsMargins(20, 16, 20, 16);
     column->setSpacing(4);
 
+    hotkeyRouteTitle = label(QStringLiteral("🧭 快捷键生效方式"), 15, QFont::DemiBold, content);
+    column->addWidget(hotkeyRouteTitle);
+    hotkeyRouteLabel = secondaryLabel(QString(), 11, content);
+    column->addWidget(hotkeyRouteLabel);
+    desktopKeybindingsButton = new QPushButton(content);
+    desktopKeybindingsButton->setMinimumHeight(32);
+    desktopKeybindingsButton->hide();
+    column->addWidget(desktopKeybindingsButton, 0, Qt::AlignLeft);
+    column->addSpacing(12);
+
     for (const HotkeySectionText& section : sections) {
         column->addWidget(label(section.title, 15, QFont::DemiBold, content));
         column->addWidget(secondaryLabel(section.description, 11, content));
@@ -158,10 +168,6 @@ QWidget* SettingsWindow::buildHotkeysTab(const QList<HotkeySectionText>& section
         column->addSpacing(12);
         hotkeySections.append({button, status});
     }
-    recordingNote = secondaryLabel(QString(), 11, content);
-    recordingNote->hide();
-    column->addWidget(recordingNote);
-    column->addSpacing(12);
 
     column->addWidget(label(QStringLiteral("🎯 默认优先弹窗"), 15, QFont::DemiBold, content));
     column->addWidget(secondaryLabel(

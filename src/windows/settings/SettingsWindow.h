@@ -42,8 +42,10 @@ public:
     QCheckBox* telemetryCheckbox = nullptr;
     QLabel* telemetryNote = nullptr;
     QList<HotkeySection> hotkeySections;
-    // Under the recorders: what the desktop may still do with a combination being recorded.
-    QLabel* recordingNote = nullptr;
+    // How the two translation hotkeys reach VYRN, and the desktop's bindings to add or remove.
+    QLabel* hotkeyRouteTitle = nullptr;
+    QLabel* hotkeyRouteLabel = nullptr;
+    QPushButton* desktopKeybindingsButton = nullptr;
     SegmentedControl* defaultSplitSeg = nullptr;
     SegmentedControl* templateModeSeg = nullptr;
     QLabel* templateModeStatusLabel = nullptr;

@@ -100,10 +100,9 @@ const std::vector<HotkeySetting>& hotkeySettings() {
 } // namespace
 
 SettingsWindowController::SettingsWindowController(SettingsManager& settings, AlertPresenter& alerts,
-                                                   std::function<void()> reregisterHotkeys,
-                                                   DesktopShortcuts desktopShortcuts)
+                                                   std::function<void()> reregisterHotkeys)
     : m_settings(settings), m_alerts(alerts), m_reregisterHotkeys(std::move(reregisterHotkeys)),
-      m_recordingNote(desktopShortcuts.note), m_connectionTest(settings), m_keyStore(settings) {
+      m_connectionTest(settings), m_keyStore(settings) {
     for (const HotkeySetting& hotkey : hotkeySettings()) {
         // Buttons name what is stored by its code and mask: a stored display text may be
         // one an older version wrote.
@@ -112,7 +111,11 @@ SettingsWindowController::SettingsWindowController(SettingsManager& settings, Al
         };
         m_recorders.push_back(std::make_unique<HotkeyRecorder>(
             hotkey.allowedSoloKeyCodes, hotkey.soloKeyHint, defaultDisplay,
-            [this] { return anyRecorderBusy(); }, desktopShortcuts.block));
+            [this] { return anyRecorderBusy(); },
+            [this](bool recording) {
+                if (m_route.suspend)
+                    m_route.suspend(recording);
+            }));
     }
     connect(&m_connectionTest, &ConnectionTest::finished, this, [this](const StatusMessage& status) {
         if (ProviderCard* card = m_window ? m_window->providerCard() : nullptr)
@@ -157,8 +160,6 @@ void SettingsWindowController::show() {
         connect(window->telemetryCheckbox, &QCheckBox::toggled, this,
                 &SettingsWindowController::telemetryToggled);
 
-        window->recordingNote->setText(m_recordingNote);
-        window->recordingNote->setVisible(!m_recordingNote.isEmpty());
         for (int i = 0; i < hotkeyCount; ++i)
             m_recorders[size_t(i)]->attach(window->hotkeySections[i].button,
                                            window->hotkeySections[i].statusLabel);
@@ -179,11 +180,44 @@ void SettingsWindowController::show() {
         connect(window->aboutButton, &QPushButton::clicked, this, &SettingsWindowController::showAbout);
         connect(window, &SettingsWindow::closing, this, &SettingsWindowController::windowWillClose);
         installProviderCard(m_settings.apiProvider());
+        connect(window->desktopKeybindingsButton, &QPushButton::clicked, this,
+                &SettingsWindowController::desktopKeybindingsClicked);
+        refreshHotkeyRoute();
     }
     logi(QStringLiteral("打开偏好设置窗口"));
     m_window->show();
     m_window->raise();
     m_window->activateWindow();
+}
+
+void SettingsWindowController::setHotkeyRoute(HotkeyRoute route) {
+    m_route = std::move(route);
+    for (const auto& recorder : m_recorders)
+        recorder->setRecordingNote(m_route.recordingNote);
+    refreshHotkeyRoute();
+}
+
+void SettingsWindowController::refreshHotkeyRoute() {
+    if (!m_window)
+        return;
+    const QString route = m_route.describe ? m_route.describe() : QString();
+    m_window->hotkeyRouteLabel->setText(route);
+    m_window->hotkeyRouteTitle->setVisible(!route.isEmpty());
+    m_window->hotkeyRouteLabel->setVisible(!route.isEmpty());
+    QPushButton* button = m_window->desktopKeybindingsButton;
+    button->setVisible(m_route.desktopKeybindings);
+    button->setText(
+        (m_settings.desktopKeybindings() ? QStringLiteral("从 %1 中移除") : QStringLiteral("添加到 %1"))
+            .arg(m_route.desktopPlace));
+    // Room around the text, as the window's other buttons have.
+    button->setMinimumWidth(button->fontMetrics().horizontalAdvance(button->text()) + 40);
+}
+
+void SettingsWindowController::desktopKeybindingsClicked() {
+    if (!m_route.desktopKeybindings || !m_route.setDesktopKeybindings)
+        return;
+    m_route.setDesktopKeybindings(!m_settings.desktopKeybindings());
+    refreshHotkeyRoute();
 }
 
 void SettingsWindowController::windowWillClose() {

@@ -28,15 +28,31 @@ public:
     enum class Hotkey { screenshot, selection, closePanel, togglePanel, split };
     static constexpr int hotkeyCount = 5;
 
-    // What recording a combination meets on this desktop beyond VYRN's keyboard grab.
-    struct DesktopShortcuts {
-        std::function<void(bool)> block; // stops them while recording; empty where nothing can
-        QString note;                    // shown under the recorders; empty: nothing to say
+    // How the translation hotkeys reach VYRN; all optional.
+    struct HotkeyRoute {
+        std::function<QString()> describe;
+        // The desktop can bind them in its own settings with the user's consent (GNOME on
+        // Wayland): the tab offers the button, which calls `setDesktopKeybindings`.
+        bool desktopKeybindings = false;
+        QString desktopPlace; // "GNOME 键盘快捷键"
+        std::function<void(bool wanted)> setDesktopKeybindings;
+        // Pauses the desktop's shortcuts, or VYRN's among them, while a recorder holds the
+        // keyboard (true) and lets them work again after (false). The keyboard grab cannot
+        // stop them under Wayland.
+        std::function<void(bool recording)> suspend;
+        // Shown under a recorder while it records.
+        QString recordingNote;
     };
+
     // `reregisterHotkeys` runs after a save or reset changed the hotkeys, from the event loop.
     SettingsWindowController(SettingsManager& settings, AlertPresenter& alerts,
-                             std::function<void()> reregisterHotkeys, DesktopShortcuts desktopShortcuts = {});
+                             std::function<void()> reregisterHotkeys);
     ~SettingsWindowController() override;
+
+    void setHotkeyRoute(HotkeyRoute route);
+    void desktopKeybindingsClicked();
+    // The hotkeys tab names the route again (after the desktop's bindings changed).
+    void refreshHotkeyRoute();
 
     // Opens the window, or brings the open one forward with its unsaved edits, and gives it
     // the focus.
@@ -75,7 +91,7 @@ private:
     SettingsManager& m_settings;
     AlertPresenter& m_alerts;
     std::function<void()> m_reregisterHotkeys;
-    QString m_recordingNote;
+    HotkeyRoute m_route;
     std::vector<std::unique_ptr<HotkeyRecorder>> m_recorders;
     QPointer<SettingsWindow> m_window;
     ConnectionTest m_connectionTest;

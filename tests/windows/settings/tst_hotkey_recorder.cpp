@@ -56,10 +56,10 @@ private Q_SLOTS:
         platform = PlatformLoader::load(SessionType::X11);
         settings =
             std::make_unique<SettingsManager>(env.newPreferencesPath(), std::make_unique<FakeKeyStore>());
-        m_controller = std::make_unique<SettingsWindowController>(
-            *settings, alerts, [] {},
-            SettingsWindowController::DesktopShortcuts{[this](bool on) { desktopShortcutsBlocked = on; },
-                                                       {}});
+        m_controller = std::make_unique<SettingsWindowController>(*settings, alerts, [] {});
+        SettingsWindowController::HotkeyRoute route;
+        route.suspend = [this](bool on) { desktopShortcutsBlocked = on; };
+        m_controller->setHotkeyRoute(route);
         KeyGrabResult<HotkeyRegistration> registered =
             platform->hotkeys->registerHotkey(17, CarbonModifier::control);
         QVERIFY(registered);
@@ -174,6 +174,29 @@ private Q_SLOTS:
         openWindow();
         QCOMPARE(section(Hotkey::screenshot).statusLabel->text(),
                  QStringLiteral("点击上方按钮开始录制新快捷键"));
+    }
+
+    // GNOME on Wayland: the route button, and recording suspends VYRN's entries until it ends.
+    void desktopRoute() {
+        QStringList calls;
+        auto record = [&](const char* call) { calls.append(QString::fromLatin1(call)); };
+        controller().setHotkeyRoute(
+            {{},
+             true,
+             QStringLiteral("GNOME 键盘快捷键"),
+             [&](bool on) { settings->setDesktopKeybindings(on), record(on ? "on" : "off"); },
+             [&](bool on) { record(on ? "suspend" : "resume"); },
+             QStringLiteral("注意")});
+        QPushButton* button = controller().window()->desktopKeybindingsButton;
+        QCOMPARE(button->text(), QStringLiteral("添加到 GNOME 键盘快捷键"));
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(button->text(), QStringLiteral("从 GNOME 键盘快捷键 中移除"));
+        QTest::mouseClick(section(Hotkey::screenshot).button, Qt::LeftButton);
+        QVERIFY(section(Hotkey::screenshot).statusLabel->text().endsWith(QStringLiteral("\n注意")));
+        controller().recorder(Hotkey::screenshot).cancel();
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(calls, (QStringList{"on", "suspend", "resume", "off"}));
+        controller().setHotkeyRoute({});
     }
 
     void cleanupTestCase() {

@@ -1,0 +1,48 @@
+#include "support/MutterKeyboard.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusReply>
+
+namespace {
+const QString kService = QStringLiteral("org.gnome.Mutter.RemoteDesktop");
+// A stuck shell fails the test at once instead of at every key of it.
+constexpr int kCallLimitMs = 3000;
+} // namespace
+
+MutterKeyboard::MutterKeyboard() {
+    const QDBusReply<QDBusObjectPath> created = QDBusConnection::sessionBus().call(
+        QDBusMessage::createMethodCall(kService, QStringLiteral("/org/gnome/Mutter/RemoteDesktop"), kService,
+                                       QStringLiteral("CreateSession")),
+        QDBus::Block, kCallLimitMs);
+    m_session = created.isValid() ? created.value().path() : QString();
+    m_error = created.error().message();
+    if (!isOpen() || !call(QStringLiteral("Start")))
+        m_session.clear();
+    press({0xffe1}); // Shift: the key a new device drops
+}
+
+MutterKeyboard::~MutterKeyboard() {
+    if (isOpen())
+        call(QStringLiteral("Stop"));
+}
+
+bool MutterKeyboard::call(const QString& method, const QVariantList& arguments) {
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(kService, m_session, kService + QStringLiteral(".Session"), method);
+    message.setArguments(arguments);
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(message, QDBus::Block, kCallLimitMs);
+    if (reply.type() == QDBusMessage::ErrorMessage)
+        m_error = reply.errorMessage();
+    return reply.type() != QDBusMessage::ErrorMessage;
+}
+
+bool MutterKeyboard::press(const QList<quint32>& keysyms) {
+    bool ok = isOpen();
+    for (quint32 keysym : keysyms)
+        ok = ok && call(QStringLiteral("NotifyKeyboardKeysym"), {keysym, true});
+    for (auto keysym = keysyms.rbegin(); keysym != keysyms.rend(); ++keysym)
+        ok = call(QStringLiteral("NotifyKeyboardKeysym"), {*keysym, false}) && ok;
+    return ok;
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+
+// Keys pressed as a user's keyboard presses them in a GNOME Wayland session: through Mutter's
+// RemoteDesktop interface, so that the compositor's own shortcuts see them. One session is held
+// for the keyboard's life (a new virtual device drops its first key).
+class MutterKeyboard {
+public:
+    MutterKeyboard();
+    ~MutterKeyboard();
+    bool isOpen() const { return !m_session.isEmpty(); }
+    QString error() const { return m_error; }
+    // X11 keysyms, pressed in order and released in reverse.
+    bool press(const QList<quint32>& keysyms);
+
+private:
+    bool call(const QString& method, const QVariantList& arguments = {});
+
+    QString m_session;
+    QString m_error;
+};
