@@ -6,6 +6,7 @@
 #include "support/VyrnProcess.h"
 #include "support/X11Desktop.h"
 
+#include <QDBusConnection>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -277,22 +278,40 @@ private Q_SLOTS:
         QVERIFY(vyrn.terminate());
     }
 
-    // Hotkeys are not grabbed (Xwayland cannot), and the user is told once what works.
+    // Hotkeys are not grabbed (Xwayland cannot), and the user is told once what works: the
+    // command to bind only where the desktop carries no hotkeys for VYRN.
+    void waylandSessionSaysWhatWorks_data() {
+        QTest::addColumn<QString>("desktop");
+        QTest::addColumn<QString>("busName"); // owned on the bus: the desktop answers
+        QTest::addColumn<bool>("namesCommand");
+        QTest::newRow("unknown desktop") << QString() << QString() << true;
+        QTest::newRow("GNOME not answering") << QStringLiteral("GNOME") << QString() << true;
+        QTest::newRow("GNOME") << QStringLiteral("GNOME") << QStringLiteral("org.gnome.Shell") << false;
+    }
     void waylandSessionSaysWhatWorks() {
+        QFETCH(QString, desktop);
+        QFETCH(QString, busName);
+        QFETCH(bool, namesCommand);
         PrivateSessionBus bus;
         NotificationServer notifications(bus.address());
         QVERIFY(notifications.registerOnBus());
+        QDBusConnection shell = QDBusConnection::connectToBus(bus.address(), QStringLiteral("desktop"));
+        QVERIFY(busName.isEmpty() || shell.registerService(busName));
         QProcessEnvironment environment = bus.environment(VyrnProcess::environment());
         environment.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
         environment.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("vyrn-test-no-wayland"));
+        environment.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), desktop);
         VyrnProcess vyrn(environment);
         QVERIFY(vyrn.startReady({QStringLiteral("--background")}));
         QVERIFY(hold(17, 4096)); // the default hotkey is free for others
         QTRY_COMPARE_WITH_TIMEOUT(notifications.calls().size(), 1, 30000);
         QCOMPARE(notifications.calls().constFirst().summary,
                  QStringLiteral("VYRN 在 Wayland 会话中功能有限"));
-        QVERIFY(notifications.calls().constFirst().body.contains(QStringLiteral("vyrn --selection")));
+        const QString body = notifications.calls().constFirst().body;
+        QCOMPARE(body.contains(QStringLiteral("vyrn --selection")), namesCommand);
+        QCOMPARE(body.contains(QStringLiteral("全局快捷键、截图翻译")), namesCommand); // "need X11"
         QVERIFY(vyrn.terminate());
+        QDBusConnection::disconnectFromBus(QStringLiteral("desktop"));
     }
 };
 
