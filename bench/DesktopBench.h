@@ -1,9 +1,12 @@
 #pragma once
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <cstdlib>
 
 // Benchmarks of windows: on X11 only (under xvfb-run), with settings in `home`. Call before
 // the application object is made.
@@ -25,4 +28,17 @@ inline bool startWindowManagerIfNone(QProcess& windowManager) {
         return false;
     windowManager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
     return true;
+}
+
+// Runs the event loop until `done`; a bench that waits a minute for something has failed.
+template <typename Done> void spinUntil(Done done, const char* what) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        if (timer.elapsed() > 60000) {
+            std::fprintf(stderr, "timed out waiting for %s\n", what);
+            std::exit(1);
+        }
+    }
 }

@@ -50,18 +50,6 @@ void idle(int ms) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
-template <typename Done> void spinUntil(Done done, const char* what) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-        if (timer.elapsed() > 60000) {
-            std::fprintf(stderr, "timed out waiting for %s\n", what);
-            std::exit(1);
-        }
-    }
-}
-
 double sinceMs(const QElapsedTimer& timer) {
     return double(timer.nsecsElapsed()) / 1e6;
 }

@@ -63,18 +63,6 @@ QString answerOfTokens(int tokens) {
     return answer + QStringLiteral("\n## 常用短语与习语\n- **within two weeks**：两周之内\n");
 }
 
-void spinUntil(const std::function<bool()>& done, const char* what) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-        if (timer.elapsed() > 60000) {
-            std::fprintf(stderr, "timed out waiting for %s\n", what);
-            std::exit(1);
-        }
-    }
-}
-
 // Words on the panel's page: dark pixels on its white.
 bool wordsPainted(const ResultWindowController& results) {
     const ResultWebView* view = results.webView();
@@ -203,13 +191,7 @@ int main(int argc, char** argv) {
 
     QProcess windowManager;
     if (startWindowManagerIfNone(windowManager))
-        spinUntil(
-            [start = QElapsedTimer()]() mutable {
-                if (!start.isValid())
-                    start.start();
-                return start.elapsed() > 1500;
-            },
-            "the window manager");
+        idle(1500);
 
     QList<double> first;
     for (int i = 0; i < kFirstRuns; ++i) {

@@ -33,6 +33,9 @@ QPalette forScheme(bool dark) {
     palette.setColor(QPalette::Shadow, Qt::black);
     palette.setColor(QPalette::Highlight, QColor(0x0a, 0x84, 0xff));
     palette.setColor(QPalette::HighlightedText, Qt::white);
+    // A new palette starts from the application's light one: its grey for secondary lines
+    // would vanish on the dark window.
+    palette.setColor(QPalette::PlaceholderText, QColor(0x98, 0x98, 0x9d));
     for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
         palette.setColor(QPalette::Disabled, role, QColor(0x7c, 0x7c, 0x80));
     palette.setColor(QPalette::Disabled, QPalette::Button, window);
