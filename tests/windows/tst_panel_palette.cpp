@@ -1,3 +1,4 @@
+#include "support/TestMain.h"
 #include "windows/PanelPalette.h"
 
 #include <QApplication>
@@ -11,15 +12,14 @@ class TestPanelPalette : public QObject {
 private Q_SLOTS:
     void textStandsOut_data() {
         QTest::addColumn<bool>("dark");
-        QTest::addColumn<QPalette::ColorGroup>("group");
         QTest::addColumn<QPalette::ColorRole>("role");
-        for (const bool dark : {false, true}) {
-            const char* scheme = dark ? "dark" : "light";
-            for (const QPalette::ColorRole role :
-                 {QPalette::WindowText, QPalette::ButtonText, QPalette::PlaceholderText})
-                QTest::addRow("%s, role %d", scheme, int(role)) << dark << QPalette::Active << role;
-            QTest::addRow("%s, disabled text", scheme) << dark << QPalette::Disabled << QPalette::WindowText;
-        }
+        const std::pair<const char*, QPalette::ColorRole> roles[] = {
+            {"text", QPalette::WindowText},
+            {"button", QPalette::ButtonText},
+            {"second line", QPalette::PlaceholderText}};
+        for (const bool dark : {false, true})
+            for (const auto& [name, role] : roles)
+                QTest::addRow("%s, %s", dark ? "dark" : "light", name) << dark << role;
     }
     void textStandsOut() {
         QFETCH(bool, dark);
@@ -33,9 +33,5 @@ private Q_SLOTS:
     }
 };
 
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    TestPanelPalette test;
-    return QTest::qExec(&test, argc, argv);
-}
+VYRN_TEST_MAIN(QApplication, TestPanelPalette, "offscreen")
 #include "tst_panel_palette.moc"
