@@ -17,20 +17,6 @@ bool isBlank(QChar c) {
     return c == u' ' || c == u'\t';
 }
 
-QStringView trimBlank(QStringView s) {
-    qsizetype begin = 0, end = s.size();
-    while (begin < end && isBlank(s[begin]))
-        ++begin;
-    while (end > begin && isBlank(s[end - 1]))
-        --end;
-    return s.sliced(begin, end - begin);
-}
-
-bool isPipeLine(QStringView line) {
-    const QStringView t = trimBlank(line);
-    return t.startsWith(u'|') && t.endsWith(u'|');
-}
-
 // & < > " in that order's effect, in one pass; U+E000 becomes its stand-in.
 // Runs of ordinary characters are copied whole: answers can be large.
 QString escapeAnswerText(QStringView text, bool* hadPrivateUse) {
@@ -189,6 +175,20 @@ QString finish(QString html, const QStringList& codes, bool hadPrivateUse) {
 }
 
 } // namespace
+
+QStringView HTMLRenderer::trimBlank(QStringView s) {
+    qsizetype begin = 0, end = s.size();
+    while (begin < end && isBlank(s[begin]))
+        ++begin;
+    while (end > begin && isBlank(s[end - 1]))
+        --end;
+    return s.sliced(begin, end - begin);
+}
+
+bool HTMLRenderer::isPipeLine(QStringView line) {
+    const QStringView t = trimBlank(line);
+    return t.startsWith(u'|') && t.endsWith(u'|');
+}
 
 const QStringList& HTMLRenderer::knownSectionHeadings() {
     static const QStringList headings{QStringLiteral("中文翻译"), QStringLiteral("重要词汇"),

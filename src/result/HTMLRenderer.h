@@ -27,6 +27,10 @@ public:
     static const QStringList& knownSectionHeadings();
 
     static QList<MarkdownSection> parseSections(const QString& markdown);
+    // Without the spaces and tabs at either end (the only blanks Markdown lines are padded with).
+    static QStringView trimBlank(QStringView s);
+    // A line that starts and ends with "|": a table row, or a table still arriving.
+    static bool isPipeLine(QStringView line);
     static bool isTableSeparatorLine(QStringView line);
     static bool isTableBody(const QString& text);
     static QStringList parseTableCells(QStringView line);

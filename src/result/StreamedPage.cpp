@@ -8,23 +8,6 @@
 
 namespace {
 
-bool isBlank(QChar c) {
-    return c == u' ' || c == u'\t';
-}
-
-QStringView trimBlank(QStringView s) {
-    while (!s.isEmpty() && isBlank(s.front()))
-        s = s.sliced(1);
-    while (!s.isEmpty() && isBlank(s.back()))
-        s.chop(1);
-    return s;
-}
-
-bool isPipeLine(QStringView line) {
-    const QStringView t = trimBlank(line);
-    return t.startsWith(u'|') && t.endsWith(u'|');
-}
-
 // Where a code span opens that nothing closes yet, or -1: the renderer's own pairing.
 qsizetype openCodeSpan(QStringView text) {
     qsizetype open = text.indexOf(u'`');
@@ -63,7 +46,7 @@ bool isInTable(QStringView text, qsizetype lineStart) {
     while (true) {
         const qsizetype start = lineStart;
         const QStringView line = text.sliced(start, end - start);
-        if (!isPipeLine(line))
+        if (!HTMLRenderer::isPipeLine(line))
             return false;
         if (separatorBelow)
             return true;
@@ -79,14 +62,15 @@ bool isInTable(QStringView text, qsizetype lineStart) {
 qsizetype safeLength(QStringView t) {
     const qsizetype lastBreak = t.lastIndexOf(u'\n');
     const QStringView partial = t.sliced(lastBreak + 1);
-    const QStringView partialStart = trimBlank(partial);
+    const QStringView partialStart = HTMLRenderer::trimBlank(partial);
     qsizetype end = t.size();
     if (partialStart.isEmpty() || partialStart.startsWith(u'|') || partialStart.startsWith(u'#')) {
         end = std::max<qsizetype>(lastBreak, 0);
         // A pipe line is a table's header once its separator follows: until then it waits.
         if (end > 0) {
             const qsizetype lineStart = end == 0 ? 0 : t.lastIndexOf(u'\n', end - 1) + 1;
-            if (isPipeLine(t.sliced(lineStart, end - lineStart)) && !isInTable(t.first(end), lineStart))
+            if (HTMLRenderer::isPipeLine(t.sliced(lineStart, end - lineStart)) &&
+                !isInTable(t.first(end), lineStart))
                 end = std::max<qsizetype>(lineStart - 1, 0);
         }
     } else if (const qsizetype bold = openBold(partial); bold >= 0) {
@@ -161,7 +145,7 @@ QString StreamedBody::renderTail(const QString& tail) {
     qsizetype linesStart = tail.size(), pipeLines = 0;
     for (qsizetype lineEnd = tail.size();;) {
         const qsizetype lineStart = lineEnd == 0 ? 0 : tail.lastIndexOf(u'\n', lineEnd - 1) + 1;
-        if (!isPipeLine(QStringView(tail).sliced(lineStart, lineEnd - lineStart)))
+        if (!HTMLRenderer::isPipeLine(QStringView(tail).sliced(lineStart, lineEnd - lineStart)))
             break;
         ++pipeLines;
         linesStart = lineStart;
