@@ -21,6 +21,8 @@ constexpr std::chrono::milliseconds kCaptureTimeout{15000};
 // A desktop shortcut's own grab lasts until its keys are released.
 constexpr std::chrono::milliseconds kGrabRetryInterval{20};
 constexpr qint64 kGrabRetryLimitMs = 1000;
+constexpr std::chrono::milliseconds kFocusRetryInterval{200};
+constexpr qint64 kFocusLimitMs = 3000;
 
 struct Screens {
     QList<QScreen*> screens;
@@ -85,6 +87,9 @@ ScreenshotEngine::ScreenshotEngine(std::unique_ptr<ScreenCapture> capture) : m_c
     m_grabRetryTimer.setSingleShot(true);
     m_grabRetryTimer.setInterval(kGrabRetryInterval);
     connect(&m_grabRetryTimer, &QTimer::timeout, this, &ScreenshotEngine::grabInput);
+    m_focusRetryTimer.setSingleShot(true);
+    m_focusRetryTimer.setInterval(kFocusRetryInterval);
+    connect(&m_focusRetryTimer, &QTimer::timeout, this, &ScreenshotEngine::requestFocus);
 }
 
 ScreenshotEngine::~ScreenshotEngine() {
@@ -252,14 +257,36 @@ void ScreenshotEngine::showOverlays(QList<Part> parts) {
     }
     m_grabClock.start();
     if (focused) {
-        // The desktop gives the keys to one window; the others still take the pointer.
-        WindowActivation::activateNow(m_parts.first().view->windowHandle());
+        // The desktop gives the keys to one window; the others still take the pointer. Asked
+        // once the window is on the screen, and again while the window manager has not taken
+        // it on yet and ignores the request.
+        OverlayView* first = m_parts.first().view;
+        auto connection = std::make_shared<QMetaObject::Connection>();
+        *connection = connect(first, &OverlayView::painted, this, [this, connection] {
+            disconnect(*connection);
+            requestFocus();
+        });
         m_holdsInput = true;
     } else {
         grabInput();
     }
     if (m_isActive)
         m_safetyTimer.start();
+}
+
+void ScreenshotEngine::requestFocus() {
+    OverlayView* first = m_parts.isEmpty() ? nullptr : m_parts.first().view.data();
+    if (!m_isActive || !first)
+        return;
+    for (const Part& part : std::as_const(m_parts))
+        if (part.view && part.view->isActiveWindow())
+            return;
+    if (m_grabClock.elapsed() > kFocusLimitMs) {
+        loge(QStringLiteral("遮罩未获得键盘焦点（窗口管理器拒绝），ESC 无效，可用右键取消"));
+        return;
+    }
+    WindowActivation::activateNow(first->windowHandle());
+    m_focusRetryTimer.start();
 }
 
 void ScreenshotEngine::grabInput() {
@@ -354,6 +381,7 @@ void ScreenshotEngine::cleanup() {
     }
     m_safetyTimer.stop();
     m_grabRetryTimer.stop();
+    m_focusRetryTimer.stop();
     m_isActive = false;
     m_done = {};
     m_capturedFrame = QRectF();

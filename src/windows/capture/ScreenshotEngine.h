@@ -91,6 +91,7 @@ private:
     void showOverlays(QList<Part> parts);
     void finish(const QRectF& selection, const QImage& crop);
     void grabInput();
+    void requestFocus();
     const Part* selectingPart() const;
 
     std::unique_ptr<ScreenCapture> m_capture;
@@ -108,6 +109,7 @@ private:
     bool m_holdsInput = false;
     QTimer m_safetyTimer;
     QTimer m_grabRetryTimer;
+    QTimer m_focusRetryTimer;
     QElapsedTimer m_grabClock;
     QRectF m_capturedFrame;
 };
