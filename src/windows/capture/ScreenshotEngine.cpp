@@ -322,6 +322,9 @@ void ScreenshotEngine::mouseDown(const QPointF& point, OverlayView* view) {
         return;
     const qsizetype previous = m_selecting;
     m_selecting = index;
+    for (const Part& part : std::as_const(m_parts))
+        if (part.view)
+            part.view->hideInstructions();
     m_capturedFrame = m_parts.at(index).frame;
     m_startPoint = point;
     m_isSelecting = true;
