@@ -10,6 +10,7 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QScreen>
 #include <QWindow>
 
@@ -62,6 +63,28 @@ QList<DesktopPicture::Monitor> monitorsOf(const QList<ScreenCapture::MonitorArea
     for (const ScreenCapture::MonitorArea& area : areas)
         monitors.append({area.logical, area.pixels, area.scale});
     return monitors;
+}
+
+// `area` of `whole` without copying it: a picture of all monitors is large. Shares `whole`'s
+// pixels, which must outlive it.
+QImage partOf(const QImage& whole, const QRect& area) {
+    if (whole.depth() % 8 != 0)
+        return whole.copy(area);
+    const uchar* first =
+        whole.constBits() + qsizetype(area.y()) * whole.bytesPerLine() + area.x() * (whole.depth() / 8);
+    return QImage(first, area.width(), area.height(), whole.bytesPerLine(), whole.format());
+}
+
+// What the overlay shows: one picture pixel per device pixel, so that painting never scales.
+QImage shownOn(const QImage& picture, const QScreen* screen) {
+    const QSize device = (QSizeF(screen->geometry().size()) * screen->devicePixelRatio()).toSize();
+    if (picture.size() == device)
+        return picture;
+    QImage shown(device, QImage::Format_RGB32);
+    QPainter painter(&shown);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(QRect(QPoint(), device), picture);
+    return shown;
 }
 
 } // namespace
@@ -225,7 +248,7 @@ void ScreenshotEngine::pictureReady(quint64 capture, ScreenCapture::Picture pict
                      .arg(area.width())
                      .arg(area.height()));
             if (!area.isEmpty())
-                parts.append({nullptr, picture.image.copy(area), all.frames.at(i), screen});
+                parts.append({nullptr, partOf(picture.image, area), all.frames.at(i), screen});
         }
         if (parts.isEmpty()) {
             loge(QStringLiteral("全屏截图失败 (图像中没有任何屏幕)"));
@@ -233,6 +256,7 @@ void ScreenshotEngine::pictureReady(quint64 capture, ScreenCapture::Picture pict
             return;
         }
     }
+    m_wholePicture = std::move(picture.image);
     showOverlays(std::move(parts));
 }
 
@@ -245,7 +269,7 @@ void ScreenshotEngine::showOverlays(QList<Part> parts) {
              .arg(qint64(m_capturedFrame.width()))
              .arg(qint64(m_capturedFrame.height())));
     for (Part& part : m_parts) {
-        part.view = new OverlayView(this, part.picture,
+        part.view = new OverlayView(this, shownOn(part.picture, part.screen),
                                     focused ? OverlayView::Kind::Focused : OverlayView::Kind::Grabbing);
         part.view->winId();
         part.view->windowHandle()->setScreen(part.screen);
@@ -404,6 +428,7 @@ void ScreenshotEngine::cleanup() {
         }
     }
     m_parts.clear();
+    m_wholePicture = QImage();
     m_selecting = -1;
     m_holdsInput = false;
     m_isSelecting = false;

@@ -96,6 +96,7 @@ private:
 
     std::unique_ptr<ScreenCapture> m_capture;
     DoneCallback m_done;
+    QImage m_wholePicture; // the parts' pixels
     QList<Part> m_parts;
     qsizetype m_selecting = -1; // index in m_parts
     bool m_waiting = false;
