@@ -167,11 +167,6 @@ private Q_SLOTS:
             << single << logicalDesktop << QSize(6400, 2160) << logical << QRect(0, 0, 2560, 1600);
         QTest::newRow("two scales, right") << QRect(1280, 0, 1920, 1080) << logicalDesktop
                                            << QSize(6400, 2160) << logical << QRect(2560, 0, 3840, 2160);
-        QTest::newRow("layout with another origin")
-            << QRect(1280, 0, 1024, 768) << QRect(0, 0, 2304, 800) << QSize(3584, 1600)
-            << Monitors{{QRect(-1280, 0, 1280, 800), QRect(0, 0, 2560, 1600), 2},
-                        {QRect(0, 0, 1024, 768), QRect(2560, 0, 1024, 768), 1}}
-            << QRect(2560, 0, 1024, 768);
         QTest::newRow("no monitors: the desktop evenly")
             << QRect(1280, 0, 1024, 768) << QRect(0, 0, 2304, 800) << QSize(4608, 1600) << Monitors{}
             << QRect(2560, 0, 2048, 1536);

@@ -47,6 +47,7 @@ class TestOverlayWayland : public QObject {
     std::unique_ptr<MutterKeyboard> keyboard; // GNOME; KWin's is $VYRN_KINPUT
     std::unique_ptr<ScreenshotEngine> engine;
     QList<QImage> crops;
+    QRectF frame; // of the screen the selection is on, as the panels are placed from it
 
     void startAndWaitForFocus() {
         auto service = std::make_unique<FakeScreenCapture>();
@@ -56,7 +57,10 @@ class TestOverlayWayland : public QObject {
         fake->answersLater = true;
         engine = std::make_unique<ScreenshotEngine>(std::move(service));
         crops.clear();
-        engine->start([this](const QRectF&, const QImage& crop) { crops.append(crop); });
+        engine->start([this](const QRectF&, const QImage& crop) {
+            crops.append(crop);
+            frame = engine->capturedScreenFrame();
+        });
         QTimer::singleShot(100, engine.get(), [fake] { fake->answer(); });
         QTRY_COMPARE_WITH_TIMEOUT(engine->overlayViews().size(), QGuiApplication::screens().size(),
                                   kPatience);
@@ -114,8 +118,12 @@ private Q_SLOTS:
             X11Desktop::xdotool(pointer.split(u' '));
         QTRY_COMPARE_WITH_TIMEOUT(crops.size(), 1, kPatience);
         QCOMPARE(crops.first().size(), screen < 0 ? QSize(0, 0) : QSize(400, 160));
-        if (screen >= 0)
-            QCOMPARE(crops.first().pixel(0, 0) | 0xff000000u, pointCode(from.x(), from.y()));
+        if (screen < 0)
+            return;
+        QCOMPARE(crops.first().pixel(0, 0) | 0xff000000u, pointCode(from.x(), from.y()));
+        const QRect geometry = QGuiApplication::screens().at(screen)->geometry();
+        QCOMPARE(QRectF(frame.x(), 0, frame.width(), frame.height()),
+                 QRectF(geometry.x(), 0, geometry.width(), geometry.height()));
     }
 };
 
