@@ -12,7 +12,8 @@
 #include <QTest>
 
 // The KDE wallet of a headless Plasma session (scripts/wayland/kde-session.sh): a real kwalletd5
-// beside a real gnome-keyring holding a key saved through the Secret Service.
+// beside the real gnome-keyring of scripts/test-session.sh, which holds a key saved through the
+// Secret Service.
 namespace {
 const QString kAccount = QStringLiteral("kavelin.apikey.deepseek");
 
@@ -44,11 +45,6 @@ private Q_SLOTS:
     void initTestCase() {
         if (qEnvironmentVariableIsEmpty("VYRN_KINPUT"))
             QSKIP("needs the KDE session of scripts/wayland/kde-session.sh");
-        QCOMPARE(QProcess::execute(
-                     QStringLiteral("sh"),
-                     {QStringLiteral("-c"),
-                      QStringLiteral("echo -n pw | gnome-keyring-daemon --unlock --components=secrets")}),
-                 0);
         // The wallet as pam_kwallet creates it at login, without a window.
         QCOMPARE(
             wallet(QStringLiteral("pamOpen"), {QStringLiteral("kdewallet"), QByteArray(56, 'k'), 0}).type(),
