@@ -257,7 +257,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("location"); // recorded before; empty: none
         QTest::addColumn<QString>("inUse");    // the store in use; "file" when no secure one answers
         QTest::addColumn<int>("storeStatus");  // of its reads and writes
-        QTest::addColumn<QString>("key");      // empty: the key store cannot be asked
+        QTest::addColumn<QString>("key");      // empty: the key store cannot be asked; "-": no key
         QTest::addColumn<QString>("locationAfter");
         const QString none, ss = QStringLiteral("secretService"), file = QStringLiteral("file"),
                             wallet = QStringLiteral("kwallet");
@@ -271,6 +271,8 @@ private Q_SLOTS:
             << none << wallet << 0 << QStringLiteral("sk-other") << wallet;
         QTest::newRow("wallet, recorded as Secret Service before") << ss << wallet << 0 << inStore << wallet;
         QTest::newRow("wallet away") << wallet << ss << 0 << none << wallet;
+        // Status 1: the Secret Service beside the wallet cannot be asked.
+        QTest::newRow("wallet, Secret Service silent") << none << wallet << 1 << QStringLiteral("-") << none;
     }
     void keyLocations() {
         QFETCH(QString, location);
@@ -287,19 +289,21 @@ private Q_SLOTS:
         FakeKeyStore fileStore, other;
         fileStore.place = QStringLiteral("file");
         const bool wallet = inUse == QLatin1String("kwallet");
-        if (wallet && location.isEmpty())
+        if (wallet && location.isEmpty() && storeStatus != 1)
             other.items.insert(item, "sk-other");
         else if (!wallet && (location.isEmpty() || location == fileStore.place))
             fileStore.items.insert(item, "sk-file");
         keys->place = inUse;
         if (location == QLatin1String("secretService") && inUse != QLatin1String("file"))
             keys->items.insert(item, "sk-store");
+        if (storeStatus == 1)
+            other.readStatus = std::exchange(storeStatus, 0);
         keys->readStatus = keys->writeStatus = storeStatus;
         SettingsManager settings(path, keys->share(),
                                  inUse == QLatin1String("file") ? nullptr : fileStore.share(),
                                  wallet ? other.share() : nullptr);
         const KeyLookup lookup = settings.activeApiKey();
-        QCOMPARE(lookup.key().value_or(QString()), key);
+        QCOMPARE(lookup.key().value_or(QStringLiteral("-")), key.isEmpty() ? QStringLiteral("-") : key);
         QCOMPARE(lookup.isStoreUnavailable(), key.isEmpty());
         QCOMPARE(settings.store().text(locationKey).value_or(QString()), locationAfter);
         // A key that moved is in the store in use and nowhere else.
