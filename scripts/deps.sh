@@ -43,6 +43,8 @@ if [[ " $* " == *" --test "* ]]; then
     # its shortcut service, and what builds the program that types through KWin
     packages+=(kwin-wayland xwayland qtwayland5 libkf5globalaccel-bin libkf5service-bin libwayland-dev libwayland-bin
         plasma-wayland-protocols gcc dbus-bin procps)
+    # its wallet daemon, and what saves a key through the Secret Service beside it
+    packages+=(libkf5wallet-bin libsecret-tools)
     # GNOME's keyboard settings in a private dconf (the GNOME keybinding tests), and a
     # headless GNOME Shell session for the Wayland tests
     packages+=(dconf-service dconf-gsettings-backend gsettings-desktop-schemas gnome-settings-daemon-common)

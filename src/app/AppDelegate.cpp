@@ -65,7 +65,7 @@ AppDelegate::AppDelegate(const Setup& setup)
     logi(QStringLiteral("密钥存储: ") + platform.keyStore->name());
     m_settings = std::make_unique<SettingsManager>(
         setup.preferencesPath.isEmpty() ? SettingsManager::preferencesPath() : setup.preferencesPath,
-        std::move(platform.keyStore), std::move(platform.fileKeyStore));
+        std::move(platform.keyStore), std::move(platform.fileKeyStore), std::move(platform.otherKeyStore));
     m_messageBoxes = std::make_unique<MessageBoxAlertPresenter>();
     m_alerts = setup.alerts ? setup.alerts : m_messageBoxes.get();
     m_notifications = std::make_unique<NotificationManager>(std::move(platform.notifications));
@@ -111,7 +111,9 @@ AppDelegate::AppDelegate(const Setup& setup)
 
 // Members go in reverse order: the flows before the windows they show, the windows before
 // the platform services they use.
-AppDelegate::~AppDelegate() = default;
+AppDelegate::~AppDelegate() {
+    m_quitting->store(true);
+}
 
 void AppDelegate::start(const LaunchOptions& options) {
     m_tray->setup();
@@ -159,6 +161,7 @@ void AppDelegate::handleRequest(const AppRequest& request) {
 }
 
 void AppDelegate::stop() {
+    m_quitting->store(true);
     m_screenshots->cleanup();
     // Its workers end and its Esc grab goes while the display is still there.
     m_pipeline.reset();
@@ -209,9 +212,12 @@ void AppDelegate::logFirstRunWithoutKey() {
     // The key store may take seconds (a locked keyring): never on the main thread. A store
     // that cannot be asked logs its own line; it is not a first run.
     // The line is written from the main loop, so it never follows "VYRN 已退出". The pool
-    // waits for its task before the preferences go.
-    m_startupWork.start([self = QPointer<AppDelegate>(this), &settings = *m_settings] {
-        const KeyLookup lookup = settings.activeApiKey();
+    // waits for its task before the preferences go, and the task stops waiting for the store
+    // (a wallet's password prompt may be open) as soon as VYRN quits.
+    m_startupWork.start([self = QPointer<AppDelegate>(this), &settings = *m_settings, quitting = m_quitting] {
+        KeyWait wait;
+        wait.stillWanted = [quitting] { return !quitting->load(); };
+        const KeyLookup lookup = settings.activeProviderAndKey(wait).key;
         const std::optional<QString> key = lookup.key();
         if (!self || (lookup.state() != KeyLookup::State::notFound && !(key && key->isEmpty())))
             return;

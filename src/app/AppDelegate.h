@@ -8,6 +8,7 @@
 #include <QString>
 #include <QThreadPool>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 
@@ -86,6 +87,8 @@ private:
     std::unique_ptr<PlatformServices> m_platform;
     std::unique_ptr<SettingsManager> m_settings;
     QThreadPool m_startupWork;
+    // Set once VYRN quits: the start's key read stops waiting for the key store.
+    std::shared_ptr<std::atomic<bool>> m_quitting = std::make_shared<std::atomic<bool>>(false);
     std::unique_ptr<MessageBoxAlertPresenter> m_messageBoxes;
     AlertPresenter* m_alerts = nullptr;
     std::unique_ptr<NotificationManager> m_notifications;

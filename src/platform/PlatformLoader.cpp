@@ -11,9 +11,11 @@
 #include "platform/freedesktop/AccessibilityBusStatus.h"
 #include "platform/freedesktop/FileKeyStore.h"
 #include "platform/freedesktop/FreedesktopNotificationService.h"
+#include "platform/freedesktop/SecretServiceItems.h"
 #include "platform/freedesktop/SecretServiceKeyStore.h"
 #include "platform/gnome/GnomeCustomKeybindings.h"
 #include "platform/kde/KGlobalAccelHotkeyService.h"
+#include "platform/kde/KWalletKeyStore.h"
 #include "platform/null/NullHotkeyService.h"
 #include "platform/null/NullNotificationService.h"
 #include "platform/null/NullScreenCapture.h"
@@ -149,9 +151,7 @@ QString displayProblem(SessionType session) {
 std::unique_ptr<PlatformServices> load(SessionType session, const Options& options) {
     auto platform = std::make_unique<PlatformServices>();
     platform->session = session;
-    platform->keyStore = loadKeyStore();
-    if (!dynamic_cast<FileKeyStore*>(platform->keyStore.get()))
-        platform->fileKeyStore = fileKeyStore();
+    loadKeyStores(*platform);
     if (QDBusConnection::sessionBus().isConnected())
         platform->notifications = std::make_unique<FreedesktopNotificationService>();
     else
@@ -198,20 +198,21 @@ std::unique_ptr<PlatformServices> load(SessionType session, const Options& optio
 
 namespace {
 
-// QtKeychain takes KWallet over any Secret Service on Plasma (XDG_CURRENT_DESKTOP "KDE" with
-// KDE_SESSION_VERSION 5 or 6) whenever the wallet daemon can be started.
-QString keychainStoreName(const QDBusConnection& bus) {
+// In a Plasma session the wallet is the desktop's key store, and the keychain library would
+// reach it instead of any Secret Service anyway: VYRN asks it itself, so that the log names
+// the store really in use and a wallet waiting for its password can be waited for.
+std::unique_ptr<KeyStoreBackend> plasmaWallet() {
     const QString version = qEnvironmentVariable("KDE_SESSION_VERSION");
-    if (qEnvironmentVariable("XDG_CURRENT_DESKTOP") == QLatin1String("KDE") &&
-        (version == QLatin1String("5") || version == QLatin1String("6"))) {
-        const QString wallet = QStringLiteral("org.kde.kwalletd") + version;
-        const QDBusReply<QStringList> activatable =
-            bus.interface()->call(QStringLiteral("ListActivatableNames"));
-        if (bus.interface()->isServiceRegistered(wallet) ||
-            (activatable.isValid() && activatable.value().contains(wallet)))
-            return QStringLiteral("KWallet (") + wallet + QStringLiteral(")");
-    }
-    return QStringLiteral("Secret Service (org.freedesktop.secrets)");
+    if (!qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(QLatin1Char(':')).contains(QLatin1String("KDE")) ||
+        (version != QLatin1String("5") && version != QLatin1String("6")))
+        return nullptr;
+    return KWalletKeyStore::connect(QStringLiteral("kwalletd") + version);
+}
+
+bool secretServiceRunning() {
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    return bus.isConnected() && bus.interface() &&
+           bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.secrets")).value();
 }
 
 } // namespace
@@ -228,10 +229,22 @@ bool secretServiceAvailable() {
 }
 
 std::unique_ptr<KeyStoreBackend> loadKeyStore() {
+    if (std::unique_ptr<KeyStoreBackend> wallet = plasmaWallet())
+        return wallet;
     if (secretServiceAvailable())
-        return std::make_unique<SecretServiceKeyStore>(std::chrono::seconds(5),
-                                                       keychainStoreName(QDBusConnection::sessionBus()));
+        return std::make_unique<SecretServiceKeyStore>();
     return fileKeyStore();
+}
+
+void loadKeyStores(PlatformServices& platform) {
+    platform.keyStore = loadKeyStore();
+    const QString location = platform.keyStore->location();
+    if (location != QLatin1String("file"))
+        platform.fileKeyStore = fileKeyStore();
+    // Only a Secret Service already running: asking would start one on a desktop that has its
+    // wallet instead.
+    if (location == QLatin1String("kwallet") && secretServiceRunning())
+        platform.otherKeyStore = std::make_unique<SecretServiceItems>();
 }
 
 std::unique_ptr<KeyStoreBackend> fileKeyStore() {

@@ -24,8 +24,11 @@ QString displayProblem(SessionType session);
 // Needs the application object. Logs one line: the desktop found, what was chosen for the
 // hotkeys, the capture and the selection, and why; the owner reports the rest.
 std::unique_ptr<PlatformServices> load(SessionType session, const Options& options = {});
-// The Secret Service when the session bus offers one, else the private key file.
+// The KDE wallet in a Plasma session where it answers, else the Secret Service when the
+// session bus offers one, else the private key file.
 std::unique_ptr<KeyStoreBackend> loadKeyStore();
+// That store, and the stores whose keys move into it.
+void loadKeyStores(PlatformServices& platform);
 std::unique_ptr<KeyStoreBackend> fileKeyStore();
 bool secretServiceAvailable();
 

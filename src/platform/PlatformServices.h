@@ -33,6 +33,8 @@ struct PlatformServices {
     // The private key file when keyStore is the Secret Service: keys saved while the Secret
     // Service did not answer wait there to move into it. Null when keyStore is that file.
     std::unique_ptr<KeyStoreBackend> fileKeyStore;
+    // The Secret Service while keyStore is the KDE wallet: keys saved there move into it.
+    std::unique_ptr<KeyStoreBackend> otherKeyStore;
     std::unique_ptr<NotificationService> notifications;
     std::unique_ptr<ScreenCapture> screenCapture;
     std::unique_ptr<HotkeyService> hotkeys;

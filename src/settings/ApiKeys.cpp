@@ -5,19 +5,33 @@
 
 namespace {
 
-const QString kSecretService = QStringLiteral("secretService");
 const QString kFile = QStringLiteral("file");
 
 QString locationKey(AIProvider provider) {
     return QStringLiteral("kavelin.keyLocation.") + AIProviders::rawValue(provider);
 }
 
+// How the log and the user name a store by its recorded location.
+QString placeName(const QString& location) {
+    if (location == QLatin1String("secretService"))
+        return QStringLiteral("Secret Service");
+    if (location == QLatin1String("kwallet"))
+        return QStringLiteral("KWallet");
+    if (location == kFile)
+        return QStringLiteral("密钥文件");
+    return location;
+}
+
 } // namespace
 
 ApiKeys::ApiKeys(PreferenceStore& preferences, std::unique_ptr<KeyStoreBackend> store,
-                 std::unique_ptr<KeyStoreBackend> fileStore)
-    : m_preferences(preferences), m_store(std::move(store)),
-      m_fileStore(fileStore ? std::make_unique<KeyStore>(std::move(fileStore)) : nullptr) {}
+                 std::unique_ptr<KeyStoreBackend> fileStore, std::unique_ptr<KeyStoreBackend> otherStore)
+    : m_preferences(preferences), m_store(std::move(store)) {
+    if (otherStore)
+        m_others.push_back(std::make_unique<KeyStore>(std::move(otherStore)));
+    if (fileStore)
+        m_others.push_back(std::make_unique<KeyStore>(std::move(fileStore)));
+}
 
 QString ApiKeys::account(AIProvider provider) {
     return QStringLiteral("kavelin.apikey.") + AIProviders::rawValue(provider);
@@ -36,45 +50,81 @@ KeyLookup ApiKeys::read(AIProvider provider, const KeyWait* wait) {
     return lookup;
 }
 
-KeyLookup ApiKeys::readStores(AIProvider provider, const KeyWait* wait) {
-    const std::optional<QString> location = m_preferences.text(locationKey(provider));
-    KeyLookup lookup = KeyLookup::notFound();
-    if (!(location == kFile && m_fileStore)) {
-        // It is in a Secret Service that did not answer when this start chose its store.
-        if (location == kSecretService && !m_fileStore)
-            return KeyLookup::storeUnavailable(
-                QStringLiteral("Key 保存在 Secret Service，VYRN 启动时它没有响应；它可用后请重新启动 VYRN"));
-        lookup = wait ? m_store.read(account(provider), *wait) : m_store.read(account(provider));
-        // Keys saved before locations were recorded may still be in the file.
-        if (lookup.key() || location || !m_fileStore)
-            return lookup;
+KeyStore* ApiKeys::storeAt(const QString& location) {
+    if (m_store.location() == location)
+        return &m_store;
+    for (const std::unique_ptr<KeyStore>& other : m_others) {
+        if (other->location() == location)
+            return other.get();
     }
-    const KeyLookup inFile = m_fileStore->read(account(provider));
-    if (!inFile.key())
-        return lookup.isStoreUnavailable() ? lookup : inFile;
-    moveIntoStore(provider, *inFile.key());
-    return inFile;
+    return nullptr;
 }
 
-void ApiKeys::moveIntoStore(AIProvider provider, const QString& key) {
+KeyLookup ApiKeys::readStores(AIProvider provider, const KeyWait* wait) {
+    const QString name = account(provider);
+    const std::optional<QString> recorded = m_preferences.text(locationKey(provider));
+    KeyStore* holder = recorded ? storeAt(*recorded) : nullptr;
+    // The recorded store first, then the one in use (earlier versions recorded the keychain
+    // library's store as "secretService" even where it was the KDE wallet). A key saved before
+    // locations were recorded may be in any store.
+    std::vector<KeyStore*> order;
+    if (holder)
+        order.push_back(holder);
+    if (holder != &m_store)
+        order.push_back(&m_store);
+    if (!recorded) {
+        for (const std::unique_ptr<KeyStore>& other : m_others)
+            order.push_back(other.get());
+    }
+    KeyLookup result = KeyLookup::notFound();
+    for (KeyStore* store : order) {
+        const KeyLookup lookup =
+            wait && store == order.front() ? store->read(name, *wait) : store->read(name);
+        if (const std::optional<QString> key = lookup.key()) {
+            if (store != &m_store)
+                moveIntoStore(provider, *store, *key);
+            else if (recorded && *recorded != m_store.location())
+                m_preferences.setValue(locationKey(provider), m_store.location());
+            return lookup;
+        }
+        const bool givenUp = wait && wait->stillWanted && !wait->stillWanted();
+        if (lookup.isStoreUnavailable() && (recorded || givenUp))
+            return lookup;
+        // Another store that cannot be asked does not make a missing key look unreachable.
+        if (lookup.isStoreUnavailable() && store == &m_store)
+            result = lookup;
+    }
+    if (recorded && !holder)
+        return KeyLookup::storeUnavailable(
+            QStringLiteral("Key 保存在 ") + placeName(*recorded) +
+            QStringLiteral("，VYRN 启动时它没有响应；它可用后请重新启动 VYRN"));
+    return result;
+}
+
+void ApiKeys::moveIntoStore(AIProvider provider, KeyStore& from, const QString& key) {
     std::lock_guard guard(m_writeLock);
-    // A save since the file was read has removed the copy there and must win.
-    if (m_fileStore->readQuietly(account(provider)) != KeyLookup::found(key) ||
-        !m_store.save(key, account(provider)))
-        return; // stays in the file, where the next read finds it again
-    m_preferences.setValue(locationKey(provider), kSecretService);
-    m_fileStore->remove(account(provider));
-    logi(QStringLiteral("迁移：") + AIProviders::displayName(provider) +
-         QStringLiteral(" Key 从密钥文件 → Secret Service"));
+    const QString name = account(provider);
+    // A save since `from` was read has removed the copy there and must win. Nothing leaves a
+    // secure store for the file.
+    if (m_store.location() == kFile || from.readQuietly(name) != KeyLookup::found(key) ||
+        !m_store.save(key, name))
+        return; // stays where it is, where the next read finds it again
+    m_preferences.setValue(locationKey(provider), m_store.location());
+    from.remove(name);
+    logi(QStringLiteral("迁移：") + AIProviders::displayName(provider) + QStringLiteral(" Key 从") +
+         placeName(from.location()) + QStringLiteral(" → ") + placeName(m_store.location()));
 }
 
 bool ApiKeys::save(const std::optional<QString>& key, AIProvider provider) {
     std::lock_guard guard(m_writeLock);
     const QString name = account(provider);
     if (!key || key->isEmpty()) {
-        // Nothing can remove a key from a Secret Service that is not in use.
-        const bool unreachable = m_preferences.text(locationKey(provider)) == kSecretService && !m_fileStore;
-        const bool removed = m_store.remove(name) && (!m_fileStore || m_fileStore->remove(name));
+        // Nothing can remove a key from a store this start cannot reach.
+        const std::optional<QString> recorded = m_preferences.text(locationKey(provider));
+        const bool unreachable = recorded && !storeAt(*recorded);
+        bool removed = m_store.remove(name);
+        for (const std::unique_ptr<KeyStore>& other : m_others)
+            removed = other->remove(name) && removed;
         if (!removed || unreachable)
             return false;
         m_preferences.remove(locationKey(provider));
@@ -83,9 +133,10 @@ bool ApiKeys::save(const std::optional<QString>& key, AIProvider provider) {
     }
     if (!m_store.save(*key, name))
         return false;
-    m_preferences.setValue(locationKey(provider), m_fileStore ? kSecretService : kFile);
-    if (m_fileStore)
-        m_fileStore->remove(name); // an older copy left there would move back over this key
+    m_preferences.setValue(locationKey(provider), m_store.location());
+    // An older copy left elsewhere would move back over this key.
+    for (const std::unique_ptr<KeyStore>& other : m_others)
+        other->remove(name);
     replace(provider, key);
     return true;
 }

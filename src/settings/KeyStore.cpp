@@ -10,6 +10,7 @@ namespace {
 class UnavailableKeyStore final : public KeyStoreBackend {
 public:
     QString name() const override { return QStringLiteral("无"); }
+    QString location() const override { return {}; }
     int write(const QString&, const QString&, const QByteArray&) override { return unavailable; }
     int read(const QString&, const QString&, QByteArray*) override { return unavailable; }
     int remove(const QString&, const QString&) override { return unavailable; }

@@ -20,6 +20,7 @@ public:
 
     // Shown in the start log line.
     QString name() const;
+    QString location() const { return m_backend->location(); }
     // True only when the store confirmed the write; a store that did not answer in time failed.
     bool save(const QString& key, const QString& account) const;
     // Logs a failure of the store; "not found" is no failure.

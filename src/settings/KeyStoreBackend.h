@@ -25,6 +25,8 @@ public:
     virtual ~KeyStoreBackend() = default;
     // Shown in the start log line.
     virtual QString name() const = 0;
+    // Recorded in the preferences for each key it holds: "secretService", "kwallet", "file".
+    virtual QString location() const = 0;
     virtual int write(const QString& service, const QString& account, const QByteArray& data) = 0;
     virtual int read(const QString& service, const QString& account, QByteArray* data) = 0;
     virtual int remove(const QString& service, const QString& account) = 0;

@@ -34,9 +34,10 @@ QString SettingsManager::preferencesPath() {
 }
 
 SettingsManager::SettingsManager(const QString& filePath, std::unique_ptr<KeyStoreBackend> keyStore,
-                                 std::unique_ptr<KeyStoreBackend> fileKeyStore)
+                                 std::unique_ptr<KeyStoreBackend> fileKeyStore,
+                                 std::unique_ptr<KeyStoreBackend> otherKeyStore)
     : m_store(std::make_unique<PreferenceStore>(filePath)),
-      m_keys(*m_store, std::move(keyStore), std::move(fileKeyStore)) {
+      m_keys(*m_store, std::move(keyStore), std::move(fileKeyStore), std::move(otherKeyStore)) {
     if (m_store->boolean(key("keychain_migrated_v2")) != true)
         migrateAPIKeysToKeyStore();
     migrateLegacyPrompt();

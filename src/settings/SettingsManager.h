@@ -34,9 +34,11 @@ struct HotkeyDefaults {
 class SettingsManager {
 public:
     // Runs the migrations, which may move keys into `keyStore`. Without a key store, every
-    // key operation fails as with a store that cannot be asked. `fileKeyStore`: see ApiKeys.
+    // key operation fails as with a store that cannot be asked. `fileKeyStore`, `otherKeyStore`:
+    // see ApiKeys.
     explicit SettingsManager(const QString& filePath, std::unique_ptr<KeyStoreBackend> keyStore = nullptr,
-                             std::unique_ptr<KeyStoreBackend> fileKeyStore = nullptr);
+                             std::unique_ptr<KeyStoreBackend> fileKeyStore = nullptr,
+                             std::unique_ptr<KeyStoreBackend> otherKeyStore = nullptr);
     ~SettingsManager();
 
     static QString preferencesPath(); // $XDG_CONFIG_HOME/vyrn/preferences.json

@@ -255,44 +255,63 @@ private Q_SLOTS:
     // once it answers, never back, and one it holds is not taken for missing while it is away.
     void keyLocations_data() {
         QTest::addColumn<QString>("location"); // recorded before; empty: none
-        QTest::addColumn<int>("storeStatus");  // of the Secret Service's reads and writes; 1: not in use
-        QTest::addColumn<QString>("key");      // empty: the key store cannot be asked
+        QTest::addColumn<QString>("inUse");    // the store in use; "file" when no secure one answers
+        QTest::addColumn<int>("storeStatus");  // of its reads and writes
+        QTest::addColumn<QString>("key");      // empty: the key store cannot be asked; "-": no key
         QTest::addColumn<QString>("locationAfter");
-        const QString none, ss = QStringLiteral("secretService"), file = QStringLiteral("file");
-        const QString inFile = QStringLiteral("sk-file");
-        QTest::newRow("saved before, in the file") << none << 0 << inFile << ss;
-        QTest::newRow("recorded in the file") << file << 0 << inFile << ss;
-        QTest::newRow("recorded in the Secret Service") << ss << 0 << QStringLiteral("sk-store") << ss;
-        QTest::newRow("Secret Service away") << ss << 1 << none << ss;
-        QTest::newRow("move refused") << file << -25293 << inFile << file;
+        const QString none, ss = QStringLiteral("secretService"), file = QStringLiteral("file"),
+                            wallet = QStringLiteral("kwallet");
+        const QString inFile = QStringLiteral("sk-file"), inStore = QStringLiteral("sk-store");
+        QTest::newRow("saved before, in the file") << none << ss << 0 << inFile << ss;
+        QTest::newRow("recorded in the file") << file << ss << 0 << inFile << ss;
+        QTest::newRow("recorded in the Secret Service") << ss << ss << 0 << inStore << ss;
+        QTest::newRow("Secret Service away") << ss << file << 0 << none << ss;
+        QTest::newRow("move refused") << file << ss << -25293 << inFile << file;
+        QTest::newRow("wallet, saved through the Secret Service")
+            << none << wallet << 0 << QStringLiteral("sk-other") << wallet;
+        QTest::newRow("wallet, recorded as Secret Service before") << ss << wallet << 0 << inStore << wallet;
+        QTest::newRow("wallet away") << wallet << ss << 0 << none << wallet;
+        // Status 1: the Secret Service beside the wallet cannot be asked.
+        QTest::newRow("wallet, Secret Service silent") << none << wallet << 1 << QStringLiteral("-") << none;
     }
     void keyLocations() {
         QFETCH(QString, location);
+        QFETCH(QString, inUse);
         QFETCH(int, storeStatus);
         QFETCH(QString, key);
         QFETCH(QString, locationAfter);
         const QString item = QStringLiteral("com.vyrn.kavelin/kavelin.apikey.deepseek");
-        const QString ss = QStringLiteral("secretService"),
-                      locationKey = QStringLiteral("kavelin.keyLocation.deepseek");
+        const QString locationKey = QStringLiteral("kavelin.keyLocation.deepseek");
         const QString path = env.newPreferencesPath();
         if (!location.isEmpty())
             PreferenceStore(path).setValue(locationKey, location);
-        FakeKeyStore fileStore;
-        fileStore.items.insert(item, "sk-file");
-        if (location == ss)
+        // The file, and the Secret Service beside the KDE wallet.
+        FakeKeyStore fileStore, other;
+        fileStore.place = QStringLiteral("file");
+        const bool wallet = inUse == QLatin1String("kwallet");
+        if (wallet && location.isEmpty() && storeStatus != 1)
+            other.items.insert(item, "sk-other");
+        else if (!wallet && (location.isEmpty() || location == fileStore.place))
+            fileStore.items.insert(item, "sk-file");
+        keys->place = inUse;
+        if (location == QLatin1String("secretService") && inUse != QLatin1String("file"))
             keys->items.insert(item, "sk-store");
+        if (storeStatus == 1)
+            other.readStatus = std::exchange(storeStatus, 0);
         keys->readStatus = keys->writeStatus = storeStatus;
-        // Without the Secret Service, the store in use is an empty key file.
-        const bool away = storeStatus == 1;
-        SettingsManager settings(path, away ? std::make_unique<FakeKeyStore>() : keys->share(),
-                                 away ? nullptr : fileStore.share());
+        SettingsManager settings(path, keys->share(),
+                                 inUse == QLatin1String("file") ? nullptr : fileStore.share(),
+                                 wallet ? other.share() : nullptr);
         const KeyLookup lookup = settings.activeApiKey();
-        QCOMPARE(lookup.key().value_or(QString()), key);
+        QCOMPARE(lookup.key().value_or(QStringLiteral("-")), key.isEmpty() ? QStringLiteral("-") : key);
         QCOMPARE(lookup.isStoreUnavailable(), key.isEmpty());
         QCOMPARE(settings.store().text(locationKey).value_or(QString()), locationAfter);
-        const bool moved = location != ss && locationAfter == ss;
-        QCOMPARE(fileStore.items.contains(item), !moved);
-        QCOMPARE(keys->items.value(item), QByteArray(moved ? "sk-file" : location == ss ? "sk-store" : ""));
+        // A key that moved is in the store in use and nowhere else.
+        const bool elsewhere = key == QLatin1String("sk-file") || key == QLatin1String("sk-other");
+        const bool moved = elsewhere && locationAfter == inUse;
+        QCOMPARE(fileStore.items.contains(item) || other.items.contains(item), elsewhere && !moved);
+        if (moved)
+            QCOMPARE(keys->items.value(item), key.toUtf8());
     }
 
     // A keyring being unlocked answers late: told after a moment, waited for up to the bound,

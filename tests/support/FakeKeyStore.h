@@ -12,6 +12,7 @@
 class FakeKeyStore final : public KeyStoreBackend {
 public:
     QString name() const override { return QStringLiteral("fake"); }
+    QString location() const override { return place; }
 
     int write(const QString& service, const QString& account, const QByteArray& data) override {
         QMutexLocker lock(&mutex);
@@ -56,6 +57,7 @@ public:
         public:
             explicit Shared(FakeKeyStore& store) : m_store(store) {}
             QString name() const override { return m_store.name(); }
+            QString location() const override { return m_store.location(); }
             int write(const QString& s, const QString& a, const QByteArray& d) override {
                 return m_store.write(s, a, d);
             }
@@ -73,6 +75,7 @@ public:
         return std::make_unique<Shared>(*this);
     }
 
+    QString place = QStringLiteral("secretService");
     QMutex mutex;
     QHash<QString, QByteArray> items; // "service/account" -> data
     int writeStatus = KeyStoreStatus::success;

@@ -13,6 +13,7 @@ public:
     explicit FileKeyStore(QString filePath);
 
     QString name() const override;
+    QString location() const override { return QStringLiteral("file"); }
     int write(const QString& service, const QString& account, const QByteArray& data) override;
     int read(const QString& service, const QString& account, QByteArray* data) override;
     int remove(const QString& service, const QString& account) override;

@@ -35,11 +35,10 @@ QObject* keyStoreContext() {
 
 } // namespace
 
-SecretServiceKeyStore::SecretServiceKeyStore(std::chrono::milliseconds timeout, QString name)
-    : m_timeout(timeout), m_name(std::move(name)) {}
+SecretServiceKeyStore::SecretServiceKeyStore(std::chrono::milliseconds timeout) : m_timeout(timeout) {}
 
 QString SecretServiceKeyStore::name() const {
-    return m_name;
+    return QStringLiteral("Secret Service (org.freedesktop.secrets)");
 }
 
 int SecretServiceKeyStore::write(const QString& service, const QString& account, const QByteArray& data) {

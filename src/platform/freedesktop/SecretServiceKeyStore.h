@@ -11,11 +11,11 @@
 // first thread that used it, and calls from any other context never complete.
 class SecretServiceKeyStore final : public KeyStoreBackend {
 public:
-    // `name`: the store QtKeychain really reaches, which on KDE Plasma may be KWallet.
-    explicit SecretServiceKeyStore(std::chrono::milliseconds timeout = std::chrono::seconds(5),
-                                   QString name = QStringLiteral("Secret Service (org.freedesktop.secrets)"));
+    // Not on KDE Plasma: there QtKeychain reaches the wallet instead (KWalletKeyStore).
+    explicit SecretServiceKeyStore(std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
     QString name() const override;
+    QString location() const override { return QStringLiteral("secretService"); }
     int write(const QString& service, const QString& account, const QByteArray& data) override;
     int read(const QString& service, const QString& account, QByteArray* data) override;
     int remove(const QString& service, const QString& account) override;
@@ -29,5 +29,4 @@ private:
             QByteArray* output);
 
     std::chrono::milliseconds m_timeout;
-    QString m_name;
 };
