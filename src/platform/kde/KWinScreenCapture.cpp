@@ -8,6 +8,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusUnixFileDescriptor>
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QScreen>
@@ -65,6 +66,7 @@ struct KWinScreenCapture::Pending {
     bool pipeEnded = false;
     std::optional<QVariantMap> reply;
     std::optional<QString> supportInformation;
+    QElapsedTimer clock;
 
     ~Pending() {
         // Its deletion waits for the event loop; the descriptor goes now.
@@ -127,6 +129,7 @@ void KWinScreenCapture::capture(QScreen* screen, PictureReady ready) {
     pending.ready = std::move(ready);
     pending.screen = screen;
     pending.fd = ends[0];
+    pending.clock.start();
     pending.notifier.reset(new QSocketNotifier(ends[0], QSocketNotifier::Read));
     connect(pending.notifier.get(), &QSocketNotifier::activated, this, &KWinScreenCapture::readPipe);
 
@@ -256,6 +259,10 @@ void KWinScreenCapture::finishIfComplete() {
         logi(QStringLiteral("截图: KWin 的屏幕布局与截图大小不符，按整张截图覆盖全部屏幕处理"));
         picture.monitors.clear();
     }
+    logi(QStringLiteral("截图: KWin %1×%2，%3 ms")
+             .arg(image.width())
+             .arg(image.height())
+             .arg(pending.clock.elapsed()));
     picture.image = std::move(image);
     picture.status = Picture::Status::Taken;
     picture.wholeDesktop = true;
