@@ -1,18 +1,25 @@
 #include "platform/kde/KWinScreenCapture.h"
+#include "support/PrivateSessionBus.h"
 #include "support/TestEnvironment.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDBusContext>
+#include <QDBusUnixFileDescriptor>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QRasterWindow>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
 
 #include <optional>
+
+#include <unistd.h>
 
 Q_DECLARE_METATYPE(QList<ScreenCapture::MonitorArea>)
 
@@ -33,6 +40,29 @@ struct StandIn : ScreenCapture {
     }
     InputGrab grabInput(QWindow*) override { return InputGrab::Held; }
     void releaseInput() override {}
+};
+
+// KWin's screenshot interface as a compositor that goes wrong would offer it.
+class FakeKWin : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.KWin.ScreenShot2")
+public:
+    bool answers = true;
+    QByteArray written;
+public Q_SLOTS:
+    QVariantMap CaptureWorkspace(const QVariantMap&, const QDBusUnixFileDescriptor& pipe) {
+        if (!answers) {
+            setDelayedReply(true);
+            return {};
+        }
+        if (::write(pipe.fileDescriptor(), written.constData(), size_t(written.size())) != written.size())
+            return {};
+        return {{QStringLiteral("type"), QStringLiteral("raw")},
+                {QStringLiteral("width"), 4u},
+                {QStringLiteral("height"), 4u},
+                {QStringLiteral("stride"), 16u},
+                {QStringLiteral("format"), uint(QImage::Format_ARGB32)}};
+    }
 };
 
 class ColourWindow : public QRasterWindow {
@@ -176,6 +206,48 @@ private Q_SLOTS:
         const QStringList report = KWinScreenCapture::entryReport(program, {user.path(), system.path()});
         QCOMPARE(report.size(), 1);
         QVERIFY2(report.first().contains(expected), qPrintable(report.first()));
+    }
+
+    void kwinGoesWrong_data() {
+        QTest::addColumn<bool>("serving");
+        QTest::addColumn<bool>("answers");
+        QTest::addColumn<QString>("failedCall");
+        QTest::newRow("silent") << true << false << QStringLiteral("CaptureWorkspace: 超时");
+        QTest::newRow("picture cut short") << true << true << QStringLiteral("只收到 10 / 64 字节");
+        QTest::newRow("no screenshot interface") << false << true << QStringLiteral("stand-in");
+    }
+    void kwinGoesWrong() {
+        QFETCH(bool, serving);
+        QFETCH(bool, answers);
+        QFETCH(QString, failedCall);
+        PrivateSessionBus bus;
+        const QString tag = QString::fromLatin1(QTest::currentDataTag());
+        const auto disconnect = qScopeGuard([&tag] {
+            QDBusConnection::disconnectFromBus(QStringLiteral("kwin ") + tag);
+            QDBusConnection::disconnectFromBus(QStringLiteral("vyrn ") + tag);
+        });
+        QDBusConnection compositor =
+            QDBusConnection::connectToBus(bus.address(), QStringLiteral("kwin ") + tag);
+        FakeKWin kwin;
+        kwin.answers = answers;
+        kwin.written = QByteArray(10, 'x');
+        if (serving) {
+            QVERIFY(compositor.registerObject(QStringLiteral("/org/kde/KWin/ScreenShot2"), &kwin,
+                                              QDBusConnection::ExportAllSlots));
+            QVERIFY(compositor.registerService(QStringLiteral("org.kde.KWin.ScreenShot2")));
+        }
+        int fallbackAsked = 0;
+        KWinScreenCapture capture(QDBusConnection::connectToBus(bus.address(), QStringLiteral("vyrn ") + tag),
+                                  std::make_unique<StandIn>(fallbackAsked), std::chrono::milliseconds(1500));
+        QElapsedTimer clock;
+        clock.start();
+        const std::optional<Picture> picture = take(capture);
+        QVERIFY(picture);
+        QVERIFY2(picture->failedCall.endsWith(failedCall), qPrintable(picture->failedCall));
+        QCOMPARE(!picture->userMessage.isEmpty(), !answers);
+        // Only silence waits for the time limit.
+        QVERIFY(clock.elapsed() < (answers ? 1000 : 2500));
+        QCOMPARE(fallbackAsked, serving ? 0 : 1);
     }
 
     // In the headless KDE session (scripts/wayland/kde-session.sh) from here on.

@@ -139,7 +139,9 @@ void KWinScreenCapture::capture(QScreen* screen, PictureReady ready) {
     call << QVariantMap{{QStringLiteral("native-resolution"), true}}
          << QVariant::fromValue(QDBusUnixFileDescriptor(ends[1]));
     ::close(ends[1]);
-    pending.shot.reset(new QDBusPendingCallWatcher(m_bus.asyncCall(call, int(m_timeLimit.count()))));
+    // The time limit below decides, with its message; the bus's own would come at the same moment.
+    const int callTimeout = int(m_timeLimit.count()) + 1000;
+    pending.shot.reset(new QDBusPendingCallWatcher(m_bus.asyncCall(call, callTimeout)));
     connect(pending.shot.get(), &QDBusPendingCallWatcher::finished, this,
             &KWinScreenCapture::screenshotAnswered);
 
@@ -147,16 +149,17 @@ void KWinScreenCapture::capture(QScreen* screen, PictureReady ready) {
     const QDBusMessage outputs =
         QDBusMessage::createMethodCall(QStringLiteral("org.kde.KWin"), QStringLiteral("/KWin"),
                                        QStringLiteral("org.kde.KWin"), QStringLiteral("supportInformation"));
-    pending.outputs.reset(new QDBusPendingCallWatcher(m_bus.asyncCall(outputs, int(m_timeLimit.count()))));
+    pending.outputs.reset(new QDBusPendingCallWatcher(m_bus.asyncCall(outputs, callTimeout)));
     connect(pending.outputs.get(), &QDBusPendingCallWatcher::finished, this,
             &KWinScreenCapture::outputsAnswered);
 
     pending.timer.reset(new QTimer);
     pending.timer->setSingleShot(true);
     connect(pending.timer.get(), &QTimer::timeout, this, [this] {
-        fail(kCall, QStringLiteral("KDE 的截图服务（KWin）在 %1 秒内没有送来截图，请再试一次。")
-                        .arg(qMax<qint64>(
-                            1, std::chrono::duration_cast<std::chrono::seconds>(m_timeLimit).count())));
+        fail(
+            kCall + QStringLiteral(": 超时"),
+            QStringLiteral("KDE 的截图服务（KWin）在 %1 秒内没有送来截图，请再试一次。")
+                .arg(qMax<qint64>(1, std::chrono::duration_cast<std::chrono::seconds>(m_timeLimit).count())));
     });
     pending.timer->start(m_timeLimit);
 }
@@ -185,6 +188,9 @@ void KWinScreenCapture::screenshotAnswered() {
         return;
     }
     m_pending->reply = reply.value();
+    // The sent message keeps a copy of the pipe's write end: without it, a picture KWin cuts
+    // short ends the reading at once instead of at the time limit.
+    m_pending->shot.reset();
     m_pending->expected = expectedBytes(*m_pending->reply);
     if (m_pending->expected < 0) {
         fail(kCall + QStringLiteral(": 无法识别的图像描述"));
