@@ -43,8 +43,7 @@ private Q_SLOTS:
         prefix = scratch.filePath(QStringLiteral("my prefix"));
         // An older install's entry for the same program, which KWin might take instead.
         writeFileBytes(prefix + QStringLiteral("/share/applications/vyrn.desktop"),
-                       "[Desktop Entry]\nType=Application\nName=VYRN\nExec=" + prefix.toUtf8() +
-                           "/bin/vyrn\n");
+                       "[Desktop Entry]\nExec=vyrn\n");
         int exitCode = 0;
         const QString output =
             run(QStringLiteral("cmake"),
