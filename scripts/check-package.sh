@@ -27,6 +27,10 @@ diff -u tests/app/data/installed-files.txt "$root/files" || fail "the package's 
 echo "== validators"
 dpkg -x "$deb" "$root/tree"
 desktop-file-validate "$root/tree/usr/share/applications/app.vyrn.Vyrn.desktop" || fail "desktop-file-validate"
+# KWin grants its screenshot interface to the program an entry names by its absolute path.
+grep -qx 'Exec="/usr/bin/vyrn"' "$root/tree/usr/share/applications/app.vyrn.Vyrn.desktop" &&
+    grep -qx 'X-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2' "$root/tree/usr/share/applications/app.vyrn.Vyrn.desktop" ||
+    fail "the menu entry does not grant KWin's screenshot interface to /usr/bin/vyrn"
 appstreamcli validate --no-net "$root/tree/usr/share/metainfo/app.vyrn.Vyrn.metainfo.xml" || fail "appstreamcli validate"
 
 echo "== unpacked program"

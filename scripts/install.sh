@@ -50,11 +50,7 @@ scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 mkdir -p "$prefix" 2>/dev/null || true
 [[ -w $prefix ]] || sudo=(sudo)
 "${sudo[@]}" cmake --install build --prefix "$prefix"
-# An install before the menu entry took the application's name left it as vyrn.desktop.
-old_entry="$prefix/share/applications/vyrn.desktop"
-if [[ -f $old_entry ]] && grep -q '^Exec=.*vyrn' "$old_entry"; then
-    "${sudo[@]}" rm -f "$old_entry"
-fi
+# (`cmake --install` also removes a menu entry an older install left as vyrn.desktop.)
 # Desktops notice new icons by the theme folder's modification time.
 "${sudo[@]}" touch "$prefix/share/icons/hicolor"
 

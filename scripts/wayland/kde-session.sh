@@ -3,8 +3,10 @@
 # Xwayland and kglobalaccel (KWin hosts it), on a private session bus, with a fresh HOME.
 #   scripts/wayland/kde-session.sh <command> [args...]
 # The command sees WAYLAND_DISPLAY, DISPLAY (Xwayland), the session's bus and the environment
-# of a Plasma session, and $VYRN_KINPUT: a program that presses keys through the compositor's
-# own input (`kinput key:125+20`, Linux key codes joined by +).
+# of a Plasma session, $VYRN_KINPUT: a program that presses keys through the compositor's
+# own input (`kinput key:125+20`, Linux key codes joined by +), and $VYRN_KDE_APPLICATIONS:
+# the folder of desktop entries KWin reads to grant restricted interfaces (it notices a change
+# within about 1.5 s).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 scratch=$(mktemp -d /tmp/vyrn-kde.XXXXXX)
@@ -33,7 +35,7 @@ wayland-scanner private-code "$protocol" "$scratch/fake-input.c"
 gcc -O1 -o "$scratch/kinput" "$root/tests/support/kinput.c" "$scratch/fake-input.c" -I"$scratch" -lwayland-client
 printf '[Desktop Entry]\nType=Application\nName=test input\nExec=%s\nX-KDE-Wayland-Interfaces=org_kde_kwin_fake_input\n' \
     "$scratch/kinput" >"$XDG_DATA_HOME/applications/vyrn-test-kinput.desktop"
-export VYRN_KINPUT=$scratch/kinput
+export VYRN_KINPUT=$scratch/kinput VYRN_KDE_APPLICATIONS=$XDG_DATA_HOME/applications
 
 # /usr/bin/kwin_wayland carries a file capability (cap_sys_resource), which a container
 # refuses to exec (EPERM): a plain copy runs.

@@ -40,11 +40,12 @@ QString waylandBody() {
            QStringLiteral(" --selection（通过辅助功能读取选中的文字进行划词翻译）。"
                           "暂不可用：全局快捷键、截图翻译和模拟复制，它们需要 X11（Xorg）会话。");
 }
-// Where the desktop's own shortcut service holds VYRN's hotkeys (KDE Plasma).
+// Where the desktop's own shortcut service holds VYRN's hotkeys (KDE Plasma), whose compositor
+// also takes the screenshots.
 const QString kWaylandBodyWithHotkeys =
-    QStringLiteral("可用：托盘菜单、偏好设置、全局快捷键（也可在系统设置 → 快捷键 → VYRN 中修改），"
-                   "以及划词翻译（通过辅助功能读取选中的文字）。"
-                   "暂不可用：截图翻译和模拟复制，它们需要 X11（Xorg）会话。");
+    QStringLiteral("可用：托盘菜单、偏好设置、全局快捷键（也可在系统设置 → 快捷键 → VYRN 中修改）、"
+                   "截图翻译，以及划词翻译（通过辅助功能读取选中的文字）。"
+                   "暂不可用：模拟复制，它需要 X11（Xorg）会话。");
 // Where the desktop runs VYRN's hotkeys as its own keyboard shortcuts (GNOME).
 QString waylandBodyWithDesktopKeybindings(const QString& place) {
     return QStringLiteral("可用：托盘菜单、偏好设置、全局快捷键（作为 ") + place +

@@ -16,6 +16,7 @@
 #include "platform/gnome/GnomeCustomKeybindings.h"
 #include "platform/kde/KGlobalAccelHotkeyService.h"
 #include "platform/kde/KWalletKeyStore.h"
+#include "platform/kde/KWinScreenCapture.h"
 #include "platform/null/NullHotkeyService.h"
 #include "platform/null/NullNotificationService.h"
 #include "platform/null/NullScreenCapture.h"
@@ -36,6 +37,7 @@
 #include <QDBusReply>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QStandardPaths>
 
 PlatformServices::PlatformServices() = default;
 PlatformServices::~PlatformServices() = default;
@@ -118,8 +120,10 @@ void logChoice(const DesktopVerdict& verdict, const PlatformServices& platform) 
         hotkeys = platform.desktopKeybindings->place() + QStringLiteral("（自定义快捷键，经用户同意后写入）");
     else if (const std::optional<KeyGrabFailure> reason = platform.hotkeys->unavailable())
         hotkeys = QStringLiteral("不可用（") + reason->message + QStringLiteral("）");
-    const QString capture = platform.screenCapture->unavailableReason().isEmpty() ? QStringLiteral("X11 屏幕")
-                                                                                  : QStringLiteral("不可用");
+    QString capture = platform.screenCapture->unavailableReason().isEmpty() ? QStringLiteral("X11 屏幕")
+                                                                            : QStringLiteral("不可用");
+    if (dynamic_cast<const KWinScreenCapture*>(platform.screenCapture.get()))
+        capture = QStringLiteral("KWin（org.kde.KWin.ScreenShot2）");
     const QString selection = platform.selection.sourceProbe
                                   ? QStringLiteral("辅助功能 + X11 PRIMARY 与 Ctrl+C")
                                   : QStringLiteral("仅辅助功能");
@@ -175,9 +179,17 @@ std::unique_ptr<PlatformServices> load(SessionType session, const Options& optio
             service->blockShortcuts(blocked);
         };
         platform->hotkeys = std::move(kde);
+        // The service chosen so far takes the captures KWin refuses.
+        platform->screenCapture = std::make_unique<KWinScreenCapture>(QDBusConnection::sessionBus(),
+                                                                      std::move(platform->screenCapture));
     } else if (desktop.desktop == Desktop::GnomeWayland)
         platform->desktopKeybindings = GnomeCustomKeybindings::open();
     logChoice(desktop, *platform);
+    if (dynamic_cast<const KWinScreenCapture*>(platform->screenCapture.get()))
+        for (const QString& line : KWinScreenCapture::entryReport(
+                 QCoreApplication::applicationFilePath(),
+                 QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation)))
+            logi(line);
     SelectionServices& selection = platform->selection;
     if (!selection.sourceProbe) {
         selection.sourceProbe = std::make_unique<NullSourceWindowProbe>();

@@ -41,6 +41,9 @@ private Q_SLOTS:
         // A prefix that needs quoting in Exec lines; the component install leaves the build
         // folder's own install_manifest.txt (what scripts/install.sh --uninstall reads) alone.
         prefix = scratch.filePath(QStringLiteral("my prefix"));
+        // An older install's entry for the same program, which KWin might take instead.
+        writeFileBytes(prefix + QStringLiteral("/share/applications/vyrn.desktop"),
+                       "[Desktop Entry]\nExec=vyrn\n");
         int exitCode = 0;
         const QString output =
             run(QStringLiteral("cmake"),
@@ -70,6 +73,9 @@ private Q_SLOTS:
                 {prefix + QStringLiteral("/share/applications/app.vyrn.Vyrn.desktop")}, &exitCode);
         QVERIFY2(exitCode == 0 && report.isEmpty(), qPrintable(report));
         QCOMPARE(value(QStringLiteral("Desktop Entry"), QStringLiteral("Icon")), QStringLiteral("vyrn"));
+        // KWin's screenshot interface, granted to the program the entry's Exec names.
+        QCOMPARE(value(QStringLiteral("Desktop Entry"), QStringLiteral("X-KDE-DBUS-Restricted-Interfaces")),
+                 QStringLiteral("org.kde.KWin.ScreenShot2"));
     }
 
     // Every desktop action starts the installed program with the option of the same action.

@@ -1,7 +1,8 @@
 /* Presses keys and moves the pointer through KWin's own input (org_kde_kwin_fake_input), as a
  * keyboard would: what the compositor's shortcuts see. KWin grants the interface to a program
  * whose desktop entry (Exec= this binary) asks for it in X-KDE-Wayland-Interfaces.
- * usage: kinput CMD...   CMD: key:<Linux key codes joined by +>  abs:X,Y  click  sleep:MS
+ * usage: kinput CMD...   CMD: key:<Linux key codes joined by +>  abs:X,Y  click  rclick
+ *                         down  up (the left button alone, for a drag)  sleep:MS
  * Prints "pressed <wall-clock ms>" for each combination: when its last key went down, for timing. */
 #include <wayland-client.h>
 #include <stdio.h>
@@ -52,6 +53,11 @@ int main(int argc, char **argv) {
     } else if (!strcmp(argv[i], "click")) {
       org_kde_kwin_fake_input_button(fi, 0x110, 1);
       org_kde_kwin_fake_input_button(fi, 0x110, 0);
+    } else if (!strcmp(argv[i], "rclick")) {
+      org_kde_kwin_fake_input_button(fi, 0x111, 1);
+      org_kde_kwin_fake_input_button(fi, 0x111, 0);
+    } else if (!strcmp(argv[i], "down") || !strcmp(argv[i], "up")) {
+      org_kde_kwin_fake_input_button(fi, 0x110, !strcmp(argv[i], "down"));
     } else if (!strncmp(argv[i], "sleep:", 6)) {
       wl_display_roundtrip(dpy);
       usleep(atoi(argv[i] + 6) * 1000);

@@ -3,30 +3,13 @@
 #include "base/AppConstants.h"
 #include "base/AtomicFile.h"
 #include "base/Logger.h"
+#include "platform/freedesktop/DesktopEntry.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
-
-namespace {
-
-// A key of the [Desktop Entry] group (QSettings reads desktop files wrongly: it takes
-// ';' and backslashes as its own syntax).
-QString entryValue(const QByteArray& text, const QByteArray& key) {
-    bool inEntry = false;
-    for (const QByteArray& raw : text.split('\n')) {
-        const QByteArray line = raw.trimmed();
-        if (line.startsWith('['))
-            inEntry = line == "[Desktop Entry]";
-        else if (inEntry && line.startsWith(key + '='))
-            return QString::fromUtf8(line.mid(key.size() + 1)).trimmed();
-    }
-    return {};
-}
-
-} // namespace
 
 namespace Autostart {
 
@@ -40,8 +23,8 @@ bool isEnabled() {
     if (!file.open(QIODevice::ReadOnly))
         return false;
     const QByteArray text = file.readAll();
-    return entryValue(text, "Hidden") != QLatin1String("true") &&
-           entryValue(text, "X-GNOME-Autostart-enabled") != QLatin1String("false");
+    return DesktopEntry::value(text, "Hidden") != QLatin1String("true") &&
+           DesktopEntry::value(text, "X-GNOME-Autostart-enabled") != QLatin1String("false");
 }
 
 bool setEnabled(bool enabled, QString* error, const QString& program) {
@@ -74,23 +57,8 @@ QString program() {
     QFile file(entryPath());
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    // Undoes execArgument(): the string's escapes, the quoting, the doubled '%'.
-    const QString value = entryValue(file.readAll(), "Exec");
-    static const QString escaped = QStringLiteral("\\sntr"), meant = QStringLiteral("\\ \n\t\r");
-    QString exec;
-    for (qsizetype i = 0; i < value.size(); ++i) {
-        const qsizetype kind = i + 1 < value.size() && value[i] == u'\\' ? escaped.indexOf(value[i + 1]) : -1;
-        exec += kind < 0 ? value[i] : meant[kind];
-        i += kind < 0 ? 0 : 1;
-    }
-    const bool quoted = exec.startsWith(u'"');
-    QString argument;
-    for (qsizetype i = quoted ? 1 : 0; i < exec.size() && exec[i] != (quoted ? u'"' : u' '); ++i) {
-        if (quoted && exec[i] == u'\\' && i + 1 < exec.size())
-            ++i;
-        argument += exec[i];
-    }
-    return argument.replace(QStringLiteral("%%"), QStringLiteral("%"));
+    // Undoes execArgument().
+    return DesktopEntry::program(DesktopEntry::value(file.readAll(), "Exec"));
 }
 
 QByteArray entryText(const QString& program) {
