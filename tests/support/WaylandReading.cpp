@@ -5,7 +5,6 @@
 #include "support/TestEnvironment.h"
 
 #include <QDBusConnection>
-#include <QDBusMessage>
 #include <QDBusReply>
 #include <QFile>
 #include <QTest>
@@ -75,6 +74,5 @@ void WaylandReading::checkPanel(const std::function<bool()>& selectAll, const st
     QVERIFY(escape());
     QTRY_VERIFY_WITH_TIMEOUT(!X11Desktop::windowsOf(vyrn->pid()).contains(panel), 10000);
     if (!answered)
-        QVERIFY(vyrn->waitFor(QStringLiteral("用户 ESC 取消了翻译任务")));
-    QVERIFY2(!vyrn->output().contains(QStringLiteral("没有把键盘焦点")), qPrintable(vyrn->output()));
+        QVERIFY(chat.waitForAbandoned(1)); // the translation was cancelled
 }
