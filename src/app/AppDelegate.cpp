@@ -20,6 +20,7 @@
 #include "update/UpdateChecker.h"
 #include "windows/MessageBoxAlertPresenter.h"
 #include "windows/NotificationManager.h"
+#include "windows/PanelFocus.h"
 #include "windows/TrayMenu.h"
 #include "windows/capture/ScreenshotEngine.h"
 #include "windows/pipeline/DesktopPipeline.h"
@@ -75,14 +76,19 @@ AppDelegate::AppDelegate(const Setup& setup)
     m_ocr = std::make_unique<OCREngine>(*m_settings);
     m_updateChecker = std::make_unique<UpdateChecker>(*m_settings, *m_alerts);
     m_screenshots = std::make_unique<ScreenshotEngine>(std::move(platform.screenCapture));
-    m_results =
-        std::make_unique<ResultWindowController>(*m_settings, *platform.hotkeys, *platform.colorScheme);
+    // Xwayland's key grabs see only X11 programs' keys.
+    if (platform.session == SessionType::Wayland)
+        m_panelFocus = std::make_unique<PanelFocus>();
+    m_results = std::make_unique<ResultWindowController>(*m_settings, *platform.hotkeys,
+                                                         *platform.colorScheme, m_panelFocus.get());
     m_settingsWindow =
         std::make_unique<SettingsWindowController>(*m_settings, *m_alerts, [this] { reregisterHotkeys(); });
 
     TranslationPipeline::Services services;
-    services.desktop = std::make_unique<DesktopPipeline>(DesktopPipeline::Windows{
-        *m_results, *m_screenshots, *m_notifications, *platform.hotkeys, *platform.colorScheme});
+    services.desktop = std::make_unique<DesktopPipeline>(
+        DesktopPipeline::Windows{*m_results, *m_screenshots, *m_notifications, *platform.hotkeys,
+                                 *platform.colorScheme},
+        m_panelFocus.get());
     services.translator = std::make_shared<EngineTranslator>(*m_engine);
     services.selection = std::make_unique<SelectedTextReader>(std::move(platform.selection));
     services.accessibility = std::move(platform.accessibility);
@@ -93,13 +99,16 @@ AppDelegate::AppDelegate(const Setup& setup)
     m_hotkeys = std::make_unique<GlobalHotkeys>(*m_settings, *platform.hotkeys, *m_alerts,
                                                 platform.session == SessionType::Wayland);
     useHotkeyRoute(platform);
-    connect(m_hotkeys.get(), &GlobalHotkeys::screenshotPressed, this,
-            [this] { QMetaObject::invokeMethod(this, &AppDelegate::startScreenshot, Qt::QueuedConnection); });
+    connect(m_hotkeys.get(), &GlobalHotkeys::screenshotPressed, this, [this] {
+        QMetaObject::invokeMethod(
+            this, [this] { startScreenshot(); }, Qt::QueuedConnection);
+    });
     connect(m_hotkeys.get(), &GlobalHotkeys::selectionPressed, this, [this] {
         // The window whose selection is to be read is the one in front at the press; the
         // flow starts later, outside the X event dispatch.
         m_pipeline->captureSelectionSource();
-        QMetaObject::invokeMethod(this, &AppDelegate::startSelection, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { startSelection(); }, Qt::QueuedConnection);
     });
     // The tray's entry reads the selection of the window in front when its menu opened.
     m_tray = std::make_unique<TrayMenu>(TrayMenu::Actions{
@@ -170,12 +179,16 @@ void AppDelegate::stop() {
     logi(APP_DISPLAY_NAME + QStringLiteral(" 已退出"));
 }
 
-void AppDelegate::startScreenshot() {
+void AppDelegate::startScreenshot(const QByteArray& launchId) {
+    if (m_panelFocus)
+        m_panelFocus->actionStarted(launchId);
     if (m_pipeline)
         m_pipeline->start();
 }
 
-void AppDelegate::startSelection() {
+void AppDelegate::startSelection(const QByteArray& launchId) {
+    if (m_panelFocus)
+        m_panelFocus->actionStarted(launchId);
     if (m_pipeline)
         m_pipeline->startTextTranslation();
 }
@@ -188,19 +201,20 @@ void AppDelegate::reregisterHotkeys() {
 
 void AppDelegate::perform(const AppRequest& request) {
     m_platform->completeLaunch(request.startupId);
+    const QByteArray& launchId = request.startupId.isEmpty() ? request.activationToken : request.startupId;
     switch (request.action) {
     case AppAction::Activate:
     case AppAction::Settings:
         m_settingsWindow->show();
         break;
     case AppAction::Screenshot:
-        startScreenshot();
+        startScreenshot(launchId);
         break;
     case AppAction::Selection:
         // A desktop shortcut bound to `vyrn --selection` leaves the focus where the text is.
         if (m_pipeline)
             m_pipeline->captureSelectionSource();
-        startSelection();
+        startSelection(launchId);
         break;
     case AppAction::Quit:
         // After the launch feedback of this request has been ended (a timer queued earlier).

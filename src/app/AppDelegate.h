@@ -17,6 +17,7 @@ class GlobalHotkeys;
 class MessageBoxAlertPresenter;
 class NotificationManager;
 class OCREngine;
+class PanelFocus;
 class ResultWindowController;
 class ScreenshotEngine;
 class SettingsManager;
@@ -71,8 +72,9 @@ public:
     static constexpr std::chrono::milliseconds recognizerWarmUpDelay{1000};
 
 private:
-    void startScreenshot();
-    void startSelection();
+    // `launchId`: the desktop's startup id or activation token for a request that carried one.
+    void startScreenshot(const QByteArray& launchId = {});
+    void startSelection(const QByteArray& launchId = {});
     void reregisterHotkeys();
     // Ends the launch's feedback (the window opened for it may take the focus) and runs it.
     void perform(const AppRequest& request);
@@ -96,6 +98,8 @@ private:
     std::unique_ptr<OCREngine> m_ocr;
     std::unique_ptr<UpdateChecker> m_updateChecker;
     std::unique_ptr<ScreenshotEngine> m_screenshots;
+    // Where keys cannot be grabbed: the panels take the keyboard for their keys. Null elsewhere.
+    std::unique_ptr<PanelFocus> m_panelFocus;
     std::unique_ptr<ResultWindowController> m_results;
     std::unique_ptr<SettingsWindowController> m_settingsWindow;
     std::unique_ptr<TranslationPipeline> m_pipeline;

@@ -35,7 +35,7 @@ public:
     virtual ~PipelineDesktop() = default;
 
     // The small panel that says a translation is under way: above other windows on the
-    // screen under the pointer, never taking the keyboard. `closed` runs when the user
+    // screen under the pointer, not taking the keyboard where Esc can be grabbed. `closed` runs when the user
     // closes it from its window frame.
     virtual void showLoadingPanel(const QString& title, const QString& subtitle,
                                   std::function<void()> closed) = 0;
@@ -44,8 +44,9 @@ public:
     virtual void hideLoadingPanel() = 0;
     // The panel's second line, while it is shown.
     virtual void setLoadingSubtitle(const QString& subtitle) = 0;
-    // Esc without modifiers, pressed in whatever program has the focus, until released.
-    // Nothing on success, else why the key could not be had.
+    // Esc without modifiers, pressed in whatever program has the focus, until released; where
+    // keys cannot be grabbed, pressed while the loading panel has the keyboard. Nothing on
+    // success, else why the key could not be had.
     virtual std::optional<QString> grabCancelKey(std::function<void()> pressed) = 0;
     virtual void releaseCancelKey() = 0;
 

@@ -3,6 +3,7 @@
 #include "support/LocalHttpServer.h"
 #include "support/TestEnvironment.h"
 #include "support/VyrnProcess.h"
+#include "support/WaylandReading.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -24,6 +25,7 @@ class TestKdeSession : public QObject {
     Q_OBJECT
     TestEnvironment env;
     LocalHttpServer updateService;
+    WaylandReading reading;
 
 private Q_SLOTS:
     void initTestCase() {
@@ -69,6 +71,15 @@ private Q_SLOTS:
         QVERIFY(vyrn.waitFor(QStringLiteral("VYRN 已退出")));
         QVERIFY(vyrn.process().waitForFinished(20000));
         QCOMPARE(vyrn.process().exitCode(), 0);
+    }
+
+    // Keys cannot be grabbed here: each panel takes the keyboard from the program being read,
+    // and Esc pressed through the compositor reaches it.
+    void panelTakesFocusAndClosesOnEsc_data() { WaylandReading::panelRows(); }
+    void panelTakesFocusAndClosesOnEsc() {
+        QVERIFY(reading.vyrn || reading.start());
+        reading.checkPanel([] { return press(QStringLiteral("29+30")); },
+                           [] { return press(QStringLiteral("1")); });
     }
 };
 

@@ -4,6 +4,7 @@
 #include "platform/FloatingPanelWindow.h"
 #include "platform/HotkeyService.h"
 #include "windows/NotificationManager.h"
+#include "windows/PanelFocus.h"
 #include "windows/PanelPalette.h"
 #include "windows/capture/ScreenshotEngine.h"
 #include "windows/pipeline/AccessibilityPrompt.h"
@@ -30,7 +31,8 @@ QRect placeLoadingPanel(const QSize& frameSize, const QPointF& anchor) {
 
 } // namespace
 
-DesktopPipeline::DesktopPipeline(const Windows& windows) : m_windows(windows) {
+DesktopPipeline::DesktopPipeline(const Windows& windows, PanelFocus* focus)
+    : m_windows(windows), m_focus(focus) {
     connect(&m_windows.results, &ResultWindowController::streamAbandoned, this, [this] {
         if (std::function<void()> abandoned = std::exchange(m_resultAbandoned, nullptr))
             abandoned();
@@ -45,7 +47,7 @@ DesktopPipeline::~DesktopPipeline() {
 void DesktopPipeline::prepareLoadingPanel() {
     if (m_loadingPanel)
         return;
-    m_loadingPanel = new LoadingPanel;
+    m_loadingPanel = new LoadingPanel(m_focus != nullptr);
     // The web engine starts once the panel is on the screen, so the user sees at once
     // that the key worked; its first start blocks for a moment.
     connect(m_loadingPanel, &LoadingPanel::painted, &m_windows.results,
@@ -56,6 +58,10 @@ void DesktopPipeline::prepareLoadingPanel() {
     connect(m_loadingPanel, &LoadingPanel::closeRequested, this, [this] {
         if (m_loadingClosed)
             QMetaObject::invokeMethod(this, m_loadingClosed, Qt::QueuedConnection);
+    });
+    connect(m_loadingPanel, &LoadingPanel::escapePressed, this, [this] {
+        if (m_escapePressed)
+            QMetaObject::invokeMethod(this, m_escapePressed, Qt::QueuedConnection);
     });
 }
 
@@ -77,6 +83,8 @@ void DesktopPipeline::showLoadingPanel(const QString& title, const QString& subt
     const QRect outer = placeLoadingPanel(LoadingPanel::contentSize.grownBy(frame), anchor);
     panel.move(outer.topLeft() + QPoint(frame.left(), frame.top()));
     panel.show();
+    if (m_focus)
+        m_focus->take(&panel, QStringLiteral("加载面板"));
 }
 
 void DesktopPipeline::hideLoadingPanel() {
@@ -90,6 +98,10 @@ void DesktopPipeline::setLoadingSubtitle(const QString& subtitle) {
 }
 
 std::optional<QString> DesktopPipeline::grabCancelKey(std::function<void()> pressed) {
+    if (m_focus) {
+        m_escapePressed = std::move(pressed);
+        return std::nullopt;
+    }
     KeyGrabResult<TemporaryKeyGrab> grab = m_windows.hotkeys.grabTemporarily(kEscapeKeyCode, 0);
     if (!grab) {
         return grab.failure->error == KeyGrabError::HeldByAnotherProgram
@@ -106,6 +118,7 @@ std::optional<QString> DesktopPipeline::grabCancelKey(std::function<void()> pres
 
 void DesktopPipeline::releaseCancelKey() {
     m_cancelKey.reset();
+    m_escapePressed = nullptr;
 }
 
 bool DesktopPipeline::isResultPanelOpen() const {

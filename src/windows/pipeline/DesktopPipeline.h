@@ -13,13 +13,15 @@
 class DesktopColorScheme;
 class HotkeyService;
 class NotificationManager;
+class PanelFocus;
 class ResultWindowController;
 class ScreenshotEngine;
 class TemporaryKeyGrab;
 
 // The flows' windows and services on this desktop: the loading panel and the
 // accessibility prompt (made when first needed), the Esc grab, the result window, the
-// screenshot engine and the notifications.
+// screenshot engine and the notifications. With a PanelFocus the loading panel takes the
+// keyboard instead, and Esc is its own key.
 class DesktopPipeline final : public QObject, public PipelineDesktop {
     Q_OBJECT
 public:
@@ -32,7 +34,7 @@ public:
         const DesktopColorScheme& colorScheme;
     };
 
-    explicit DesktopPipeline(const Windows& windows);
+    explicit DesktopPipeline(const Windows& windows, PanelFocus* focus = nullptr);
     ~DesktopPipeline() override;
 
     void showLoadingPanel(const QString& title, const QString& subtitle,
@@ -59,6 +61,7 @@ public:
 
 private:
     Windows m_windows;
+    PanelFocus* m_focus;
     QPointer<LoadingPanel> m_loadingPanel;
     std::function<void()> m_loadingClosed;
     std::function<void()> m_resultAbandoned;
@@ -67,4 +70,5 @@ private:
     // While a selected region is being handed over, in Qt's global coordinates.
     std::optional<QRectF> m_deliveredSelection;
     std::unique_ptr<TemporaryKeyGrab> m_cancelKey;
+    std::function<void()> m_escapePressed;
 };

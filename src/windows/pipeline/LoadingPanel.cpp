@@ -4,6 +4,7 @@
 #include "windows/pipeline/Spinner.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QTimer>
@@ -28,9 +29,9 @@ QLabel* centredLabel(QWidget* parent, const QRect& geometry, qreal fontPixels) {
 
 } // namespace
 
-LoadingPanel::LoadingPanel()
-    : QWidget(nullptr, Qt::Window | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus |
-                           Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+LoadingPanel::LoadingPanel(bool takesFocus)
+    : QWidget(nullptr, Qt::Window | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           (takesFocus ? Qt::WindowFlags() : Qt::WindowDoesNotAcceptFocus)),
       m_spinner(new Spinner(this)) {
     setWindowTitle(APP_DISPLAY_NAME);
     setAttribute(Qt::WA_ShowWithoutActivating);
@@ -73,6 +74,13 @@ void LoadingPanel::paintEvent(QPaintEvent* event) {
 void LoadingPanel::closeEvent(QCloseEvent* event) {
     event->ignore();
     emit closeRequested();
+}
+
+void LoadingPanel::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
+        emit escapePressed();
+    else
+        QWidget::keyPressEvent(event);
 }
 
 void LoadingPanel::mousePressEvent(QMouseEvent* event) {

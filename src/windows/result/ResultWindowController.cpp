@@ -1,6 +1,7 @@
 #include "windows/result/ResultWindowController.h"
 
 #include "base/Logger.h"
+#include "keys/LinuxKeyMap.h"
 #include "platform/DesktopColorScheme.h"
 #include "platform/FloatingPanelWindow.h"
 #include "platform/HotkeyService.h"
@@ -9,6 +10,7 @@
 #include "result/StreamedPage.h"
 #include "settings/AIProvider.h"
 #include "settings/SettingsManager.h"
+#include "windows/PanelFocus.h"
 #include "windows/PanelPalette.h"
 #include "windows/result/ResultPanel.h"
 #include "windows/result/ResultToolbar.h"
@@ -19,6 +21,7 @@
 #include <QElapsedTimer>
 #include <QPalette>
 #include <QScreen>
+#include <QShortcut>
 #include <QWindow>
 
 #include <cmath>
@@ -64,23 +67,26 @@ QString grabFailureReason(const KeyGrabFailure& failure) {
 } // namespace
 
 ResultWindowController::ResultWindowController(SettingsManager& settings, HotkeyService& hotkeys,
-                                               const DesktopColorScheme& colorScheme)
-    : m_settings(settings), m_hotkeys(hotkeys),
-      m_colorScheme(colorScheme), m_keys{{{"ESC",
-                                           &SettingsManager::closePanelHotkeyKeyCode,
-                                           &SettingsManager::closePanelHotkeyModifiers,
-                                           &ResultWindowController::closePanel,
-                                           {}},
-                                          {"TogglePanel",
-                                           &SettingsManager::togglePanelHotkeyKeyCode,
-                                           &SettingsManager::togglePanelHotkeyModifiers,
-                                           &ResultWindowController::moveToOtherHalf,
-                                           {}},
-                                          {"SplitMode",
-                                           &SettingsManager::splitHotkeyKeyCode,
-                                           &SettingsManager::splitHotkeyModifiers,
-                                           &ResultWindowController::toggleSplitMode,
-                                           {}}}} {
+                                               const DesktopColorScheme& colorScheme, PanelFocus* focus)
+    : m_settings(settings), m_hotkeys(hotkeys), m_colorScheme(colorScheme),
+      m_focus(focus), m_keys{{{"ESC",
+                               &SettingsManager::closePanelHotkeyKeyCode,
+                               &SettingsManager::closePanelHotkeyModifiers,
+                               &ResultWindowController::closePanel,
+                               {},
+                               {}},
+                              {"TogglePanel",
+                               &SettingsManager::togglePanelHotkeyKeyCode,
+                               &SettingsManager::togglePanelHotkeyModifiers,
+                               &ResultWindowController::moveToOtherHalf,
+                               {},
+                               {}},
+                              {"SplitMode",
+                               &SettingsManager::splitHotkeyKeyCode,
+                               &SettingsManager::splitHotkeyModifiers,
+                               &ResultWindowController::toggleSplitMode,
+                               {},
+                               {}}}} {
     connect(qApp, &QCoreApplication::aboutToQuit, this, &ResultWindowController::shutdown);
     m_frameSave.setSingleShot(true);
     m_frameSave.setInterval(500);
@@ -130,6 +136,14 @@ void ResultWindowController::prepareWebEngine() {
     connect(m_panel, &ResultPanel::closing, this, &ResultWindowController::panelClosing);
     connect(m_panel, &ResultPanel::exposed, this, &ResultWindowController::panelExposed);
     connect(m_panel, &ResultPanel::frameChanged, this, &ResultWindowController::panelFrameChanged);
+    if (m_focus) {
+        for (PanelKey& key : m_keys) {
+            key.shortcut = new QShortcut(m_panel);
+            connect(key.shortcut, &QShortcut::activated, this, [this, action = key.action] {
+                QMetaObject::invokeMethod(this, action, Qt::QueuedConnection);
+            });
+        }
+    }
     connect(m_panel->webView(), &ResultWebView::pageLoaded, this, [this](bool ok) {
         if (m_warmingUp && !m_open) {
             // Its "One. Two." must never be what a panel opens with.
@@ -287,6 +301,8 @@ void ResultWindowController::open(const QRectF& screenshotRect) {
     // Not as the window manager may have left it (minimised, maximised) last time.
     m_panel->showNormal();
     grabPanelKeys();
+    if (m_focus)
+        m_focus->take(m_panel, QStringLiteral("结果面板"));
 }
 
 void ResultWindowController::closePanel() {
@@ -326,6 +342,12 @@ void ResultWindowController::grabPanelKeys() {
     for (PanelKey& key : m_keys) {
         const int keyCode = (settings.*key.keyCode)();
         const int modifiers = (settings.*key.modifiers)();
+        if (key.shortcut) {
+            const std::optional<int> combination = LinuxKeyMap::qtCombinationForHotkey(keyCode, modifiers);
+            key.shortcut->setKey(combination ? QKeySequence(QKeyCombination::fromCombined(*combination))
+                                             : QKeySequence());
+            continue;
+        }
         if (key.grab && key.grab->keyCode() == keyCode && key.grab->modifiers() == modifiers)
             continue;
         const QString tag = QString::fromLatin1(key.tag);

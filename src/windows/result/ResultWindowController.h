@@ -13,6 +13,8 @@
 
 class DesktopColorScheme;
 class HotkeyService;
+class PanelFocus;
+class QShortcut;
 class ResultPanel;
 class ResultWebEngine;
 class ResultWebView;
@@ -21,7 +23,8 @@ class StreamedPage;
 class TemporaryKeyGrab;
 
 // Owns the floating result panel, its web view, and the three panel keys (close, move to
-// the other half of the screen, split view), which are grabbed only while a panel is open.
+// the other half of the screen, split view), which are grabbed only while a panel is open;
+// with a PanelFocus the panel takes the keyboard instead, and they are its own keys.
 // Main thread only, except show().
 //
 //   ResultWindowController results(settings, hotkeys, colorScheme);
@@ -33,7 +36,7 @@ class ResultWindowController : public QObject {
 public:
     // Lives on the main thread; show() may be called from a flow's worker.
     ResultWindowController(SettingsManager& settings, HotkeyService& hotkeys,
-                           const DesktopColorScheme& colorScheme);
+                           const DesktopColorScheme& colorScheme, PanelFocus* focus = nullptr);
     ~ResultWindowController() override;
 
     // Any thread; returns at once. The panel opens on the main thread, after closing an
@@ -98,6 +101,7 @@ private:
         int (SettingsManager::*modifiers)() const;
         void (ResultWindowController::*action)();
         std::unique_ptr<TemporaryKeyGrab> grab;
+        QShortcut* shortcut = nullptr; // the window's own key, with a PanelFocus
     };
 
     void showNow(const QString& markdown, const QString& originalText, const QRectF& screenshotRect);
@@ -120,6 +124,7 @@ private:
     SettingsManager& m_settings;
     HotkeyService& m_hotkeys;
     const DesktopColorScheme& m_colorScheme;
+    PanelFocus* m_focus;
     ResultWebEngine* m_engine = nullptr;
     // Hidden, not destroyed, while closed: the next answer reuses its window and page process.
     ResultPanel* m_panel = nullptr;
