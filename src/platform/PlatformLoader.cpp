@@ -11,6 +11,7 @@
 #include "platform/freedesktop/AccessibilityBusStatus.h"
 #include "platform/freedesktop/FileKeyStore.h"
 #include "platform/freedesktop/FreedesktopNotificationService.h"
+#include "platform/freedesktop/PortalScreenCapture.h"
 #include "platform/freedesktop/SecretServiceKeyStore.h"
 #include "platform/gnome/GnomeCustomKeybindings.h"
 #include "platform/kde/KGlobalAccelHotkeyService.h"
@@ -116,8 +117,10 @@ void logChoice(const DesktopVerdict& verdict, const PlatformServices& platform) 
         hotkeys = platform.desktopKeybindings->place() + QStringLiteral("（自定义快捷键，经用户同意后写入）");
     else if (const std::optional<KeyGrabFailure> reason = platform.hotkeys->unavailable())
         hotkeys = QStringLiteral("不可用（") + reason->message + QStringLiteral("）");
-    const QString capture = platform.screenCapture->unavailableReason().isEmpty() ? QStringLiteral("X11 屏幕")
-                                                                                  : QStringLiteral("不可用");
+    QString capture = platform.screenCapture->unavailableReason().isEmpty() ? QStringLiteral("X11 屏幕")
+                                                                            : QStringLiteral("不可用");
+    if (dynamic_cast<const PortalScreenCapture*>(platform.screenCapture.get()))
+        capture = QStringLiteral("截图门户（xdg-desktop-portal）");
     const QString selection = platform.selection.sourceProbe
                                   ? QStringLiteral("辅助功能 + X11 PRIMARY 与 Ctrl+C")
                                   : QStringLiteral("仅辅助功能");
@@ -175,8 +178,19 @@ std::unique_ptr<PlatformServices> load(SessionType session, const Options& optio
             service->blockShortcuts(blocked);
         };
         platform->hotkeys = std::move(kde);
-    } else if (desktop.desktop == Desktop::GnomeWayland)
+    } else if (desktop.desktop == Desktop::GnomeWayland) {
         platform->desktopKeybindings = GnomeCustomKeybindings::open();
+        PortalScreenCapture::Options portal;
+        portal.askFirst = true;
+        portal.mutterLayout = true;
+        auto capture = std::make_unique<PortalScreenCapture>(std::move(portal));
+        logi(QStringLiteral("截图：GNOME 截图门户，许可记在") +
+             (capture->appId().isEmpty()
+                  ? QStringLiteral("未识别身份的程序共用的条目下")
+                  : QStringLiteral("应用标识 ") + capture->appId() + QStringLiteral(" 下")));
+        platform->screenshotPermission = capture.get();
+        platform->screenCapture = std::move(capture);
+    }
     logChoice(desktop, *platform);
     SelectionServices& selection = platform->selection;
     if (!selection.sourceProbe) {
