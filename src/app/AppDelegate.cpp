@@ -78,6 +78,7 @@ AppDelegate::AppDelegate(const Setup& setup)
         std::make_unique<ResultWindowController>(*m_settings, *platform.hotkeys, *platform.colorScheme);
     m_settingsWindow =
         std::make_unique<SettingsWindowController>(*m_settings, *m_alerts, [this] { reregisterHotkeys(); });
+    m_settingsWindow->setScreenshotPermission(platform.screenshotPermission);
 
     TranslationPipeline::Services services;
     services.desktop = std::make_unique<DesktopPipeline>(DesktopPipeline::Windows{
