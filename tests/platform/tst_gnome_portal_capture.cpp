@@ -1,11 +1,22 @@
 #include "platform/freedesktop/PortalScreenCapture.h"
+#include "settings/SettingsManager.h"
+#include "support/FakeKeyStore.h"
 #include "support/MutterKeyboard.h"
+#include "support/ScriptedAlerts.h"
+#include "support/TestEnvironment.h"
 #include "support/TestMain.h"
+#include "support/X11Desktop.h"
+#include "windows/settings/SettingsWindow.h"
+#include "windows/settings/SettingsWindowController.h"
 
+#include <QApplication>
+#include <QDBusArgument>
 #include <QDBusInterface>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QPainter>
+#include <QPushButton>
 #include <QRasterWindow>
 #include <QStandardPaths>
 #include <QTest>
@@ -32,9 +43,22 @@ bool storePermission(bool granted) {
            reply.errorName().endsWith(QLatin1String("NotFound"));
 }
 
+QString storedAnswer() {
+    QDBusInterface store(QStringLiteral("org.freedesktop.impl.portal.PermissionStore"),
+                         QStringLiteral("/org/freedesktop/impl/portal/PermissionStore"),
+                         QStringLiteral("org.freedesktop.impl.portal.PermissionStore"));
+    const QDBusMessage reply =
+        store.call(QStringLiteral("Lookup"), QStringLiteral("screenshot"), QStringLiteral("screenshot"));
+    return qdbus_cast<QMap<QString, QStringList>>(reply.arguments().value(0)).value(QString()).value(0);
+}
+
+// The portal writes to the pictures folder, or to the home folder when there is none.
 int picturesLeft() {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
-    return int(QDir(folder).entryList({QStringLiteral("*.png")}, QDir::Files).size());
+    int count = 0;
+    for (const QString& folder :
+         {QStandardPaths::writableLocation(QStandardPaths::PicturesLocation), QDir::homePath()})
+        count += int(QDir(folder).entryList({QStringLiteral("*.png")}, QDir::Files).size());
+    return count;
 }
 
 } // namespace
@@ -97,7 +121,45 @@ private Q_SLOTS:
         QCOMPARE(picturesLeft(), 0);
         QVERIFY(storePermission(true));
     }
+
+    // The settings window's step, GNOME's real question answered with the keyboard: refused
+    // first (its focus starts on "Deny"), then asked again from the same step and allowed.
+    void firstUseStep_data() {
+        QTest::addColumn<QList<quint32>>("keys");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("refused") << QList<quint32>{0xff0d} << "no"
+                                 << "GNOME 记下了“拒绝”";
+        QTest::newRow("asked again, allowed") << QList<quint32>{0xff09, 0xff0d} << "yes"
+                                              << "已允许";
+    }
+    void firstUseStep() {
+        QFETCH(QList<quint32>, keys);
+        static bool fresh = storePermission(false);
+        QVERIFY(fresh);
+        TestEnvironment env;
+        SettingsManager settings(env.newPreferencesPath(), std::make_unique<FakeKeyStore>());
+        ScriptedAlerts alerts;
+        SettingsWindowController controller(settings, alerts, [] {});
+        PortalScreenCapture capture(options());
+        controller.setScreenshotPermission(&capture);
+        controller.showScreenshotPermission();
+        SettingsWindow* window = controller.window();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        X11Desktop::xdotool(
+            {QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(window->winId())});
+        QTRY_COMPARE(QApplication::focusWidget(), window->screenshotPermissionButton);
+        QTest::keyClick(window->screenshotPermissionButton, Qt::Key_Space);
+        QTest::qWait(2000); // GNOME's dialog
+        MutterKeyboard keyboard;
+        for (quint32 key : keys)
+            QVERIFY(keyboard.press({key}));
+        QFETCH(QString, status);
+        QTRY_VERIFY_WITH_TIMEOUT(window->screenshotPermissionStatus->text().contains(status), 5000);
+        QTEST(storedAnswer(), "stored");
+        QCOMPARE(picturesLeft(), 0);
+    }
 };
 
-VYRN_TEST_MAIN(QGuiApplication, TestGnomePortalCapture, "xcb")
+VYRN_TEST_MAIN(QApplication, TestGnomePortalCapture, "xcb")
 #include "tst_gnome_portal_capture.moc"

@@ -266,9 +266,10 @@ void SettingsWindowController::refreshScreenshotPermission() {
         return;
     const QString question = m_screenshotPermission->desktopQuestion();
     QString note =
-        QStringLiteral("在 GNOME 中，程序要先得到你的同意才能截图。点击「允许截图」后，GNOME 会询问“") +
+        QStringLiteral("在 GNOME 中，程序要先得到你的同意才能截图。点击「允许截图」后，GNOME 会询问是否允许"
+                       "（英文界面为“") +
         question +
-        QStringLiteral("”，请选择“Allow”（允许）。GNOME 会记住你的回答，以后截图不再询问；"
+        QStringLiteral("”），请选择“允许”（Allow）。GNOME 会记住你的回答，以后截图不再询问；"
                        "截图时屏幕会闪一下，并可能有快门声。");
     // The host programs the portal cannot name share one entry.
     if (question.startsWith(QLatin1String("Allow Applications")))
@@ -287,9 +288,9 @@ void SettingsWindowController::screenshotPermissionClicked() {
         return;
     m_askingScreenshotPermission = true;
     m_window->screenshotPermissionButton->setEnabled(false);
-    StatusStyle::showStatus(
-        m_window->screenshotPermissionStatus,
-        {QStringLiteral("正在等待 GNOME 的询问，请在它的对话框中选择“Allow”……"), StatusTone::secondary});
+    StatusStyle::showStatus(m_window->screenshotPermissionStatus,
+                            {QStringLiteral("正在等待 GNOME 的询问，请在它的对话框中选择“允许”（Allow）……"),
+                             StatusTone::secondary});
     logi(QStringLiteral("截图许可：向 GNOME 请求"));
     m_screenshotPermission->requestPermission(
         [window = QPointer<SettingsWindow>(m_window), this](ScreenshotPermission::Outcome outcome) {
