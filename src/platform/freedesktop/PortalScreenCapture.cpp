@@ -34,9 +34,14 @@ constexpr std::chrono::minutes kLateAnswers{2};
 const QString kGrantStep =
     QStringLiteral("请打开 VYRN 的偏好设置，在「通用」中点击「允许截图」，并在 GNOME 的询问中选择允许。");
 
-QString timeoutMessage(std::chrono::milliseconds limit) {
+// With the consent step (GNOME), the way out is that step; elsewhere (the portal standing in
+// for KWin) there is nothing of ours to point at.
+QString timeoutMessage(std::chrono::milliseconds limit, bool consentStep) {
+    const QString seconds = QString::number((limit.count() + 500) / 1000);
+    if (!consentStep)
+        return QStringLiteral("截图失败：桌面的截图服务 %1 秒内没有回应，请再试一次。").arg(seconds);
     return QStringLiteral("截图失败：GNOME 的截图服务 %1 秒内没有回应。请再试一次；如果一直如此，")
-               .arg((limit.count() + 500) / 1000) +
+               .arg(seconds) +
            kGrantStep;
 }
 
@@ -184,7 +189,7 @@ PortalScreenCapture::PortalScreenCapture(Options options) : m_options(std::move(
     connect(&m_timeLimit, &QTimer::timeout, this, [this] {
         Picture picture;
         picture.failedCall = QStringLiteral("Screenshot: no answer within the time limit");
-        picture.userMessage = timeoutMessage(m_options.timeLimit);
+        picture.userMessage = timeoutMessage(m_options.timeLimit, m_options.askFirst);
         complete(std::move(picture));
     });
 }
@@ -254,7 +259,9 @@ void PortalScreenCapture::pictureArrived(quint64 generation, uint response, cons
             picture.userMessage = QStringLiteral("截图失败：桌面的截图服务（xdg-desktop-portal）没有运行。");
     } else {
         picture.failedCall = QStringLiteral("Screenshot: response %1").arg(response);
-        picture.userMessage = QStringLiteral("截图失败：GNOME 拒绝了截图请求。") + kGrantStep;
+        picture.userMessage = m_options.askFirst
+                                  ? QStringLiteral("截图失败：GNOME 拒绝了截图请求。") + kGrantStep
+                                  : QStringLiteral("截图失败：桌面拒绝了截图请求。");
     }
     if (picture.status == Picture::Status::Taken && m_layoutPending) {
         m_heldPicture = std::move(picture);
