@@ -54,7 +54,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
-gnome-shell --wayland --headless --virtual-monitor 1280x800 --wayland-display vyrn-wayland \
+# One virtual monitor per size in VYRN_GNOME_MONITORS (default one of 1280x800).
+monitors=()
+for size in ${VYRN_GNOME_MONITORS:-1280x800}; do monitors+=(--virtual-monitor "$size"); done
+gnome-shell --wayland --headless "${monitors[@]}" --wayland-display vyrn-wayland \
     >"$scratch/shell.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 120); do

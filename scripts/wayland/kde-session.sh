@@ -55,7 +55,9 @@ set -uo pipefail
 scratch=$1
 shift
 kbuildsycoca5 >/dev/null 2>&1
-QT_QPA_PLATFORM=wayland "$scratch/kwin_wayland" --virtual --xwayland --width 1280 --height 800 --no-lockscreen \
+# VYRN_KWIN_OUTPUTS: other virtual outputs, e.g. "--width 1280 --height 800 --output-count 2 --scale 2".
+# shellcheck disable=SC2086
+QT_QPA_PLATFORM=wayland "$scratch/kwin_wayland" --virtual --xwayland ${VYRN_KWIN_OUTPUTS:---width 1280 --height 800} --no-lockscreen \
     --socket wayland-vyrn >"$scratch/kwin.log" 2>&1 &
 kwin=$!
 display=

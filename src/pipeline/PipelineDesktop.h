@@ -16,6 +16,7 @@ struct CapturedRegion {
     QRectF selection; // points, origin at the captured screen's bottom-left corner, y upwards
     QRectF onDesktop; // the same in global points, origin at the primary screen's bottom-left corner
     QImage crop;      // null when the user cancelled or the capture failed
+    QString failure;  // when the capture failed with something to tell the user: what
 };
 
 // What an answer is about: the text sent, and where it came from.

@@ -158,6 +158,8 @@ void TranslationPipeline::start() {
 void TranslationPipeline::regionDelivered(qint64 generation, const CapturedRegion& region) {
     if (region.crop.isNull() || region.selection.isNull()) {
         logi(QStringLiteral("截图取消或失败"));
+        if (!region.failure.isEmpty())
+            m_services.alerts->showAlert(QStringLiteral("无法截图翻译"), region.failure);
         return;
     }
     logi(QStringLiteral("截图成功: %1x%2 px, 选区@(%3,%4)")

@@ -38,6 +38,19 @@ public:
         // desktop and these are its monitors, as far as the desktop told.
         QList<MonitorArea> monitors;
         bool wholeDesktop = false;
+
+        static Picture taken(QImage image) {
+            Picture picture;
+            picture.image = std::move(image);
+            picture.status = Status::Taken;
+            return picture;
+        }
+        static Picture failed(QString call, QString userMessage = {}) {
+            Picture picture;
+            picture.failedCall = std::move(call);
+            picture.userMessage = std::move(userMessage);
+            return picture;
+        }
     };
     using PictureReady = std::function<void(Picture)>;
 
@@ -64,19 +77,13 @@ public:
     // Takes the picture of `screen` (or, for desktop services, of the whole desktop) as it
     // is now. `ready` runs exactly once on the main thread unless cancelCapture() comes
     // first; a service that can answer at once calls it before returning.
-    virtual void capture(QScreen* screen, PictureReady ready) {
-        Picture picture = grabScreen(screen);
-        if (!picture.image.isNull())
-            picture.status = Picture::Status::Taken;
-        ready(std::move(picture));
-    }
+    virtual void capture(QScreen* screen, PictureReady ready) = 0;
     // Abandons a pending capture: its `ready` is never called. Harmless when none is pending.
     virtual void cancelCapture() {}
     // Both the keyboard and the pointer for `window`, which must be mapped; what one call
-    // gets is kept when the other one has to be retried.
-    virtual InputGrab grabInput(QWindow* window) = 0;
+    // gets is kept when the other one has to be retried. Only asked for a GrabbedWindow
+    // overlay: focused windows get their input from the desktop.
+    virtual InputGrab grabInput(QWindow*) { return InputGrab::Held; }
     // Gives back whatever grabInput took; harmless when it took nothing.
-    virtual void releaseInput() = 0;
-    // Everything on `screen` at this moment, for services that answer at once.
-    virtual Picture grabScreen(QScreen*) { return {QImage(), QStringLiteral("grabScreen")}; }
+    virtual void releaseInput() {}
 };

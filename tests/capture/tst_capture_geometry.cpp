@@ -1,4 +1,5 @@
 #include "capture/CaptureGeometry.h"
+#include "capture/DesktopPicture.h"
 #include "capture/OverlayLayout.h"
 #include "capture/ScreenCrop.h"
 #include "support/TestEnvironment.h"
@@ -143,6 +144,56 @@ private Q_SLOTS:
         // 1366 / 1.5 = 910.67, which Qt reports as 911.
         QCOMPARE(CaptureGeometry::nativeRect(QRect(0, 0, 911, 512), 1.5, QRect(0, 0, 1366, 768)),
                  QRect(0, 0, 1366, 768));
+    }
+
+    // Layouts measured on GNOME 43 (physical and logical) and KWin 5.27.
+    void screenPart_data() {
+        using Monitors = QList<DesktopPicture::Monitor>;
+        QTest::addColumn<QRect>("screen");
+        QTest::addColumn<QRect>("desktop");
+        QTest::addColumn<QSize>("picture");
+        QTest::addColumn<Monitors>("monitors");
+        QTest::addColumn<QRect>("part");
+        const QRect single(0, 0, 1280, 800);
+        QTest::newRow("scale 1") << single << single << QSize(1280, 800) << Monitors{{single, single, 1}}
+                                 << single;
+        QTest::newRow("scale 2") << single << single << QSize(2560, 1600)
+                                 << Monitors{{single, QRect(0, 0, 2560, 1600), 2}} << QRect(0, 0, 2560, 1600);
+        QTest::newRow("Xwayland scaling its clients")
+            << QRect(0, 0, 2560, 1600) << QRect(0, 0, 2560, 1600) << QSize(2560, 1600)
+            << Monitors{{single, QRect(0, 0, 2560, 1600), 2}} << QRect(0, 0, 2560, 1600);
+        // The whole layout painted at the highest scale: the scale-1 monitor is enlarged.
+        const Monitors logical{{single, QRect(0, 0, 2560, 1600), 2},
+                               {QRect(1280, 0, 1920, 1080), QRect(2560, 0, 3840, 2160), 1}};
+        const QRect logicalDesktop(0, 0, 3200, 1080);
+        QTest::newRow("two scales, left")
+            << single << logicalDesktop << QSize(6400, 2160) << logical << QRect(0, 0, 2560, 1600);
+        QTest::newRow("two scales, right") << QRect(1280, 0, 1920, 1080) << logicalDesktop
+                                           << QSize(6400, 2160) << logical << QRect(2560, 0, 3840, 2160);
+        QTest::newRow("two scales, physical layout")
+            << QRect(2560, 0, 1920, 1080) << QRect(0, 0, 4480, 1600) << QSize(4480, 1600)
+            << Monitors{{QRect(0, 0, 2560, 1600), QRect(0, 0, 2560, 1600), 2},
+                        {QRect(2560, 0, 1920, 1080), QRect(2560, 0, 1920, 1080), 1}}
+            << QRect(2560, 0, 1920, 1080);
+        QTest::newRow("layout with another origin")
+            << QRect(1280, 0, 1024, 768) << QRect(0, 0, 2304, 800) << QSize(3584, 1600)
+            << Monitors{{QRect(-1280, 0, 1280, 800), QRect(0, 0, 2560, 1600), 2},
+                        {QRect(0, 0, 1024, 768), QRect(2560, 0, 1024, 768), 1}}
+            << QRect(2560, 0, 1024, 768);
+        QTest::newRow("no monitors: the desktop evenly")
+            << QRect(1280, 0, 1024, 768) << QRect(0, 0, 2304, 800) << QSize(4608, 1600) << Monitors{}
+            << QRect(2560, 0, 2048, 1536);
+        QTest::newRow("screen the picture lacks")
+            << QRect(1280, 0, 1024, 768) << QRect(0, 0, 2304, 800) << QSize(2560, 1600)
+            << Monitors{{single, QRect(0, 0, 2560, 1600), 2}} << QRect();
+    }
+    void screenPart() {
+        QFETCH(QRect, screen);
+        QFETCH(QRect, desktop);
+        QFETCH(QSize, picture);
+        QFETCH(QList<DesktopPicture::Monitor>, monitors);
+        QFETCH(QRect, part);
+        QCOMPARE(DesktopPicture::screenPart(screen, desktop, picture, monitors), part);
     }
 
     void normalizedForOcr_data() {

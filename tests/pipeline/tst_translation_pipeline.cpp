@@ -66,7 +66,7 @@ struct Rig {
     bool screenshotSent(const QList<TextObservation>& lines) {
         recognizer->lines = lines;
         pipeline->start();
-        desktop->deliver({QRectF(40.7, 60.2, 600, 200), QRectF(1040.7, 160.2, 600, 200), kCrop});
+        desktop->deliver({QRectF(40.7, 60.2, 600, 200), QRectF(1040.7, 160.2, 600, 200), kCrop, {}});
         return QTest::qWaitFor([this] { return translator->count() == 1; }, 5000);
     }
     // The answer arrives from the network, on the main thread.
@@ -473,7 +473,7 @@ private Q_SLOTS:
         Rig rig;
         rig.recognizer->lines = lines;
         rig.pipeline->start();
-        rig.desktop->deliver({QRectF(0, 0, 600, 200), QRectF(0, 0, 600, 200), kCrop});
+        rig.desktop->deliver({QRectF(0, 0, 600, 200), QRectF(0, 0, 600, 200), kCrop, {}});
         QCOMPARE(rig.desktop->loadingShown.size(), 1);
         QTRY_COMPARE(rig.alerts.opened.size(), 1);
         QVERIFY(!rig.pipeline->isLoading());
@@ -485,7 +485,7 @@ private Q_SLOTS:
         Rig rig;
         rig.recognizer->runUntilCancelled = true;
         rig.pipeline->start();
-        rig.desktop->deliver({QRectF(0, 0, 600, 200), QRectF(0, 0, 600, 200), kCrop});
+        rig.desktop->deliver({QRectF(0, 0, 600, 200), QRectF(0, 0, 600, 200), kCrop, {}});
         QTRY_VERIFY(rig.recognizer->running);
         rig.desktop->cancelKey();
         rig.pipeline->waitForWorkers();
@@ -500,15 +500,24 @@ private Q_SLOTS:
     void noRegion() {
         Rig rig;
         rig.pipeline->start();
-        rig.desktop->deliver({QRectF(), QRectF(), QImage()});
+        rig.desktop->deliver({QRectF(), QRectF(), QImage(), QString()});
         QVERIFY(rig.desktop->loadingShown.isEmpty());
         QVERIFY(!rig.pipeline->isLoading());
+        QCoreApplication::sendPostedEvents();
+        QVERIFY(rig.alerts.opened.isEmpty());
+        // A capture service that failed says why.
+        rig.pipeline->start();
+        rig.desktop->deliver({QRectF(), QRectF(), QImage(), QStringLiteral("截图服务没有回应")});
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(rig.alerts.opened.size(), 1);
+        QCOMPARE(rig.alerts.opened[0].informativeText, QStringLiteral("截图服务没有回应"));
+        rig.alerts.opened.clear();
 
         rig.desktop->unavailableReason = QStringLiteral("截图翻译暂时需要 X11 会话");
         const qint64 generation = rig.pipeline->currentTaskGeneration();
         rig.pipeline->start();
         QCoreApplication::sendPostedEvents();
-        QCOMPARE(rig.desktop->captures, 1);
+        QCOMPARE(rig.desktop->captures, 2);
         QCOMPARE(rig.pipeline->currentTaskGeneration(), generation);
         QCOMPARE(rig.alerts.opened.size(), 1);
         QCOMPARE(rig.alerts.opened[0].informativeText, rig.desktop->unavailableReason);

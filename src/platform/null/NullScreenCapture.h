@@ -8,7 +8,7 @@ public:
     explicit NullScreenCapture(QString reason) : m_reason(std::move(reason)) {}
 
     QString unavailableReason() const override { return m_reason; }
-    Picture grabScreen(QScreen*) override { return {QImage(), m_reason}; }
+    void capture(QScreen*, PictureReady ready) override { ready(Picture::failed(m_reason)); }
     InputGrab grabInput(QWindow*) override { return InputGrab::Failed; }
     void releaseInput() override {}
 

@@ -68,12 +68,14 @@ bool X11ScreenCapture::rootMatchesRgb32() const {
 
 ScreenCapture::Picture X11ScreenCapture::grabScreen(QScreen* screen) {
     if (!screen)
-        return {QImage(), QStringLiteral("QScreen")};
+        return Picture::failed(QStringLiteral("QScreen"));
     if (!m_rgb32) {
         // An unusual visual: let Qt convert it.
         QImage image = screen->grabWindow(0).toImage();
         image.setDevicePixelRatio(1);
-        return {image, QStringLiteral("QScreen::grabWindow")};
+        if (image.isNull())
+            return Picture::failed(QStringLiteral("QScreen::grabWindow"));
+        return Picture::taken(std::move(image));
     }
     return getImage(CaptureGeometry::nativeRect(screen->geometry(), screen->devicePixelRatio(), m_rootRect));
 }
@@ -81,7 +83,7 @@ ScreenCapture::Picture X11ScreenCapture::grabScreen(QScreen* screen) {
 ScreenCapture::Picture X11ScreenCapture::getImage(const QRect& area) {
     const QString call = QStringLiteral("xcb_get_image");
     if (area.isEmpty())
-        return {QImage(), call};
+        return Picture::failed(call);
     const auto cookie =
         xcb_get_image(m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, m_root, int16_t(area.x()), int16_t(area.y()),
                       uint16_t(area.width()), uint16_t(area.height()), ~0u);
@@ -90,7 +92,7 @@ ScreenCapture::Picture X11ScreenCapture::getImage(const QRect& area) {
     std::free(error);
     const qsizetype bytes = qsizetype(area.width()) * area.height() * 4;
     if (!reply || xcb_get_image_data_length(reply.get()) != bytes)
-        return {QImage(), call};
+        return Picture::failed(call);
     // The pad byte is undefined; Format_RGB32 promises 0xff there.
     auto* pixels = reinterpret_cast<uint32_t*>(xcb_get_image_data(reply.get()));
     for (qsizetype i = 0, n = bytes / 4; i < n; ++i)
@@ -99,7 +101,7 @@ ScreenCapture::Picture X11ScreenCapture::getImage(const QRect& area) {
     QImage image(
         reinterpret_cast<uchar*>(pixels), area.width(), area.height(), area.width() * 4, QImage::Format_RGB32,
         [](void* data) { std::free(data); }, owner);
-    return {image, call};
+    return Picture::taken(std::move(image));
 }
 
 ScreenCapture::InputGrab X11ScreenCapture::grabInput(QWindow* window) {

@@ -16,7 +16,10 @@ public:
     explicit X11ScreenCapture(xcb_connection_t* connection);
 
     QString unavailableReason() const override { return {}; }
-    Picture grabScreen(QScreen* screen) override;
+    // Answers before returning.
+    void capture(QScreen* screen, PictureReady ready) override { ready(grabScreen(screen)); }
+    // Everything on `screen` at this moment.
+    Picture grabScreen(QScreen* screen);
     InputGrab grabInput(QWindow* window) override;
     void releaseInput() override;
 

@@ -49,13 +49,19 @@ void drawText(QPainter& painter, const QRectF& box, const QFont& font, const QCo
 
 } // namespace
 
-OverlayView::OverlayView(ScreenshotEngine* engine, const QImage& picture)
+OverlayView::OverlayView(ScreenshotEngine* engine, const QImage& picture, Kind kind)
     : m_engine(engine), m_picture(picture) {
-    // Bypassing the window manager keeps panels and docks below the overlay and shows it
-    // without taking the focus from the application the user is reading.
-    setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint |
-                   Qt::WindowStaysOnTopHint | Qt::NoDropShadowWindowHint);
-    setAttribute(Qt::WA_ShowWithoutActivating);
+    if (kind == Kind::Grabbing) {
+        // Bypassing the window manager keeps panels and docks below the overlay and shows it
+        // without taking the focus from the application the user is reading.
+        setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint |
+                       Qt::WindowStaysOnTopHint | Qt::NoDropShadowWindowHint);
+        setAttribute(Qt::WA_ShowWithoutActivating);
+    } else {
+        // Under Xwayland only a window the compositor manages and focuses gets the keys.
+        setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                       Qt::NoDropShadowWindowHint);
+    }
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     setWindowTitle(QStringLiteral("VYRN 截图"));
@@ -76,7 +82,8 @@ QRectF OverlayView::toWidget(const QRectF& viewRect) const {
 }
 
 bool OverlayView::hasSelection() const {
-    return m_engine && m_engine->isSelecting() && m_engine->selectionRect() != QRectF();
+    return m_engine && m_engine->isSelecting() && m_engine->overlayView() == this &&
+           m_engine->selectionRect() != QRectF();
 }
 
 OverlayView::SelectionArea OverlayView::selectionArea() const {
@@ -179,16 +186,16 @@ void OverlayView::mousePressEvent(QMouseEvent* event) {
         update();
     }
     if (m_engine)
-        m_engine->mouseDown(toView(event->position()));
+        m_engine->mouseDown(toView(event->position()), this);
 }
 
 void OverlayView::mouseMoveEvent(QMouseEvent* event) {
-    if (m_engine && (event->buttons() & Qt::LeftButton))
+    if (m_engine && (event->buttons() & Qt::LeftButton) && m_engine->overlayView() == this)
         m_engine->mouseDragged(toView(event->position()));
 }
 
 void OverlayView::mouseReleaseEvent(QMouseEvent* event) {
-    if (m_engine && event->button() == Qt::LeftButton)
+    if (m_engine && event->button() == Qt::LeftButton && m_engine->overlayView() == this)
         m_engine->mouseUp(toView(event->position()));
 }
 

@@ -7,14 +7,20 @@
 
 class ScreenshotEngine;
 
-// The full-screen window of a capture: the frozen picture, slightly dimmed, with the
+// A full-screen window of a capture: its screen's part of the frozen picture, slightly dimmed, with the
 // instruction card until the first press and the selection cut out of the dim with a
 // live size label; turns mouse and key events into calls on the engine. Works in the
 // engine's bottom-left points and converts Qt's positions on the way in and out.
 class OverlayView : public QWidget {
     Q_OBJECT
 public:
-    OverlayView(ScreenshotEngine* engine, const QImage& picture);
+    enum class Kind {
+        // Above everything, past the window manager, with the input grabbed (X11).
+        Grabbing,
+        // A full-screen window the desktop manages and gives the focus (Xwayland).
+        Focused,
+    };
+    OverlayView(ScreenshotEngine* engine, const QImage& picture, Kind kind = Kind::Grabbing);
     ~OverlayView() override;
 
     // Repaints what the engine's new selection changed.

@@ -2,43 +2,64 @@
 
 #include "base/Logger.h"
 #include "capture/CaptureGeometry.h"
+#include "capture/DesktopPicture.h"
 #include "capture/ScreenCrop.h"
+#include "platform/WindowActivation.h"
 #include "windows/capture/OverlayView.h"
 
 #include <QCursor>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QScreen>
 #include <QWindow>
 
 namespace {
 
 constexpr std::chrono::milliseconds kSafetyTimeout{60000};
+// Longer than the services' own limits, which can say better what went wrong.
+constexpr std::chrono::milliseconds kCaptureTimeout{15000};
 // A desktop shortcut's own grab lasts until its keys are released.
 constexpr std::chrono::milliseconds kGrabRetryInterval{20};
 constexpr qint64 kGrabRetryLimitMs = 1000;
 
-struct ChosenScreen {
-    QScreen* screen = nullptr;
-    QRectF frame; // global bottom-left points
+struct Screens {
+    QList<QScreen*> screens;
+    QList<QRectF> frames; // global bottom-left points
+    qsizetype primary = -1;
 };
 
-ChosenScreen screenUnderPointer() {
-    const QList<QScreen*> screens = QGuiApplication::screens();
+Screens allScreens() {
+    Screens all;
+    all.screens = QGuiApplication::screens();
     QScreen* primary = QGuiApplication::primaryScreen();
-    if (screens.isEmpty() || !primary)
+    if (all.screens.isEmpty() || !primary)
         return {};
+    all.primary = all.screens.indexOf(primary);
     const QRect primaryGeometry = primary->geometry();
     const qreal primaryBottom = primaryGeometry.y() + primaryGeometry.height();
-    QList<QRectF> frames;
-    for (QScreen* screen : screens)
-        frames.append(CaptureGeometry::flipped(QRectF(screen->geometry()), primaryBottom));
+    for (QScreen* screen : std::as_const(all.screens))
+        all.frames.append(CaptureGeometry::flipped(QRectF(screen->geometry()), primaryBottom));
+    return all;
+}
+
+std::optional<qsizetype> screenUnderPointer(const Screens& all) {
     // The centre of the pointer's pixel, which lies inside exactly one screen.
-    const QPointF pointer =
-        CaptureGeometry::flipped(QPointF(QCursor::pos()) + QPointF(0.5, 0.5), primaryBottom);
-    const auto index = CaptureGeometry::screenIndexAt(frames, pointer, screens.indexOf(primary));
-    if (!index)
-        return {};
-    return {screens.at(*index), frames.at(*index)};
+    const QRect primaryGeometry = all.screens.value(all.primary)->geometry();
+    const QPointF pointer = CaptureGeometry::flipped(QPointF(QCursor::pos()) + QPointF(0.5, 0.5),
+                                                     primaryGeometry.y() + primaryGeometry.height());
+    return CaptureGeometry::screenIndexAt(all.frames, pointer, all.primary);
+}
+
+QRect nativeGeometry(const QScreen* screen) {
+    return CaptureGeometry::nativeRect(screen->geometry(), screen->devicePixelRatio(),
+                                       QRect(-0x8000, -0x8000, 0x10000, 0x10000));
+}
+
+QList<DesktopPicture::Monitor> monitorsOf(const QList<ScreenCapture::MonitorArea>& areas) {
+    QList<DesktopPicture::Monitor> monitors;
+    for (const ScreenCapture::MonitorArea& area : areas)
+        monitors.append({area.logical, area.pixels, area.scale});
+    return monitors;
 }
 
 } // namespace
@@ -47,9 +68,18 @@ ScreenshotEngine::ScreenshotEngine(std::unique_ptr<ScreenCapture> capture) : m_c
     m_safetyTimer.setSingleShot(true);
     m_safetyTimer.setInterval(kSafetyTimeout);
     connect(&m_safetyTimer, &QTimer::timeout, this, [this] {
-        if (!m_isActive)
+        if (!m_isActive || m_waiting)
             return;
         logi(QStringLiteral("安全超时：自动关闭遮罩"));
+        finish(QRectF(), QImage());
+    });
+    m_captureTimer.setSingleShot(true);
+    m_captureTimer.setInterval(kCaptureTimeout);
+    connect(&m_captureTimer, &QTimer::timeout, this, [this] {
+        if (!isWaiting())
+            return;
+        loge(QStringLiteral("全屏截图失败 (等待截图服务超时 %1 秒)").arg(m_captureTimer.interval() / 1000.0));
+        m_failureMessage = QStringLiteral("桌面的截图服务没有回应，请稍后再试。");
         finish(QRectF(), QImage());
     });
     m_grabRetryTimer.setSingleShot(true);
@@ -59,12 +89,28 @@ ScreenshotEngine::ScreenshotEngine(std::unique_ptr<ScreenCapture> capture) : m_c
 
 ScreenshotEngine::~ScreenshotEngine() {
     if (QCoreApplication::instance())
-        delete m_overlayView.data();
+        for (const Part& part : std::as_const(m_parts))
+            delete part.view.data();
     cleanup();
 }
 
+const ScreenshotEngine::Part* ScreenshotEngine::selectingPart() const {
+    if (m_parts.isEmpty())
+        return nullptr;
+    return &m_parts.at(m_selecting >= 0 && m_selecting < m_parts.size() ? m_selecting : 0);
+}
+
 OverlayView* ScreenshotEngine::overlayView() const {
-    return m_overlayView;
+    const Part* part = selectingPart();
+    return part ? part->view.data() : nullptr;
+}
+
+QList<OverlayView*> ScreenshotEngine::overlayViews() const {
+    QList<OverlayView*> views;
+    for (const Part& part : m_parts)
+        if (part.view)
+            views.append(part.view);
+    return views;
 }
 
 void ScreenshotEngine::start(DoneCallback done) {
@@ -74,44 +120,153 @@ void ScreenshotEngine::start(DoneCallback done) {
             done(QRectF(), QImage());
         return;
     }
-    const ChosenScreen chosen = screenUnderPointer();
-    if (!chosen.screen) {
+    const Screens all = allScreens();
+    if (all.screens.isEmpty()) {
         if (done)
             done(QRectF(), QImage());
         return;
     }
-    ScreenCapture::Picture picture = m_capture->grabScreen(chosen.screen);
-    if (picture.image.isNull()) {
+    // Where the pointer is not known (Wayland), the screen where the drag starts decides later.
+    QScreen* pointerScreen = all.screens.at(all.primary);
+    if (m_capture->overlay() == ScreenCapture::Overlay::GrabbedWindow) {
+        const std::optional<qsizetype> index = screenUnderPointer(all);
+        if (!index) {
+            if (done)
+                done(QRectF(), QImage());
+            return;
+        }
+        pointerScreen = all.screens.at(*index);
+    }
+    m_done = std::move(done);
+    m_failureMessage.clear();
+    m_isActive = true;
+    m_waiting = true;
+    const quint64 capture = ++m_captureCount;
+    // Until the overlay is up, Esc reaches us only where one of our windows has the focus.
+    qApp->installEventFilter(this);
+    m_captureTimer.start();
+    m_capture->capture(pointerScreen, [this, capture, pointerScreen = QPointer<QScreen>(pointerScreen)](
+                                          ScreenCapture::Picture picture) {
+        pictureReady(capture, std::move(picture), pointerScreen);
+    });
+}
+
+void ScreenshotEngine::stopWaiting() {
+    if (!m_waiting)
+        return;
+    m_waiting = false;
+    m_captureTimer.stop();
+    if (QCoreApplication::instance())
+        QCoreApplication::instance()->removeEventFilter(this);
+}
+
+bool ScreenshotEngine::eventFilter(QObject*, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && isWaiting() &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        logi(QStringLiteral("等待截图时按下 ESC，已取消"));
+        cancel();
+        return true;
+    }
+    return false;
+}
+
+void ScreenshotEngine::pictureReady(quint64 capture, ScreenCapture::Picture picture, QScreen* pointerScreen) {
+    // A service that answers after being told to stop is not believed.
+    if (capture != m_captureCount || !isWaiting())
+        return;
+    stopWaiting();
+    using Status = ScreenCapture::Picture::Status;
+    if (picture.status != Status::Taken || picture.image.isNull()) {
         loge(QStringLiteral("全屏截图失败 (%1)").arg(picture.failedCall));
         logi(QStringLiteral("全屏截图失败"));
-        if (done)
-            done(QRectF(), QImage());
+        if (picture.status == Status::NeedsPermission) {
+            logi(QStringLiteral("截图需要桌面授权，打开授权步骤"));
+            finish(QRectF(), QImage());
+            Q_EMIT permissionNeeded();
+            return;
+        }
+        m_failureMessage = picture.userMessage;
+        finish(QRectF(), QImage());
         return;
     }
-    m_fullScreenImage = std::move(picture.image);
-    m_capturedFrame = chosen.frame;
-    m_done = std::move(done);
-    ++m_captureCount;
+
+    const Screens all = allScreens();
+    QList<Part> parts;
+    if (!picture.wholeDesktop) {
+        const qsizetype index = all.screens.indexOf(pointerScreen);
+        if (index < 0) {
+            loge(QStringLiteral("全屏截图失败 (截图期间屏幕已变化)"));
+            finish(QRectF(), QImage());
+            return;
+        }
+        parts.append({nullptr, picture.image, all.frames.at(index), pointerScreen});
+    } else {
+        QRect desktop;
+        for (QScreen* screen : all.screens)
+            desktop = desktop.united(nativeGeometry(screen));
+        const QList<DesktopPicture::Monitor> monitors = monitorsOf(picture.monitors);
+        for (qsizetype i = 0; i < all.screens.size(); ++i) {
+            QScreen* screen = all.screens.at(i);
+            const QRect area =
+                DesktopPicture::screenPart(nativeGeometry(screen), desktop, picture.image.size(), monitors);
+            logi(QStringLiteral("截图屏幕 %1: (%2,%3 %4x%5) ← 图像 (%6,%7 %8x%9)")
+                     .arg(screen->name())
+                     .arg(screen->geometry().x())
+                     .arg(screen->geometry().y())
+                     .arg(screen->geometry().width())
+                     .arg(screen->geometry().height())
+                     .arg(area.x())
+                     .arg(area.y())
+                     .arg(area.width())
+                     .arg(area.height()));
+            if (!area.isEmpty())
+                parts.append({nullptr, picture.image.copy(area), all.frames.at(i), screen});
+        }
+        if (parts.isEmpty()) {
+            loge(QStringLiteral("全屏截图失败 (图像中没有任何屏幕)"));
+            finish(QRectF(), QImage());
+            return;
+        }
+    }
+    showOverlays(std::move(parts));
+}
+
+void ScreenshotEngine::showOverlays(QList<Part> parts) {
+    const bool focused = m_capture->overlay() == ScreenCapture::Overlay::FocusedWindows;
+    m_parts = std::move(parts);
+    m_selecting = -1;
+    m_capturedFrame = m_parts.first().frame;
     logi(QStringLiteral("截图引擎启动：屏幕={%1x%2}")
              .arg(qint64(m_capturedFrame.width()))
              .arg(qint64(m_capturedFrame.height())));
-    m_isActive = true;
-
-    m_overlayView = new OverlayView(this, m_fullScreenImage);
-    m_overlayView->winId();
-    m_overlayView->windowHandle()->setScreen(chosen.screen);
-    m_overlayView->setGeometry(chosen.screen->geometry());
-    m_overlayView->show();
+    for (Part& part : m_parts) {
+        part.view = new OverlayView(this, part.picture,
+                                    focused ? OverlayView::Kind::Focused : OverlayView::Kind::Grabbing);
+        part.view->winId();
+        part.view->windowHandle()->setScreen(part.screen);
+        part.view->setGeometry(part.screen->geometry());
+        if (focused)
+            part.view->showFullScreen();
+        else
+            part.view->show();
+    }
     m_grabClock.start();
-    grabInput();
+    if (focused) {
+        // The desktop gives the keys to one window; the others still take the pointer.
+        WindowActivation::activateNow(m_parts.first().view->windowHandle());
+        m_holdsInput = true;
+    } else {
+        grabInput();
+    }
     if (m_isActive)
         m_safetyTimer.start();
 }
 
 void ScreenshotEngine::grabInput() {
-    if (!m_isActive || !m_overlayView)
+    OverlayView* view = overlayView();
+    if (!m_isActive || !view)
         return;
-    switch (m_capture->grabInput(m_overlayView->windowHandle())) {
+    switch (m_capture->grabInput(view->windowHandle())) {
     case ScreenCapture::InputGrab::Held:
         m_holdsInput = true;
         return;
@@ -128,22 +283,34 @@ void ScreenshotEngine::grabInput() {
     finish(QRectF(), QImage());
 }
 
-void ScreenshotEngine::mouseDown(const QPointF& point) {
-    if (!m_isActive)
+void ScreenshotEngine::mouseDown(const QPointF& point, OverlayView* view) {
+    if (!m_isActive || m_parts.isEmpty())
         return;
+    qsizetype index = 0;
+    for (qsizetype i = 0; i < m_parts.size(); ++i)
+        if (view && m_parts.at(i).view == view)
+            index = i;
+    // One selection per capture, on the screen where it began.
+    if (m_isSelecting && index != m_selecting)
+        return;
+    const qsizetype previous = m_selecting;
+    m_selecting = index;
+    m_capturedFrame = m_parts.at(index).frame;
     m_startPoint = point;
     m_isSelecting = true;
     m_selectionRect = QRectF();
-    if (m_overlayView)
-        m_overlayView->selectionChanged();
+    if (previous >= 0 && previous != index && m_parts.at(previous).view)
+        m_parts.at(previous).view->selectionChanged();
+    if (OverlayView* selecting = overlayView())
+        selecting->selectionChanged();
 }
 
 void ScreenshotEngine::mouseDragged(const QPointF& point) {
     if (!m_isSelecting)
         return;
     m_selectionRect = CaptureGeometry::selectionRect(m_startPoint, point);
-    if (m_overlayView)
-        m_overlayView->selectionChanged();
+    if (OverlayView* view = overlayView())
+        view->selectionChanged();
 }
 
 void ScreenshotEngine::mouseUp(const QPointF& point) {
@@ -156,7 +323,8 @@ void ScreenshotEngine::mouseUp(const QPointF& point) {
         return;
     }
     const QRectF selection = m_selectionRect;
-    finish(selection, ScreenCrop::cropFromFull(m_fullScreenImage, m_capturedFrame, selection));
+    const Part* part = selectingPart();
+    finish(selection, part ? ScreenCrop::cropFromFull(part->picture, part->frame, selection) : QImage());
 }
 
 void ScreenshotEngine::cancel() {
@@ -169,6 +337,10 @@ void ScreenshotEngine::finish(const QRectF& selection, const QImage& crop) {
     // after cleaning up this one is not ended here.
     DoneCallback done = std::exchange(m_done, {});
     const quint64 capture = m_captureCount;
+    if (m_waiting) {
+        stopWaiting();
+        m_capture->cancelCapture();
+    }
     if (done)
         done(selection, crop);
     if (capture == m_captureCount)
@@ -176,24 +348,32 @@ void ScreenshotEngine::finish(const QRectF& selection, const QImage& crop) {
 }
 
 void ScreenshotEngine::cleanup() {
+    if (m_waiting) {
+        stopWaiting();
+        m_capture->cancelCapture();
+    }
     m_safetyTimer.stop();
     m_grabRetryTimer.stop();
     m_isActive = false;
     m_done = {};
-    m_fullScreenImage = QImage();
     m_capturedFrame = QRectF();
+    m_failureMessage.clear();
     // Without the application object the display connection, the grabs and the windows
     // are gone already (the process is ending).
     if (QCoreApplication::instance()) {
-        m_capture->releaseInput();
+        if (m_capture->overlay() == ScreenCapture::Overlay::GrabbedWindow)
+            m_capture->releaseInput();
         // The crosshair cursor belongs to the overlay and goes with it.
-        if (m_overlayView) {
-            m_overlayView->hide();
+        for (const Part& part : std::as_const(m_parts)) {
+            if (!part.view)
+                continue;
+            part.view->hide();
             // Clean-up may run inside one of the overlay's own event handlers.
-            m_overlayView->deleteLater();
+            part.view->deleteLater();
         }
     }
-    m_overlayView = nullptr;
+    m_parts.clear();
+    m_selecting = -1;
     m_holdsInput = false;
     m_isSelecting = false;
     m_selectionRect = QRectF();

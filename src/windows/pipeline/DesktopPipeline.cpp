@@ -19,14 +19,13 @@ namespace {
 
 constexpr int kEscapeKeyCode = 53;
 
-QRect placeLoadingPanel(const QSize& frameSize) {
+QRect placeLoadingPanel(const QSize& frameSize, const QPointF& anchor) {
     QList<LoadingPanelPlacement::Screen> screens;
     const QList<QScreen*> all = QGuiApplication::screens();
     for (const QScreen* screen : all)
         screens.append({QRectF(screen->geometry()), QRectF(screen->availableGeometry())});
     const qsizetype mainIndex = std::max<qsizetype>(0, all.indexOf(QGuiApplication::primaryScreen()));
-    return LoadingPanelPlacement::frame(screens, mainIndex, QPointF(QCursor::pos()), QSizeF(frameSize))
-        .toRect();
+    return LoadingPanelPlacement::frame(screens, mainIndex, anchor, QSizeF(frameSize)).toRect();
 }
 
 } // namespace
@@ -73,7 +72,9 @@ void DesktopPipeline::showLoadingPanel(const QString& title, const QString& subt
     if (!m_frameMargins)
         m_frameMargins = margins;
     const QMargins frame = m_frameMargins.value_or(QMargins());
-    const QRect outer = placeLoadingPanel(LoadingPanel::contentSize.grownBy(frame));
+    // Where the pointer is stale (Xwayland), the region just selected tells the screen.
+    const QPointF anchor = m_deliveredSelection ? m_deliveredSelection->center() : QPointF(QCursor::pos());
+    const QRect outer = placeLoadingPanel(LoadingPanel::contentSize.grownBy(frame), anchor);
     panel.move(outer.topLeft() + QPoint(frame.left(), frame.top()));
     panel.show();
 }
@@ -150,9 +151,13 @@ bool DesktopPipeline::isCapturing() const {
 
 void DesktopPipeline::startCapture(std::function<void(const CapturedRegion&)> done) {
     ScreenshotEngine& screenshots = m_windows.screenshots;
-    screenshots.start([&screenshots, done = std::move(done)](const QRectF& selection, const QImage& crop) {
-        // The captured screen's frame is known until the overlay goes, which is after this.
-        const QRectF onDesktop = selection.translated(screenshots.capturedScreenFrame().topLeft());
-        done({selection, onDesktop, crop});
-    });
+    screenshots.start(
+        [this, &screenshots, done = std::move(done)](const QRectF& selection, const QImage& crop) {
+            // The captured screen's frame is known until the overlay goes, which is after this.
+            const QRectF onDesktop = selection.translated(screenshots.capturedScreenFrame().topLeft());
+            if (!crop.isNull() && !screenshots.followsPointer())
+                m_deliveredSelection = ResultWindowController::toBottomLeft(onDesktop);
+            done({selection, onDesktop, crop, screenshots.failureMessage()});
+            m_deliveredSelection.reset();
+        });
 }

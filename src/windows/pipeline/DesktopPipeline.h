@@ -64,5 +64,7 @@ private:
     std::function<void()> m_resultAbandoned;
     QPointer<AccessibilityPrompt> m_prompt;
     std::optional<QMargins> m_frameMargins;
+    // While a selected region is being handed over, in Qt's global coordinates.
+    std::optional<QRectF> m_deliveredSelection;
     std::unique_ptr<TemporaryKeyGrab> m_cancelKey;
 };
