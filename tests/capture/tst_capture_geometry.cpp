@@ -159,9 +159,6 @@ private Q_SLOTS:
                                  << single;
         QTest::newRow("scale 2") << single << single << QSize(2560, 1600)
                                  << Monitors{{single, QRect(0, 0, 2560, 1600), 2}} << QRect(0, 0, 2560, 1600);
-        QTest::newRow("Xwayland scaling its clients")
-            << QRect(0, 0, 2560, 1600) << QRect(0, 0, 2560, 1600) << QSize(2560, 1600)
-            << Monitors{{single, QRect(0, 0, 2560, 1600), 2}} << QRect(0, 0, 2560, 1600);
         // The whole layout painted at the highest scale: the scale-1 monitor is enlarged.
         const Monitors logical{{single, QRect(0, 0, 2560, 1600), 2},
                                {QRect(1280, 0, 1920, 1080), QRect(2560, 0, 3840, 2160), 1}};
@@ -170,11 +167,6 @@ private Q_SLOTS:
             << single << logicalDesktop << QSize(6400, 2160) << logical << QRect(0, 0, 2560, 1600);
         QTest::newRow("two scales, right") << QRect(1280, 0, 1920, 1080) << logicalDesktop
                                            << QSize(6400, 2160) << logical << QRect(2560, 0, 3840, 2160);
-        QTest::newRow("two scales, physical layout")
-            << QRect(2560, 0, 1920, 1080) << QRect(0, 0, 4480, 1600) << QSize(4480, 1600)
-            << Monitors{{QRect(0, 0, 2560, 1600), QRect(0, 0, 2560, 1600), 2},
-                        {QRect(2560, 0, 1920, 1080), QRect(2560, 0, 1920, 1080), 1}}
-            << QRect(2560, 0, 1920, 1080);
         QTest::newRow("layout with another origin")
             << QRect(1280, 0, 1024, 768) << QRect(0, 0, 2304, 800) << QSize(3584, 1600)
             << Monitors{{QRect(-1280, 0, 1280, 800), QRect(0, 0, 2560, 1600), 2},

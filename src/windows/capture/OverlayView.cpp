@@ -99,6 +99,13 @@ OverlayView::SelectionArea OverlayView::selectionArea() const {
     return {QRegion(inWidget.toAlignedRect()), frame.united(label.adjusted(-1, -1, 1, 1).toAlignedRect())};
 }
 
+void OverlayView::hideInstructions() {
+    if (!m_showInstructions)
+        return;
+    m_showInstructions = false;
+    update();
+}
+
 void OverlayView::selectionChanged() {
     // Only what changed: during a drag most of the selection stays as it was.
     const SelectionArea now = selectionArea();
@@ -181,10 +188,7 @@ void OverlayView::mousePressEvent(QMouseEvent* event) {
     }
     if (event->button() != Qt::LeftButton)
         return;
-    if (m_showInstructions) {
-        m_showInstructions = false;
-        update();
-    }
+    hideInstructions();
     if (m_engine)
         m_engine->mouseDown(toView(event->position()), this);
 }

@@ -23,6 +23,8 @@ public:
     OverlayView(ScreenshotEngine* engine, const QImage& picture, Kind kind = Kind::Grabbing);
     ~OverlayView() override;
 
+    // For good, once a drag has begun on any screen.
+    void hideInstructions();
     // Repaints what the engine's new selection changed.
     void selectionChanged();
 

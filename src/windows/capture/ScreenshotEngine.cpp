@@ -10,6 +10,7 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QScreen>
 #include <QWindow>
 
@@ -21,6 +22,8 @@ constexpr std::chrono::milliseconds kCaptureTimeout{15000};
 // A desktop shortcut's own grab lasts until its keys are released.
 constexpr std::chrono::milliseconds kGrabRetryInterval{20};
 constexpr qint64 kGrabRetryLimitMs = 1000;
+constexpr std::chrono::milliseconds kFocusRetryInterval{200};
+constexpr qint64 kFocusLimitMs = 3000;
 
 struct Screens {
     QList<QScreen*> screens;
@@ -62,6 +65,28 @@ QList<DesktopPicture::Monitor> monitorsOf(const QList<ScreenCapture::MonitorArea
     return monitors;
 }
 
+// `area` of `whole` without copying it: a picture of all monitors is large. Shares `whole`'s
+// pixels, which must outlive it.
+QImage partOf(const QImage& whole, const QRect& area) {
+    if (whole.depth() % 8 != 0)
+        return whole.copy(area);
+    const uchar* first =
+        whole.constBits() + qsizetype(area.y()) * whole.bytesPerLine() + area.x() * (whole.depth() / 8);
+    return QImage(first, area.width(), area.height(), whole.bytesPerLine(), whole.format());
+}
+
+// What the overlay shows: one picture pixel per device pixel, so that painting never scales.
+QImage shownOn(const QImage& picture, const QScreen* screen) {
+    const QSize device = (QSizeF(screen->geometry().size()) * screen->devicePixelRatio()).toSize();
+    if (picture.size() == device)
+        return picture;
+    QImage shown(device, QImage::Format_RGB32);
+    QPainter painter(&shown);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(QRect(QPoint(), device), picture);
+    return shown;
+}
+
 } // namespace
 
 ScreenshotEngine::ScreenshotEngine(std::unique_ptr<ScreenCapture> capture) : m_capture(std::move(capture)) {
@@ -85,6 +110,9 @@ ScreenshotEngine::ScreenshotEngine(std::unique_ptr<ScreenCapture> capture) : m_c
     m_grabRetryTimer.setSingleShot(true);
     m_grabRetryTimer.setInterval(kGrabRetryInterval);
     connect(&m_grabRetryTimer, &QTimer::timeout, this, &ScreenshotEngine::grabInput);
+    m_focusRetryTimer.setSingleShot(true);
+    m_focusRetryTimer.setInterval(kFocusRetryInterval);
+    connect(&m_focusRetryTimer, &QTimer::timeout, this, &ScreenshotEngine::requestFocus);
 }
 
 ScreenshotEngine::~ScreenshotEngine() {
@@ -220,7 +248,7 @@ void ScreenshotEngine::pictureReady(quint64 capture, ScreenCapture::Picture pict
                      .arg(area.width())
                      .arg(area.height()));
             if (!area.isEmpty())
-                parts.append({nullptr, picture.image.copy(area), all.frames.at(i), screen});
+                parts.append({nullptr, partOf(picture.image, area), all.frames.at(i), screen});
         }
         if (parts.isEmpty()) {
             loge(QStringLiteral("全屏截图失败 (图像中没有任何屏幕)"));
@@ -228,6 +256,7 @@ void ScreenshotEngine::pictureReady(quint64 capture, ScreenCapture::Picture pict
             return;
         }
     }
+    m_wholePicture = std::move(picture.image);
     showOverlays(std::move(parts));
 }
 
@@ -240,7 +269,7 @@ void ScreenshotEngine::showOverlays(QList<Part> parts) {
              .arg(qint64(m_capturedFrame.width()))
              .arg(qint64(m_capturedFrame.height())));
     for (Part& part : m_parts) {
-        part.view = new OverlayView(this, part.picture,
+        part.view = new OverlayView(this, shownOn(part.picture, part.screen),
                                     focused ? OverlayView::Kind::Focused : OverlayView::Kind::Grabbing);
         part.view->winId();
         part.view->windowHandle()->setScreen(part.screen);
@@ -252,14 +281,36 @@ void ScreenshotEngine::showOverlays(QList<Part> parts) {
     }
     m_grabClock.start();
     if (focused) {
-        // The desktop gives the keys to one window; the others still take the pointer.
-        WindowActivation::activateNow(m_parts.first().view->windowHandle());
+        // The desktop gives the keys to one window; the others still take the pointer. Asked
+        // once the window is on the screen, and again while the window manager has not taken
+        // it on yet and ignores the request.
+        OverlayView* first = m_parts.first().view;
+        auto connection = std::make_shared<QMetaObject::Connection>();
+        *connection = connect(first, &OverlayView::painted, this, [this, connection] {
+            disconnect(*connection);
+            requestFocus();
+        });
         m_holdsInput = true;
     } else {
         grabInput();
     }
     if (m_isActive)
         m_safetyTimer.start();
+}
+
+void ScreenshotEngine::requestFocus() {
+    OverlayView* first = m_parts.isEmpty() ? nullptr : m_parts.first().view.data();
+    if (!m_isActive || !first)
+        return;
+    for (const Part& part : std::as_const(m_parts))
+        if (part.view && part.view->isActiveWindow())
+            return;
+    if (m_grabClock.elapsed() > kFocusLimitMs) {
+        loge(QStringLiteral("遮罩未获得键盘焦点（窗口管理器拒绝），ESC 无效，可用右键取消"));
+        return;
+    }
+    WindowActivation::activateNow(first->windowHandle());
+    m_focusRetryTimer.start();
 }
 
 void ScreenshotEngine::grabInput() {
@@ -295,6 +346,9 @@ void ScreenshotEngine::mouseDown(const QPointF& point, OverlayView* view) {
         return;
     const qsizetype previous = m_selecting;
     m_selecting = index;
+    for (const Part& part : std::as_const(m_parts))
+        if (part.view)
+            part.view->hideInstructions();
     m_capturedFrame = m_parts.at(index).frame;
     m_startPoint = point;
     m_isSelecting = true;
@@ -354,6 +408,7 @@ void ScreenshotEngine::cleanup() {
     }
     m_safetyTimer.stop();
     m_grabRetryTimer.stop();
+    m_focusRetryTimer.stop();
     m_isActive = false;
     m_done = {};
     m_capturedFrame = QRectF();
@@ -373,6 +428,7 @@ void ScreenshotEngine::cleanup() {
         }
     }
     m_parts.clear();
+    m_wholePicture = QImage();
     m_selecting = -1;
     m_holdsInput = false;
     m_isSelecting = false;

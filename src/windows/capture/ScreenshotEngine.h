@@ -91,10 +91,12 @@ private:
     void showOverlays(QList<Part> parts);
     void finish(const QRectF& selection, const QImage& crop);
     void grabInput();
+    void requestFocus();
     const Part* selectingPart() const;
 
     std::unique_ptr<ScreenCapture> m_capture;
     DoneCallback m_done;
+    QImage m_wholePicture; // the parts' pixels
     QList<Part> m_parts;
     qsizetype m_selecting = -1; // index in m_parts
     bool m_waiting = false;
@@ -108,6 +110,7 @@ private:
     bool m_holdsInput = false;
     QTimer m_safetyTimer;
     QTimer m_grabRetryTimer;
+    QTimer m_focusRetryTimer;
     QElapsedTimer m_grabClock;
     QRectF m_capturedFrame;
 };
