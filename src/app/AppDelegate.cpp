@@ -92,6 +92,9 @@ AppDelegate::AppDelegate(const Setup& setup)
     m_settingsWindow =
         std::make_unique<SettingsWindowController>(*m_settings, *m_alerts, [this] { reregisterHotkeys(); });
     m_settingsWindow->setScreenshotPermission(platform.screenshotPermission);
+    // A capture without the desktop's consent: the step that asks for it, from a window of ours.
+    connect(m_screenshots.get(), &ScreenshotEngine::permissionNeeded, m_settingsWindow.get(),
+            &SettingsWindowController::showScreenshotPermission);
 
     TranslationPipeline::Services services;
     services.desktop = std::make_unique<DesktopPipeline>(DesktopPipeline::Windows{
