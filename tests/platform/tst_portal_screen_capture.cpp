@@ -30,7 +30,6 @@ public:
     uint response = 0;
     int delay = 0;
     int calls = 0;
-    QStringList deleted;
     QTemporaryDir pictures;
 
 public Q_SLOTS:
@@ -73,10 +72,6 @@ public Q_SLOTS:
         const Entries entries{{QString(), {m_desktop.stored}}};
         connection().send(
             message().createReply({QVariant::fromValue(entries), QVariant::fromValue(QDBusVariant(0))}));
-    }
-    void DeletePermission(const QString&, const QString&, const QString& app) {
-        m_desktop.deleted.append(app);
-        m_desktop.stored.clear();
     }
 
 private:
@@ -216,36 +211,6 @@ private Q_SLOTS:
         QTest::qWait(delay > 0 ? delay + 300 : 100);
         QCOMPARE(filesLeft(), 0);
         QCOMPARE(answers.size(), 1);
-    }
-
-    void cancelledCaptureNeverAnswers() {
-        desktop.stored = QStringLiteral("yes");
-        desktop.response = 0;
-        desktop.delay = 200;
-        PortalScreenCapture capture(options());
-        int answers = 0;
-        capture.capture(nullptr, [&](ScreenCapture::Picture) { ++answers; });
-        QTRY_COMPARE(desktop.calls > 0, true);
-        capture.cancelCapture();
-        QTest::qWait(600);
-        QCOMPARE(answers, 0);
-        QCOMPARE(filesLeft(), 0);
-    }
-
-    // The first-use step asks the desktop again after a refusal it kept.
-    void requestAfterRefusal() {
-        desktop.stored = QStringLiteral("no");
-        desktop.deleted.clear();
-        desktop.delay = 50;
-        desktop.calls = 0;
-        PortalScreenCapture capture(options());
-        std::optional<ScreenshotPermission::Outcome> outcome;
-        capture.requestPermission([&](ScreenshotPermission::Outcome answer) { outcome = answer; });
-        QTRY_VERIFY(outcome);
-        QCOMPARE(int(outcome->state), int(ScreenshotPermission::State::Granted));
-        QCOMPARE(desktop.deleted, QStringList{QString()});
-        QCOMPARE(desktop.calls, 1);
-        QCOMPARE(filesLeft(), 0);
     }
 };
 
