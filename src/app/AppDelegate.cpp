@@ -34,25 +34,37 @@
 namespace {
 
 const QString kWaylandTitle = QStringLiteral("VYRN 在 Wayland 会话中功能有限");
+// What this session cannot do, which depends on whether the desktop hands out screen pictures.
+QString waylandMissing(bool screenshots, bool hotkeys = true) {
+    QStringList missing;
+    if (!hotkeys)
+        missing.append(QStringLiteral("全局快捷键"));
+    if (!screenshots)
+        missing.append(QStringLiteral("截图翻译"));
+    if (missing.isEmpty())
+        return QStringLiteral("暂不可用：模拟复制，它需要 X11（Xorg）会话。");
+    return QStringLiteral("暂不可用：") + missing.join(QStringLiteral("、")) +
+           QStringLiteral("和模拟复制，它们需要 X11（Xorg）会话。");
+}
 // The desktop runs a bound command without VYRN's folder on its search path.
-QString waylandBody() {
+QString waylandBody(bool screenshots) {
     return QStringLiteral("可用：托盘菜单、偏好设置，以及在系统设置的键盘快捷键中绑定 ") +
            QCoreApplication::applicationFilePath() +
-           QStringLiteral(" --selection（通过辅助功能读取选中的文字进行划词翻译）。"
-                          "暂不可用：全局快捷键、截图翻译和模拟复制，它们需要 X11（Xorg）会话。");
+           QStringLiteral(" --selection（通过辅助功能读取选中的文字进行划词翻译）。") +
+           waylandMissing(screenshots, false);
 }
-// Where the desktop's own shortcut service holds VYRN's hotkeys (KDE Plasma), whose compositor
-// also takes the screenshots.
-const QString kWaylandBodyWithHotkeys =
-    QStringLiteral("可用：托盘菜单、偏好设置、全局快捷键（也可在系统设置 → 快捷键 → VYRN 中修改）、"
-                   "截图翻译，以及划词翻译（通过辅助功能读取选中的文字）。"
-                   "暂不可用：模拟复制，它需要 X11（Xorg）会话。");
+// Where the desktop's own shortcut service holds VYRN's hotkeys (KDE Plasma).
+QString waylandBodyWithHotkeys(bool screenshots) {
+    return QStringLiteral("可用：托盘菜单、偏好设置、全局快捷键（也可在系统设置 → 快捷键 → VYRN 中修改），"
+                          "以及划词翻译（通过辅助功能读取选中的文字）。") +
+           waylandMissing(screenshots);
+}
 // Where the desktop runs VYRN's hotkeys as its own keyboard shortcuts (GNOME).
-QString waylandBodyWithDesktopKeybindings(const QString& place) {
+QString waylandBodyWithDesktopKeybindings(const QString& place, bool screenshots) {
     return QStringLiteral("可用：托盘菜单、偏好设置、全局快捷键（作为 ") + place +
            QStringLiteral(
-               "，可在 偏好设置 → 快捷键 中添加或移除），以及划词翻译（通过辅助功能读取选中的文字）。"
-               "暂不可用：截图翻译和模拟复制，它们需要 X11（Xorg）会话。");
+               "，可在 偏好设置 → 快捷键 中添加或移除），以及划词翻译（通过辅助功能读取选中的文字）。") +
+           waylandMissing(screenshots);
 }
 
 } // namespace
@@ -83,6 +95,10 @@ AppDelegate::AppDelegate(const Setup& setup)
                                                          *platform.colorScheme, m_panelFocus.get());
     m_settingsWindow =
         std::make_unique<SettingsWindowController>(*m_settings, *m_alerts, [this] { reregisterHotkeys(); });
+    m_settingsWindow->setScreenshotPermission(platform.screenshotPermission);
+    // A capture without the desktop's consent: the step that asks for it, from a window of ours.
+    connect(m_screenshots.get(), &ScreenshotEngine::permissionNeeded, m_settingsWindow.get(),
+            &SettingsWindowController::showScreenshotPermission);
 
     TranslationPipeline::Services services;
     services.desktop = std::make_unique<DesktopPipeline>(
@@ -300,9 +316,13 @@ void AppDelegate::offerDesktopKeybindings() {
 
 void AppDelegate::announceWaylandLimits() {
     const DesktopKeybindings* desktop = m_hotkeys->desktopKeybindings();
-    const QString body = !m_platform->hotkeys->unavailable() ? kWaylandBodyWithHotkeys
-                         : desktop ? waylandBodyWithDesktopKeybindings(desktop->place())
-                                   : waylandBody();
+    const bool screenshots = m_screenshots->unavailableReason().isEmpty();
+    QString body = !m_platform->hotkeys->unavailable() ? waylandBodyWithHotkeys(screenshots)
+                   : desktop ? waylandBodyWithDesktopKeybindings(desktop->place(), screenshots)
+                             : waylandBody(screenshots);
+    // GNOME asks once, from the settings window, before it hands out pictures.
+    if (m_platform->screenshotPermission)
+        body += QStringLiteral("截图翻译第一次使用前，请在 偏好设置 → 通用 中点击「允许截图」。");
     logi(QStringLiteral("Wayland 会话: ") + body);
     m_notifications->show(kWaylandTitle, body);
 }

@@ -11,6 +11,7 @@
 #include "platform/freedesktop/AccessibilityBusStatus.h"
 #include "platform/freedesktop/FileKeyStore.h"
 #include "platform/freedesktop/FreedesktopNotificationService.h"
+#include "platform/freedesktop/PortalScreenCapture.h"
 #include "platform/freedesktop/SecretServiceItems.h"
 #include "platform/freedesktop/SecretServiceKeyStore.h"
 #include "platform/gnome/GnomeCustomKeybindings.h"
@@ -124,6 +125,8 @@ void logChoice(const DesktopVerdict& verdict, const PlatformServices& platform) 
                                                                             : QStringLiteral("不可用");
     if (dynamic_cast<const KWinScreenCapture*>(platform.screenCapture.get()))
         capture = QStringLiteral("KWin（org.kde.KWin.ScreenShot2）");
+    else if (dynamic_cast<const PortalScreenCapture*>(platform.screenCapture.get()))
+        capture = QStringLiteral("截图门户（xdg-desktop-portal）");
     const QString selection = platform.selection.sourceProbe
                                   ? QStringLiteral("辅助功能 + X11 PRIMARY 与 Ctrl+C")
                                   : QStringLiteral("仅辅助功能");
@@ -180,10 +183,22 @@ std::unique_ptr<PlatformServices> load(SessionType session, const Options& optio
         };
         platform->hotkeys = std::move(kde);
         // The service chosen so far takes the captures KWin refuses.
-        platform->screenCapture = std::make_unique<KWinScreenCapture>(QDBusConnection::sessionBus(),
-                                                                      std::move(platform->screenCapture));
-    } else if (desktop.desktop == Desktop::GnomeWayland)
+        platform->screenCapture = std::make_unique<KWinScreenCapture>(
+            QDBusConnection::sessionBus(),
+            std::make_unique<PortalScreenCapture>(PortalScreenCapture::Options{}));
+    } else if (desktop.desktop == Desktop::GnomeWayland) {
         platform->desktopKeybindings = GnomeCustomKeybindings::open();
+        PortalScreenCapture::Options portal;
+        portal.askFirst = true;
+        portal.mutterLayout = true;
+        auto capture = std::make_unique<PortalScreenCapture>(std::move(portal));
+        logi(QStringLiteral("截图：GNOME 截图门户，许可记在") +
+             (capture->appId().isEmpty()
+                  ? QStringLiteral("未识别身份的程序共用的条目下")
+                  : QStringLiteral("应用标识 ") + capture->appId() + QStringLiteral(" 下")));
+        platform->screenshotPermission = capture.get();
+        platform->screenCapture = std::move(capture);
+    }
     logChoice(desktop, *platform);
     if (dynamic_cast<const KWinScreenCapture*>(platform->screenCapture.get()))
         for (const QString& line : KWinScreenCapture::entryReport(

@@ -16,6 +16,7 @@ class HotkeyService;
 class KeyStoreBackend;
 class NotificationService;
 class ScreenCapture;
+class ScreenshotPermission;
 class X11Connection;
 
 // Every service VYRN takes from the desktop, made by PlatformLoader for one session type.
@@ -37,6 +38,9 @@ struct PlatformServices {
     std::unique_ptr<KeyStoreBackend> otherKeyStore;
     std::unique_ptr<NotificationService> notifications;
     std::unique_ptr<ScreenCapture> screenCapture;
+    // The screen capture's consent step, where the desktop asks the user once (GNOME on
+    // Wayland); null elsewhere. Lives as long as screenCapture.
+    ScreenshotPermission* screenshotPermission = nullptr;
     std::unique_ptr<HotkeyService> hotkeys;
     // Where the desktop binds VYRN's actions in its own settings instead (GNOME on Wayland);
     // null elsewhere.

@@ -46,3 +46,16 @@ bool MutterKeyboard::press(const QList<quint32>& keysyms) {
         ok = call(QStringLiteral("NotifyKeyboardKeysym"), {*keysym, false}) && ok;
     return ok;
 }
+
+bool MutterKeyboard::movePointer(QPoint to) {
+    return movePointerBy({-100000, -100000}) && movePointerBy(to);
+}
+
+bool MutterKeyboard::movePointerBy(QPoint delta) {
+    return isOpen() &&
+           call(QStringLiteral("NotifyPointerMotionRelative"), {double(delta.x()), double(delta.y())});
+}
+
+bool MutterKeyboard::leftButton(bool pressed) {
+    return isOpen() && call(QStringLiteral("NotifyPointerButton"), {0x110, pressed}); // BTN_LEFT
+}

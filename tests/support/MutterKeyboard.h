@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPoint>
 #include <QString>
 #include <QVariant>
 
@@ -14,6 +15,11 @@ public:
     QString error() const { return m_error; }
     // X11 keysyms, pressed in order and released in reverse.
     bool press(const QList<quint32>& keysyms);
+    // The seat's pointer too: to `to` in the layout's points (by way of its top-left corner,
+    // where the compositor stops a relative move), and its left button.
+    bool movePointer(QPoint to);
+    bool movePointerBy(QPoint delta);
+    bool leftButton(bool pressed);
 
 private:
     bool call(const QString& method, const QVariantList& arguments = {});

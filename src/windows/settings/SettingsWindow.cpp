@@ -114,6 +114,24 @@ QWidget* SettingsWindow::buildGeneralTab() {
         secondaryLabel(QStringLiteral("仅上报随机匿名标识统计每日使用人数，不含任何个人信息"), 10, tab);
     telemetryNote->setContentsMargins(20, 0, 0, 0);
     column->addWidget(telemetryNote);
+
+    screenshotPermissionBox = new QWidget(tab);
+    auto* permission = new QVBoxLayout(screenshotPermissionBox);
+    permission->setContentsMargins(0, 8, 0, 0);
+    permission->setSpacing(6);
+    permission->addWidget(label(QStringLiteral("截图权限："), 12, QFont::DemiBold, screenshotPermissionBox));
+    screenshotPermissionNote = secondaryLabel(QString(), 10, screenshotPermissionBox);
+    permission->addWidget(screenshotPermissionNote);
+    auto* row = new QHBoxLayout;
+    row->setSpacing(10);
+    screenshotPermissionButton = new QPushButton(QStringLiteral("允许截图"), screenshotPermissionBox);
+    screenshotPermissionButton->setMinimumSize(120, 32);
+    row->addWidget(screenshotPermissionButton, 0, Qt::AlignTop);
+    screenshotPermissionStatus = secondaryLabel(QString(), 11, screenshotPermissionBox);
+    row->addWidget(screenshotPermissionStatus, 1);
+    permission->addLayout(row);
+    screenshotPermissionBox->hide();
+    column->addWidget(screenshotPermissionBox);
     return tab;
 }
 

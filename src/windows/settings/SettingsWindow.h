@@ -41,6 +41,11 @@ public:
     QLabel* launchAtLoginStatus = nullptr;
     QCheckBox* telemetryCheckbox = nullptr;
     QLabel* telemetryNote = nullptr;
+    // The desktop's consent to screen pictures (GNOME on Wayland); hidden elsewhere.
+    QWidget* screenshotPermissionBox = nullptr;
+    QLabel* screenshotPermissionNote = nullptr;
+    QPushButton* screenshotPermissionButton = nullptr;
+    QLabel* screenshotPermissionStatus = nullptr;
     QList<HotkeySection> hotkeySections;
     // How the two translation hotkeys reach VYRN, and the desktop's bindings to add or remove.
     QLabel* hotkeyRouteTitle = nullptr;

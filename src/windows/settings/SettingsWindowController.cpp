@@ -1,9 +1,12 @@
 #include "windows/settings/SettingsWindowController.h"
 
+#include "platform/ScreenshotPermission.h"
+
 #include "base/Alerts.h"
 #include "base/Logger.h"
 #include "keys/HotkeyConflicts.h"
 #include "keys/HotkeyNames.h"
+#include "platform/ScreenshotPermission.h"
 #include "platform/freedesktop/Autostart.h"
 #include "settings/PromptTemplates.h"
 #include "settings/SettingsManager.h"
@@ -183,6 +186,9 @@ void SettingsWindowController::show() {
         connect(window->desktopKeybindingsButton, &QPushButton::clicked, this,
                 &SettingsWindowController::desktopKeybindingsClicked);
         refreshHotkeyRoute();
+        connect(window->screenshotPermissionButton, &QPushButton::clicked, this,
+                &SettingsWindowController::screenshotPermissionClicked);
+        refreshScreenshotPermission();
     }
     logi(QStringLiteral("打开偏好设置窗口"));
     m_window->show();
@@ -218,6 +224,85 @@ void SettingsWindowController::desktopKeybindingsClicked() {
         return;
     m_route.setDesktopKeybindings(!m_settings.desktopKeybindings());
     refreshHotkeyRoute();
+}
+
+void SettingsWindowController::setScreenshotPermission(ScreenshotPermission* permission) {
+    m_screenshotPermission = permission;
+    refreshScreenshotPermission();
+}
+
+void SettingsWindowController::showScreenshotPermission() {
+    show();
+    if (!m_screenshotPermission)
+        return;
+    m_window->tabView->setCurrentIndex(0);
+    m_window->screenshotPermissionButton->setFocus(Qt::OtherFocusReason);
+}
+
+namespace {
+
+StatusMessage screenshotPermissionStatus(ScreenshotPermission::State state) {
+    switch (state) {
+    case ScreenshotPermission::State::Granted:
+        return {QStringLiteral("已允许，截图翻译可以使用。"), StatusTone::success};
+    case ScreenshotPermission::State::NotAsked:
+        return {QStringLiteral("尚未允许：第一次截图翻译前，请先点击「允许截图」。"), StatusTone::warning};
+    case ScreenshotPermission::State::Refused:
+        return {QStringLiteral("GNOME 记下的回答是“拒绝”，截图翻译无法使用。点击「允许截图」可重新询问。"),
+                StatusTone::failure};
+    case ScreenshotPermission::State::Unknown:
+        break;
+    }
+    return {};
+}
+
+} // namespace
+
+void SettingsWindowController::refreshScreenshotPermission() {
+    if (!m_window)
+        return;
+    m_window->screenshotPermissionBox->setVisible(m_screenshotPermission);
+    if (!m_screenshotPermission)
+        return;
+    const QString question = m_screenshotPermission->desktopQuestion();
+    QString note =
+        QStringLiteral("在 GNOME 中，程序要先得到你的同意才能截图。点击「允许截图」后，GNOME 会询问是否允许"
+                       "（英文界面为“") +
+        question +
+        QStringLiteral("”），请选择“允许”（Allow）。GNOME 会记住你的回答，以后截图不再询问；"
+                       "截图时屏幕会闪一下，并可能有快门声。");
+    // The host programs the portal cannot name share one entry.
+    if (question.startsWith(QLatin1String("Allow Applications")))
+        note += QStringLiteral("这项许可不只属于 VYRN：GNOME 把它记在所有无法识别身份的程序名下。");
+    m_window->screenshotPermissionNote->setText(note);
+    if (m_askingScreenshotPermission)
+        return;
+    m_screenshotPermission->lookUpPermission([window = QPointer<SettingsWindow>(m_window), this](auto state) {
+        if (window && !m_askingScreenshotPermission)
+            StatusStyle::showStatus(window->screenshotPermissionStatus, screenshotPermissionStatus(state));
+    });
+}
+
+void SettingsWindowController::screenshotPermissionClicked() {
+    if (!m_screenshotPermission || !m_window || m_askingScreenshotPermission)
+        return;
+    m_askingScreenshotPermission = true;
+    m_window->screenshotPermissionButton->setEnabled(false);
+    StatusStyle::showStatus(m_window->screenshotPermissionStatus,
+                            {QStringLiteral("正在等待 GNOME 的询问，请在它的对话框中选择“允许”（Allow）……"),
+                             StatusTone::secondary});
+    logi(QStringLiteral("截图许可：向 GNOME 请求"));
+    m_screenshotPermission->requestPermission(
+        [window = QPointer<SettingsWindow>(m_window), this](ScreenshotPermission::Outcome outcome) {
+            m_askingScreenshotPermission = false;
+            if (!window)
+                return;
+            window->screenshotPermissionButton->setEnabled(true);
+            StatusMessage status = screenshotPermissionStatus(outcome.state);
+            if (outcome.state != ScreenshotPermission::State::Granted)
+                status = {outcome.message, StatusTone::failure};
+            StatusStyle::showStatus(window->screenshotPermissionStatus, status);
+        });
 }
 
 void SettingsWindowController::windowWillClose() {

@@ -16,6 +16,7 @@ class HotkeyRecorder;
 class SettingsManager;
 class ProviderCard;
 class SettingsWindow;
+class ScreenshotPermission;
 
 // The preferences window: provider, key and model, the five hotkeys, the default view, the
 // prompt template, statistics and starting at login. Most settings take effect on
@@ -54,6 +55,14 @@ public:
     // The hotkeys tab names the route again (after the desktop's bindings changed).
     void refreshHotkeyRoute();
 
+    // Where the desktop asks the user once before it hands out screen pictures: the general
+    // tab offers "允许截图". Null: no such step here.
+    void setScreenshotPermission(ScreenshotPermission* permission);
+    // Opens the window at that step and gives its button the focus (a capture found the
+    // permission missing).
+    void showScreenshotPermission();
+    void screenshotPermissionClicked();
+
     // Opens the window, or brings the open one forward with its unsaved edits, and gives it
     // the focus.
     void show();
@@ -76,6 +85,7 @@ public:
 
 private:
     void windowWillClose();
+    void refreshScreenshotPermission();
     void installProviderCard(AIProvider provider);
     void loadKey(ProviderCard* card);
     void storeKey(AIProvider provider, const KeySaveAction& action);
@@ -92,6 +102,8 @@ private:
     AlertPresenter& m_alerts;
     std::function<void()> m_reregisterHotkeys;
     HotkeyRoute m_route;
+    ScreenshotPermission* m_screenshotPermission = nullptr;
+    bool m_askingScreenshotPermission = false;
     std::vector<std::unique_ptr<HotkeyRecorder>> m_recorders;
     QPointer<SettingsWindow> m_window;
     ConnectionTest m_connectionTest;
