@@ -1,7 +1,7 @@
 #include "windows/PanelFocus.h"
 
 #include "base/Logger.h"
-#include "platform/FloatingPanelWindow.h"
+#include "platform/WindowActivation.h"
 
 #include <QApplication>
 #include <QInputEvent>
@@ -54,7 +54,7 @@ std::optional<quint32> PanelFocus::launchTime(const QByteArray& launchId) {
 }
 
 void PanelFocus::actionStarted(const QByteArray& launchId) {
-    m_userTime = launchTime(launchId).value_or(FloatingPanelWindow::serverTime());
+    m_userTime = launchTime(launchId).value_or(WindowActivation::serverTime());
 }
 
 bool PanelFocus::eventFilter(QObject* watched, QEvent* event) {
@@ -75,7 +75,7 @@ bool PanelFocus::eventFilter(QObject* watched, QEvent* event) {
 
 void PanelFocus::take(QWidget* panel, const QString& name) {
     if (!m_userTime)
-        m_userTime = FloatingPanelWindow::serverTime();
+        m_userTime = WindowActivation::serverTime();
     m_panel = panel;
     m_name = name;
     m_received = QGuiApplication::focusWindow() == panel->windowHandle();
@@ -88,8 +88,7 @@ void PanelFocus::ask() {
     // Passing the keyboard from one of VYRN's own windows takes it from nobody: now. Mutter
     // also stamps a window it focuses with the time it does so, and refuses older requests.
     const bool ours = QGuiApplication::focusWindow() != nullptr;
-    FloatingPanelWindow::requestFocus(m_panel->windowHandle(),
-                                      ours ? FloatingPanelWindow::serverTime() : m_userTime);
+    WindowActivation::request(m_panel->windowHandle(), ours ? WindowActivation::serverTime() : m_userTime);
 }
 
 void PanelFocus::check() {
