@@ -162,6 +162,8 @@ public:
             qputenv("QT_QPA_PLATFORM", "xcb");
             m_setPlatform = true;
         }
+        // Pages share one OpenGL context, made with the application object: whether it could
+        // be made chooses how they are drawn.
         QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
         ResultWebEngine::registerUrlScheme();
         // Qt would hand the launch to the first window it maps, the tray icon's; the owner
@@ -297,6 +299,7 @@ int run(int argc, char** argv) {
         qunsetenv(kRestartedFrom);
     }
     InstallationCheck::run(QCoreApplication::applicationFilePath());
+    logi(ResultWebEngine::chooseRendering());
     std::optional<AppDelegate> delegate;
     delegate.emplace(AppDelegate::Setup{session, {}, {}});
     UpgradeRestart upgrade(APP_SHORT_VERSION, APP_BUILD_VERSION, [&delegate] { return busy(*delegate); });

@@ -7,7 +7,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QOpenGLContext>
 #include <QTest>
 
 #include <algorithm>
@@ -109,11 +108,8 @@ private Q_SLOTS:
     // and Esc pressed through the compositor reaches it.
     void panelTakesFocusAndClosesOnEsc_data() { WaylandReading::panelRows(); }
     void panelTakesFocusAndClosesOnEsc() {
-        QFETCH(bool, answered);
-        // The result panel's page is drawn with OpenGL, which the Xwayland of a headless shell
-        // (no glamor) does not give Qt programs.
-        if (answered && !QOpenGLContext().create())
-            QSKIP("no OpenGL for X11 programs in this session: the result panel cannot draw");
+        // VYRN as on an X server without OpenGL (this one has Mesa's): the result panel shows.
+        qputenv("QT_XCB_GL_INTEGRATION", "none");
         QVERIFY(reading.vyrn || reading.start());
         const auto selectAll = [this] { return keyboard->press({0xffe3, 'a'}); };
         reading.checkPanel(selectAll, [this] { return keyboard->press({0xff1b}); });

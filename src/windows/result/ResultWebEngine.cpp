@@ -1,6 +1,9 @@
 #include "windows/result/ResultWebEngine.h"
 
 #include <QBuffer>
+#include <QGuiApplication>
+#include <QOpenGLContext>
+#include <QQuickWindow>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestJob>
@@ -40,6 +43,24 @@ void ResultWebEngine::registerUrlScheme() {
     scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
     scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::LocalScheme);
     QWebEngineUrlScheme::registerScheme(scheme);
+}
+
+QString ResultWebEngine::chooseRendering() {
+    // The user's own choice of renderer stands.
+    if (const QString backend = qEnvironmentVariable("QT_QUICK_BACKEND");
+        !backend.isEmpty() && backend != QLatin1String("rhi"))
+        return QStringLiteral("结果面板按 QT_QUICK_BACKEND=%1 绘制").arg(backend);
+    const QString display = QGuiApplication::platformName() == QLatin1String("xcb")
+                                ? QStringLiteral("显示 ") + qEnvironmentVariable("DISPLAY")
+                                : QGuiApplication::platformName();
+    // The context the application object makes for pages to share is the probe; made here
+    // only when it was not asked for.
+    const QOpenGLContext* shared = QOpenGLContext::globalShareContext();
+    if (shared ? shared->isValid() : QOpenGLContext().create())
+        return QStringLiteral("结果面板使用 OpenGL 绘制（%1 提供 OpenGL）").arg(display);
+    // The web engine follows: it then composes pages without OpenGL too.
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+    return QStringLiteral("%1 无法创建 OpenGL 上下文：结果面板改用软件绘制").arg(display);
 }
 
 ResultWebEngine::ResultWebEngine(QObject* parent)

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QObject>
+#include <QString>
 #include <QUrl>
 
 class QWebEngineProfile;
@@ -18,6 +19,10 @@ public:
     static const QByteArray& schemeName();
     // Must run before the QApplication is created: a later registration is ignored.
     static void registerUrlScheme();
+    // Must run once the application object exists and before the first page. Pages are drawn
+    // with OpenGL, and where the display gives no OpenGL context the panel would never show:
+    // then Qt Quick's software renderer draws them. Returns the line to log: which way and why.
+    static QString chooseRendering();
 
     explicit ResultWebEngine(QObject* parent = nullptr);
     ~ResultWebEngine() override;

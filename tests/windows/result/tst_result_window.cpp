@@ -563,6 +563,7 @@ int main(int argc, char** argv) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     ResultWebEngine::registerUrlScheme();
     QApplication app(argc, argv);
+    qInfo("%s", qPrintable(ResultWebEngine::chooseRendering()));
     TestResultWindow test;
     return QTest::qExec(&test, argc, argv);
 }
