@@ -15,6 +15,7 @@
 #include "platform/NotificationService.h"
 #include "platform/PlatformServices.h"
 #include "platform/ScreenCapture.h"
+#include "platform/ScreenshotPermission.h"
 #include "settings/KeyStoreBackend.h"
 #include "settings/SettingsManager.h"
 #include "update/UpdateChecker.h"
@@ -320,9 +321,23 @@ void AppDelegate::announceWaylandLimits() {
     QString body = !m_platform->hotkeys->unavailable() ? waylandBodyWithHotkeys(screenshots)
                    : desktop ? waylandBodyWithDesktopKeybindings(desktop->place(), screenshots)
                              : waylandBody(screenshots);
+    const auto announce = [this](const QString& text) {
+        logi(QStringLiteral("Wayland 会话: ") + text);
+        m_notifications->show(kWaylandTitle, text);
+    };
+    ScreenshotPermission* permission = m_platform->screenshotPermission;
+    if (!permission) {
+        announce(body);
+        return;
+    }
     // GNOME asks once, from the settings window, before it hands out pictures.
-    if (m_platform->screenshotPermission)
-        body += QStringLiteral("截图翻译第一次使用前，请在 偏好设置 → 通用 中点击「允许截图」。");
-    logi(QStringLiteral("Wayland 会话: ") + body);
-    m_notifications->show(kWaylandTitle, body);
+    permission->lookUpPermission([self = QPointer<AppDelegate>(this), body,
+                                  announce](ScreenshotPermission::State state) {
+        if (!self)
+            return;
+        announce(state == ScreenshotPermission::State::Granted
+                     ? body
+                     : body +
+                           QStringLiteral("截图翻译第一次使用前，请在 偏好设置 → 通用 中点击「允许截图」。"));
+    });
 }
