@@ -4,6 +4,8 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusReply>
+#include <QDeadlineTimer>
+#include <QTest>
 
 namespace {
 const QString kService = QStringLiteral("org.gnome.Mutter.RemoteDesktop");
@@ -21,6 +23,26 @@ MutterKeyboard::MutterKeyboard() {
     if (!isOpen() || !call(QStringLiteral("Start")))
         m_session.clear();
     press({0xffe1}); // Shift: the key a new device drops
+}
+
+bool MutterKeyboard::leaveOverview() {
+    const auto overviewActive = [] {
+        QDBusMessage get = QDBusMessage::createMethodCall(
+            QStringLiteral("org.gnome.Shell"), QStringLiteral("/org/gnome/Shell"),
+            QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+        get.setArguments({QStringLiteral("org.gnome.Shell"), QStringLiteral("OverviewActive")});
+        const QDBusReply<QVariant> reply =
+            QDBusConnection::sessionBus().call(get, QDBus::Block, kCallLimitMs);
+        return !reply.isValid() || reply.value().toBool();
+    };
+    for (int attempt = 0; attempt < 3 && overviewActive(); ++attempt) {
+        if (!press({0xff1b}))
+            return false;
+        QDeadlineTimer closing(3000);
+        while (overviewActive() && !closing.hasExpired())
+            QTest::qWait(50);
+    }
+    return !overviewActive();
 }
 
 MutterKeyboard::~MutterKeyboard() {

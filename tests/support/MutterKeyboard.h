@@ -15,6 +15,9 @@ public:
     QString error() const { return m_error; }
     // X11 keysyms, pressed in order and released in reverse.
     bool press(const QList<quint32>& keysyms);
+    // The shell starts in its overview, which takes every key; Esc closes it, and keys pressed
+    // while it is still closing go to it too. True once it is closed.
+    bool leaveOverview();
     // The seat's pointer too: to `to` in the layout's points (by way of its top-left corner,
     // where the compositor stops a relative move), and its left button.
     bool movePointer(QPoint to);
